@@ -1,0 +1,28 @@
+#include "engine/render_length.h"
+
+#include "engine/render_clock.h"
+#include "engine/sequencer.h"
+#include "engine/tamsel_song.h"
+
+uint8_t measure_render_length(uint64_t limit, uint64_t* frames) {
+    TamselSong song = gTamsel;
+    double ms = sample_ms;
+    double to_next_tick = samples_to_next_tick;
+    uint8_t active = song.ready && song.playing;
+
+    for (uint64_t frame = 0; frame <= limit; frame++) {
+        if (advance_clock(&ms, &to_next_tick, mst) && active) {
+            uint32_t now = (uint32_t)whole_ms(ms);
+            if (tamsel_step_due(&song, now)) {
+                tamsel_advance_position(&song);
+                song.force_step = 0;
+                song.last_step_ms = now;
+            }
+        }
+        if (song.loops_done > mylpc) {
+            *frames = frame;
+            return 1;
+        }
+    }
+    return 0;
+}

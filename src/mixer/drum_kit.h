@@ -1,0 +1,15 @@
+// The six built-in drum images and their assignment to the drum slots.
+#pragma once
+
+#include <cstdint>
+
+constexpr int32_t DRUM_FIRST_SLOT = 472;
+constexpr int32_t DRUM_SLOT_COUNT = 24;
+
+// The image called name (exact, case-sensitive), or nullptr for any other
+// name. Images are 8-bit unsigned mono RIFF/WAVE: the sample count is at byte
+// 54 and the samples start at byte 58.
+const uint8_t* get_wave_buffer(const char* name);
+
+// Name of the image that drum slot DRUM_FIRST_SLOT + k plays, k = 0..23.
+const char* drum_slot_image(int32_t k);

@@ -1,0 +1,84 @@
+#include "mixer/sound_objects.h"
+
+#include "mixer/drum_kit.h"
+
+tamsel_sound* lpSECONDARYBUFFER[SOUND_OBJECT_COUNT];
+
+static uint32_t read_u32_le(const uint8_t* p) {
+    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+// Narrows an engine value to the voice's signed 16-bit hundredths of a
+// decibel; the scale arithmetic wraps at 32 bits, then keeps the low 16 bits.
+static int16_t engine_to_hundredths(int32_t value, uint32_t centre, uint32_t per_unit) {
+    uint32_t hundredths = ((uint32_t)value - centre) * per_unit;
+    return (int16_t)(uint16_t)hundredths;
+}
+
+tamsel_sound* sound_object_at(int32_t index) {
+    if (index < 0 || index >= SOUND_OBJECT_COUNT) return nullptr;
+    return lpSECONDARYBUFFER[index];
+}
+
+uint8_t InitSoundObject(const char* name, int32_t index) {
+    if (index < 0 || index >= SOUND_OBJECT_COUNT) return 1;
+    const uint8_t* image = get_wave_buffer(name);
+    if (!image) return 1;
+    ReleaseSoundObject(index);
+
+    uint32_t count = read_u32_le(image + 54);
+    tamsel_sound* voice = tamsel_sound_create(MIXER_OUTPUT_RATE, count);
+    lpSECONDARYBUFFER[index] = voice;
+    if (!voice) return 0;
+    // Image samples are unsigned with silence at 128; voices are signed.
+    for (uint32_t k = 0; k < count; k++) voice->data[k] = (int8_t)(uint8_t)(image[58 + k] ^ 0x80u);
+    return 1;
+}
+
+void ReleaseSoundObject(int32_t index) {
+    tamsel_sound* voice = sound_object_at(index);
+    if (!voice) return;
+    tamsel_sound_destroy(voice);
+    lpSECONDARYBUFFER[index] = nullptr;
+}
+
+void PlaySoundObject(int32_t index, int32_t mode) {
+    tamsel_sound* voice = sound_object_at(index);
+    if (!voice) return;
+    switch (mode) {
+    case 0:
+        tamsel_sound_stop(voice);
+        break;
+    case 1:
+        tamsel_sound_stop(voice);
+        tamsel_sound_play(voice, 0);
+        break;
+    case -1:
+        tamsel_sound_play(voice, 1);
+        break;
+    default:
+        break;
+    }
+}
+
+void ChangeSoundFrequency(int32_t index, int32_t frequency) {
+    tamsel_sound* voice = sound_object_at(index);
+    if (!voice) return;
+    tamsel_sound_set_frequency(voice, (uint32_t)frequency * 10u + 100u);
+}
+
+void ChangeSoundVolume(int32_t index, int32_t volume) {
+    tamsel_sound* voice = sound_object_at(index);
+    if (!voice) return;
+    tamsel_sound_set_volume(voice, engine_to_hundredths(volume, 300, 8));
+}
+
+void ChangeSoundPan(int32_t index, int32_t pan) {
+    tamsel_sound* voice = sound_object_at(index);
+    if (!voice) return;
+    tamsel_sound_set_pan(voice, engine_to_hundredths(pan, 256, 10));
+}
+
+void release_all_sound_objects() {
+    for (int32_t i = 0; i < SOUND_OBJECT_COUNT; i++) ReleaseSoundObject(i);
+}

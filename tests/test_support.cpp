@@ -1,0 +1,100 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "engine/instruments.h"
+#include "engine/render_clock.h"
+#include "engine/sequencer.h"
+#include "mixer/sound_objects.h"
+
+void reset_engine() {
+    EndTamsel();
+    std::memset(&gTamsel, 0, sizeof gTamsel);
+    release_all_sound_objects();
+    reset_render_clock();
+}
+
+SongFile make_song(uint32_t wait, int32_t repeat_start, int32_t repeat_end, int32_t records) {
+    SongFile song;
+    song.records = records < 0 ? 0 : records;
+    song.bytes.assign(TSM_HEADER_SIZE + 16 * (size_t)song.records, 0);
+    std::memcpy(song.bytes.data(), "TSM", 3);
+    set_u32(&song, 8, wait);
+    set_u32(&song, 12, (uint32_t)repeat_start);
+    set_u32(&song, 16, (uint32_t)repeat_end);
+    set_u32(&song, 20, (uint32_t)records);
+    set_u32(&song, 1044, 300);
+    return song;
+}
+
+void set_u32(SongFile* song, uint32_t offset, uint32_t value) {
+    for (uint32_t i = 0; i < 4; i++) song->bytes[offset + i] = (uint8_t)(value >> (8 * i));
+}
+
+void set_record(SongFile* song, int32_t track, int32_t record, uint32_t word) {
+    set_u32(song, TSM_HEADER_SIZE + 4 * (uint32_t)(track * song->records + record), word);
+}
+
+void set_instrument(SongFile* song, int32_t i, uint8_t octave, int32_t length, int32_t volume,
+                    const int8_t waveform[256], const uint8_t envelope[64]) {
+    uint32_t base = 24 + TSM_INSTRUMENT_SIZE * (uint32_t)i;
+    song->bytes[base] = octave;
+    set_u32(song, base + 4, (uint32_t)length);
+    set_u32(song, base + 8, (uint32_t)volume);
+    std::memcpy(&song->bytes[base + 20], waveform, 256);
+    std::memcpy(&song->bytes[base + 276], envelope, 64);
+}
+
+std::string write_temp_file(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / "tamsel_tests" /
+                                (std::string(info->test_suite_name()) + "." + info->name());
+    std::filesystem::create_directories(dir);
+    std::string path = (dir / name).string();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file) {
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+    return path;
+}
+
+std::vector<uint8_t> read_file(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return bytes;
+    uint8_t chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    std::fclose(file);
+    return bytes;
+}
+
+uint8_t start_song_file(const std::string& path, int32_t loops, double timer_ms) {
+    reset_engine();
+    if (InitTamsel() != 1 || ReadTamsel(path.c_str()) != 1) return 0;
+    MakeTamselSoundObjects();
+    gTamsel.position = -1;
+    gTamsel.playing = 1;
+    lpcset(loops, timer_ms);
+    gTamsel.loops_done = 0;
+    gTamsel.force_step = 1;
+    TamselProc();
+    gTamsel.last_step_ms = 0;
+    return 1;
+}
+
+std::vector<float> render_to_end(uint64_t max_frames) {
+    std::vector<float> out;
+    std::vector<float> block(2 * 1024);
+    while (out.size() / 2 < max_frames) {
+        uint64_t got = generate_samples(block.data(), 1024);
+        out.insert(out.end(), block.begin(), block.begin() + (ptrdiff_t)(2 * got));
+        if (got < 1024) break;
+    }
+    return out;
+}

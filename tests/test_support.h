@@ -1,0 +1,37 @@
+// Helpers shared by the tests: a clean engine and song files built in memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/tamsel_song.h"
+
+// Puts every process-wide record (song, clock, sound objects) back to its
+// state at process start.
+void reset_engine();
+
+// A song file under construction; fields are written at their file offsets.
+struct SongFile {
+    std::vector<uint8_t> bytes;
+    int32_t records;  // records per track as laid out in bytes
+};
+
+// A song with the magic, the given wait, repeat points and record count,
+// silent instruments (length 0) and every record word 0.
+SongFile make_song(uint32_t wait, int32_t repeat_start, int32_t repeat_end, int32_t records);
+void set_u32(SongFile* song, uint32_t offset, uint32_t value);
+void set_record(SongFile* song, int32_t track, int32_t record, uint32_t word);
+// Sets instrument i's octave, length, volume, waveform and envelope.
+void set_instrument(SongFile* song, int32_t i, uint8_t octave, int32_t length, int32_t volume,
+                    const int8_t waveform[256], const uint8_t envelope[64]);
+
+// Writes bytes to a fresh file in the test's temporary folder; returns its path.
+std::string write_temp_file(const std::string& name, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> read_file(const std::string& path);
+
+// Loads a song file through the engine the way the tool does, with the
+// clock started and the first step forced. 1 on success.
+uint8_t start_song_file(const std::string& path, int32_t loops, double timer_ms);
+// Renders the started song to the end in blocks of 1024 frames.
+std::vector<float> render_to_end(uint64_t max_frames);
