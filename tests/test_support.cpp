@@ -53,6 +53,13 @@ std::string write_temp_file(const std::string& name, const std::vector<uint8_t>&
     const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "tamsel_tests" /
                                 (std::string(info->test_suite_name()) + "." + info->name());
+    // Each test starts from an empty folder, whatever an earlier run left.
+    static std::filesystem::path prepared;
+    if (dir != prepared) {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+        prepared = dir;
+    }
     std::filesystem::create_directories(dir);
     std::string path = (dir / name).string();
     std::FILE* file = std::fopen(path.c_str(), "wb");
