@@ -3,6 +3,7 @@
 #include "engine/sequencer.h"
 #include "engine/tamsel_song.h"
 #include "mixer/sound_objects.h"
+#include "mixer/voice_block.h"
 
 double sample_ms = 0.0;
 double samples_to_next_tick = 0.0;
@@ -30,24 +31,57 @@ void reset_render_clock() {
     buffer[1] = 0;
 }
 
-// One frame: the clock, a sequencer step on a tick, the loop limit, then
-// every slot mixes into the accumulator in index order.
-static void generate_sample() {
-    buffer[0] = 0;
-    buffer[1] = 0;
-    if (advance_clock(&sample_ms, &samples_to_next_tick, mst)) TamselProc();
-    if (gTamsel.loops_done > mylpc) myhit = 1;
-    for (int32_t i = 0; i < SOUND_OBJECT_COUNT; i++) tamsel_sound_generate_sample(lpSECONDARYBUFFER[i], buffer);
+// The render works in segments: a segment starts at a tick (or at the start
+// of a call) and runs until the next tick, so the sequencer and the loop
+// limit, which can only change at a tick, are dealt with once per segment.
+// Within it each sounding voice mixes its whole run into the accumulators;
+// integer sums do not depend on their order, so this equals mixing every
+// slot frame by frame.
+static constexpr uint32_t SEGMENT_FRAMES = 1024;
+static int32_t segment[2 * SEGMENT_FRAMES];
+static tamsel_sound* active_voices[SOUND_OBJECT_COUNT];
+
+// Advances the clock over frames that are not ticks, at most limit of them,
+// and returns how many.
+static uint32_t advance_clock_until_tick(uint32_t limit) {
+    uint32_t frames = 0;
+    // A tick counter that is not a number never ticks again.
+    while (frames < limit && !(samples_to_next_tick <= 0.0)) {
+        sample_ms = FRAME_MS + sample_ms;
+        samples_to_next_tick = samples_to_next_tick - 1.0;
+        frames++;
+    }
+    return frames;
+}
+
+static void mix_segment(uint32_t frames) {
+    for (uint32_t i = 0; i < 2 * frames; i++) segment[i] = 0;
+    int32_t count = collect_active_voices(active_voices);
+    for (int32_t v = 0; v < count; v++) tamsel_sound_mix_block(active_voices[v], segment, frames);
+}
+
+static void convert_segment(float* out, uint32_t frames) {
+    for (uint32_t i = 0; i < 2 * frames; i++) out[i] = (float)((double)segment[i] / 32768.0);
 }
 
 uint64_t generate_samples(float* out, uint64_t count) {
     if (!out) return 0;
-    for (uint64_t i = 0; i < count; i++) {
-        generate_sample();
-        // The frame that notices the loop limit is not part of the song.
-        if (myhit) return i;
-        out[2 * i] = (float)((double)buffer[0] / 32768.0);
-        out[2 * i + 1] = (float)((double)buffer[1] / 32768.0);
+    uint64_t done = 0;
+    while (done < count) {
+        uint64_t left = count - done;
+        uint32_t room = left < SEGMENT_FRAMES ? (uint32_t)left : SEGMENT_FRAMES;
+        if (advance_clock(&sample_ms, &samples_to_next_tick, mst)) TamselProc();
+        if (gTamsel.loops_done > mylpc) myhit = 1;
+        if (myhit) {
+            // The frame that notices the loop limit is not part of the song,
+            // but the voices still move through it.
+            mix_segment(1);
+            return done;
+        }
+        uint32_t frames = 1 + advance_clock_until_tick(room - 1);
+        mix_segment(frames);
+        convert_segment(out + 2 * done, frames);
+        done += frames;
     }
-    return count;
+    return done;
 }

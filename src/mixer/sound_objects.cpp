@@ -1,8 +1,36 @@
 #include "mixer/sound_objects.h"
 
 #include "mixer/drum_kit.h"
+#include "mixer/voice_block.h"
 
 tamsel_sound* lpSECONDARYBUFFER[SOUND_OBJECT_COUNT];
+
+// Slots that were started or stopped and may still sound, each listed once.
+static int32_t listed_slots[SOUND_OBJECT_COUNT];
+static uint8_t is_listed[SOUND_OBJECT_COUNT];
+static int32_t listed_count;
+
+static void list_slot(int32_t index) {
+    if (is_listed[index]) return;
+    is_listed[index] = 1;
+    listed_slots[listed_count++] = index;
+}
+
+int32_t collect_active_voices(tamsel_sound** voices) {
+    int32_t kept = 0, found = 0;
+    for (int32_t i = 0; i < listed_count; i++) {
+        int32_t slot = listed_slots[i];
+        tamsel_sound* voice = lpSECONDARYBUFFER[slot];
+        if (!voice || !tamsel_sound_is_active(voice)) {
+            is_listed[slot] = 0;
+            continue;
+        }
+        listed_slots[kept++] = slot;
+        voices[found++] = voice;
+    }
+    listed_count = kept;
+    return found;
+}
 
 static uint32_t read_u32_le(const uint8_t* p) {
     return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
@@ -45,6 +73,7 @@ void ReleaseSoundObject(int32_t index) {
 void PlaySoundObject(int32_t index, int32_t mode) {
     tamsel_sound* voice = sound_object_at(index);
     if (!voice) return;
+    list_slot(index);
     switch (mode) {
     case 0:
         tamsel_sound_stop(voice);

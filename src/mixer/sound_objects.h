@@ -26,6 +26,13 @@ void ChangeSoundFrequency(int32_t index, int32_t frequency);
 void ChangeSoundVolume(int32_t index, int32_t volume);
 void ChangeSoundPan(int32_t index, int32_t pan);
 
+// Collects the voices that are playing or flushing into voices (room for
+// SOUND_OBJECT_COUNT) and returns how many. The table remembers every slot it
+// has started or stopped and forgets those that have fallen silent, so the
+// renderer touches only voices that can sound; a voice must be started
+// through PlaySoundObject to be found.
+int32_t collect_active_voices(tamsel_sound** voices);
+
 // The voice in slot index, or nullptr for an empty slot or a bad index.
 tamsel_sound* sound_object_at(int32_t index);
 // Releases every slot; lets a test start from an empty table.

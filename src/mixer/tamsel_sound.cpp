@@ -1,5 +1,7 @@
 #include "mixer/tamsel_sound.h"
 
+#include "mixer/cubic.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -34,24 +36,12 @@ int32_t tamsel_sound_glide(int32_t gain, int32_t target, int32_t glide_step) {
 }
 
 int32_t tamsel_sound_interpolate(const int8_t history[4], uint32_t fraction) {
-    const double ym1 = (double)(history[3] * 256);
-    const double y0 = (double)(history[2] * 256);
-    const double y1 = (double)(history[1] * 256);
-    const double y2 = (double)(history[0] * 256);
-    const double t = (double)fraction / 4294967296.0;
-    // The order of every operation below is part of the output: each step
-    // is rounded to double on its own (the build forbids contraction).
-    const double c0 = y0;
-    const double c1 = ((y1 - ym1 * 0.3333333333333333) - 0.5 * y0) - 0.16666666666666666 * y2;
-    const double c2 = 0.5 * (ym1 + y1) - y0;
-    const double c3 = 0.5 * (y0 - y1) + (y2 - ym1) * 0.16666666666666666;
-    return (int32_t)(((c3 * t + c2) * t + c1) * t + c0);
+    return cubic_interpolate((double)(history[3] * 256), (double)(history[2] * 256), (double)(history[1] * 256),
+                             (double)(history[0] * 256), fraction);
 }
 
 int32_t tamsel_sound_scale(int32_t gain, int32_t s) {
-    // A 64-bit product keeps overshooting values near unity gain exact; the
-    // shift rounds towards minus infinity (-29110400 >> 16 is -445).
-    return (int32_t)(((int64_t)gain * s) >> 16);
+    return scale_by_gain(gain, s);
 }
 
 tamsel_sound* tamsel_sound_create(uint32_t output_rate, uint64_t size) {
@@ -168,8 +158,8 @@ static void generate_playing(tamsel_sound* voice, int32_t* frame) {
     }
 
     int32_t s = tamsel_sound_interpolate(voice->history, (uint32_t)voice->position);
-    frame[0] = (int32_t)((uint32_t)frame[0] + (uint32_t)tamsel_sound_scale(voice->left_gain, s));
-    frame[1] = (int32_t)((uint32_t)frame[1] + (uint32_t)tamsel_sound_scale(voice->right_gain, s));
+    frame[0] = add_wrapping(frame[0], scale_by_gain(voice->left_gain, s));
+    frame[1] = add_wrapping(frame[1], scale_by_gain(voice->right_gain, s));
 
     int64_t old_whole = voice->position >> 32;
     voice->position = (int64_t)((uint64_t)voice->position + voice->step);
