@@ -6,16 +6,11 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/instruments.h"
 #include "engine/render_clock.h"
-#include "engine/sequencer.h"
-#include "mixer/sound_objects.h"
+#include "engine/session.h"
 
 void reset_engine() {
-    EndTamsel();
-    std::memset(&gTamsel, 0, sizeof gTamsel);
-    release_all_sound_objects();
-    reset_render_clock();
+    reset_engine_session();
 }
 
 SongFile make_song(uint32_t wait, int32_t repeat_start, int32_t repeat_end, int32_t records) {
@@ -82,16 +77,9 @@ std::vector<uint8_t> read_file(const std::string& path) {
 }
 
 uint8_t start_song_file(const std::string& path, int32_t loops, double timer_ms) {
-    reset_engine();
-    if (InitTamsel() != 1 || ReadTamsel(path.c_str()) != 1) return 0;
-    MakeTamselSoundObjects();
-    gTamsel.position = -1;
-    gTamsel.playing = 1;
-    lpcset(loops, timer_ms);
-    gTamsel.loops_done = 0;
-    gTamsel.force_step = 1;
-    TamselProc();
-    gTamsel.last_step_ms = 0;
+    reset_engine_session();
+    if (open_song(path.c_str()) != SONG_OPENED) return 0;
+    start_song(loops, timer_ms);
     return 1;
 }
 

@@ -3,10 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/instruments.h"
-#include "engine/render_clock.h"
 #include "engine/render_length.h"
-#include "engine/sequencer.h"
+#include "engine/session.h"
 #include "engine/tamsel_song.h"
 #include "export/arguments.h"
 #include "export/output_path.h"
@@ -24,28 +22,10 @@ static const char* const usage_lines[] = {
 };
 
 static uint8_t load_song(const char* path) {
-    gTamsel.playing = 0;
-    if (InitTamsel() != 1) {
-        std::puts("Fail init");
-        return 0;
-    }
-    if (ReadTamsel(path) != 1) {
-        std::puts("Fail load");
-        return 0;
-    }
-    MakeTamselSoundObjects();
-    gTamsel.position = -1;
-    gTamsel.playing = 1;
-    return 1;
-}
-
-// Starts the clock and forces the first step so record 0 sounds at frame 0.
-static void start_song(const ExportArguments* args) {
-    lpcset(args->loops, args->timer_ms);
-    gTamsel.loops_done = 0;
-    gTamsel.force_step = 1;
-    TamselProc();
-    gTamsel.last_step_ms = 0;
+    SongOpenResult result = open_song(path);
+    if (result == SONG_FAIL_INIT) std::puts("Fail init");
+    if (result == SONG_FAIL_LOAD) std::puts("Fail load");
+    return result == SONG_OPENED;
 }
 
 int main(int argc, char** argv) {
@@ -63,7 +43,7 @@ int main(int argc, char** argv) {
 
     std::string output = output_path_for(args.input_path);
     std::printf("Exporting to file %s\n", output.c_str());
-    start_song(&args);
+    start_song(args.loops, args.timer_ms);
 
     uint64_t frames = 0;
     if (!measure_render_length(WAV_MAX_FRAMES, &frames)) {
