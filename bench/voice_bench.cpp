@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mixer/tamsel_sound.h"
+#include "mixer/voice_block.h"
 
 namespace {
 
@@ -71,5 +72,22 @@ void BM_OneSilentVoice(benchmark::State& state) {
     tamsel_sound_destroy(v);
 }
 BENCHMARK(BM_OneSilentVoice);
+
+}  // namespace
+
+namespace {
+
+// One looping voice mixed a block at a time, as the renderer does.
+void BM_OnePlayingVoiceBlockOf1024(benchmark::State& state) {
+    tamsel_sound* v = make_looping_voice(1);
+    static int32_t acc[2 * 1024];
+    for (auto _ : state) {
+        tamsel_sound_mix_block(v, acc, 1024);
+        benchmark::DoNotOptimize(acc);
+    }
+    state.SetItemsProcessed(state.iterations() * 1024);
+    tamsel_sound_destroy(v);
+}
+BENCHMARK(BM_OnePlayingVoiceBlockOf1024);
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "mixer/voice_block.h"
 
-#include "mixer/cubic.h"
+#include "mixer/steady_mix.h"
 
 // A playing voice is steady when a frame changes nothing but its position:
 // the gains rest at their targets (so the glide does nothing) and the window
@@ -27,22 +27,14 @@ static uint64_t steady_frames(const tamsel_sound* voice, uint64_t wanted) {
 }
 
 static void mix_steady(tamsel_sound* voice, int32_t* acc, uint32_t frames) {
-    const int8_t* data = voice->data;
-    const int32_t left_gain = voice->left_gain;
-    const int32_t right_gain = voice->right_gain;
-    const uint64_t step = voice->step;
-    uint64_t position = (uint64_t)voice->position;
-    for (uint32_t f = 0; f < frames; f++) {
-        const int8_t* d = data + (position >> 32);
-        int32_t s = cubic_interpolate((double)(d[-3] * 256), (double)(d[-2] * 256), (double)(d[-1] * 256),
-                                      (double)(d[0] * 256), (uint32_t)position);
-        acc[2 * f] = add_wrapping(acc[2 * f], scale_by_gain(left_gain, s));
-        acc[2 * f + 1] = add_wrapping(acc[2 * f + 1], scale_by_gain(right_gain, s));
-        position += step;
-    }
+    SteadyRun run = {voice->data, (uint64_t)voice->position, voice->step, voice->left_gain, voice->right_gain};
+    mix_steady_run(&run, acc, frames);
+    uint64_t position = run.position + (uint64_t)frames * run.step;
     voice->position = (int64_t)position;
     voice->samples_played += frames;
-    const int8_t* d = data + (position >> 32);
+    // Every fetch stayed inside the data, so the window is the data under
+    // the new position.
+    const int8_t* d = voice->data + (position >> 32);
     for (int32_t i = 0; i < 4; i++) voice->history[i] = d[-i];
 }
 
