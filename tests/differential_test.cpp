@@ -7,6 +7,7 @@
 
 #include "engine/reference_render.h"
 #include "engine/render_clock.h"
+#include "mixer/steady_mix.h"
 #include "test_support.h"
 
 namespace {
@@ -86,8 +87,9 @@ std::vector<float> render_with(uint64_t (*render)(float*, uint64_t), Random* siz
 
 }  // namespace
 
-TEST(Differential, FastRendererMatchesThePerFrameLoop) {
-    for (uint32_t seed = 1; seed <= 24; seed++) {
+// Every inner loop the processor has must give the same bytes.
+static void expect_fast_matches_reference(uint32_t first_seed, uint32_t last_seed) {
+    for (uint32_t seed = first_seed; seed <= last_seed; seed++) {
         GeneratedSong song = random_song(seed);
         std::string path = write_temp_file("song.tsm", song.file.bytes);
 
@@ -101,4 +103,17 @@ TEST(Differential, FastRendererMatchesThePerFrameLoop) {
         ASSERT_EQ(actual.size(), expected.size()) << "seed " << seed;
         EXPECT_EQ(std::memcmp(actual.data(), expected.data(), actual.size() * sizeof(float)), 0) << "seed " << seed;
     }
+}
+
+TEST(Differential, FastRendererMatchesThePerFrameLoop) {
+    expect_fast_matches_reference(1, 24);
+}
+
+TEST(Differential, EveryInnerLoopGivesTheSameBytes) {
+    const SteadyMixPath paths[] = {STEADY_MIX_SCALAR, STEADY_MIX_AVX2, STEADY_MIX_AVX512};
+    for (SteadyMixPath path : paths) {
+        if (!select_steady_mix_path(path)) continue;
+        expect_fast_matches_reference(25, 32);
+    }
+    select_steady_mix_path(STEADY_MIX_BEST);
 }

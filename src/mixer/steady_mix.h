@@ -17,3 +17,11 @@ struct SteadyRun {
 // Adds the run's frames into acc (interleaved left, right), exactly as the
 // per-frame voice would.
 void mix_steady_run(const SteadyRun* run, int32_t* acc, uint32_t frames);
+
+// The inner loops there are; the fastest the processor has is used unless
+// another is selected. All give the same bytes.
+enum SteadyMixPath : uint8_t { STEADY_MIX_SCALAR, STEADY_MIX_AVX2, STEADY_MIX_AVX512, STEADY_MIX_BEST };
+
+// Selects an inner loop; returns 0 (and changes nothing) when the processor
+// lacks it.
+uint8_t select_steady_mix_path(SteadyMixPath path);

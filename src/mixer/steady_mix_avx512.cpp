@@ -1,0 +1,119 @@
+// The steady inner loop for processors with AVX-512: eight frames at a time.
+// The cubic's coefficients depend only on the window, so they are computed
+// once per sample of the run (eight samples side by side) and each frame
+// picks its sample's coefficients with a lane permute; steps of at most one
+// sample per frame keep a group's eight frames within eight samples.
+#include "mixer/steady_mix_simd.h"
+
+#ifdef TAMSEL_HAVE_SIMD_PATHS
+
+// GCC 12 warns about the deliberately undefined pass-through operand inside
+// its own AVX-512 intrinsics; nothing here reads an undefined value.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+#include <immintrin.h>
+
+#include "mixer/cubic.h"
+
+#define AVX512_TARGET __attribute__((target("avx2,avx512f,avx512dq,avx512vl")))
+
+static constexpr uint32_t CHUNK_FRAMES = 1024;
+// Coefficients of the samples one chunk can cover, with room for the last
+// group's unaligned load of eight.
+static double coefficients[4][CHUNK_FRAMES + 24];
+
+// Eight consecutive samples from p, sign-extended and times 256, as doubles.
+AVX512_TARGET static inline __m512d points_at(const int8_t* p) {
+    __m256i wide = _mm256_cvtepi8_epi32(_mm_loadl_epi64((const __m128i*)(const void*)p));
+    return _mm512_mul_pd(_mm512_cvtepi32_pd(wide), _mm512_set1_pd(256.0));
+}
+
+// Coefficients for the windows ending at samples first .. first + count - 1.
+AVX512_TARGET static void compute_coefficients(const int8_t* data, uint64_t first, uint32_t count) {
+    const __m512d third = _mm512_set1_pd(0.3333333333333333);
+    const __m512d half = _mm512_set1_pd(0.5);
+    const __m512d sixth = _mm512_set1_pd(0.16666666666666666);
+    uint32_t j = 0;
+    for (; j + 8 <= count; j += 8) {
+        const int8_t* d = data + first + j;
+        __m512d ym1 = points_at(d - 3), y0 = points_at(d - 2), y1 = points_at(d - 1), y2 = points_at(d);
+        __m512d c1 = _mm512_sub_pd(_mm512_sub_pd(_mm512_sub_pd(y1, _mm512_mul_pd(ym1, third)), _mm512_mul_pd(half, y0)),
+                                   _mm512_mul_pd(sixth, y2));
+        __m512d c2 = _mm512_sub_pd(_mm512_mul_pd(half, _mm512_add_pd(ym1, y1)), y0);
+        __m512d c3 = _mm512_add_pd(_mm512_mul_pd(half, _mm512_sub_pd(y0, y1)),
+                                   _mm512_mul_pd(_mm512_sub_pd(y2, ym1), sixth));
+        _mm512_storeu_pd(coefficients[0] + j, y0);
+        _mm512_storeu_pd(coefficients[1] + j, c1);
+        _mm512_storeu_pd(coefficients[2] + j, c2);
+        _mm512_storeu_pd(coefficients[3] + j, c3);
+    }
+    // The last few windows may end near the end of the data: one at a time.
+    for (; j < count; j++) {
+        const int8_t* d = data + first + j;
+        CubicCoefficients c = cubic_coefficients((double)(d[-3] * 256), (double)(d[-2] * 256),
+                                                 (double)(d[-1] * 256), (double)(d[0] * 256));
+        coefficients[0][j] = c.c0;
+        coefficients[1][j] = c.c1;
+        coefficients[2][j] = c.c2;
+        coefficients[3][j] = c.c3;
+    }
+}
+
+AVX512_TARGET static void mix_chunk(const SteadyRun* run, uint64_t position, int32_t* acc, uint32_t groups) {
+    const uint64_t step = run->step;
+    const uint64_t first = position >> 32;
+    const uint64_t last = (position + (uint64_t)(groups * 8 - 1) * step) >> 32;
+    compute_coefficients(run->data, first, (uint32_t)(last - first + 1));
+
+    const __m512i lane_steps = _mm512_set_epi64((long long)(7 * step), (long long)(6 * step), (long long)(5 * step),
+                                                (long long)(4 * step), (long long)(3 * step), (long long)(2 * step),
+                                                (long long)step, 0);
+    const __m512i fraction_mask = _mm512_set1_epi64(0xFFFFFFFFll);
+    const __m512i left_gain = _mm512_set1_epi64(run->left_gain);
+    const __m512i right_gain = _mm512_set1_epi64(run->right_gain);
+    // Low dwords of the left and right products, interleaved.
+    const __m512i interleave = _mm512_set_epi32(30, 14, 28, 12, 26, 10, 24, 8, 22, 6, 20, 4, 18, 2, 16, 0);
+    const __m512d inverse_2_32 = _mm512_set1_pd(1.0 / 4294967296.0);
+
+    for (uint32_t g = 0; g < groups; g++) {
+        uint64_t base = position >> 32;
+        __m512i lanes = _mm512_add_epi64(_mm512_set1_epi64((long long)position), lane_steps);
+        __m512i index = _mm512_sub_epi64(_mm512_srli_epi64(lanes, 32), _mm512_set1_epi64((long long)base));
+        uint32_t at = (uint32_t)(base - first);
+        __m512d c0 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(coefficients[0] + at));
+        __m512d c1 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(coefficients[1] + at));
+        __m512d c2 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(coefficients[2] + at));
+        __m512d c3 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(coefficients[3] + at));
+
+        // Dividing by 2^32 and multiplying by 2^-32 are both exact.
+        __m512d t = _mm512_mul_pd(_mm512_cvtepu64_pd(_mm512_and_si512(lanes, fraction_mask)), inverse_2_32);
+        __m512d v = _mm512_add_pd(_mm512_mul_pd(c3, t), c2);
+        v = _mm512_add_pd(_mm512_mul_pd(v, t), c1);
+        v = _mm512_add_pd(_mm512_mul_pd(v, t), c0);
+        __m512i s = _mm512_cvtepi32_epi64(_mm512_cvttpd_epi32(v));
+
+        __m512i left = _mm512_srai_epi64(_mm512_mul_epi32(s, left_gain), 16);
+        __m512i right = _mm512_srai_epi64(_mm512_mul_epi32(s, right_gain), 16);
+        int32_t* out = acc + 16 * g;
+        __m512i sum = _mm512_add_epi32(_mm512_loadu_si512(out), _mm512_permutex2var_epi32(left, interleave, right));
+        _mm512_storeu_si512(out, sum);
+        position += 8 * step;
+    }
+}
+
+AVX512_TARGET uint32_t mix_frames_avx512(const SteadyRun* run, int32_t* acc, uint32_t frames) {
+    // Eight frames must span at most eight samples.
+    if (run->step > ((uint64_t)1 << 32)) return 0;
+    uint32_t done = 0;
+    while (frames - done >= 8) {
+        uint32_t chunk = frames - done < CHUNK_FRAMES ? frames - done : CHUNK_FRAMES;
+        uint32_t groups = chunk / 8;
+        mix_chunk(run, run->position + (uint64_t)done * run->step, acc + 2 * done, groups);
+        done += groups * 8;
+    }
+    return done;
+}
+
+#endif
