@@ -1,0 +1,48 @@
+// The demo songs render to exactly the bytes they rendered to when they were
+// written (checked then against the plain per-frame loop): any change to the
+// sound shows here.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "test_support.h"
+
+namespace {
+
+uint64_t fnv1a(const std::vector<uint8_t>& bytes) {
+    uint64_t hash = 14695981039346656037ull;
+    for (uint8_t b : bytes) hash = (hash ^ b) * 1099511628211ull;
+    return hash;
+}
+
+// Renders a song with the tool itself, in a temporary copy, and returns the
+// WAV file's bytes.
+std::vector<uint8_t> render_with_tool(const char* song, const char* arguments) {
+    std::vector<uint8_t> bytes = read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/" + song);
+    std::string path = write_temp_file("song.tsm", bytes);
+    std::string dir = std::filesystem::path(path).parent_path().string();
+    std::string command = "cd '" + dir + "' && '" TAMSEL_EXE "' song.tsm " + arguments + " > /dev/null";
+    if (std::system(command.c_str()) != 0) return {};
+    return read_file(dir + "/song.wav");
+}
+
+}  // namespace
+
+TEST(GoldenRender, DemoSongsRenderToTheirRecordedBytes) {
+    struct Row {
+        const char* song;
+        const char* arguments;
+        uint64_t size;
+        uint64_t hash;
+    } rows[] = {
+        {"short.tsm", "", 44 + 8 * 1276800ull, 4591416625129349881ull},
+        {"short.tsm", "1 16.6", 19888172, 14841854394743347451ull},
+        {"demo.tsm", "", 44 + 8 * 5713920ull, 6554056515532424482ull},
+    };
+    for (const Row& row : rows) {
+        std::vector<uint8_t> wav = render_with_tool(row.song, row.arguments);
+        EXPECT_EQ(wav.size(), row.size) << row.song << " " << row.arguments;
+        EXPECT_EQ(fnv1a(wav), row.hash) << row.song << " " << row.arguments << " size " << wav.size();
+    }
+}
