@@ -25,9 +25,10 @@ __attribute__((target("avx2"))) static inline void add_scaled_pair(int32_t* acc,
     _mm_storeu_si128(out, _mm_add_epi32(_mm_loadu_si128(out), scaled));
 }
 
-static inline int32_t load_window(const int8_t* base, int32_t whole) {
+// data[whole - 3 .. whole] as one little-endian word; whole is at least 3.
+static inline int32_t load_window(const int8_t* data, int32_t whole) {
     int32_t packed;
-    std::memcpy(&packed, base + whole, 4);
+    std::memcpy(&packed, data + (whole - 3), 4);
     return packed;
 }
 
@@ -44,7 +45,7 @@ __attribute__((target("avx2"))) uint32_t mix_frames_avx2(const SteadyRun* run, i
     const __m256d half = _mm256_set1_pd(0.5);
     const __m256d sixth = _mm256_set1_pd(0.16666666666666666);
     const __m256i gains = _mm256_set_epi64x(run->right_gain, run->left_gain, run->right_gain, run->left_gain);
-    const int8_t* base = run->data - 3;
+    const int8_t* data = run->data;
 
     uint32_t f = 0;
     for (; f + 4 <= frames; f += 4) {
@@ -54,10 +55,10 @@ __attribute__((target("avx2"))) uint32_t mix_frames_avx2(const SteadyRun* run, i
         __m128i whole = _mm256_extracti128_si256(split, 1);
         // data[w - 3 .. w] of each frame in one 32-bit load; plain loads
         // beat a gather instruction on common processors.
-        __m128i packed = _mm_setr_epi32(load_window(base, _mm_extract_epi32(whole, 0)),
-                                        load_window(base, _mm_extract_epi32(whole, 1)),
-                                        load_window(base, _mm_extract_epi32(whole, 2)),
-                                        load_window(base, _mm_extract_epi32(whole, 3)));
+        __m128i packed = _mm_setr_epi32(load_window(data, _mm_extract_epi32(whole, 0)),
+                                        load_window(data, _mm_extract_epi32(whole, 1)),
+                                        load_window(data, _mm_extract_epi32(whole, 2)),
+                                        load_window(data, _mm_extract_epi32(whole, 3)));
         __m256d ym1 = point_of(packed, 0), y0 = point_of(packed, 1);
         __m256d y1 = point_of(packed, 2), y2 = point_of(packed, 3);
 
