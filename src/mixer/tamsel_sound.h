@@ -38,8 +38,8 @@ void tamsel_sound_play(tamsel_sound* voice, uint8_t looping);
 void tamsel_sound_stop(tamsel_sound* voice);
 void tamsel_sound_generate_sample(tamsel_sound* voice, int32_t* frame);
 
-// Building blocks shared with the block mixer; each is exactly one step of
-// the per-frame rule above.
+// The single steps of the per-frame rule, each on its own: the decibel law,
+// the glide and its step, the cubic on a window, and the scaling by a gain.
 int32_t tamsel_sound_gain_from_db(int16_t hundredths);
 uint32_t tamsel_sound_glide_step(uint32_t output_rate);
 int32_t tamsel_sound_glide(int32_t gain, int32_t target, int32_t glide_step);
