@@ -1,5 +1,6 @@
 #include "engine/render_clock.h"
 
+#include "engine/clock_jump.h"
 #include "engine/sequencer.h"
 #include "engine/tamsel_song.h"
 #include "mixer/sound_objects.h"
@@ -41,19 +42,6 @@ static constexpr uint32_t SEGMENT_FRAMES = 1024;
 static int32_t segment[2 * SEGMENT_FRAMES];
 static tamsel_sound* active_voices[SOUND_OBJECT_COUNT];
 
-// Advances the clock over frames that are not ticks, at most limit of them,
-// and returns how many.
-static uint32_t advance_clock_until_tick(uint32_t limit) {
-    uint32_t frames = 0;
-    // A tick counter that is not a number never ticks again.
-    while (frames < limit && !(samples_to_next_tick <= 0.0)) {
-        sample_ms = FRAME_MS + sample_ms;
-        samples_to_next_tick = samples_to_next_tick - 1.0;
-        frames++;
-    }
-    return frames;
-}
-
 static void mix_segment(uint32_t frames) {
     for (uint32_t i = 0; i < 2 * frames; i++) segment[i] = 0;
     int32_t count = collect_active_voices(active_voices);
@@ -78,7 +66,7 @@ uint64_t generate_samples(float* out, uint64_t count) {
             mix_segment(1);
             return done;
         }
-        uint32_t frames = 1 + advance_clock_until_tick(room - 1);
+        uint32_t frames = 1 + (uint32_t)advance_clock_to_tick(&sample_ms, &samples_to_next_tick, room - 1);
         mix_segment(frames);
         convert_segment(out + 2 * done, frames);
         done += frames;

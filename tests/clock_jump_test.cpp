@@ -1,0 +1,63 @@
+// Jumping the clock over many frames gives the same bits as frame by frame.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "engine/clock_jump.h"
+#include "engine/render_clock.h"
+
+static uint64_t bits(double x) {
+    uint64_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+
+TEST(ClockJump, AddingManyFramesIsTheRunningSum) {
+    // Starts at 0, inside a binade, just below a binade edge (1024 ms and
+    // 2^22 ms), and far out; runs cross one or more edges.
+    const double starts[] = {0.0, 1.0, 17.3, 1023.99, 2047.5, 4194303.9, 11184810.0};
+    const uint64_t runs[] = {1, 47, 48, 1000, 49152, 1000003};
+    for (double start : starts) {
+        for (uint64_t run : runs) {
+            double jumped = start, stepped = start;
+            add_frame_ms(&jumped, run);
+            for (uint64_t i = 0; i < run; i++) stepped = FRAME_MS + stepped;
+            EXPECT_EQ(bits(jumped), bits(stepped)) << start << " + " << run << " frames";
+        }
+    }
+}
+
+TEST(ClockJump, TicksFallOnTheSameFramesWithTheSameCounters) {
+    const double periods_ms[] = {20.0, 0.0, 16.666666666666668, 16.6, 10.5, 3.3, 0.5, 1e-9, 7.77, 1000.0};
+    for (double period : periods_ms) {
+        double ms_a = 0.0, counter_a = 0.0, ms_b = 0.0, counter_b = 0.0;
+        uint64_t frame = 0;
+        while (frame < 3000000) {
+            // Both clocks are at a frame that may tick; take it frame by
+            // frame, then jump (or step) to the next tick.
+            ASSERT_EQ(advance_clock(&ms_a, &counter_a, period / 1000.0), advance_clock(&ms_b, &counter_b, period / 1000.0));
+            uint64_t limit = frame % 7 == 0 ? 5 : 100000;
+            uint64_t jumped = advance_clock_to_tick(&ms_a, &counter_a, limit);
+            uint64_t stepped = 0;
+            while (stepped < limit && !(counter_b <= 0.0)) {
+                ms_b = FRAME_MS + ms_b;
+                counter_b = counter_b - 1.0;
+                stepped++;
+            }
+            ASSERT_EQ(jumped, stepped) << "period " << period << " frame " << frame;
+            ASSERT_EQ(bits(ms_a), bits(ms_b)) << "period " << period << " frame " << frame;
+            ASSERT_EQ(bits(counter_a), bits(counter_b)) << "period " << period << " frame " << frame;
+            frame += 1 + jumped;
+        }
+    }
+}
+
+TEST(ClockJump, CountersThatNeverTickRunToTheLimit) {
+    double ms = 5.0, nan_counter = std::nan(""), huge = 1e300;
+    EXPECT_EQ(advance_clock_to_tick(&ms, &nan_counter, 123456), 123456u);
+    EXPECT_EQ(advance_clock_to_tick(&ms, &huge, 1000), 1000u);
+    EXPECT_EQ(huge, 1e300);
+    double due = 0.0;
+    EXPECT_EQ(advance_clock_to_tick(&ms, &due, 1000), 0u);
+}
