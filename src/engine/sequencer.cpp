@@ -45,9 +45,12 @@ static void apply_record(int32_t track, uint32_t word) {
     }
 }
 
+bool tamsel_step_is_due() {
+    return gTamsel.ready && gTamsel.playing && tamsel_step_due(&gTamsel, (uint32_t)samplemsget());
+}
+
 void TamselProc() {
-    if (!gTamsel.ready || !gTamsel.playing) return;
-    if (!tamsel_step_due(&gTamsel, (uint32_t)samplemsget())) return;
+    if (!tamsel_step_is_due()) return;
     tamsel_advance_position(&gTamsel);
     for (int32_t t = 0; t < TRACK_COUNT; t++) apply_record(t, tamsel_record_word(&gTamsel, t));
     gTamsel.force_step = 0;

@@ -11,6 +11,8 @@ constexpr int32_t SLOTS_PER_TRACK = 24;
 
 // Performs at most one step of gTamsel, reading the render clock.
 void TamselProc();
+// True when TamselProc would step now; otherwise it would do nothing.
+bool tamsel_step_is_due();
 
 // The timing and position half of a step, shared with the render-length
 // measurement, which must follow the song exactly without touching a voice.
