@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "engine/render_clock.h"
 #include "engine/session.h"
 
@@ -44,11 +46,25 @@ void set_instrument(SongFile* song, int32_t i, uint8_t octave, int32_t length, i
     std::memcpy(&song->bytes[base + 276], envelope, 64);
 }
 
+// Each test process keeps its files under its own folder, so runs of the
+// suite side by side (ctest -j, two build trees) never touch each other's
+// files; the folder goes when the process ends.
+static const std::filesystem::path& process_folder() {
+    struct Folder {
+        std::filesystem::path path;
+        ~Folder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static Folder folder{std::filesystem::temp_directory_path() / "tamsel_tests" / std::to_string(getpid())};
+    return folder.path;
+}
+
 std::string write_temp_file(const std::string& name, const std::vector<uint8_t>& bytes) {
     const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / "tamsel_tests" /
-                                (std::string(info->test_suite_name()) + "." + info->name());
-    // Each test starts from an empty folder, whatever an earlier run left.
+    std::filesystem::path dir = process_folder() / (std::string(info->test_suite_name()) + "." + info->name());
+    // Each test starts from an empty folder.
     static std::filesystem::path prepared;
     if (dir != prepared) {
         std::error_code ignored;
