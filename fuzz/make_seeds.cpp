@@ -1,0 +1,188 @@
+// make_fuzz_seeds: writes the seed inputs of the song fuzzer.
+//
+//   usage: make_fuzz_seeds OUT_DIR [SONG.tsm ...]
+//
+// Each seed is the fuzzer's 8 argument bytes (loops, then the tick period as
+// a float, both little-endian) followed by a song file: a set of small songs
+// made here, each reaching another corner of the engine, and every song file
+// named on the command line played once at the default tick.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+static constexpr uint32_t HEADER_SIZE = 1048;
+static constexpr uint32_t INSTRUMENT_SIZE = 340;
+
+struct Seed {
+    std::vector<uint8_t> bytes;  // arguments, then the song
+    int32_t records;             // records per track as laid out
+};
+
+static void put_u32(Seed* seed, uint32_t song_offset, uint32_t value) {
+    size_t at = 8 + (size_t)song_offset;
+    if (seed->bytes.size() < at + 4) seed->bytes.resize(at + 4, 0);
+    for (uint32_t i = 0; i < 4; i++) seed->bytes[at + i] = (uint8_t)(value >> (8 * i));
+}
+
+static Seed make_seed(int32_t loops, float timer_ms, uint32_t wait, int32_t repeat_start, int32_t repeat_end,
+                      int32_t records) {
+    Seed seed;
+    seed.records = records < 0 ? 0 : records;
+    seed.bytes.assign(8 + HEADER_SIZE + 16 * (size_t)seed.records, 0);
+    uint32_t timer_bits;
+    std::memcpy(&timer_bits, &timer_ms, sizeof timer_bits);
+    for (uint32_t i = 0; i < 4; i++) {
+        seed.bytes[i] = (uint8_t)((uint32_t)loops >> (8 * i));
+        seed.bytes[4 + i] = (uint8_t)(timer_bits >> (8 * i));
+    }
+    std::memcpy(&seed.bytes[8], "TSM", 3);
+    put_u32(&seed, 8, wait);
+    put_u32(&seed, 12, (uint32_t)repeat_start);
+    put_u32(&seed, 16, (uint32_t)repeat_end);
+    put_u32(&seed, 20, (uint32_t)records);
+    put_u32(&seed, 1044, 300);
+    return seed;
+}
+
+// A sine-like tone with a decaying envelope (peak scales the envelope; above
+// 128 the samples wrap).
+static void set_instrument(Seed* seed, uint32_t i, uint8_t octave, int32_t length, int32_t volume, int32_t peak) {
+    uint32_t base = 8 + 24 + INSTRUMENT_SIZE * i;
+    seed->bytes[base] = octave;
+    put_u32(seed, 24 + INSTRUMENT_SIZE * i + 4, (uint32_t)length);
+    put_u32(seed, 24 + INSTRUMENT_SIZE * i + 8, (uint32_t)volume);
+    for (uint32_t k = 0; k < 256; k++) {
+        double s = std::sin(6.283185307179586 * (double)k / 256.0);
+        seed->bytes[base + 20 + k] = (uint8_t)(int8_t)(int32_t)(s * 127.0);
+    }
+    for (uint32_t k = 0; k < 64; k++) seed->bytes[base + 276 + k] = (uint8_t)(peak * (int32_t)(64 - k) / 64);
+}
+
+static void set_record(Seed* seed, int32_t track, int32_t record, uint32_t word) {
+    put_u32(seed, HEADER_SIZE + 4 * (uint32_t)(track * seed->records + record), word);
+}
+
+static uint8_t write_seed(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return 0;
+    size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
+    return (uint8_t)(std::fclose(file) == 0 && written == bytes.size());
+}
+
+static std::vector<uint8_t> read_song(const char* path) {
+    std::vector<uint8_t> bytes;
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return bytes;
+    uint8_t chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    std::fclose(file);
+    return bytes;
+}
+
+// A melody on track 0, a bass on track 1 and drums, 16 records.
+static Seed tune(int32_t loops, float timer_ms, uint32_t wait) {
+    Seed seed = make_seed(loops, timer_ms, wait, 4, 16, 16);
+    set_instrument(&seed, 0, 4, 2000, 280, 128);
+    set_instrument(&seed, 1, 2, 3000, 300, 120);
+    set_instrument(&seed, 2, 3, 500, 250, 100);
+    for (int32_t r = 0; r < 16; r++) {
+        set_record(&seed, 0, r, 1u << (r * 5 % 24) | (r % 8 == 0 ? 2u << 24 : 0));
+        if (r % 4 == 0) set_record(&seed, 1, r, 1u << (r / 4) | 6u << 24);
+        set_record(&seed, 3, r, r % 2 == 0 ? 1u : 1u << 8);
+    }
+    return seed;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs("usage: make_fuzz_seeds OUT_DIR [SONG.tsm ...]\n", stderr);
+        return 1;
+    }
+    std::string dir = argv[1];
+    struct Named {
+        const char* name;
+        Seed seed;
+    };
+    std::vector<Named> seeds;
+
+    seeds.push_back({"tune", tune(0, 20.0f, 100)});
+    seeds.push_back({"tune_loops_fast_tick", tune(3, 16.6f, 0)});
+    seeds.push_back({"tune_tick_0", tune(1, 0.0f, 0)});
+
+    Seed all = make_seed(1, 0.0f, 0, 0, 4, 4);
+    for (uint32_t i = 0; i < 3; i++) set_instrument(&all, i, (uint8_t)(3 + i), 4000, 300, 255);
+    for (int32_t t = 0; t < 4; t++) {
+        for (int32_t r = 0; r < 4; r++) set_record(&all, t, r, 0x00FFFFFFu | (uint32_t)(1 + (t + r) % 7) << 24);
+    }
+    seeds.push_back({"all_voices_every_step", all});
+
+    Seed pans = make_seed(0, 20.0f, 0, 0, 8, 8);
+    set_instrument(&pans, 0, 4, 800, 300, 128);
+    for (int32_t r = 0; r < 8; r++) set_record(&pans, 0, r, 1u | (uint32_t)(r * 37 + 8) << 24);
+    seeds.push_back({"pan_selectors_above_7", pans});
+
+    Seed odd = make_seed(2, 20.0f, 30, 0, 6, 6);
+    set_instrument(&odd, 0, 31, 2, 4396, 255);
+    set_instrument(&odd, 1, 255, 3, -1, 129);
+    set_instrument(&odd, 2, 20, 64, 0, 128);
+    put_u32(&odd, 1044, 0xFFFFFFFFu);
+    for (int32_t r = 0; r < 6; r++) {
+        for (int32_t t = 0; t < 4; t++) set_record(&odd, t, r, 0xFFFFFFFFu);
+    }
+    seeds.push_back({"instrument_edges", odd});
+
+    seeds.push_back({"wrap_beyond_records", make_seed(3, 0.0f, 0, 900, 10, 10)});
+    seeds.push_back({"wrap_negative", make_seed(2, 0.0f, 0, -5, 10, 10)});
+    seeds.push_back({"wrap_at_int_max", make_seed(1, 0.0f, 0, 2147483647, 10, 10)});
+    seeds.push_back({"end_point_0", make_seed(0, 20.0f, 100, 0, 0, 8)});
+    seeds.push_back({"record_count_0", make_seed(2, 20.0f, 100, 0, 8, 0)});
+
+    Seed full = make_seed(0, 0.0f, 0, 0, 1000, 1000);
+    set_instrument(&full, 2, 5, 100, 300, 128);
+    for (int32_t r = 0; r < 1000; r += 7) set_record(&full, 2, r, 1u << (r % 24));
+    seeds.push_back({"record_count_1000", full});
+
+    Seed over = make_seed(0, 0.0f, 0, 0, 2000, 12);
+    put_u32(&over, 20, 1001);
+    seeds.push_back({"record_count_1001_short_file", over});
+
+    Seed huge = make_seed(0, 0.0f, 0, 0, 8, 2);
+    put_u32(&huge, 20, 2147483647u);
+    seeds.push_back({"record_count_int_max", huge});
+
+    seeds.push_back({"wait_never_passes", make_seed(0, 20.0f, 0xFFFFFFFFu, 0, 8, 8)});
+    seeds.push_back({"huge_timer", make_seed(0, 1e30f, 0, 0, 8, 8)});
+
+    Seed header = make_seed(0, 20.0f, 100, 0, 8, 8);
+    header.bytes.resize(8 + 500);
+    seeds.push_back({"truncated_header", header});
+
+    Seed lower = make_seed(0, 20.0f, 100, 0, 8, 8);
+    std::memcpy(&lower.bytes[8], "tsm", 3);
+    seeds.push_back({"magic_in_lower_case", lower});
+
+    for (int i = 2; i < argc; i++) {
+        std::vector<uint8_t> song = read_song(argv[i]);
+        if (song.empty()) {
+            std::fprintf(stderr, "cannot read %s\n", argv[i]);
+            return 1;
+        }
+        Seed seed = make_seed(0, 20.0f, 0, 0, 0, 0);
+        seed.bytes.resize(8);
+        seed.bytes.insert(seed.bytes.end(), song.begin(), song.end());
+        std::string name = argv[i];
+        size_t slash = name.find_last_of('/');
+        if (!write_seed(dir + "/example_" + name.substr(slash + 1), seed.bytes)) return 1;
+    }
+    for (const Named& named : seeds) {
+        if (!write_seed(dir + "/" + named.name, named.seed.bytes)) {
+            std::fprintf(stderr, "cannot write %s/%s\n", dir.c_str(), named.name);
+            return 1;
+        }
+    }
+    return 0;
+}
