@@ -17,21 +17,30 @@ int32_t note_increment(int32_t note, int32_t multiplier) {
     return note < 12 ? product / 16 : product / 8;
 }
 
-int8_t note_sample(const int8_t* waveform, const uint8_t* envelope, int32_t phase, int32_t k, int32_t length) {
+// One sample: the waveform point under the phase times the envelope value.
+// Envelope values above 128 can push the quotient out of the signed byte
+// range; it wraps rather than saturates.
+static int8_t shaped_sample(const int8_t* waveform, int32_t e, int32_t phase) {
     uint32_t point = (uint32_t)(phase / 256) & 0xFFu;
-    int32_t w = waveform[point];
-    int32_t e = envelope[(int64_t)k * 64 / length];
-    // Envelope values above 128 can push the quotient out of the signed
-    // byte range; it wraps rather than saturates.
-    return (int8_t)(uint8_t)(uint32_t)((w * e) / 128);
+    return (int8_t)(uint8_t)(uint32_t)((waveform[point] * e) / 128);
 }
 
+int8_t note_sample(const int8_t* waveform, const uint8_t* envelope, int32_t phase, int32_t k, int32_t length) {
+    return shaped_sample(waveform, envelope[(int64_t)k * 64 / length], phase);
+}
+
+// Envelope point m covers the samples k with m <= 64 k / length < m + 1, so
+// walking the 64 stretches gives every sample its point without a division.
 static void render_note(int8_t* out, const int8_t* waveform, const uint8_t* envelope, int32_t increment,
                         int32_t length) {
     uint32_t phase = 0;
-    for (int32_t k = 0; k < length; k++) {
-        out[k] = note_sample(waveform, envelope, (int32_t)phase, k, length);
-        phase += (uint32_t)increment;  // wraps at 32 bits
+    int32_t k = 0;
+    for (int32_t m = 0; m < 64; m++) {
+        int32_t end = (int32_t)(((int64_t)(m + 1) * length + 63) / 64);
+        for (; k < end; k++) {
+            out[k] = shaped_sample(waveform, envelope[m], (int32_t)phase);
+            phase += (uint32_t)increment;  // wraps at 32 bits
+        }
     }
 }
 
