@@ -1,9 +1,6 @@
 // The tool as a person runs it: arguments, messages, exit codes, files.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,35 +9,6 @@
 #include "export/arguments.h"
 #include "export/output_path.h"
 #include "test_support.h"
-
-static const std::string usage =
-    "How to use:\n"
-    "tamselexport.exe <file> [loops] [timer ms]\n"
-    "setting loops to 0 plays the song 1 time\n"
-    "timer ms is the engine tps wait, default is 20ms(50fps)\n"
-    "This program is super scuffed so like yeah\n"
-    "Also a lot of stupid tsms are loud and dumb so\n"
-    "you can lower the volume in audacity or something\n"
-    "if it clips a lot (floating point samples)\n";
-
-struct ToolRun {
-    std::string out;
-    int code;
-};
-
-// Runs the tool in dir with the given argument string (shell syntax).
-static ToolRun run_tool(const std::string& dir, const std::string& arguments) {
-    std::string command = "cd '" + dir + "' && '" TAMSEL_EXE "' " + arguments + " 2>&1";
-    ToolRun run{"", -1};
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char chunk[4096];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) run.out.append(chunk, got);
-    int status = pclose(pipe);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 static std::string song_dir() {
     SongFile song = make_song(100, 0, 8, 8);
@@ -113,14 +81,14 @@ TEST(CommandLine, OutputIsNamedAfterTheLastComponent) {
 
 TEST(CommandLine, NoArgumentsPrintsUsage) {
     ToolRun run = run_tool(song_dir(), "");
-    EXPECT_EQ(run.out, usage);
+    EXPECT_EQ(run.out, usage_text());
     EXPECT_EQ(run.code, 1);
 }
 
 TEST(CommandLine, RendersASongWithTheDefaults) {
     std::string dir = song_dir();
     ToolRun run = run_tool(dir, "song.tsm");
-    EXPECT_EQ(run.out, usage + "Loading file song.tsm\nExporting to file song.wav\nFile saved\n");
+    EXPECT_EQ(run.out, usage_text() + "Loading file song.tsm\nExporting to file song.wav\nFile saved\n");
     EXPECT_EQ(run.code, 0);
     std::vector<uint8_t> wav = read_file(dir + "/song.wav");
     ASSERT_EQ(wav.size(), 368684u);
@@ -168,7 +136,7 @@ TEST(CommandLine, FailuresSayOneLineAndLeaveNoFile) {
     };
     for (const Row& row : rows) {
         ToolRun run = run_tool(dir, row.arguments);
-        EXPECT_EQ(run.out, usage + row.tail) << row.arguments;
+        EXPECT_EQ(run.out, usage_text() + row.tail) << row.arguments;
         EXPECT_EQ(run.code, 1) << row.arguments;
         EXPECT_FALSE(std::filesystem::exists(dir + "/" + row.output)) << row.arguments;
     }
@@ -178,21 +146,21 @@ TEST(CommandLine, NeverWritesOverTheSongOrReportsAFailedWriteAsSaved) {
     std::string dir = song_dir();
     std::filesystem::copy_file(dir + "/song.tsm", dir + "/tune.wav");
     ToolRun same = run_tool(dir, "tune.wav");
-    EXPECT_EQ(same.out, usage + "Loading file tune.wav\nExporting to file tune.wav\nError!\n");
+    EXPECT_EQ(same.out, usage_text() + "Loading file tune.wav\nExporting to file tune.wav\nError!\n");
     EXPECT_EQ(same.code, 1);
     EXPECT_EQ(read_file(dir + "/tune.wav"), read_file(dir + "/song.tsm"));
 
     // A path that cannot be created, and a disk that is full.
     std::filesystem::create_directory(dir + "/song.wav");
     ToolRun blocked = run_tool(dir, "song.tsm");
-    EXPECT_EQ(blocked.out, usage + "Loading file song.tsm\nExporting to file song.wav\nError!\n");
+    EXPECT_EQ(blocked.out, usage_text() + "Loading file song.tsm\nExporting to file song.wav\nError!\n");
     EXPECT_EQ(blocked.code, 1);
     std::filesystem::remove(dir + "/song.wav");
 
     if (std::filesystem::exists("/dev/full")) {
         std::filesystem::create_symlink("/dev/full", dir + "/song.wav");
         ToolRun full = run_tool(dir, "song.tsm");
-        EXPECT_EQ(full.out, usage + "Loading file song.tsm\nExporting to file song.wav\nError!\n");
+        EXPECT_EQ(full.out, usage_text() + "Loading file song.tsm\nExporting to file song.wav\nError!\n");
         EXPECT_EQ(full.code, 1);
         EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir + "/song.wav")));
     }

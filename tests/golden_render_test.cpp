@@ -22,8 +22,7 @@ std::vector<uint8_t> render_with_tool(const char* song, const char* arguments) {
     std::vector<uint8_t> bytes = read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/" + song);
     std::string path = write_temp_file("song.tsm", bytes);
     std::string dir = std::filesystem::path(path).parent_path().string();
-    std::string command = "cd '" + dir + "' && '" TAMSEL_EXE "' song.tsm " + arguments + " > /dev/null";
-    if (std::system(command.c_str()) != 0) return {};
+    if (run_tool(dir, std::string("song.tsm ") + arguments).code != 0) return {};
     return read_file(dir + "/song.wav");
 }
 

@@ -9,7 +9,6 @@
 // use wait 0 (a step every 960 frames).
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstring>
@@ -49,35 +48,6 @@ constexpr Outcome saved(int64_t frames) {
     return {0, "File saved", frames};
 }
 
-const std::string usage =
-    "How to use:\n"
-    "tamselexport.exe <file> [loops] [timer ms]\n"
-    "setting loops to 0 plays the song 1 time\n"
-    "timer ms is the engine tps wait, default is 20ms(50fps)\n"
-    "This program is super scuffed so like yeah\n"
-    "Also a lot of stupid tsms are loud and dumb so\n"
-    "you can lower the volume in audacity or something\n"
-    "if it clips a lot (floating point samples)\n";
-
-struct ToolRun {
-    std::string out;
-    int code;
-};
-
-// Runs the tool in dir with the given argument string (shell syntax).
-ToolRun run_tool(const std::string& dir, const std::string& arguments) {
-    std::string command = "cd '" + dir + "' && '" TAMSEL_EXE "' " + arguments + " 2>&1";
-    ToolRun run{"", -1};
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char chunk[4096];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) run.out.append(chunk, got);
-    int status = pclose(pipe);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
 // Whether anything, a dangling link included, is at path.
 bool is_there(const std::string& path) {
     std::error_code error;
@@ -101,10 +71,10 @@ uint32_t u32_at(const std::vector<uint8_t>& bytes, size_t offset) {
 // Everything the tool prints when it ends with line: the usage, then the
 // progress lines it has reached, then line.
 std::string expected_output(const std::string& input, const std::string& output, const char* line) {
-    if (std::strcmp(line, "Bad timer value") == 0) return usage + line + "\n";
+    if (std::strcmp(line, "Bad timer value") == 0) return usage_text() + line + "\n";
     std::string loading = "Loading file " + input + "\n";
-    if (std::strcmp(line, "Fail load") == 0) return usage + loading + line + "\n";
-    return usage + loading + "Exporting to file " + output + "\n" + line + "\n";
+    if (std::strcmp(line, "Fail load") == 0) return usage_text() + loading + line + "\n";
+    return usage_text() + loading + "Exporting to file " + output + "\n" + line + "\n";
 }
 
 // Runs the tool on the file input in dir with the extra arguments and checks

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "engine/render_clock.h"
@@ -108,4 +109,30 @@ std::vector<float> render_to_end(uint64_t max_frames) {
         if (got < 1024) break;
     }
     return out;
+}
+
+const std::string& usage_text() {
+    static const std::string usage =
+        "How to use:\n"
+        "tamselexport.exe <file> [loops] [timer ms]\n"
+        "setting loops to 0 plays the song 1 time\n"
+        "timer ms is the engine tps wait, default is 20ms(50fps)\n"
+        "This program is super scuffed so like yeah\n"
+        "Also a lot of stupid tsms are loud and dumb so\n"
+        "you can lower the volume in audacity or something\n"
+        "if it clips a lot (floating point samples)\n";
+    return usage;
+}
+
+ToolRun run_tool(const std::string& dir, const std::string& arguments) {
+    std::string command = "cd '" + dir + "' && '" TAMSEL_EXE "' " + arguments + " 2>&1";
+    ToolRun run{"", -1};
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) run.out.append(chunk, got);
+    int status = pclose(pipe);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }

@@ -35,3 +35,14 @@ std::vector<uint8_t> read_file(const std::string& path);
 uint8_t start_song_file(const std::string& path, int32_t loops, double timer_ms);
 // Renders the started song to the end in blocks of 1024 frames.
 std::vector<float> render_to_end(uint64_t max_frames);
+
+// The eight lines every run of the tool prints first.
+const std::string& usage_text();
+
+struct ToolRun {
+    std::string out;  // standard output and standard error
+    int code;         // exit code, or -1 when the tool did not exit
+};
+
+// Runs the built tool in dir with the given arguments (shell syntax).
+ToolRun run_tool(const std::string& dir, const std::string& arguments);
