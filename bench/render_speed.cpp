@@ -2,6 +2,7 @@
 // typical, a dense and a long mostly silent song, plus the whole export of
 // the typical song against writing the same bytes to a file.
 // Run: build/bench/tamsel_render_speed [folder for temporary files]
+//      [scalar | avx2 | avx512: the steady inner loop, fastest by default]
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "engine/tamsel_song.h"
 #include "export/wav_file.h"
 #include "mixer/sound_objects.h"
+#include "mixer/steady_mix.h"
 #include "mixer/voice_block.h"
 
 namespace {
@@ -181,8 +183,19 @@ void compare_with_plain_write(const std::string& folder, const BenchSong& song) 
 
 }  // namespace
 
+static uint8_t select_path(const char* name) {
+    if (std::strcmp(name, "scalar") == 0) return select_steady_mix_path(STEADY_MIX_SCALAR);
+    if (std::strcmp(name, "avx2") == 0) return select_steady_mix_path(STEADY_MIX_AVX2);
+    if (std::strcmp(name, "avx512") == 0) return select_steady_mix_path(STEADY_MIX_AVX512);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     std::string folder = argc > 1 ? argv[1] : "/tmp";
+    if (argc > 2 && !select_path(argv[2])) {
+        std::fprintf(stderr, "no inner loop %s on this processor (scalar, avx2, avx512)\n", argv[2]);
+        return 1;
+    }
     const BenchSong songs[] = {typical_song(), dense_song(), silent_song()};
     for (const BenchSong& song : songs) compare_renderers(folder, song);
     compare_with_plain_write(folder, songs[0]);

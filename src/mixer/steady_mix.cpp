@@ -17,13 +17,14 @@ static void mix_frames_scalar(const SteadyRun* run, int32_t* acc, uint32_t first
 
 typedef uint32_t (*VectorPath)(const SteadyRun*, int32_t*, uint32_t);
 
-static uint8_t path_available(SteadyMixPath path) {
+// __builtin_cpu_supports answers with a feature mask, not 0 or 1.
+static bool path_available(SteadyMixPath path) {
 #ifdef TAMSEL_HAVE_SIMD_PATHS
     if (path == STEADY_MIX_AVX512) {
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx2");
+        return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512dq") != 0 &&
+               __builtin_cpu_supports("avx512vl") != 0 && __builtin_cpu_supports("avx2") != 0;
     }
-    if (path == STEADY_MIX_AVX2) return __builtin_cpu_supports("avx2");
+    if (path == STEADY_MIX_AVX2) return __builtin_cpu_supports("avx2") != 0;
 #endif
     return path == STEADY_MIX_SCALAR;
 }
