@@ -1,4 +1,8 @@
 // The steady inner loop for processors with AVX2: four frames at a time.
+// The cubic's coefficients depend only on the window, so they are computed
+// once per sample of the run (four samples side by side) and each frame
+// picks its sample's coefficients with a lane permute; steps of at most one
+// sample per frame keep a group's four frames within four samples.
 #include "mixer/steady_mix_simd.h"
 
 #ifdef TAMSEL_HAVE_SIMD_PATHS
@@ -7,17 +11,65 @@
 
 #include <cstring>
 
-// Signed byte k (0 = lowest) of each lane, times 256, as doubles.
-__attribute__((target("avx2"))) static inline __m256d point_of(__m128i packed, int k) {
-    __m128i byte = _mm_srai_epi32(_mm_sll_epi32(packed, _mm_cvtsi32_si128(24 - 8 * k)), 24);
-    return _mm256_mul_pd(_mm256_cvtepi32_pd(byte), _mm256_set1_pd(256.0));
+#include "mixer/cubic.h"
+
+#define AVX2_TARGET __attribute__((target("avx2")))
+
+static constexpr uint32_t CHUNK_FRAMES = 1024;
+// Coefficients of the samples one chunk can cover, with room for the last
+// group's unaligned load of four.
+static double coefficients[4][CHUNK_FRAMES + 12];
+
+// Four consecutive samples from p, sign-extended and times 256, as doubles.
+AVX2_TARGET static inline __m256d points_at(const int8_t* p) {
+    int32_t packed;
+    std::memcpy(&packed, p, 4);
+    __m128i wide = _mm_cvtepi8_epi32(_mm_cvtsi32_si128(packed));
+    return _mm256_mul_pd(_mm256_cvtepi32_pd(wide), _mm256_set1_pd(256.0));
+}
+
+// Coefficients for the windows ending at samples first .. first + count - 1.
+AVX2_TARGET static void compute_coefficients(const int8_t* data, uint64_t first, uint32_t count) {
+    const __m256d third = _mm256_set1_pd(0.3333333333333333);
+    const __m256d half = _mm256_set1_pd(0.5);
+    const __m256d sixth = _mm256_set1_pd(0.16666666666666666);
+    uint32_t j = 0;
+    for (; j + 4 <= count; j += 4) {
+        const int8_t* d = data + first + j;
+        __m256d ym1 = points_at(d - 3), y0 = points_at(d - 2), y1 = points_at(d - 1), y2 = points_at(d);
+        __m256d c1 = _mm256_sub_pd(_mm256_sub_pd(_mm256_sub_pd(y1, _mm256_mul_pd(ym1, third)), _mm256_mul_pd(half, y0)),
+                                   _mm256_mul_pd(sixth, y2));
+        __m256d c2 = _mm256_sub_pd(_mm256_mul_pd(half, _mm256_add_pd(ym1, y1)), y0);
+        __m256d c3 = _mm256_add_pd(_mm256_mul_pd(half, _mm256_sub_pd(y0, y1)),
+                                   _mm256_mul_pd(_mm256_sub_pd(y2, ym1), sixth));
+        _mm256_storeu_pd(coefficients[0] + j, y0);
+        _mm256_storeu_pd(coefficients[1] + j, c1);
+        _mm256_storeu_pd(coefficients[2] + j, c2);
+        _mm256_storeu_pd(coefficients[3] + j, c3);
+    }
+    for (; j < count; j++) {
+        const int8_t* d = data + first + j;
+        CubicCoefficients c = cubic_coefficients((double)(d[-3] * 256), (double)(d[-2] * 256),
+                                                 (double)(d[-1] * 256), (double)(d[0] * 256));
+        coefficients[0][j] = c.c0;
+        coefficients[1][j] = c.c1;
+        coefficients[2][j] = c.c2;
+        coefficients[3][j] = c.c3;
+    }
+}
+
+// Picks lane index[i] of four doubles into lane i. AVX2 permutes 32-bit
+// lanes, so each 64-bit index i becomes the pair 2i, 2i + 1.
+AVX2_TARGET static inline __m256d pick(const double* from, __m256i pairs) {
+    __m256i lanes = _mm256_castpd_si256(_mm256_loadu_pd(from));
+    return _mm256_castsi256_pd(_mm256_permutevar8x32_epi32(lanes, pairs));
 }
 
 // Adds (gain x s) >> 16 for two frames into their interleaved accumulator
 // pairs. s holds s0, s0, s1, s1 in 64-bit lanes and gains left, right, left,
 // right; the 64-bit products are exact, and the low 32 bits of a product
 // shifted right by 16 are the same for a logical and an arithmetic shift.
-__attribute__((target("avx2"))) static inline void add_scaled_pair(int32_t* acc, __m256i s, __m256i gains) {
+AVX2_TARGET static inline void add_scaled_pair(int32_t* acc, __m256i s, __m256i gains) {
     const __m256i low_dwords = _mm256_set_epi32(7, 5, 3, 1, 6, 4, 2, 0);
     __m256i shifted = _mm256_srli_epi64(_mm256_mul_epi32(s, gains), 16);
     __m128i scaled = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(shifted, low_dwords));
@@ -25,65 +77,60 @@ __attribute__((target("avx2"))) static inline void add_scaled_pair(int32_t* acc,
     _mm_storeu_si128(out, _mm_add_epi32(_mm_loadu_si128(out), scaled));
 }
 
-// data[whole - 3 .. whole] as one little-endian word; whole is at least 3.
-static inline int32_t load_window(const int8_t* data, int32_t whole) {
-    int32_t packed;
-    std::memcpy(&packed, data + (whole - 3), 4);
-    return packed;
-}
+AVX2_TARGET static void mix_chunk(const SteadyRun* run, uint64_t position, int32_t* acc, uint32_t groups) {
+    const uint64_t step = run->step;
+    const uint64_t first = position >> 32;
+    const uint64_t last = (position + (uint64_t)(groups * 4 - 1) * step) >> 32;
+    compute_coefficients(run->data, first, (uint32_t)(last - first + 1));
 
-// Four frames at a time. Every double operation is the scalar one, in the
-// same order, on four lanes; no operation is fused.
-__attribute__((target("avx2"))) uint32_t mix_frames_avx2(const SteadyRun* run, int32_t* acc,
-                                                                 uint32_t frames) {
-    const __m256i step4 = _mm256_set1_epi64x((long long)(run->step * 4));
-    __m256i position = _mm256_add_epi64(_mm256_set1_epi64x((long long)run->position),
-                                        _mm256_set_epi64x((long long)(run->step * 3), (long long)(run->step * 2),
-                                                          (long long)run->step, 0));
+    const __m256i lane_steps = _mm256_set_epi64x((long long)(3 * step), (long long)(2 * step), (long long)step, 0);
+    const __m256i one_high = _mm256_set1_epi64x((long long)1 << 32);
     const __m256i low_halves = _mm256_set_epi32(7, 5, 3, 1, 6, 4, 2, 0);
-    const __m256d third = _mm256_set1_pd(0.3333333333333333);
-    const __m256d half = _mm256_set1_pd(0.5);
-    const __m256d sixth = _mm256_set1_pd(0.16666666666666666);
     const __m256i gains = _mm256_set_epi64x(run->right_gain, run->left_gain, run->right_gain, run->left_gain);
-    const int8_t* data = run->data;
+    const __m256d inverse_2_32 = _mm256_set1_pd(1.0 / 4294967296.0);
 
-    uint32_t f = 0;
-    for (; f + 4 <= frames; f += 4) {
-        // Fractions in the low 128 bits, whole positions in the high ones.
-        __m256i split = _mm256_permutevar8x32_epi32(position, low_halves);
-        __m128i fraction = _mm256_castsi256_si128(split);
-        __m128i whole = _mm256_extracti128_si256(split, 1);
-        // data[w - 3 .. w] of each frame in one 32-bit load; plain loads
-        // beat a gather instruction on common processors.
-        __m128i packed = _mm_setr_epi32(load_window(data, _mm_extract_epi32(whole, 0)),
-                                        load_window(data, _mm_extract_epi32(whole, 1)),
-                                        load_window(data, _mm_extract_epi32(whole, 2)),
-                                        load_window(data, _mm_extract_epi32(whole, 3)));
-        __m256d ym1 = point_of(packed, 0), y0 = point_of(packed, 1);
-        __m256d y1 = point_of(packed, 2), y2 = point_of(packed, 3);
+    for (uint32_t g = 0; g < groups; g++) {
+        uint64_t base = position >> 32;
+        __m256i lanes = _mm256_add_epi64(_mm256_set1_epi64x((long long)position), lane_steps);
+        __m256i index = _mm256_sub_epi64(_mm256_srli_epi64(lanes, 32), _mm256_set1_epi64x((long long)base));
+        __m256i twice = _mm256_add_epi64(index, index);
+        __m256i pairs = _mm256_add_epi64(twice, _mm256_add_epi64(_mm256_slli_epi64(twice, 32), one_high));
+        uint32_t at = (uint32_t)(base - first);
+        __m256d c0 = pick(coefficients[0] + at, pairs);
+        __m256d c1 = pick(coefficients[1] + at, pairs);
+        __m256d c2 = pick(coefficients[2] + at, pairs);
+        __m256d c3 = pick(coefficients[3] + at, pairs);
 
         // Unsigned fraction to double: flip the top bit, convert as signed,
-        // add 2^31 back; all exact.
+        // add 2^31 back; all exact. Dividing by 2^32 and multiplying by 2^-32
+        // are both exact too.
+        __m128i fraction = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(lanes, low_halves));
         __m256d frac = _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(fraction, _mm_set1_epi32(INT32_MIN))),
                                      _mm256_set1_pd(2147483648.0));
-        // Dividing by 2^32 and multiplying by 2^-32 are both exact.
-        __m256d t = _mm256_mul_pd(frac, _mm256_set1_pd(1.0 / 4294967296.0));
-
-        __m256d c1 = _mm256_sub_pd(_mm256_sub_pd(_mm256_sub_pd(y1, _mm256_mul_pd(ym1, third)), _mm256_mul_pd(half, y0)),
-                                   _mm256_mul_pd(sixth, y2));
-        __m256d c2 = _mm256_sub_pd(_mm256_mul_pd(half, _mm256_add_pd(ym1, y1)), y0);
-        __m256d c3 = _mm256_add_pd(_mm256_mul_pd(half, _mm256_sub_pd(y0, y1)),
-                                   _mm256_mul_pd(_mm256_sub_pd(y2, ym1), sixth));
+        __m256d t = _mm256_mul_pd(frac, inverse_2_32);
         __m256d v = _mm256_add_pd(_mm256_mul_pd(c3, t), c2);
         v = _mm256_add_pd(_mm256_mul_pd(v, t), c1);
-        v = _mm256_add_pd(_mm256_mul_pd(v, t), y0);
+        v = _mm256_add_pd(_mm256_mul_pd(v, t), c0);
         __m128i s = _mm256_cvttpd_epi32(v);
 
-        add_scaled_pair(acc + 2 * f, _mm256_cvtepi32_epi64(_mm_unpacklo_epi32(s, s)), gains);
-        add_scaled_pair(acc + 2 * f + 4, _mm256_cvtepi32_epi64(_mm_unpackhi_epi32(s, s)), gains);
-        position = _mm256_add_epi64(position, step4);
+        int32_t* out = acc + 8 * g;
+        add_scaled_pair(out, _mm256_cvtepi32_epi64(_mm_unpacklo_epi32(s, s)), gains);
+        add_scaled_pair(out + 4, _mm256_cvtepi32_epi64(_mm_unpackhi_epi32(s, s)), gains);
+        position += 4 * step;
     }
-    return f;
+}
+
+AVX2_TARGET uint32_t mix_frames_avx2(const SteadyRun* run, int32_t* acc, uint32_t frames) {
+    // Four frames must span at most four samples.
+    if (run->step > ((uint64_t)1 << 32)) return 0;
+    uint32_t done = 0;
+    while (frames - done >= 4) {
+        uint32_t chunk = frames - done < CHUNK_FRAMES ? frames - done : CHUNK_FRAMES;
+        uint32_t groups = chunk / 4;
+        mix_chunk(run, run->position + (uint64_t)done * run->step, acc + 2 * done, groups);
+        done += groups * 4;
+    }
+    return done;
 }
 
 #endif
