@@ -15,6 +15,22 @@ static void mix_frames_scalar(const SteadyRun* run, int32_t* acc, uint32_t first
     }
 }
 
+#ifdef TAMSEL_HAVE_SIMD_PATHS
+double steady_coefficients[4][STEADY_CHUNK_FRAMES + 24];
+
+void fill_coefficients_one_by_one(const int8_t* data, uint64_t first, uint32_t j, uint32_t count) {
+    for (; j < count; j++) {
+        const int8_t* d = data + first + j;
+        CubicCoefficients c = cubic_coefficients((double)(d[-3] * 256), (double)(d[-2] * 256),
+                                                 (double)(d[-1] * 256), (double)(d[0] * 256));
+        steady_coefficients[0][j] = c.c0;
+        steady_coefficients[1][j] = c.c1;
+        steady_coefficients[2][j] = c.c2;
+        steady_coefficients[3][j] = c.c3;
+    }
+}
+#endif
+
 typedef uint32_t (*VectorPath)(const SteadyRun*, int32_t*, uint32_t);
 
 // __builtin_cpu_supports answers with a feature mask, not 0 or 1.

@@ -11,14 +11,8 @@
 
 #include <cstring>
 
-#include "mixer/cubic.h"
 
 #define AVX2_TARGET __attribute__((target("avx2")))
-
-static constexpr uint32_t CHUNK_FRAMES = 1024;
-// Coefficients of the samples one chunk can cover, with room for the last
-// group's unaligned load of four.
-static double coefficients[4][CHUNK_FRAMES + 12];
 
 // Four consecutive samples from p, sign-extended and times 256, as doubles.
 AVX2_TARGET static inline __m256d points_at(const int8_t* p) {
@@ -42,20 +36,13 @@ AVX2_TARGET static void compute_coefficients(const int8_t* data, uint64_t first,
         __m256d c2 = _mm256_sub_pd(_mm256_mul_pd(half, _mm256_add_pd(ym1, y1)), y0);
         __m256d c3 = _mm256_add_pd(_mm256_mul_pd(half, _mm256_sub_pd(y0, y1)),
                                    _mm256_mul_pd(_mm256_sub_pd(y2, ym1), sixth));
-        _mm256_storeu_pd(coefficients[0] + j, y0);
-        _mm256_storeu_pd(coefficients[1] + j, c1);
-        _mm256_storeu_pd(coefficients[2] + j, c2);
-        _mm256_storeu_pd(coefficients[3] + j, c3);
+        _mm256_storeu_pd(steady_coefficients[0] + j, y0);
+        _mm256_storeu_pd(steady_coefficients[1] + j, c1);
+        _mm256_storeu_pd(steady_coefficients[2] + j, c2);
+        _mm256_storeu_pd(steady_coefficients[3] + j, c3);
     }
-    for (; j < count; j++) {
-        const int8_t* d = data + first + j;
-        CubicCoefficients c = cubic_coefficients((double)(d[-3] * 256), (double)(d[-2] * 256),
-                                                 (double)(d[-1] * 256), (double)(d[0] * 256));
-        coefficients[0][j] = c.c0;
-        coefficients[1][j] = c.c1;
-        coefficients[2][j] = c.c2;
-        coefficients[3][j] = c.c3;
-    }
+    // The last few windows may end near the end of the data.
+    fill_coefficients_one_by_one(data, first, j, count);
 }
 
 // Picks lane index[i] of four doubles into lane i. AVX2 permutes 32-bit
@@ -96,10 +83,10 @@ AVX2_TARGET static void mix_chunk(const SteadyRun* run, uint64_t position, int32
         __m256i twice = _mm256_add_epi64(index, index);
         __m256i pairs = _mm256_add_epi64(twice, _mm256_add_epi64(_mm256_slli_epi64(twice, 32), one_high));
         uint32_t at = (uint32_t)(base - first);
-        __m256d c0 = pick(coefficients[0] + at, pairs);
-        __m256d c1 = pick(coefficients[1] + at, pairs);
-        __m256d c2 = pick(coefficients[2] + at, pairs);
-        __m256d c3 = pick(coefficients[3] + at, pairs);
+        __m256d c0 = pick(steady_coefficients[0] + at, pairs);
+        __m256d c1 = pick(steady_coefficients[1] + at, pairs);
+        __m256d c2 = pick(steady_coefficients[2] + at, pairs);
+        __m256d c3 = pick(steady_coefficients[3] + at, pairs);
 
         // Unsigned fraction to double: flip the top bit, convert as signed,
         // add 2^31 back; all exact. Dividing by 2^32 and multiplying by 2^-32
@@ -125,7 +112,7 @@ AVX2_TARGET uint32_t mix_frames_avx2(const SteadyRun* run, int32_t* acc, uint32_
     if (run->step > ((uint64_t)1 << 32)) return 0;
     uint32_t done = 0;
     while (frames - done >= 4) {
-        uint32_t chunk = frames - done < CHUNK_FRAMES ? frames - done : CHUNK_FRAMES;
+        uint32_t chunk = frames - done < STEADY_CHUNK_FRAMES ? frames - done : STEADY_CHUNK_FRAMES;
         uint32_t groups = chunk / 4;
         mix_chunk(run, run->position + (uint64_t)done * run->step, acc + 2 * done, groups);
         done += groups * 4;

@@ -15,14 +15,8 @@
 
 #include <immintrin.h>
 
-#include "mixer/cubic.h"
 
 #define AVX512_TARGET __attribute__((target("avx2,avx512f,avx512dq,avx512vl")))
-
-static constexpr uint32_t CHUNK_FRAMES = 1024;
-// Coefficients of the samples one chunk can cover, with room for the last
-// group's unaligned load of eight.
-static double coefficients[4][CHUNK_FRAMES + 24];
 
 // Eight consecutive samples from p, sign-extended and times 256, as doubles.
 AVX512_TARGET static inline __m512d points_at(const int8_t* p) {
@@ -44,21 +38,13 @@ AVX512_TARGET static void compute_coefficients(const int8_t* data, uint64_t firs
         __m512d c2 = _mm512_sub_pd(_mm512_mul_pd(half, _mm512_add_pd(ym1, y1)), y0);
         __m512d c3 = _mm512_add_pd(_mm512_mul_pd(half, _mm512_sub_pd(y0, y1)),
                                    _mm512_mul_pd(_mm512_sub_pd(y2, ym1), sixth));
-        _mm512_storeu_pd(coefficients[0] + j, y0);
-        _mm512_storeu_pd(coefficients[1] + j, c1);
-        _mm512_storeu_pd(coefficients[2] + j, c2);
-        _mm512_storeu_pd(coefficients[3] + j, c3);
+        _mm512_storeu_pd(steady_coefficients[0] + j, y0);
+        _mm512_storeu_pd(steady_coefficients[1] + j, c1);
+        _mm512_storeu_pd(steady_coefficients[2] + j, c2);
+        _mm512_storeu_pd(steady_coefficients[3] + j, c3);
     }
-    // The last few windows may end near the end of the data: one at a time.
-    for (; j < count; j++) {
-        const int8_t* d = data + first + j;
-        CubicCoefficients c = cubic_coefficients((double)(d[-3] * 256), (double)(d[-2] * 256),
-                                                 (double)(d[-1] * 256), (double)(d[0] * 256));
-        coefficients[0][j] = c.c0;
-        coefficients[1][j] = c.c1;
-        coefficients[2][j] = c.c2;
-        coefficients[3][j] = c.c3;
-    }
+    // The last few windows may end near the end of the data.
+    fill_coefficients_one_by_one(data, first, j, count);
 }
 
 AVX512_TARGET static void mix_chunk(const SteadyRun* run, uint64_t position, int32_t* acc, uint32_t groups) {
@@ -82,10 +68,10 @@ AVX512_TARGET static void mix_chunk(const SteadyRun* run, uint64_t position, int
         __m512i lanes = _mm512_add_epi64(_mm512_set1_epi64((long long)position), lane_steps);
         __m512i index = _mm512_sub_epi64(_mm512_srli_epi64(lanes, 32), _mm512_set1_epi64((long long)base));
         uint32_t at = (uint32_t)(base - first);
-        __m512d c0 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(coefficients[0] + at));
-        __m512d c1 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(coefficients[1] + at));
-        __m512d c2 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(coefficients[2] + at));
-        __m512d c3 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(coefficients[3] + at));
+        __m512d c0 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(steady_coefficients[0] + at));
+        __m512d c1 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(steady_coefficients[1] + at));
+        __m512d c2 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(steady_coefficients[2] + at));
+        __m512d c3 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(steady_coefficients[3] + at));
 
         // Dividing by 2^32 and multiplying by 2^-32 are both exact.
         __m512d t = _mm512_mul_pd(_mm512_cvtepu64_pd(_mm512_and_si512(lanes, fraction_mask)), inverse_2_32);
@@ -108,7 +94,7 @@ AVX512_TARGET uint32_t mix_frames_avx512(const SteadyRun* run, int32_t* acc, uin
     if (run->step > ((uint64_t)1 << 32)) return 0;
     uint32_t done = 0;
     while (frames - done >= 8) {
-        uint32_t chunk = frames - done < CHUNK_FRAMES ? frames - done : CHUNK_FRAMES;
+        uint32_t chunk = frames - done < STEADY_CHUNK_FRAMES ? frames - done : STEADY_CHUNK_FRAMES;
         uint32_t groups = chunk / 8;
         mix_chunk(run, run->position + (uint64_t)done * run->step, acc + 2 * done, groups);
         done += groups * 8;
