@@ -16,11 +16,7 @@ uint8_t measure_render_length(uint64_t limit, uint64_t* frames) {
     for (uint64_t frame = 0; frame <= limit;) {
         if (advance_clock(&ms, &to_next_tick, mst) && active) {
             uint32_t now = (uint32_t)whole_ms(ms);
-            if (tamsel_step_due(&song, now)) {
-                tamsel_advance_position(&song);
-                song.force_step = 0;
-                song.last_step_ms = now;
-            }
+            if (tamsel_step_due(&song, now)) tamsel_take_step(&song, now);
         }
         if (song.loops_done > mylpc) {
             *frames = frame;

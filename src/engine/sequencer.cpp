@@ -17,7 +17,7 @@ uint8_t tamsel_step_due(const TamselSong* song, uint32_t now) {
     return earliest < now ? 1 : 0;
 }
 
-void tamsel_advance_position(TamselSong* song) {
+void tamsel_take_step(TamselSong* song, uint32_t now) {
     // The position wraps like a 32-bit register: a repeat start of 2^31 - 1
     // steps on to -2^31.
     song->position = (int32_t)((uint32_t)song->position + 1u);
@@ -25,6 +25,10 @@ void tamsel_advance_position(TamselSong* song) {
         song->position = song->repeat_start;
         song->loops_done = (int32_t)((uint32_t)song->loops_done + 1u);
     }
+    // The next step is timed from this one's reading; lateness is not
+    // carried over.
+    song->force_step = 0;
+    song->last_step_ms = now;
 }
 
 uint32_t tamsel_record_word(const TamselSong* song, int32_t track) {
@@ -51,8 +55,8 @@ bool tamsel_step_is_due() {
 
 void TamselProc() {
     if (!tamsel_step_is_due()) return;
-    tamsel_advance_position(&gTamsel);
+    // Applying the records reads neither the step timing nor the clock, so
+    // the timing can be restarted first.
+    tamsel_take_step(&gTamsel, (uint32_t)samplemsget());
     for (int32_t t = 0; t < TRACK_COUNT; t++) apply_record(t, tamsel_record_word(&gTamsel, t));
-    gTamsel.force_step = 0;
-    gTamsel.last_step_ms = (uint32_t)samplemsget();
 }

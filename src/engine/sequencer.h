@@ -18,8 +18,9 @@ bool tamsel_step_is_due();
 // measurement, which must follow the song exactly without touching a voice.
 // 1 when a step is due at clock reading now (or is forced).
 uint8_t tamsel_step_due(const TamselSong* song, uint32_t now);
-// Moves to the next record, wrapping at the end point and counting the wrap.
-void tamsel_advance_position(TamselSong* song);
+// Takes a step at clock reading now: moves to the next record, wrapping at
+// the end point and counting the wrap, and restarts the step timing.
+void tamsel_take_step(TamselSong* song, uint32_t now);
 // The record word of track t at the current position; 0 for any position
 // outside the loaded records.
 uint32_t tamsel_record_word(const TamselSong* song, int32_t track);
