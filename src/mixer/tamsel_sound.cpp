@@ -151,7 +151,8 @@ static void generate_playing(tamsel_sound* voice, int32_t* frame) {
     if (voice->samples_played == 0) {
         voice->left_gain = voice->left_target;
         voice->right_gain = voice->right_target;
-    } else {
+    } else if (voice->left_gain != voice->left_target || voice->right_gain != voice->right_target) {
+        // Gains at rest stay put; only a moving glide needs its step.
         int32_t glide_step = (int32_t)tamsel_sound_glide_step(voice->output_rate);
         voice->left_gain = tamsel_sound_glide(voice->left_gain, voice->left_target, glide_step);
         voice->right_gain = tamsel_sound_glide(voice->right_gain, voice->right_target, glide_step);
