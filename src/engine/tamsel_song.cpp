@@ -4,14 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "mixer/byte_order.h"
 #include "mixer/drum_kit.h"
 #include "mixer/sound_objects.h"
 
 TamselSong gTamsel;
-
-static uint32_t read_u32_le(const uint8_t* p) {
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
 
 static void decode_instrument(const uint8_t* bytes, TamselInstrument* instrument) {
     instrument->octave = bytes[0];

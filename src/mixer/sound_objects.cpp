@@ -1,5 +1,6 @@
 #include "mixer/sound_objects.h"
 
+#include "mixer/byte_order.h"
 #include "mixer/drum_kit.h"
 #include "mixer/voice_block.h"
 
@@ -30,10 +31,6 @@ int32_t collect_active_voices(tamsel_sound** voices) {
     }
     listed_count = kept;
     return found;
-}
-
-static uint32_t read_u32_le(const uint8_t* p) {
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
 }
 
 // Narrows an engine value to the voice's signed 16-bit hundredths of a
