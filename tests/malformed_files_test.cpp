@@ -319,7 +319,7 @@ TEST(MalformedFiles, FilesCutAtEveryLength) {
         std::vector<uint8_t> cut_untagged(untagged.begin(), untagged.begin() + (ptrdiff_t)n);
         ASSERT_EQ(start_song_file(write_temp_file("untagged.tsm", cut_untagged), 0, 20.0), 0) << n;
     }
-    reset_engine();
+    reset_engine_session();
 
     std::vector<FileCase> cases;
     for (size_t n : {0, 1, 2, 3, 20, 21, 24, 1047, 1048, 1049, 1048 + 16 * 8 - 1}) {

@@ -40,7 +40,7 @@ TEST(RenderClock, ReadingIsARunningSumNotFramesOver48) {
         int32_t reads;
     } rows[] = {{48, 1.0000000000000007, 1}, {96, 1.9999999999999971, 1}, {240, 4.9999999999999964, 4}};
     for (const Row& row : rows) {
-        reset_engine();
+        reset_engine_session();
         double to_next = 0.0;
         for (int i = 0; i < row.frames; i++) advance_clock(&sample_ms, &to_next, 0.02);
         EXPECT_EQ(sample_ms, row.sum) << row.frames;

@@ -7,7 +7,7 @@
 #include "test_support.h"
 
 static uint8_t load(const SongFile& song) {
-    reset_engine();
+    reset_engine_session();
     if (InitTamsel() != 1) return 0;
     return ReadTamsel(write_temp_file("song.tsm", song.bytes).c_str());
 }
@@ -56,13 +56,13 @@ TEST(SongFile, OnlyTheExactMagicLoads) {
         std::memcpy(song.bytes.data(), magic, 3);
         EXPECT_EQ(load(song), 0) << magic;
     }
-    reset_engine();
+    reset_engine_session();
     ASSERT_EQ(InitTamsel(), 1);
     EXPECT_EQ(ReadTamsel("/nonexistent/song.tsm"), 0);
 }
 
 TEST(SongFile, ReadingBeforeTheEngineStartsFails) {
-    reset_engine();
+    reset_engine_session();
     SongFile song = make_song(100, 0, 8, 8);
     EXPECT_EQ(ReadTamsel(write_temp_file("song.tsm", song.bytes).c_str()), 0);
 }
@@ -108,7 +108,7 @@ TEST(SongFile, RecordCountsBeyondTheArraysKeepTheFirstThousand) {
 }
 
 TEST(SongFile, EngineStartsWithDrumsAndEndsTwiceSafely) {
-    reset_engine();
+    reset_engine_session();
     ASSERT_EQ(InitTamsel(), 1);
     EXPECT_EQ(gTamsel.ready, 1);
     for (int32_t slot = 472; slot < 496; slot++) EXPECT_NE(lpSECONDARYBUFFER[slot], nullptr) << slot;

@@ -17,7 +17,7 @@ namespace {
 constexpr int32_t kSlot = 400;
 
 tamsel_sound* fresh_hat_in_slot() {
-    reset_engine();
+    reset_engine_session();
     EXPECT_EQ(InitSoundObject("HAT2", kSlot), 1);
     return lpSECONDARYBUFFER[kSlot];
 }
@@ -73,7 +73,7 @@ TEST(SoundObjects, EngineScalesConvertToVoiceUnits) {
 }
 
 TEST(SoundObjects, EmptySlotsAndBadIndicesIgnoreEveryOperation) {
-    reset_engine();
+    reset_engine_session();
     ASSERT_EQ(InitTamsel(), 1);
     tamsel_sound* kick = lpSECONDARYBUFFER[472];
     for (int32_t index : {0, 399, 496, 511, -1, 512, INT32_MIN, INT32_MAX}) {
@@ -135,7 +135,7 @@ TEST(SoundObjects, PlayModesOnPlayingAndStoppedSounds) {
 
 TEST(SoundObjects, NamesWithoutAnImageLeaveTheSlotEmpty) {
     for (const char* name : {"bass1", "Bass1", "SYMBAL", "BASS1 ", "CYMBAL1", ""}) {
-        reset_engine();
+        reset_engine_session();
         EXPECT_EQ(InitSoundObject(name, kSlot), 1) << '"' << name << '"';
         EXPECT_EQ(lpSECONDARYBUFFER[kSlot], nullptr) << '"' << name << '"';
     }
@@ -159,7 +159,7 @@ TEST(SoundObjects, InitTamselFillsTheDrumSlotsWithSignedCopiesOfTheImages) {
         {"HAT2", 738},     {"HAT2", 738},     {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567},
         {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567},
         {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567}};
-    reset_engine();
+    reset_engine_session();
     ASSERT_EQ(InitTamsel(), 1);
     for (int32_t k = 0; k < 24; k++) {
         SCOPED_TRACE(testing::Message() << "slot " << 472 + k << ", " << slots[k].name);

@@ -12,10 +12,6 @@
 #include "engine/render_clock.h"
 #include "engine/session.h"
 
-void reset_engine() {
-    reset_engine_session();
-}
-
 SongFile make_song(uint32_t wait, int32_t repeat_start, int32_t repeat_end, int32_t records) {
     SongFile song;
     song.records = records < 0 ? 0 : records;

@@ -5,11 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/session.h"
 #include "engine/tamsel_song.h"
-
-// Puts every process-wide record (song, clock, sound objects) back to its
-// state at process start.
-void reset_engine();
 
 // A song file under construction; fields are written at their file offsets.
 struct SongFile {
