@@ -1,6 +1,5 @@
 #include "export/output_path.h"
 
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
