@@ -1,0 +1,56 @@
+// The live progress line on a terminal, and every message of a run on
+// standard error. Render threads report frames done; the line shows each
+// file being rendered with its percentage, the files finished of all, and
+// the speed in times real time, redrawn at most ten times a second. When
+// standard error is not a terminal (or with --quiet) nothing of it is drawn,
+// and messages are plain lines.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class ProgressDisplay {
+public:
+    // slots: how many files may render at once; files: how many in all.
+    ProgressDisplay(bool live, size_t slots, size_t files);
+    ~ProgressDisplay();
+
+    // A render thread starts a file of total frames in its slot.
+    void begin_file(size_t slot, const std::string& name, uint64_t total);
+    // Frames done so far of the file in slot; draws when it is time to.
+    void update(size_t slot, uint64_t done);
+    // The file in slot is finished (done or failed).
+    void end_file(size_t slot);
+    // Prints one line on standard error, above the progress line.
+    void print_line(const std::string& line);
+    // Removes the progress line for good.
+    void finish();
+
+    bool live() const { return live_; }
+
+private:
+    struct Slot {
+        std::atomic<uint64_t> done{0};
+        std::atomic<uint64_t> total{0};
+        std::string name;  // guarded by mutex_
+        bool active = false;
+    };
+    void draw_locked();
+    void clear_locked();
+
+    bool live_;
+    size_t files_;
+    size_t files_finished_ = 0;      // guarded by mutex_
+    uint64_t frames_finished_ = 0;   // frames of finished files, guarded by mutex_
+    std::unique_ptr<Slot[]> slots_;
+    size_t slot_count_;
+    std::mutex mutex_;
+    std::chrono::steady_clock::time_point start_;
+    std::atomic<int64_t> last_draw_ns_{0};
+    bool line_shown_ = false;        // guarded by mutex_
+};
