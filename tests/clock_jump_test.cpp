@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "engine/clock_jump.h"
-#include "engine/render_clock.h"
 
 static uint64_t bits(double x) {
     uint64_t b;
@@ -31,33 +30,32 @@ TEST(ClockJump, AddingManyFramesIsTheRunningSum) {
 TEST(ClockJump, TicksFallOnTheSameFramesWithTheSameCounters) {
     const double periods_ms[] = {20.0, 0.0, 16.666666666666668, 16.6, 10.5, 3.3, 0.5, 1e-9, 7.77, 1000.0};
     for (double period : periods_ms) {
-        double ms_a = 0.0, counter_a = 0.0, ms_b = 0.0, counter_b = 0.0;
+        RenderClock a = {0.0, 0.0, period / 1000.0}, b = {0.0, 0.0, period / 1000.0};
         uint64_t frame = 0;
         while (frame < 3000000) {
             // Both clocks are at a frame that may tick; take it frame by
             // frame, then jump (or step) to the next tick.
-            ASSERT_EQ(advance_clock(&ms_a, &counter_a, period / 1000.0), advance_clock(&ms_b, &counter_b, period / 1000.0));
+            ASSERT_EQ(advance_clock(&a), advance_clock(&b));
             uint64_t limit = frame % 7 == 0 ? 5 : 100000;
-            uint64_t jumped = advance_clock_to_tick(&ms_a, &counter_a, limit);
+            uint64_t jumped = advance_clock_to_tick(&a, limit);
             uint64_t stepped = 0;
-            while (stepped < limit && !(counter_b <= 0.0)) {
-                ms_b = FRAME_MS + ms_b;
-                counter_b = counter_b - 1.0;
+            while (stepped < limit && !(b.to_next_tick <= 0.0)) {
+                b.ms = FRAME_MS + b.ms;
+                b.to_next_tick = b.to_next_tick - 1.0;
                 stepped++;
             }
             ASSERT_EQ(jumped, stepped) << "period " << period << " frame " << frame;
-            ASSERT_EQ(bits(ms_a), bits(ms_b)) << "period " << period << " frame " << frame;
-            ASSERT_EQ(bits(counter_a), bits(counter_b)) << "period " << period << " frame " << frame;
+            ASSERT_EQ(bits(a.ms), bits(b.ms)) << "period " << period << " frame " << frame;
+            ASSERT_EQ(bits(a.to_next_tick), bits(b.to_next_tick)) << "period " << period << " frame " << frame;
             frame += 1 + jumped;
         }
     }
 }
 
 TEST(ClockJump, CountersThatNeverTickRunToTheLimit) {
-    double ms = 5.0, nan_counter = std::nan(""), huge = 1e300;
-    EXPECT_EQ(advance_clock_to_tick(&ms, &nan_counter, 123456), 123456u);
-    EXPECT_EQ(advance_clock_to_tick(&ms, &huge, 1000), 1000u);
-    EXPECT_EQ(huge, 1e300);
-    double due = 0.0;
-    EXPECT_EQ(advance_clock_to_tick(&ms, &due, 1000), 0u);
+    RenderClock never = {5.0, std::nan(""), 0.02}, huge = {5.0, 1e300, 0.02}, due = {5.0, 0.0, 0.02};
+    EXPECT_EQ(advance_clock_to_tick(&never, 123456), 123456u);
+    EXPECT_EQ(advance_clock_to_tick(&huge, 1000), 1000u);
+    EXPECT_EQ(huge.to_next_tick, 1e300);
+    EXPECT_EQ(advance_clock_to_tick(&due, 1000), 0u);
 }

@@ -4,14 +4,14 @@
 #include <vector>
 
 #include "engine/render_clock.h"
-#include "engine/tamsel_song.h"
 #include "test_support.h"
 
 static std::vector<uint64_t> tick_frames(double period_ms, size_t count) {
-    double ms = 0.0, to_next = 0.0;
+    RenderClock clock;
+    clock_start(&clock, period_ms);
     std::vector<uint64_t> ticks;
     for (uint64_t frame = 0; ticks.size() < count; frame++) {
-        if (advance_clock(&ms, &to_next, period_ms / 1000.0)) ticks.push_back(frame);
+        if (advance_clock(&clock)) ticks.push_back(frame);
     }
     return ticks;
 }
@@ -40,25 +40,26 @@ TEST(RenderClock, ReadingIsARunningSumNotFramesOver48) {
         int32_t reads;
     } rows[] = {{48, 1.0000000000000007, 1}, {96, 1.9999999999999971, 1}, {240, 4.9999999999999964, 4}};
     for (const Row& row : rows) {
-        reset_engine_session();
-        double to_next = 0.0;
-        for (int i = 0; i < row.frames; i++) advance_clock(&sample_ms, &to_next, 0.02);
-        EXPECT_EQ(sample_ms, row.sum) << row.frames;
-        EXPECT_EQ(samplemsget(), row.reads) << row.frames;
+        RenderClock clock;
+        clock_start(&clock, 20.0);
+        for (int i = 0; i < row.frames; i++) advance_clock(&clock);
+        EXPECT_EQ(clock.ms, row.sum) << row.frames;
+        EXPECT_EQ(clock_whole_ms(&clock), row.reads) << row.frames;
     }
 }
 
 TEST(RenderClock, DefaultTickReadsTwentyPerTickUntilRoundingCatchesUp) {
-    double ms = 0.0, to_next = 0.0;
+    RenderClock clock;
+    clock_start(&clock, 20.0);
     uint64_t tick = 0;
     int32_t last_exact = -1, first_late = -1;
     for (uint64_t frame = 0; tick <= 321564; frame++) {
-        if (!advance_clock(&ms, &to_next, 0.02)) continue;
-        if (whole_ms(ms) == (int32_t)(20 * tick)) last_exact = (int32_t)tick;
+        if (!advance_clock(&clock)) continue;
+        if (clock_whole_ms(&clock) == (int32_t)(20 * tick)) last_exact = (int32_t)tick;
         else if (first_late < 0) first_late = (int32_t)tick;
         if (tick == 321564) {
             EXPECT_EQ(frame, 308701440u);
-            EXPECT_EQ(whole_ms(ms), 6431279);
+            EXPECT_EQ(clock_whole_ms(&clock), 6431279);
         }
         tick++;
     }
@@ -69,14 +70,13 @@ TEST(RenderClock, DefaultTickReadsTwentyPerTickUntilRoundingCatchesUp) {
 // Frames (counted from 0) in which the song's position moves.
 static std::vector<uint64_t> step_frames(uint32_t wait, double timer_ms, size_t count) {
     SongFile song = make_song(wait, 0, 1000, 1000);
-    std::string path = write_temp_file("steps.tsm", song.bytes);
-    EXPECT_EQ(start_song_file(path, 0, timer_ms), 1);
+    Engine engine = start_engine(song.bytes, 0, timer_ms);
     std::vector<uint64_t> frames;
     float frame[2];
     for (uint64_t i = 0; frames.size() < count && i < 1000000; i++) {
-        int32_t before = gTamsel.position;
-        generate_samples(frame, 1);
-        if (gTamsel.position != before) frames.push_back(i);
+        int32_t before = engine.renderer->sequencer.position;
+        renderer_render_float(engine.renderer.get(), frame, 1);
+        if (engine.renderer->sequencer.position != before) frames.push_back(i);
     }
     return frames;
 }
@@ -105,10 +105,8 @@ TEST(RenderClock, BlockStopsShortAtTheFinalWrapAndThenReturnsNothing) {
     // With a tick on every frame and wait 0 the first step after the forced
     // one falls in frame 47; a single record wraps there.
     SongFile song = make_song(0, 0, 1, 1);
-    std::string path = write_temp_file("short.tsm", song.bytes);
-    ASSERT_EQ(start_song_file(path, 0, 0.0), 1);
+    Engine engine = start_engine(song.bytes, 0, 0.0);
     std::vector<float> block(2 * 1024);
-    EXPECT_EQ(generate_samples(block.data(), 1024), 47u);
-    EXPECT_EQ(generate_samples(block.data(), 1024), 0u);
-    EXPECT_EQ(generate_samples(nullptr, 1024), 0u);
+    EXPECT_EQ(renderer_render_float(engine.renderer.get(), block.data(), 1024), 47u);
+    EXPECT_EQ(renderer_render_float(engine.renderer.get(), block.data(), 1024), 0u);
 }

@@ -1,7 +1,6 @@
 // How long a render is: measured up front and produced by the render loop.
 #include <gtest/gtest.h>
 
-#include "engine/render_clock.h"
 #include "engine/render_length.h"
 #include "test_support.h"
 
@@ -28,25 +27,26 @@ static const LengthCase length_cases[] = {
 TEST(RenderLength, MeasuredEqualsRendered) {
     for (const LengthCase& c : length_cases) {
         SongFile song = make_song(c.wait, c.repeat_start, c.repeat_end, c.records);
-        std::string path = write_temp_file("length.tsm", song.bytes);
-        ASSERT_EQ(start_song_file(path, c.loops, c.timer_ms), 1) << c.what;
+        Engine engine = start_engine(song.bytes, c.loops, c.timer_ms);
         uint64_t measured = 0;
-        ASSERT_EQ(measure_render_length(WAV_MAX_FRAMES, &measured), 1) << c.what;
+        ASSERT_TRUE(measure_render_length(engine.renderer.get(), WAV_MAX_FRAMES, &measured, nullptr, nullptr)) << c.what;
         EXPECT_EQ(measured, c.frames) << c.what;
-        EXPECT_EQ(render_to_end(c.frames + 2048).size(), 2 * c.frames) << c.what;
+        EXPECT_EQ(render_to_end(engine.renderer.get(), c.frames + 2048).size(), 2 * c.frames) << c.what;
     }
 }
 
 TEST(RenderLength, MeasuringLeavesTheSongAndClockAlone) {
     SongFile song = make_song(100, 0, 8, 8);
-    std::string path = write_temp_file("alone.tsm", song.bytes);
-    ASSERT_EQ(start_song_file(path, 0, 20.0), 1);
+    Engine engine = start_engine(song.bytes, 0, 20.0);
+    std::vector<float> block(2 * 3000);
+    ASSERT_EQ(renderer_render_float(engine.renderer.get(), block.data(), 3000), 3000u);
     uint64_t frames = 0;
-    ASSERT_EQ(measure_render_length(WAV_MAX_FRAMES, &frames), 1);
-    EXPECT_EQ(gTamsel.position, 0);
-    EXPECT_EQ(gTamsel.loops_done, 0);
-    EXPECT_EQ(sample_ms, 0.0);
-    EXPECT_EQ(samples_to_next_tick, 0.0);
+    ASSERT_TRUE(measure_render_length(engine.renderer.get(), WAV_MAX_FRAMES, &frames, nullptr, nullptr));
+    EXPECT_EQ(frames, 46080u);
+    // Measuring part-way through gives the whole length and moves nothing.
+    EXPECT_EQ(engine.renderer->frames_done, 3000u);
+    EXPECT_EQ(engine.renderer->sequencer.position, 0);
+    EXPECT_EQ(engine.renderer->sequencer.loops_done, 0);
 }
 
 TEST(RenderLength, SongsThatNeverEndOrOverrunTheLimitAreRefused) {
@@ -62,9 +62,8 @@ TEST(RenderLength, SongsThatNeverEndOrOverrunTheLimitAreRefused) {
     };
     for (const Row& row : rows) {
         SongFile song = make_song(row.wait, 0, 8, 8);
-        std::string path = write_temp_file("endless.tsm", song.bytes);
-        ASSERT_EQ(start_song_file(path, 0, row.timer_ms), 1) << row.what;
+        Engine engine = start_engine(song.bytes, 0, row.timer_ms);
         uint64_t frames = 0;
-        EXPECT_EQ(measure_render_length(row.limit, &frames), 0) << row.what;
+        EXPECT_FALSE(measure_render_length(engine.renderer.get(), row.limit, &frames, nullptr, nullptr)) << row.what;
     }
 }

@@ -3,19 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "engine/render_clock.h"
-#include "engine/session.h"
+
+#include "mixer/steady_mix.h"
 
 SongFile make_song(uint32_t wait, int32_t repeat_start, int32_t repeat_end, int32_t records) {
     SongFile song;
     song.records = records < 0 ? 0 : records;
-    song.bytes.assign(TSM_HEADER_SIZE + 16 * (size_t)song.records, 0);
+    song.bytes.assign(SONG_HEADER_SIZE + 16 * (size_t)song.records, 0);
     std::memcpy(song.bytes.data(), "TSM", 3);
     set_u32(&song, 8, wait);
     set_u32(&song, 12, (uint32_t)repeat_start);
@@ -30,12 +31,12 @@ void set_u32(SongFile* song, uint32_t offset, uint32_t value) {
 }
 
 void set_record(SongFile* song, int32_t track, int32_t record, uint32_t word) {
-    set_u32(song, TSM_HEADER_SIZE + 4 * (uint32_t)(track * song->records + record), word);
+    set_u32(song, SONG_HEADER_SIZE + 4 * (uint32_t)(track * song->records + record), word);
 }
 
 void set_instrument(SongFile* song, int32_t i, uint8_t octave, int32_t length, int32_t volume,
                     const int8_t waveform[256], const uint8_t envelope[64]) {
-    uint32_t base = 24 + TSM_INSTRUMENT_SIZE * (uint32_t)i;
+    uint32_t base = 24 + INSTRUMENT_SIZE * (uint32_t)i;
     song->bytes[base] = octave;
     set_u32(song, base + 4, (uint32_t)length);
     set_u32(song, base + 8, (uint32_t)volume);
@@ -89,18 +90,32 @@ std::vector<uint8_t> read_file(const std::string& path) {
     return bytes;
 }
 
-uint8_t start_song_file(const std::string& path, int32_t loops, double timer_ms) {
-    reset_engine_session();
-    if (open_song(path.c_str()) != SONG_OPENED) return 0;
-    start_song(loops, timer_ms);
-    return 1;
+static size_t read_vector_at(void* context, uint64_t offset, uint8_t* out, size_t size) {
+    const std::vector<uint8_t>* bytes = (const std::vector<uint8_t>*)context;
+    if (offset >= bytes->size()) return 0;
+    size_t count = std::min(size, bytes->size() - (size_t)offset);
+    std::memcpy(out, bytes->data() + offset, count);
+    return count;
 }
 
-std::vector<float> render_to_end(uint64_t max_frames) {
+Engine start_engine(const std::vector<uint8_t>& bytes, int32_t loops, double timer_ms) {
+    Engine engine;
+    auto song = std::make_unique<Song>();
+    if (load_song(read_vector_at, (void*)&bytes, song.get()) != SONG_LOADED) return engine;
+    auto renderer = std::make_unique<Renderer>();
+    std::memset(renderer.get(), 0, sizeof *renderer);
+    renderer->mix_path = best_steady_mix_path();
+    renderer_start(renderer.get(), song.get(), loops, timer_ms);
+    engine.song = std::move(song);
+    engine.renderer = std::move(renderer);
+    return engine;
+}
+
+std::vector<float> render_to_end(Renderer* renderer, uint64_t max_frames) {
     std::vector<float> out;
     std::vector<float> block(2 * 1024);
     while (out.size() / 2 < max_frames) {
-        uint64_t got = generate_samples(block.data(), 1024);
+        uint64_t got = renderer_render_float(renderer, block.data(), 1024);
         out.insert(out.end(), block.begin(), block.begin() + (ptrdiff_t)(2 * got));
         if (got < 1024) break;
     }

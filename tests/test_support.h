@@ -1,12 +1,15 @@
-// Helpers shared by the tests: a clean engine and song files built in memory.
+// Helpers shared by the tests: song files built in memory, engines to play
+// them, temporary files and runs of the built tool.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "engine/session.h"
-#include "engine/tamsel_song.h"
+#include <memory>
+
+#include "engine/renderer.h"
+#include "engine/song.h"
 
 // A song file under construction; fields are written at their file offsets.
 struct SongFile {
@@ -27,11 +30,16 @@ void set_instrument(SongFile* song, int32_t i, uint8_t octave, int32_t length, i
 std::string write_temp_file(const std::string& name, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> read_file(const std::string& path);
 
-// Loads a song file through the engine the way the tool does, with the
-// clock started and the first step forced. 1 on success.
-uint8_t start_song_file(const std::string& path, int32_t loops, double timer_ms);
-// Renders the started song to the end in blocks of 1024 frames.
-std::vector<float> render_to_end(uint64_t max_frames);
+// A song loaded from bytes and a renderer started on it the way the library
+// starts one: clock at 0, first step forced.
+struct Engine {
+    std::unique_ptr<Song> song;  // holds pointers into itself: kept on the heap
+    std::unique_ptr<Renderer> renderer;
+};
+// Null members when the bytes are not a song.
+Engine start_engine(const std::vector<uint8_t>& bytes, int32_t loops, double timer_ms);
+// Renders to the end, or max_frames, in blocks of 1024 frames.
+std::vector<float> render_to_end(Renderer* renderer, uint64_t max_frames);
 
 // The eight lines every run of the tool prints first.
 const std::string& usage_text();

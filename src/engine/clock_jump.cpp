@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "engine/render_clock.h"
 
 // 2^53 as a count of units in the last place: the end of a binade.
 static constexpr uint64_t BINADE_UNITS = (uint64_t)1 << 53;
@@ -54,7 +53,9 @@ void add_frame_ms(double* ms, uint64_t frames) {
 // one frame at a time.
 static constexpr double EXACT_COUNTER_LIMIT = 4503599627370496.0;  // 2^52
 
-uint64_t advance_clock_to_tick(double* ms, double* to_next_tick, uint64_t limit) {
+uint64_t advance_clock_to_tick(RenderClock* clock, uint64_t limit) {
+    double* ms = &clock->ms;
+    double* to_next_tick = &clock->to_next_tick;
     double counter = *to_next_tick;
     // A counter that is not a number never ticks again.
     if (std::isnan(counter)) {

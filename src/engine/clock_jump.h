@@ -7,9 +7,11 @@
 
 #include <cstdint>
 
+#include "engine/render_clock.h"
+
 // Adds FRAME_MS to *ms frames times, as that many separate additions would.
 void add_frame_ms(double* ms, uint64_t frames);
 
 // Advances the clock over the frames before the next tick, at most limit of
 // them, and returns how many. The next frame (if limit allowed) is a tick.
-uint64_t advance_clock_to_tick(double* ms, double* to_next_tick, uint64_t limit);
+uint64_t advance_clock_to_tick(RenderClock* clock, uint64_t limit);

@@ -1,28 +1,26 @@
-// Builds the three melodic instruments of the loaded song: 24 note samples
-// each, synthesised once from the song's waveform and envelope.
+// The three melodic instruments of a song: 24 notes each, two octaves of
+// semitones, made on demand from the song's waveform and envelope.
 #pragma once
 
 #include <cstdint>
 
+struct Song;
+
 // Phase increments of the twelve semitones of the lower octave at octave
 // multiplier 16, in 1/256 of a waveform point per sample.
-extern const int32_t freq_tbl[12];
+extern const int32_t SEMITONE_INCREMENTS[12];
 
 // Longest note an instrument may ask for, in samples. Longer notes are
-// refused: the envelope index k x 64 / length must stay in range, and a
-// hostile file must not ask for unbounded memory.
+// refused (the instrument stays silent): the envelope index k x 64 / length
+// must stay in range.
 constexpr int32_t MAX_NOTE_LENGTH = 33554432;
-
-// Synthesises every instrument into slots 400..471 and sets the volumes of
-// all melodic and drum slots.
-void MakeTamselSoundObjects();
-
-// Renders one instrument's 24 notes into slots first .. first + 23. 0 when a
-// voice or the scratch buffer cannot be had; the notes made so far stay.
-uint8_t MakeTamselSoundObject(const int8_t* waveform, const uint8_t* envelope, int32_t multiplier,
-                              int32_t length, int32_t first);
 
 // The phase increment of note j (0..23) at an octave multiplier.
 int32_t note_increment(int32_t note, int32_t multiplier);
 // Sample k of a note whose phase is the given value.
 int8_t note_sample(const int8_t* waveform, const uint8_t* envelope, int32_t phase, int32_t k, int32_t length);
+
+// Fills song->notes from the instruments: a note of length 2 .. 2^25 plays
+// the instrument's waveform at its increment; any other length leaves the
+// instrument's 24 notes empty (size 0), and so silent.
+void make_note_sources(Song* song);

@@ -1,28 +1,36 @@
 #include "engine/render_length.h"
 
 #include "engine/clock_jump.h"
-#include "engine/render_clock.h"
-#include "engine/sequencer.h"
-#include "engine/tamsel_song.h"
 
-uint8_t measure_render_length(uint64_t limit, uint64_t* frames) {
-    TamselSong song = gTamsel;
-    double ms = sample_ms;
-    double to_next_tick = samples_to_next_tick;
-    uint8_t active = song.ready && song.playing;
+bool measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* frames, WrapVisitor visit,
+                           void* context) {
+    const Song* song = renderer->song;
+    RenderClock clock = renderer->start_clock;
+    SequencerState sequencer = renderer->start_sequencer;
+    int32_t loop_limit = renderer->loop_limit;
 
+    // A song whose first record already wraps has wrapped before frame 0.
+    if (visit) {
+        for (int32_t w = 0; w < sequencer.loops_done && w < loop_limit; w++) visit(context, 0);
+    }
     // Frame by frame only at ticks; the frames between them change nothing
     // but the clock, and the loop count can only pass the limit at a tick.
     for (uint64_t frame = 0; frame <= limit;) {
-        if (advance_clock(&ms, &to_next_tick, mst) && active) {
-            uint32_t now = (uint32_t)whole_ms(ms);
-            if (tamsel_step_due(&song, now)) tamsel_take_step(&song, now);
+        if (advance_clock(&clock)) {
+            uint32_t now = (uint32_t)clock_whole_ms(&clock);
+            if (sequencer_step_due(song, &sequencer, now)) {
+                int32_t before = sequencer.loops_done;
+                sequencer_take_step(song, &sequencer, now);
+                if (visit && sequencer.loops_done != before && sequencer.loops_done <= loop_limit) {
+                    visit(context, frame);
+                }
+            }
         }
-        if (song.loops_done > mylpc) {
+        if (sequencer.loops_done > loop_limit) {
             *frames = frame;
-            return 1;
+            return true;
         }
-        frame += 1 + advance_clock_to_tick(&ms, &to_next_tick, limit - frame);
+        frame += 1 + advance_clock_to_tick(&clock, limit - frame);
     }
-    return 0;
+    return false;
 }

@@ -5,12 +5,20 @@
 
 #include <cstdint>
 
+#include "engine/renderer.h"
+
 // Most frames a float WAV file can describe: its RIFF size field must hold
 // 8 x frames + 36 within 32 bits.
 constexpr uint64_t WAV_MAX_FRAMES = 536870907;
 
-// Follows the song from the current state of gTamsel and the render clock
-// (after the forced first step) without changing either. Stores the number
-// of frames the render will hold in *frames and returns 1, or returns 0 when
-// the render would exceed limit frames (including a song that never ends).
-uint8_t measure_render_length(uint64_t limit, uint64_t* frames);
+// Called with the frame of each wrap to the repeat start that the render
+// plays through (its loop points), in order.
+typedef void (*WrapVisitor)(void* context, uint64_t frame);
+
+// Follows the song from the renderer's start (after the forced first step)
+// without changing the renderer. Stores the number of frames the render
+// holds in *frames and returns true, or returns false when the render would
+// exceed limit frames (including a song that never ends). Each wrap before
+// the end goes to visit, when given.
+bool measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* frames, WrapVisitor visit,
+                           void* context);

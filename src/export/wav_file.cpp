@@ -3,14 +3,13 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
-#include "engine/render_clock.h"
 
 static_assert(std::endian::native == std::endian::little, "frames are written as little-endian floats");
 
 // Blocks are gathered into one large write; 64 blocks make 512 KiB.
 static constexpr uint32_t BLOCKS_PER_WRITE = 64;
-static float write_buffer[2 * RENDER_BLOCK_FRAMES * BLOCKS_PER_WRITE];
 
 static void put_u16(uint8_t* p, uint16_t v) {
     p[0] = (uint8_t)v;
@@ -39,13 +38,15 @@ void build_wav_header(uint8_t header[WAV_HEADER_SIZE], uint64_t frames) {
 }
 
 // Renders blocks until one comes back short. 1 when every byte was written.
-static uint8_t write_frames(std::FILE* file, uint64_t* frames) {
+static uint8_t write_frames(std::FILE* file, tamsel::Renderer* renderer, uint64_t* frames) {
+    std::vector<float> buffer(2 * (size_t)RENDER_BLOCK_FRAMES * BLOCKS_PER_WRITE);
+    float* write_buffer = buffer.data();
     uint64_t total = 0;
     uint8_t ended = 0;
     while (!ended) {
         uint64_t gathered = 0;
         for (uint32_t b = 0; b < BLOCKS_PER_WRITE && !ended; b++) {
-            uint64_t got = generate_samples(write_buffer + 2 * gathered, RENDER_BLOCK_FRAMES);
+            uint64_t got = renderer->render_float(write_buffer + 2 * gathered, RENDER_BLOCK_FRAMES);
             gathered += got;
             ended = got < RENDER_BLOCK_FRAMES;
         }
@@ -56,19 +57,19 @@ static uint8_t write_frames(std::FILE* file, uint64_t* frames) {
     return 1;
 }
 
-static uint8_t write_file(std::FILE* file, uint64_t* frames) {
+static uint8_t write_file(std::FILE* file, tamsel::Renderer* renderer, uint64_t* frames) {
     uint8_t header[WAV_HEADER_SIZE];
     if (std::fseek(file, WAV_HEADER_SIZE, SEEK_SET) != 0) return 0;
-    if (!write_frames(file, frames)) return 0;
+    if (!write_frames(file, renderer, frames)) return 0;
     build_wav_header(header, *frames);
     if (std::fseek(file, 0, SEEK_SET) != 0) return 0;
     return std::fwrite(header, 1, WAV_HEADER_SIZE, file) == WAV_HEADER_SIZE;
 }
 
-uint8_t write_wav_render(const char* path, uint64_t* frames) {
+uint8_t write_wav_render(const char* path, tamsel::Renderer* renderer, uint64_t* frames) {
     std::FILE* file = std::fopen(path, "wb");
     if (!file) return 0;
-    uint8_t written = write_file(file, frames);
+    uint8_t written = write_file(file, renderer, frames);
     // Closing flushes the last bytes, so its failure is a failed write too.
     uint8_t closed = std::fclose(file) == 0;
     if (written && closed) return 1;

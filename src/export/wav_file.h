@@ -1,8 +1,10 @@
-// The output file: a RIFF/WAVE file of 48000 Hz stereo 32-bit float frames
-// behind a 44-byte header.
+// The positional form's output: a RIFF/WAVE file of 48000 Hz stereo 32-bit
+// float frames behind a 44-byte header.
 #pragma once
 
 #include <cstdint>
+
+#include "tamsel/tamsel.hpp"
 
 constexpr uint32_t WAV_HEADER_SIZE = 44;
 constexpr uint32_t WAV_BYTES_PER_FRAME = 8;
@@ -16,4 +18,4 @@ void build_wav_header(uint8_t header[WAV_HEADER_SIZE], uint64_t frames);
 // Renders the whole song into a new file at path, replacing any file there.
 // Returns 1 with *frames set on success. On any failure to create, write,
 // seek or close, the incomplete file is removed and 0 returned.
-uint8_t write_wav_render(const char* path, uint64_t* frames);
+uint8_t write_wav_render(const char* path, tamsel::Renderer* renderer, uint64_t* frames);

@@ -16,25 +16,22 @@ static void mix_frames_scalar(const SteadyRun* run, int32_t* acc, uint32_t first
 }
 
 #ifdef TAMSEL_HAVE_SIMD_PATHS
-double steady_coefficients[4][STEADY_CHUNK_FRAMES + 24];
-
-void fill_coefficients_one_by_one(const int8_t* data, uint64_t first, uint32_t j, uint32_t count) {
+void fill_coefficients_one_by_one(double (*coefficients)[STEADY_CHUNK_FRAMES + 24], const int8_t* data,
+                                  uint64_t first, uint32_t j, uint32_t count) {
     for (; j < count; j++) {
         const int8_t* d = data + first + j;
         CubicCoefficients c = cubic_coefficients((double)(d[-3] * 256), (double)(d[-2] * 256),
                                                  (double)(d[-1] * 256), (double)(d[0] * 256));
-        steady_coefficients[0][j] = c.c0;
-        steady_coefficients[1][j] = c.c1;
-        steady_coefficients[2][j] = c.c2;
-        steady_coefficients[3][j] = c.c3;
+        coefficients[0][j] = c.c0;
+        coefficients[1][j] = c.c1;
+        coefficients[2][j] = c.c2;
+        coefficients[3][j] = c.c3;
     }
 }
 #endif
 
-typedef uint32_t (*VectorPath)(const SteadyRun*, int32_t*, uint32_t);
-
 // __builtin_cpu_supports answers with a feature mask, not 0 or 1.
-static bool path_available(SteadyMixPath path) {
+bool steady_mix_path_available(SteadyMixPath path) {
 #ifdef TAMSEL_HAVE_SIMD_PATHS
     if (path == STEADY_MIX_AVX512) {
         return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512dq") != 0 &&
@@ -42,37 +39,26 @@ static bool path_available(SteadyMixPath path) {
     }
     if (path == STEADY_MIX_AVX2) return __builtin_cpu_supports("avx2") != 0;
 #endif
-    return path == STEADY_MIX_SCALAR;
+    return path == STEADY_MIX_SCALAR || path == STEADY_MIX_BEST;
 }
 
-static VectorPath vector_path_for(SteadyMixPath path) {
-#ifdef TAMSEL_HAVE_SIMD_PATHS
-    if (path == STEADY_MIX_AVX512) return mix_frames_avx512;
-    if (path == STEADY_MIX_AVX2) return mix_frames_avx2;
-#endif
-    (void)path;
-    return nullptr;
+static SteadyMixPath find_best_path() {
+    if (steady_mix_path_available(STEADY_MIX_AVX512)) return STEADY_MIX_AVX512;
+    if (steady_mix_path_available(STEADY_MIX_AVX2)) return STEADY_MIX_AVX2;
+    return STEADY_MIX_SCALAR;
 }
 
-static VectorPath best_vector_path() {
-    if (path_available(STEADY_MIX_AVX512)) return vector_path_for(STEADY_MIX_AVX512);
-    if (path_available(STEADY_MIX_AVX2)) return vector_path_for(STEADY_MIX_AVX2);
-    return nullptr;
-}
-
-static VectorPath vector_path = best_vector_path();
-
-uint8_t select_steady_mix_path(SteadyMixPath path) {
-    if (path == STEADY_MIX_BEST) {
-        vector_path = best_vector_path();
-        return 1;
-    }
-    if (!path_available(path)) return 0;
-    vector_path = vector_path_for(path);
-    return 1;
+SteadyMixPath best_steady_mix_path() {
+    // Initialised once, by whichever thread comes first; read-only after.
+    static const SteadyMixPath best = find_best_path();
+    return best;
 }
 
 void mix_steady_run(const SteadyRun* run, int32_t* acc, uint32_t frames) {
-    uint32_t done = vector_path ? vector_path(run, acc, frames) : 0;
+    uint32_t done = 0;
+#ifdef TAMSEL_HAVE_SIMD_PATHS
+    if (run->path == STEADY_MIX_AVX512) done = mix_frames_avx512(run, acc, frames);
+    else if (run->path == STEADY_MIX_AVX2) done = mix_frames_avx2(run, acc, frames);
+#endif
     mix_frames_scalar(run, acc, done, frames);
 }

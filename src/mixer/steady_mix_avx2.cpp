@@ -23,7 +23,8 @@ AVX2_TARGET static inline __m256d points_at(const int8_t* p) {
 }
 
 // Coefficients for the windows ending at samples first .. first + count - 1.
-AVX2_TARGET static void compute_coefficients(const int8_t* data, uint64_t first, uint32_t count) {
+AVX2_TARGET static void compute_coefficients(double (*coefficients)[STEADY_CHUNK_FRAMES + 24], const int8_t* data,
+                                             uint64_t first, uint32_t count) {
     const __m256d third = _mm256_set1_pd(0.3333333333333333);
     const __m256d half = _mm256_set1_pd(0.5);
     const __m256d sixth = _mm256_set1_pd(0.16666666666666666);
@@ -36,13 +37,13 @@ AVX2_TARGET static void compute_coefficients(const int8_t* data, uint64_t first,
         __m256d c2 = _mm256_sub_pd(_mm256_mul_pd(half, _mm256_add_pd(ym1, y1)), y0);
         __m256d c3 = _mm256_add_pd(_mm256_mul_pd(half, _mm256_sub_pd(y0, y1)),
                                    _mm256_mul_pd(_mm256_sub_pd(y2, ym1), sixth));
-        _mm256_storeu_pd(steady_coefficients[0] + j, y0);
-        _mm256_storeu_pd(steady_coefficients[1] + j, c1);
-        _mm256_storeu_pd(steady_coefficients[2] + j, c2);
-        _mm256_storeu_pd(steady_coefficients[3] + j, c3);
+        _mm256_storeu_pd(coefficients[0] + j, y0);
+        _mm256_storeu_pd(coefficients[1] + j, c1);
+        _mm256_storeu_pd(coefficients[2] + j, c2);
+        _mm256_storeu_pd(coefficients[3] + j, c3);
     }
     // The last few windows may end near the end of the data.
-    fill_coefficients_one_by_one(data, first, j, count);
+    fill_coefficients_one_by_one(coefficients, data, first, j, count);
 }
 
 // Picks lane index[i] of four doubles into lane i. AVX2 permutes 32-bit
@@ -68,7 +69,7 @@ AVX2_TARGET static void mix_chunk(const SteadyRun* run, uint64_t position, int32
     const uint64_t step = run->step;
     const uint64_t first = position >> 32;
     const uint64_t last = (position + (uint64_t)(groups * 4 - 1) * step) >> 32;
-    compute_coefficients(run->data, first, (uint32_t)(last - first + 1));
+    compute_coefficients(run->scratch->coefficients, run->data, first, (uint32_t)(last - first + 1));
 
     const __m256i lane_steps = _mm256_set_epi64x((long long)(3 * step), (long long)(2 * step), (long long)step, 0);
     const __m256i one_high = _mm256_set1_epi64x((long long)1 << 32);
@@ -83,10 +84,10 @@ AVX2_TARGET static void mix_chunk(const SteadyRun* run, uint64_t position, int32
         __m256i twice = _mm256_add_epi64(index, index);
         __m256i pairs = _mm256_add_epi64(twice, _mm256_add_epi64(_mm256_slli_epi64(twice, 32), one_high));
         uint32_t at = (uint32_t)(base - first);
-        __m256d c0 = pick(steady_coefficients[0] + at, pairs);
-        __m256d c1 = pick(steady_coefficients[1] + at, pairs);
-        __m256d c2 = pick(steady_coefficients[2] + at, pairs);
-        __m256d c3 = pick(steady_coefficients[3] + at, pairs);
+        __m256d c0 = pick(run->scratch->coefficients[0] + at, pairs);
+        __m256d c1 = pick(run->scratch->coefficients[1] + at, pairs);
+        __m256d c2 = pick(run->scratch->coefficients[2] + at, pairs);
+        __m256d c3 = pick(run->scratch->coefficients[3] + at, pairs);
 
         // Unsigned fraction to double: flip the top bit, convert as signed,
         // add 2^31 back; all exact. Dividing by 2^32 and multiplying by 2^-32

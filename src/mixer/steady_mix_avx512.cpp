@@ -25,7 +25,8 @@ AVX512_TARGET static inline __m512d points_at(const int8_t* p) {
 }
 
 // Coefficients for the windows ending at samples first .. first + count - 1.
-AVX512_TARGET static void compute_coefficients(const int8_t* data, uint64_t first, uint32_t count) {
+AVX512_TARGET static void compute_coefficients(double (*coefficients)[STEADY_CHUNK_FRAMES + 24], const int8_t* data,
+                                             uint64_t first, uint32_t count) {
     const __m512d third = _mm512_set1_pd(0.3333333333333333);
     const __m512d half = _mm512_set1_pd(0.5);
     const __m512d sixth = _mm512_set1_pd(0.16666666666666666);
@@ -38,20 +39,20 @@ AVX512_TARGET static void compute_coefficients(const int8_t* data, uint64_t firs
         __m512d c2 = _mm512_sub_pd(_mm512_mul_pd(half, _mm512_add_pd(ym1, y1)), y0);
         __m512d c3 = _mm512_add_pd(_mm512_mul_pd(half, _mm512_sub_pd(y0, y1)),
                                    _mm512_mul_pd(_mm512_sub_pd(y2, ym1), sixth));
-        _mm512_storeu_pd(steady_coefficients[0] + j, y0);
-        _mm512_storeu_pd(steady_coefficients[1] + j, c1);
-        _mm512_storeu_pd(steady_coefficients[2] + j, c2);
-        _mm512_storeu_pd(steady_coefficients[3] + j, c3);
+        _mm512_storeu_pd(coefficients[0] + j, y0);
+        _mm512_storeu_pd(coefficients[1] + j, c1);
+        _mm512_storeu_pd(coefficients[2] + j, c2);
+        _mm512_storeu_pd(coefficients[3] + j, c3);
     }
     // The last few windows may end near the end of the data.
-    fill_coefficients_one_by_one(data, first, j, count);
+    fill_coefficients_one_by_one(coefficients, data, first, j, count);
 }
 
 AVX512_TARGET static void mix_chunk(const SteadyRun* run, uint64_t position, int32_t* acc, uint32_t groups) {
     const uint64_t step = run->step;
     const uint64_t first = position >> 32;
     const uint64_t last = (position + (uint64_t)(groups * 8 - 1) * step) >> 32;
-    compute_coefficients(run->data, first, (uint32_t)(last - first + 1));
+    compute_coefficients(run->scratch->coefficients, run->data, first, (uint32_t)(last - first + 1));
 
     const __m512i lane_steps = _mm512_set_epi64((long long)(7 * step), (long long)(6 * step), (long long)(5 * step),
                                                 (long long)(4 * step), (long long)(3 * step), (long long)(2 * step),
@@ -68,10 +69,10 @@ AVX512_TARGET static void mix_chunk(const SteadyRun* run, uint64_t position, int
         __m512i lanes = _mm512_add_epi64(_mm512_set1_epi64((long long)position), lane_steps);
         __m512i index = _mm512_sub_epi64(_mm512_srli_epi64(lanes, 32), _mm512_set1_epi64((long long)base));
         uint32_t at = (uint32_t)(base - first);
-        __m512d c0 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(steady_coefficients[0] + at));
-        __m512d c1 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(steady_coefficients[1] + at));
-        __m512d c2 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(steady_coefficients[2] + at));
-        __m512d c3 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(steady_coefficients[3] + at));
+        __m512d c0 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(run->scratch->coefficients[0] + at));
+        __m512d c1 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(run->scratch->coefficients[1] + at));
+        __m512d c2 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(run->scratch->coefficients[2] + at));
+        __m512d c3 = _mm512_permutexvar_pd(index, _mm512_loadu_pd(run->scratch->coefficients[3] + at));
 
         // Dividing by 2^32 and multiplying by 2^-32 are both exact.
         __m512d t = _mm512_mul_pd(_mm512_cvtepu64_pd(_mm512_and_si512(lanes, fraction_mask)), inverse_2_32);

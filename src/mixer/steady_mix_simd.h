@@ -11,15 +11,10 @@
 #if defined(__x86_64__) && defined(__GNUC__)
 #define TAMSEL_HAVE_SIMD_PATHS 1
 
-// Both loops compute the cubic's coefficients once per sample of a chunk of
-// at most STEADY_CHUNK_FRAMES frames (at most one sample per frame) into this
-// scratch, with room for the last group's unaligned load of eight.
-constexpr uint32_t STEADY_CHUNK_FRAMES = 1024;
-extern double steady_coefficients[4][STEADY_CHUNK_FRAMES + 24];
-
 // Fills coefficients j .. count - 1 of the windows ending at samples
 // first + j ..., one window at a time: the tail the vector code leaves.
-void fill_coefficients_one_by_one(const int8_t* data, uint64_t first, uint32_t j, uint32_t count);
+void fill_coefficients_one_by_one(double (*coefficients)[STEADY_CHUNK_FRAMES + 24], const int8_t* data,
+                                  uint64_t first, uint32_t j, uint32_t count);
 
 uint32_t mix_frames_avx2(const SteadyRun* run, int32_t* acc, uint32_t frames);
 uint32_t mix_frames_avx512(const SteadyRun* run, int32_t* acc, uint32_t frames);

@@ -1,0 +1,33 @@
+# cmake --install: the tool, the library (static and shared), its headers, a
+# CMake package (find_package(tamsel) gives tamsel::tamsel, the shared
+# library, and tamsel::tamsel_static) and a pkg-config file.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(TAMSEL_LIBRARY_TARGETS tamsel_static)
+if(TAMSEL_SHARED)
+  list(APPEND TAMSEL_LIBRARY_TARGETS tamsel_shared)
+endif()
+install(TARGETS ${TAMSEL_LIBRARY_TARGETS} EXPORT tamselTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/include/tamsel DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+if(TAMSEL_TOOL)
+  install(TARGETS tamselexport RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  if(EXISTS ${CMAKE_SOURCE_DIR}/man/tamselexport.1)
+    install(FILES ${CMAKE_SOURCE_DIR}/man/tamselexport.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+endif()
+
+set(TAMSEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tamsel)
+install(EXPORT tamselTargets NAMESPACE tamsel:: DESTINATION ${TAMSEL_CMAKE_DIR})
+configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/tamselConfig.cmake.in
+  ${CMAKE_BINARY_DIR}/tamselConfig.cmake INSTALL_DESTINATION ${TAMSEL_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/tamselConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/tamselConfig.cmake ${CMAKE_BINARY_DIR}/tamselConfigVersion.cmake
+  DESTINATION ${TAMSEL_CMAKE_DIR})
+
+configure_file(${CMAKE_SOURCE_DIR}/cmake/tamsel.pc.in ${CMAKE_BINARY_DIR}/tamsel.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/tamsel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,0 +1,197 @@
+/*
+ * tamsel.h: render TSM tracker songs to audio, exactly.
+ *
+ * A song file is loaded once into an immutable tamsel_song, which any number
+ * of renderers on any number of threads may share. A tamsel_renderer plays
+ * one song from its first frame to its end: it owns the clock, the sequencer,
+ * the 96 voices and all scratch memory, and is used by one thread at a time.
+ * The library has no global mutable state; two renderers never touch each
+ * other's memory.
+ *
+ * Audio is 48000 frames per second, stereo, interleaved left then right. The
+ * mixer sums every voice into a pair of 32-bit integers per frame; the float
+ * samples are those sums divided by 32768, so loud songs exceed +-1.0 (they
+ * are never clipped). The same song and options always give the same bytes,
+ * on every machine.
+ *
+ * Errors are values: every function that can fail returns a tamsel_status and
+ * writes its result through a pointer only on TAMSEL_OK. Null pointers and
+ * bad options give TAMSEL_ERR_INVALID_ARGUMENT; no function crashes on them,
+ * prints, or throws.
+ *
+ *     tamsel_song *song;
+ *     if (tamsel_song_load_file("demo.tsm", &song) != TAMSEL_OK) ...
+ *     tamsel_render_options options;
+ *     tamsel_render_options_init(&options);
+ *     tamsel_renderer *renderer;
+ *     if (tamsel_renderer_create(song, &options, &renderer) != TAMSEL_OK) ...
+ *     float block[2 * 1024];
+ *     size_t got;
+ *     while ((got = tamsel_render_float(renderer, block, 1024)) > 0) ... use got frames ...
+ *     tamsel_renderer_free(renderer);
+ *     tamsel_song_free(song);
+ */
+#ifndef TAMSEL_H
+#define TAMSEL_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32) && defined(TAMSEL_SHARED)
+#  ifdef TAMSEL_BUILDING
+#    define TAMSEL_API __declspec(dllexport)
+#  else
+#    define TAMSEL_API __declspec(dllimport)
+#  endif
+#elif defined(__GNUC__) && defined(TAMSEL_BUILDING)
+#  define TAMSEL_API __attribute__((visibility("default")))
+#else
+#  define TAMSEL_API
+#endif
+
+#define TAMSEL_VERSION_MAJOR 1
+#define TAMSEL_VERSION_MINOR 0
+#define TAMSEL_VERSION_PATCH 0
+
+/* Frames per second of every render. */
+#define TAMSEL_SAMPLE_RATE 48000
+/* Tracks of a song: three melodic instruments, then the drums. */
+#define TAMSEL_TRACK_COUNT 4
+#define TAMSEL_DRUM_TRACK 3
+/* Most frames a 32-bit float WAV file can describe. */
+#define TAMSEL_WAV_MAX_FRAMES 536870907u
+
+typedef struct tamsel_song tamsel_song;         /* immutable after load; shareable across threads */
+typedef struct tamsel_renderer tamsel_renderer; /* one render; used by one thread at a time */
+
+typedef enum {
+    TAMSEL_OK = 0,
+    TAMSEL_ERR_IO,               /* the file could not be opened or read */
+    TAMSEL_ERR_NOT_A_SONG,       /* the bytes do not start with "TSM" */
+    TAMSEL_ERR_NO_MEMORY,        /* an allocation failed */
+    TAMSEL_ERR_TOO_LONG,         /* the render exceeds the limit asked for, or never ends */
+    TAMSEL_ERR_INVALID_ARGUMENT  /* a null pointer, or an option out of range */
+} tamsel_status;
+
+/* The library's version, "MAJOR.MINOR.PATCH". Static storage. */
+TAMSEL_API const char *tamsel_version(void);
+
+/* One short English sentence for a status, without a final full stop, such
+ * as "not a song file". Static storage; unknown values get "unknown error". */
+TAMSEL_API const char *tamsel_status_message(tamsel_status status);
+
+/* ---- Songs -------------------------------------------------------------- */
+
+/* Loads a song file. Only the 1048-byte header and the first 1000 records of
+ * each track are read; bytes the file does not hold read as 0. On TAMSEL_OK
+ * *song is a new song to release with tamsel_song_free; otherwise *song is
+ * left unchanged. TAMSEL_ERR_IO: the file cannot be opened or read;
+ * TAMSEL_ERR_NOT_A_SONG: it does not start with "TSM". */
+TAMSEL_API tamsel_status tamsel_song_load_file(const char *path, tamsel_song **song);
+
+/* The same from bytes in memory, which are copied: the caller may free them
+ * on return. */
+TAMSEL_API tamsel_status tamsel_song_load_memory(const void *bytes, size_t size, tamsel_song **song);
+
+/* Releases the caller's reference. Renderers made from the song hold their
+ * own, so it may be freed while they still play. Null is ignored. */
+TAMSEL_API void tamsel_song_free(tamsel_song *song);
+
+typedef struct {
+    uint8_t octave;  /* taken modulo 32 */
+    int32_t length;  /* samples per note; notes of 2 .. 2^25 samples sound, others are silent */
+    int32_t volume;  /* 300 is full level, 0.08 dB less per unit below */
+} tamsel_instrument_info;
+
+typedef struct {
+    uint32_t step_ms;      /* the song's step time in milliseconds */
+    int32_t repeat_start;  /* the record play goes on from after a wrap */
+    int32_t repeat_end;    /* the record at which the song wraps */
+    int32_t records;       /* records per track as stored (at most 1000 are used) */
+    uint32_t drum_volume;
+    tamsel_instrument_info instruments[3];
+} tamsel_song_info;
+
+/* The song's header fields. Does nothing when either pointer is null. */
+TAMSEL_API void tamsel_song_get_info(const tamsel_song *song, tamsel_song_info *info);
+
+/* Instrument i's (0..2) 256-point signed waveform and 64-point envelope (128
+ * is full level), for drawing. TAMSEL_ERR_INVALID_ARGUMENT for a null
+ * pointer or another i. */
+TAMSEL_API tamsel_status tamsel_song_get_instrument_shape(const tamsel_song *song, int instrument,
+                                                          int8_t waveform[256], uint8_t envelope[64]);
+
+/* Bit t set when track t (0..2 melodic, 3 drums) starts at least one note in
+ * the records the sequencer can reach; 0 for a null song. */
+TAMSEL_API uint32_t tamsel_song_tracks_with_notes(const tamsel_song *song);
+
+/* ---- Rendering ---------------------------------------------------------- */
+
+typedef struct {
+    int32_t loops;          /* extra passes from the repeat point; below 0 counts as 0 */
+    double tick_ms;         /* engine tick; finite and >= 0, else TAMSEL_ERR_INVALID_ARGUMENT */
+    uint32_t muted_tracks;  /* bit t mutes track t: 0..2 melodic, 3 drums */
+} tamsel_render_options;
+
+/* loops 0, tick 20 ms, nothing muted. Does nothing for null. */
+TAMSEL_API void tamsel_render_options_init(tamsel_render_options *options);
+
+/* A renderer at frame 0 of the song, with record 0 already sounding. Null
+ * options mean the defaults. On TAMSEL_OK *renderer is new, to release with
+ * tamsel_renderer_free; otherwise it is left unchanged. Creating costs no
+ * time or memory that depends on the song's note lengths. */
+TAMSEL_API tamsel_status tamsel_renderer_create(const tamsel_song *song, const tamsel_render_options *options,
+                                                tamsel_renderer **renderer);
+
+/* Releases a renderer. Null is ignored. */
+TAMSEL_API void tamsel_renderer_free(tamsel_renderer *renderer);
+
+/* Exact length of the whole render in frames (from frame 0, wherever the
+ * renderer is); TAMSEL_ERR_TOO_LONG when it exceeds limit or never ends.
+ * Runs the clock and the sequencer alone, without making audio: a few
+ * milliseconds for a typical song. */
+TAMSEL_API tamsel_status tamsel_renderer_length(const tamsel_renderer *renderer, uint64_t limit, uint64_t *frames);
+
+/* The frames at which the song wraps to its repeat start (the loop points),
+ * in order, up to the end of the render or limit frames: up to capacity of
+ * them are stored in wraps (which may be null when capacity is 0), and
+ * *count receives how many there are in all. TAMSEL_ERR_TOO_LONG as for
+ * tamsel_renderer_length. The wrap that ends the render is not a loop point
+ * and is not listed. */
+TAMSEL_API tamsel_status tamsel_renderer_wraps(const tamsel_renderer *renderer, uint64_t limit, uint64_t *wraps,
+                                               size_t capacity, size_t *count);
+
+/* Render up to frames frames of interleaved stereo into out (2 x frames
+ * values) and return how many were stored: fewer than asked only at the end
+ * of the render, 0 after it (or for a null pointer).
+ * tamsel_render_float gives exactly the samples the command line writes (the
+ * sum divided by 32768); tamsel_render_int32 gives the mixer's integer sums
+ * themselves. Calls of the two may be mixed. */
+TAMSEL_API size_t tamsel_render_float(tamsel_renderer *renderer, float *out, size_t frames);
+TAMSEL_API size_t tamsel_render_int32(tamsel_renderer *renderer, int32_t *out, size_t frames);
+
+/* Moves to frame: the renderer then yields exactly the frames a render from
+ * the start yields from that frame on. Backwards and forwards both work; a
+ * frame at or past the end leaves the renderer at the end. Costs far less
+ * than rendering the frames skipped. */
+TAMSEL_API tamsel_status tamsel_renderer_seek(tamsel_renderer *renderer, uint64_t frame);
+
+/* The frame the next render call starts at; 0 for null. */
+TAMSEL_API uint64_t tamsel_renderer_position(const tamsel_renderer *renderer);
+
+/* Changes which tracks are heard from the next frame on (bit t mutes track
+ * t). Muted voices go on playing silently, so unmuting resumes them exactly
+ * where a render without the mute would be. A muted track's voices are not
+ * mixed and nothing else changes: the four one-track renders of a song add
+ * up exactly (as 32-bit integers) to the full mix. */
+TAMSEL_API tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer *renderer, uint32_t muted_tracks);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TAMSEL_H */

@@ -1,0 +1,125 @@
+// tamsel.hpp: the C++ face of tamsel.h.
+//
+// RAII owners for songs and renderers over the C API, with the same
+// contracts (see tamsel.h for each function's). Errors are values here too:
+// nothing throws; a function that can fail returns a tamsel::Status, and an
+// object that failed to load or create stays empty (false in a condition).
+//
+//     tamsel::Song song;
+//     if (tamsel::Status s = song.load_file("demo.tsm"); s != TAMSEL_OK) fail(tamsel::message(s));
+//     tamsel::Renderer renderer;
+//     if (renderer.create(song, tamsel::RenderOptions()) != TAMSEL_OK) ...
+//     std::vector<float> block(2 * 1024);
+//     while (size_t got = renderer.render_float(block.data(), 1024)) ... use got frames ...
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tamsel/tamsel.h"
+
+namespace tamsel {
+
+using Status = tamsel_status;
+using SongInfo = tamsel_song_info;
+using InstrumentInfo = tamsel_instrument_info;
+
+inline const char* message(Status status) { return tamsel_status_message(status); }
+inline const char* version() { return tamsel_version(); }
+
+// Loops 0, tick 20 ms, nothing muted, until changed.
+struct RenderOptions : tamsel_render_options {
+    RenderOptions() : tamsel_render_options() { tamsel_render_options_init(this); }
+};
+
+// A loaded song: immutable, movable, shared by the renderers made from it
+// (each holds its own reference, so the Song may go before them).
+class Song {
+public:
+    Song() = default;
+    Song(const Song&) = delete;
+    Song& operator=(const Song&) = delete;
+    Song(Song&& other) noexcept : song_(std::exchange(other.song_, nullptr)) {}
+    Song& operator=(Song&& other) noexcept {
+        if (this != &other) {
+            tamsel_song_free(song_);
+            song_ = std::exchange(other.song_, nullptr);
+        }
+        return *this;
+    }
+    ~Song() { tamsel_song_free(song_); }
+
+    // Replaces what this holds with the loaded song; on failure it is empty.
+    Status load_file(const std::string& path) { return adopt(tamsel_song_load_file(path.c_str(), &loaded_)); }
+    Status load_memory(const void* bytes, size_t size) { return adopt(tamsel_song_load_memory(bytes, size, &loaded_)); }
+
+    explicit operator bool() const { return song_ != nullptr; }
+    const tamsel_song* get() const { return song_; }
+
+    SongInfo info() const {
+        SongInfo info{};
+        tamsel_song_get_info(song_, &info);
+        return info;
+    }
+    uint32_t tracks_with_notes() const { return tamsel_song_tracks_with_notes(song_); }
+
+private:
+    Status adopt(Status status) {
+        tamsel_song_free(song_);
+        song_ = status == TAMSEL_OK ? loaded_ : nullptr;
+        loaded_ = nullptr;
+        return status;
+    }
+    tamsel_song* song_ = nullptr;
+    tamsel_song* loaded_ = nullptr;
+};
+
+// One render of a song; used by one thread at a time.
+class Renderer {
+public:
+    Renderer() = default;
+    Renderer(const Renderer&) = delete;
+    Renderer& operator=(const Renderer&) = delete;
+    Renderer(Renderer&& other) noexcept : renderer_(std::exchange(other.renderer_, nullptr)) {}
+    Renderer& operator=(Renderer&& other) noexcept {
+        if (this != &other) {
+            tamsel_renderer_free(renderer_);
+            renderer_ = std::exchange(other.renderer_, nullptr);
+        }
+        return *this;
+    }
+    ~Renderer() { tamsel_renderer_free(renderer_); }
+
+    // Replaces what this holds with a new renderer; on failure it is empty.
+    Status create(const Song& song, const RenderOptions& options = RenderOptions()) {
+        tamsel_renderer_free(renderer_);
+        renderer_ = nullptr;
+        return tamsel_renderer_create(song.get(), &options, &renderer_);
+    }
+
+    explicit operator bool() const { return renderer_ != nullptr; }
+    tamsel_renderer* get() const { return renderer_; }
+
+    Status length(uint64_t limit, uint64_t* frames) const { return tamsel_renderer_length(renderer_, limit, frames); }
+    // The loop points up to the end of the render (see tamsel_renderer_wraps).
+    Status wraps(uint64_t limit, std::vector<uint64_t>* frames) const {
+        size_t count = 0;
+        Status status = tamsel_renderer_wraps(renderer_, limit, nullptr, 0, &count);
+        if (status != TAMSEL_OK) return status;
+        frames->assign(count, 0);
+        return tamsel_renderer_wraps(renderer_, limit, frames->data(), frames->size(), &count);
+    }
+    size_t render_float(float* out, size_t frames) { return tamsel_render_float(renderer_, out, frames); }
+    size_t render_int32(int32_t* out, size_t frames) { return tamsel_render_int32(renderer_, out, frames); }
+    Status seek(uint64_t frame) { return tamsel_renderer_seek(renderer_, frame); }
+    uint64_t position() const { return tamsel_renderer_position(renderer_); }
+    Status set_muted_tracks(uint32_t muted) { return tamsel_renderer_set_muted_tracks(renderer_, muted); }
+
+private:
+    tamsel_renderer* renderer_ = nullptr;
+};
+
+}  // namespace tamsel

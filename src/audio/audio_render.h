@@ -1,0 +1,87 @@
+// Renders a song into an encoded audio stream: the option form's formats,
+// levels, dither and fade. The positional form keeps its own writer.
+//
+// Contract between the command line (src/cli) and the audio module
+// (src/audio); the audio module implements it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "audio/byte_writer.h"
+#include "tamsel/tamsel.hpp"
+
+enum class OutputFormat { WAV_FLOAT, WAV16, WAV24, FLAC16, FLAC24, OGG, OPUS, MP3 };
+
+// "wav", "wav16", "wav24", "flac", "flac24", "ogg", "opus", "mp3".
+bool parse_output_format(const std::string& name, OutputFormat* format);
+// From a path's extension (.wav .flac .ogg .oga .opus .mp3, any case): .wav
+// gives wav and .flac gives flac (16-bit); false when there is none or it
+// names no format.
+bool output_format_from_path(const std::string& path, OutputFormat* format);
+// False when path's extension names a format whose extension differs from
+// format's (a -o that contradicts -f: "x.mp3" with flac); an extension of
+// the same kind ("x.wav" with wav24) or none that names a format is fine.
+bool output_format_matches_path(OutputFormat format, const std::string& path);
+// The extension outputs of the format get: ".wav", ".flac", ".ogg", ...
+const char* output_format_extension(OutputFormat format);
+const char* output_format_name(OutputFormat format);
+// True when this build can write the format; otherwise why holds one line
+// saying so (for --help and the error).
+bool output_format_available(OutputFormat format, std::string* why);
+// True for formats whose samples are integers (wav16, wav24, flac, flac24).
+bool output_format_is_integer(OutputFormat format);
+
+enum class LevelMode { NONE, GAIN, NORMALIZE, LOUDNESS };
+enum class DitherMode { DEFAULT, TPDF, NONE };  // DEFAULT: TPDF where a level change applies to integers
+
+struct AudioSettings {
+    OutputFormat format = OutputFormat::WAV_FLOAT;
+    int quality = -1;             // 0..10 for the lossy formats; -1: a transparent default
+    std::string title;            // tags of FLAC, Vorbis, Opus and MP3 files
+    std::string artist;           // empty: none
+    LevelMode level = LevelMode::NONE;
+    double gain_db = 0.0;         // LevelMode::GAIN
+    double normalize_dbfs = -1.0; // LevelMode::NORMALIZE: where the peak lands
+    double loudness_lufs = -14.0; // LevelMode::LOUDNESS: integrated loudness target
+    DitherMode dither = DitherMode::DEFAULT;
+    double fade_seconds = 0.0;    // the song plays on for this long, fading to 0
+};
+
+// The factor a level option gives, found from the full mix (a first pass
+// where the option needs one). Stems are written with the full mix's plan,
+// so they still add up to the leveled mix.
+struct LevelPlan {
+    double factor = 1.0;       // applied to every sample; 1 with no level option
+    bool changes_level = false;
+    std::string note;          // for the summary, e.g. "lowered 2.1 dB to keep the peak at -1 dBFS"; may be empty
+};
+
+struct AudioResult {
+    uint64_t frames = 0;          // frames written, the fade included
+    double peak_dbfs = 0.0;       // of the written samples; -inf for silence
+    uint64_t beyond_full_scale = 0;  // float samples beyond +-1.0 as written
+    uint64_t clamped = 0;         // integer samples that had to be clamped
+};
+
+// Frames the option form renders: the song's length for options plus the
+// fade. False with error set when it never ends or is too long for the
+// format (WAV files hold at most TAMSEL_WAV_MAX_FRAMES).
+bool audio_frames(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
+                  uint64_t* frames, std::string* error);
+
+// Works out the level plan for the full mix of song with options (ignoring
+// options.muted_tracks, so stems share it). May render the song once.
+bool plan_level(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
+                LevelPlan* plan, std::string* error);
+
+// Progress: frames done of total; returning false cancels the render.
+using AudioProgress = std::function<bool(uint64_t done, uint64_t total)>;
+
+// Renders song with options (muted tracks included) under plan, encodes it
+// in settings.format and writes it to out, header first. False with error
+// set (one line, no file name) on any failure, including a write that failed.
+bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
+                  const LevelPlan& plan, ByteWriter* out, const AudioProgress& progress, AudioResult* result,
+                  std::string* error);

@@ -1,0 +1,180 @@
+#include "engine/renderer.h"
+
+#include <cstring>
+
+#include "engine/clock_jump.h"
+#include "mixer/voice_block.h"
+
+int32_t track_of_slot(int32_t slot) {
+    if (slot < FIRST_TRACK_SLOT || slot >= FIRST_TRACK_SLOT + TRACK_COUNT * SLOTS_PER_TRACK) return -1;
+    return (slot - FIRST_TRACK_SLOT) / SLOTS_PER_TRACK;
+}
+
+// Puts every note and drum in its slot with its volume. Each odd drum slot is
+// a softer variant of the even one before it; the product wraps at 32 bits
+// like the rest of the volume arithmetic.
+static void set_up_voices(SoundTable* table, const Song* song) {
+    sound_table_clear(table);
+    for (int32_t k = 0; k < DRUM_SLOT_COUNT; k++) sound_table_set_source(table, DRUM_FIRST_SLOT + k, &song->drums[k]);
+    for (int32_t i = 0; i < MELODIC_TRACK_COUNT; i++) {
+        int32_t first = FIRST_TRACK_SLOT + SLOTS_PER_TRACK * i;
+        for (int32_t j = 0; j < NOTES_PER_TRACK; j++) {
+            sound_table_set_source(table, first + j, &song->notes[i][j]);
+            sound_table_set_volume(table, first + j, song->instruments[i].volume);
+        }
+    }
+    uint32_t soft = song->drum_volume * 70u / 100u;
+    for (int32_t k = 0; k < DRUM_SLOT_COUNT; k += 2) {
+        sound_table_set_volume(table, DRUM_FIRST_SLOT + k, (int32_t)song->drum_volume);
+        sound_table_set_volume(table, DRUM_FIRST_SLOT + k + 1, (int32_t)soft);
+    }
+}
+
+void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double tick_ms) {
+    renderer->song = song;
+    renderer->loop_limit = loops < 0 ? 0 : loops;
+    renderer->tick_ms = tick_ms;
+    set_up_voices(&renderer->table, song);
+    clock_start(&renderer->clock, tick_ms);
+    sequencer_start(&renderer->sequencer);
+    sequencer_offer_step(song, &renderer->sequencer, &renderer->table, (uint32_t)clock_whole_ms(&renderer->clock));
+    renderer->sequencer.last_step_ms = 0;
+    renderer->start_clock = renderer->clock;
+    renderer->start_sequencer = renderer->sequencer;
+    renderer->ended = 0;
+    renderer->step_pending = 0;
+    renderer->frames_done = 0;
+}
+
+void clock_start(RenderClock* clock, double tick_ms) {
+    clock->ms = 0.0;
+    clock->to_next_tick = 0.0;
+    clock->tick_period_s = tick_ms / 1000.0;
+}
+
+static void offer_step(Renderer* renderer) {
+    sequencer_offer_step(renderer->song, &renderer->sequencer, &renderer->table,
+                         (uint32_t)clock_whole_ms(&renderer->clock));
+}
+
+static bool step_is_due(const Renderer* renderer) {
+    return sequencer_step_due(renderer->song, &renderer->sequencer, (uint32_t)clock_whole_ms(&renderer->clock)) != 0;
+}
+
+// The render works in segments: a segment starts at a sequencer step (or
+// at the start of a call) and runs until the next step, so the sound slots
+// and the loop limit, which only a step can change, are dealt with once per
+// segment; ticks at which no step is due change nothing and are passed over.
+// Within a segment each sounding voice mixes its whole run into the
+// accumulators; integer sums do not depend on their order, so this equals
+// mixing every slot frame by frame.
+
+// Moves the clock over the frames after a segment's first that cannot change
+// the sound slots, at most limit of them, and returns how many. Stops
+// before a tick whose step is due, leaving that step pending.
+static uint32_t advance_clock_to_step(Renderer* renderer, uint32_t limit) {
+    uint32_t frames = 0;
+    while (frames < limit) {
+        frames += (uint32_t)advance_clock_to_tick(&renderer->clock, limit - frames);
+        if (frames == limit) break;
+        advance_clock(&renderer->clock);
+        if (step_is_due(renderer)) {
+            renderer->step_pending = 1;
+            break;
+        }
+        frames++;
+    }
+    return frames;
+}
+
+// Mixes the sounding voices over frames into the segment, or with mix
+// false only moves them on. Muted tracks' voices always only move on.
+static void mix_segment(Renderer* renderer, uint32_t frames, bool mix) {
+    int32_t* acc = mix ? renderer->segment : nullptr;
+    if (mix) std::memset(renderer->segment, 0, 2 * (size_t)frames * sizeof renderer->segment[0]);
+    int32_t count = sound_table_active_slots(&renderer->table, renderer->active_slots);
+    for (int32_t i = 0; i < count; i++) {
+        int32_t slot = renderer->active_slots[i];
+        int32_t track = track_of_slot(slot);
+        bool muted = track >= 0 && (renderer->muted_tracks >> track & 1u);
+        voice_mix_block(&renderer->table.voices[slot], muted ? nullptr : acc, frames, &renderer->scratch,
+                        renderer->mix_path);
+    }
+}
+
+enum OutputKind { OUTPUT_FLOAT, OUTPUT_SUMS, OUTPUT_NONE };
+
+static void emit_segment(const Renderer* renderer, OutputKind kind, void* out, uint64_t at, uint32_t frames) {
+    const int32_t* segment = renderer->segment;
+    if (kind == OUTPUT_FLOAT) {
+        float* f = (float*)out + 2 * at;
+        for (uint32_t i = 0; i < 2 * frames; i++) f[i] = (float)((double)segment[i] / 32768.0);
+    } else if (kind == OUTPUT_SUMS) {
+        std::memcpy((int32_t*)out + 2 * at, segment, 2 * (size_t)frames * sizeof segment[0]);
+    }
+}
+
+static uint64_t render_frames(Renderer* renderer, OutputKind kind, void* out, uint64_t count) {
+    uint64_t done = 0;
+    while (done < count && !renderer->ended) {
+        uint64_t left = count - done;
+        uint32_t room = left < SEGMENT_FRAMES ? (uint32_t)left : SEGMENT_FRAMES;
+        if (renderer->step_pending) {
+            renderer->step_pending = 0;
+            offer_step(renderer);
+        } else if (advance_clock(&renderer->clock)) {
+            offer_step(renderer);
+        }
+        if (renderer->sequencer.loops_done > renderer->loop_limit) {
+            // The frame that notices the loop limit is not part of the song,
+            // but the voices still move through it.
+            renderer->ended = 1;
+            mix_segment(renderer, 1, kind != OUTPUT_NONE);
+            break;
+        }
+        uint32_t frames = 1 + advance_clock_to_step(renderer, room - 1);
+        mix_segment(renderer, frames, kind != OUTPUT_NONE);
+        emit_segment(renderer, kind, out, done, frames);
+        done += frames;
+    }
+    renderer->frames_done += done;
+    return done;
+}
+
+uint64_t renderer_render_float(Renderer* renderer, float* out, uint64_t count) {
+    return render_frames(renderer, OUTPUT_FLOAT, out, count);
+}
+
+uint64_t renderer_render_sums(Renderer* renderer, int32_t* out, uint64_t count) {
+    return render_frames(renderer, OUTPUT_SUMS, out, count);
+}
+
+uint64_t renderer_skip(Renderer* renderer, uint64_t count) {
+    return render_frames(renderer, OUTPUT_NONE, nullptr, count);
+}
+
+void renderer_seek(Renderer* renderer, uint64_t frame) {
+    if (frame < renderer->frames_done) {
+        renderer_start(renderer, renderer->song, renderer->loop_limit, renderer->tick_ms);
+    }
+    renderer_skip(renderer, frame - renderer->frames_done);
+}
+
+uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t count) {
+    uint64_t i = 0;
+    for (; i < count && !renderer->ended; i++) {
+        int32_t frame[2] = {0, 0};
+        if (advance_clock(&renderer->clock)) offer_step(renderer);
+        if (renderer->sequencer.loops_done > renderer->loop_limit) renderer->ended = 1;
+        for (int32_t slot = 0; slot < SLOT_COUNT; slot++) {
+            int32_t track = track_of_slot(slot);
+            bool muted = track >= 0 && (renderer->muted_tracks >> track & 1u);
+            voice_generate_sample(&renderer->table.voices[slot], muted ? nullptr : frame);
+        }
+        if (renderer->ended) break;
+        out[2 * i] = (float)((double)frame[0] / 32768.0);
+        out[2 * i + 1] = (float)((double)frame[1] / 32768.0);
+    }
+    renderer->frames_done += i;
+    return i;
+}

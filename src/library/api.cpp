@@ -1,0 +1,248 @@
+// The public C API over the engine: songs shared by reference count,
+// renderers owning everything that changes, and errors as values.
+#include "tamsel/tamsel.h"
+
+#include <atomic>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "engine/render_length.h"
+#include "engine/renderer.h"
+#include "engine/song.h"
+#include "library/file_open.h"
+
+struct tamsel_song {
+    Song song;  // holds pointers into itself: never copied or moved
+    // The caller's reference and one for each renderer.
+    std::atomic<uint32_t> references;
+};
+
+struct tamsel_renderer {
+    Renderer renderer;
+    tamsel_song* song;
+};
+
+const char* tamsel_version(void) {
+    return "1.0.0";
+}
+
+const char* tamsel_status_message(tamsel_status status) {
+    switch (status) {
+    case TAMSEL_OK: return "success";
+    case TAMSEL_ERR_IO: return "cannot read the file";
+    case TAMSEL_ERR_NOT_A_SONG: return "not a song file (no TSM signature)";
+    case TAMSEL_ERR_NO_MEMORY: return "out of memory";
+    case TAMSEL_ERR_TOO_LONG: return "the render is too long or never ends";
+    case TAMSEL_ERR_INVALID_ARGUMENT: return "invalid argument";
+    }
+    return "unknown error";
+}
+
+// ---- Songs
+
+struct MemoryBytes {
+    const uint8_t* bytes;
+    size_t size;
+};
+
+static size_t read_memory_at(void* context, uint64_t offset, uint8_t* out, size_t size) {
+    const MemoryBytes* memory = (const MemoryBytes*)context;
+    if (offset >= memory->size) return 0;
+    size_t available = memory->size - (size_t)offset;
+    size_t count = size < available ? size : available;
+    std::memcpy(out, memory->bytes + offset, count);
+    return count;
+}
+
+struct FileBytes {
+    std::FILE* file;
+    bool failed;  // a read error, as opposed to the end of the file
+};
+
+static size_t read_file_at(void* context, uint64_t offset, uint8_t* out, size_t size) {
+    FileBytes* source = (FileBytes*)context;
+    if (size == 0) return 0;
+    // Offsets past what a long can hold lie past the end of any real file.
+    if (offset > (uint64_t)LONG_MAX || std::fseek(source->file, (long)offset, SEEK_SET) != 0) return 0;
+    size_t got = std::fread(out, 1, size, source->file);
+    if (got < size && std::ferror(source->file)) source->failed = true;
+    return got;
+}
+
+static tamsel_status new_song(SongReadAt read_at, void* context, tamsel_song** song) {
+    tamsel_song* made = new (std::nothrow) tamsel_song();
+    if (!made) return TAMSEL_ERR_NO_MEMORY;
+    if (load_song(read_at, context, &made->song) != SONG_LOADED) {
+        delete made;
+        return TAMSEL_ERR_NOT_A_SONG;
+    }
+    made->references.store(1);
+    *song = made;
+    return TAMSEL_OK;
+}
+
+tamsel_status tamsel_song_load_memory(const void* bytes, size_t size, tamsel_song** song) {
+    if ((!bytes && size > 0) || !song) return TAMSEL_ERR_INVALID_ARGUMENT;
+    MemoryBytes memory = {(const uint8_t*)bytes, size};
+    return new_song(read_memory_at, &memory, song);
+}
+
+tamsel_status tamsel_song_load_file(const char* path, tamsel_song** song) {
+    if (!path || !song) return TAMSEL_ERR_INVALID_ARGUMENT;
+    FileBytes source = {open_file_for_reading(path), false};
+    if (!source.file) return TAMSEL_ERR_IO;
+    tamsel_song* made = nullptr;
+    tamsel_status status = new_song(read_file_at, &source, &made);
+    // A folder opens but cannot be read; a file that fails half-way is no
+    // song either.
+    if (source.failed) {
+        tamsel_song_free(made);
+        status = TAMSEL_ERR_IO;
+    }
+    std::fclose(source.file);
+    if (status == TAMSEL_OK) *song = made;
+    return status;
+}
+
+void tamsel_song_free(tamsel_song* song) {
+    if (!song) return;
+    if (song->references.fetch_sub(1, std::memory_order_acq_rel) == 1) delete song;
+}
+
+void tamsel_song_get_info(const tamsel_song* song, tamsel_song_info* info) {
+    if (!song || !info) return;
+    const Song* s = &song->song;
+    std::memset(info, 0, sizeof *info);
+    info->step_ms = s->step_ms;
+    info->repeat_start = s->repeat_start;
+    info->repeat_end = s->repeat_end;
+    info->records = s->record_count;
+    info->drum_volume = s->drum_volume;
+    for (int32_t i = 0; i < MELODIC_TRACK_COUNT; i++) {
+        info->instruments[i].octave = s->instruments[i].octave;
+        info->instruments[i].length = s->instruments[i].length;
+        info->instruments[i].volume = s->instruments[i].volume;
+    }
+}
+
+tamsel_status tamsel_song_get_instrument_shape(const tamsel_song* song, int instrument, int8_t waveform[256],
+                                               uint8_t envelope[64]) {
+    if (!song || !waveform || !envelope || instrument < 0 || instrument >= MELODIC_TRACK_COUNT) {
+        return TAMSEL_ERR_INVALID_ARGUMENT;
+    }
+    std::memcpy(waveform, song->song.instruments[instrument].waveform, 256);
+    std::memcpy(envelope, song->song.instruments[instrument].envelope, 64);
+    return TAMSEL_OK;
+}
+
+uint32_t tamsel_song_tracks_with_notes(const tamsel_song* song) {
+    if (!song) return 0;
+    const Song* s = &song->song;
+    // The sequencer reaches the records before the wrap point.
+    int32_t reached = s->loaded_records;
+    if (s->repeat_end < reached) reached = s->repeat_end < 0 ? 0 : s->repeat_end;
+    uint32_t tracks = 0;
+    for (int32_t t = 0; t < TRACK_COUNT; t++) {
+        for (int32_t r = 0; r < reached; r++) {
+            if (s->records[t][r] & 0xFFFFFFu) {
+                tracks |= 1u << t;
+                break;
+            }
+        }
+    }
+    return tracks;
+}
+
+// ---- Rendering
+
+void tamsel_render_options_init(tamsel_render_options* options) {
+    if (!options) return;
+    options->loops = 0;
+    options->tick_ms = 20.0;
+    options->muted_tracks = 0;
+}
+
+static bool options_are_valid(const tamsel_render_options* options) {
+    return std::isfinite(options->tick_ms) && options->tick_ms >= 0.0;
+}
+
+tamsel_status tamsel_renderer_create(const tamsel_song* song, const tamsel_render_options* options,
+                                     tamsel_renderer** renderer) {
+    tamsel_render_options defaults;
+    tamsel_render_options_init(&defaults);
+    if (!options) options = &defaults;
+    if (!song || !renderer || !options_are_valid(options)) return TAMSEL_ERR_INVALID_ARGUMENT;
+    tamsel_renderer* made = new (std::nothrow) tamsel_renderer();
+    if (!made) return TAMSEL_ERR_NO_MEMORY;
+    // The renderer keeps the song alive; the song itself does not change.
+    made->song = const_cast<tamsel_song*>(song);
+    made->song->references.fetch_add(1, std::memory_order_relaxed);
+    made->renderer.mix_path = best_steady_mix_path();
+    made->renderer.muted_tracks = options->muted_tracks;
+    renderer_start(&made->renderer, &song->song, options->loops, options->tick_ms);
+    *renderer = made;
+    return TAMSEL_OK;
+}
+
+void tamsel_renderer_free(tamsel_renderer* renderer) {
+    if (!renderer) return;
+    tamsel_song_free(renderer->song);
+    delete renderer;
+}
+
+tamsel_status tamsel_renderer_length(const tamsel_renderer* renderer, uint64_t limit, uint64_t* frames) {
+    if (!renderer || !frames) return TAMSEL_ERR_INVALID_ARGUMENT;
+    if (!measure_render_length(&renderer->renderer, limit, frames, nullptr, nullptr)) return TAMSEL_ERR_TOO_LONG;
+    return TAMSEL_OK;
+}
+
+struct WrapList {
+    uint64_t* wraps;
+    size_t capacity;
+    size_t count;
+};
+
+static void collect_wrap(void* context, uint64_t frame) {
+    WrapList* list = (WrapList*)context;
+    if (list->count < list->capacity) list->wraps[list->count] = frame;
+    list->count++;
+}
+
+tamsel_status tamsel_renderer_wraps(const tamsel_renderer* renderer, uint64_t limit, uint64_t* wraps,
+                                    size_t capacity, size_t* count) {
+    if (!renderer || !count || (!wraps && capacity > 0)) return TAMSEL_ERR_INVALID_ARGUMENT;
+    WrapList list = {wraps, capacity, 0};
+    uint64_t frames = 0;
+    if (!measure_render_length(&renderer->renderer, limit, &frames, collect_wrap, &list)) return TAMSEL_ERR_TOO_LONG;
+    *count = list.count;
+    return TAMSEL_OK;
+}
+
+size_t tamsel_render_float(tamsel_renderer* renderer, float* out, size_t frames) {
+    if (!renderer || !out) return 0;
+    return (size_t)renderer_render_float(&renderer->renderer, out, frames);
+}
+
+size_t tamsel_render_int32(tamsel_renderer* renderer, int32_t* out, size_t frames) {
+    if (!renderer || !out) return 0;
+    return (size_t)renderer_render_sums(&renderer->renderer, out, frames);
+}
+
+tamsel_status tamsel_renderer_seek(tamsel_renderer* renderer, uint64_t frame) {
+    if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
+    renderer_seek(&renderer->renderer, frame);
+    return TAMSEL_OK;
+}
+
+uint64_t tamsel_renderer_position(const tamsel_renderer* renderer) {
+    return renderer ? renderer->renderer.frames_done : 0;
+}
+
+tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer* renderer, uint32_t muted_tracks) {
+    if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
+    renderer->renderer.muted_tracks = muted_tracks;
+    return TAMSEL_OK;
+}
