@@ -1,0 +1,47 @@
+// The few file-system calls the output files need, each with a POSIX and a
+// Windows branch. Paths are UTF-8 on every system (wide-character calls on
+// Windows). Failures come back as one line of text from the system.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+enum class PathKind { MISSING, REGULAR, FOLDER, OTHER };
+
+// What is at path (following links). OTHER covers devices, pipes and
+// sockets; a path that cannot be examined for another reason than not
+// existing is OTHER too, and then opening it reports why.
+PathKind path_kind(const std::string& path);
+
+// The file a link at path points to when path is a link to an existing
+// file, so an output replaces the file and keeps the link; otherwise path.
+std::string follow_link(const std::string& path);
+
+// Creates path for writing, failing if anything exists there, with the mode
+// any new file gets (0666 less the umask, and a folder's default ACL).
+// The descriptor, or -1 with why set (and taken set when the name is in use).
+int create_new_file(const std::string& path, bool* taken, std::string* why);
+// Opens an existing file that is not a regular file (a device, a pipe) for
+// writing as it is. The descriptor, or -1 with why set.
+int open_for_writing(const std::string& path, std::string* why);
+
+// Writes every byte, retrying short writes. errno_value receives the
+// failure's number (EPIPE tells a closed pipe).
+bool write_all(int fd, const uint8_t* bytes, size_t size, std::string* why, int* errno_value);
+bool seek_to(int fd, uint64_t offset, std::string* why);
+bool can_seek(int fd);
+// Closes fd; a failure here (a delayed write error) fails the output.
+bool close_file(int fd, std::string* why);
+
+// Renames from over to. With keep_existing, fails (why empty, exists set)
+// when something already exists at to, even if it appeared meanwhile.
+bool rename_file(const std::string& from, const std::string& to, bool keep_existing, bool* exists, std::string* why);
+void remove_file(const std::string& path);
+
+// Standard output for raw bytes: its descriptor in binary mode, with a
+// closed pipe reported as a failed write (EPIPE) instead of a signal.
+int prepare_standard_output();
+bool standard_output_is_terminal();
+
+bool is_broken_pipe(int errno_value);

@@ -1,0 +1,56 @@
+// A writer thread with two buffers in front of a file descriptor: write()
+// copies into one buffer while the thread writes the other, so rendering
+// overlaps writing. The first failure is kept; every later call fails.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+constexpr size_t WRITER_BUFFER_BYTES = (size_t)1 << 20;
+
+class BufferedWriter {
+public:
+    // Starts the thread; false with why set when it cannot.
+    bool start(int fd, std::string* why);
+    // Stops the thread without writing what is still buffered.
+    ~BufferedWriter();
+
+    bool write(const void* bytes, size_t size);
+    // Writes everything buffered and waits for the thread to finish it.
+    bool flush();
+    // Flushes, then moves the descriptor's offset.
+    bool seek(uint64_t offset);
+    uint64_t tell() const;
+    // Flushed or not, ends the thread; the descriptor is left open.
+    void stop();
+
+    // The first failure as one line, or empty.
+    std::string error() const;
+    bool broken_pipe() const;
+
+private:
+    bool hand_over();
+    bool wait_until_written();
+    void run();
+
+    int fd_ = -1;
+    std::unique_ptr<uint8_t[]> buffers_[2];
+    int32_t filling_ = 0;   // index of the buffer write() copies into
+    size_t filled_ = 0;
+    uint64_t position_ = 0;  // where the next byte lands in the output
+
+    mutable std::mutex mutex_;
+    std::condition_variable work_ready_;
+    std::condition_variable work_done_;
+    const uint8_t* pending_ = nullptr;  // the buffer the thread writes
+    size_t pending_size_ = 0;           // 0 when the thread is idle
+    bool stopping_ = false;
+    std::string error_;
+    int error_number_ = 0;
+    std::thread thread_;
+};
