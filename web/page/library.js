@@ -1,0 +1,276 @@
+// The library's C API (include/tamsel/tamsel.h) from JavaScript, over the
+// WebAssembly build in tamsel-wasm.js. The workers and the Node tests use
+// it; the page itself never touches the library.
+//
+// Structs cross the boundary by their wasm32 layouts, written out below;
+// the Node tests read a known song's header through them.
+import createTamselModule from './tamsel-wasm.js';
+import { WAV_MAX_FRAMES } from './constants.js';
+
+export { SAMPLE_RATE, TRACK_COUNT, DRUM_TRACK, WAV_MAX_FRAMES } from './constants.js';
+
+export const STATUS_OK = 0;
+export const STATUS_IO = 1;
+export const STATUS_NOT_A_SONG = 2;
+export const STATUS_NO_MEMORY = 3;
+export const STATUS_TOO_LONG = 4;
+export const STATUS_INVALID_ARGUMENT = 5;
+
+// tamsel_song_info: five 32-bit fields, then three instruments of 12 bytes
+// (octave byte, 3 bytes of padding, length, volume).
+const SONG_INFO_SIZE = 56;
+const INSTRUMENT_INFO_OFFSET = 20;
+const INSTRUMENT_INFO_SIZE = 12;
+// tamsel_render_options: loops at 0, tick_ms (double) at 8, muted_tracks at 16.
+const RENDER_OPTIONS_SIZE = 24;
+
+export class TamselError extends Error {
+    constructor(status, message) {
+        super(message);
+        this.name = 'TamselError';
+        this.status = status;
+    }
+}
+
+// Instantiates the WebAssembly module from its bytes (fetched or read by
+// the caller, so the same code runs in a browser worker and under Node).
+export async function loadLibrary(wasmBinary) {
+    const module = await createTamselModule({ wasmBinary });
+    return new Library(module);
+}
+
+// Fetches tamsel-wasm.wasm from beside this file and instantiates it.
+export async function fetchLibrary() {
+    const response = await fetch(new URL('./tamsel-wasm.wasm', import.meta.url));
+    if (!response.ok) throw new Error(`could not load tamsel-wasm.wasm (HTTP ${response.status})`);
+    return loadLibrary(await response.arrayBuffer());
+}
+
+class Library {
+    constructor(module) {
+        this.m = module;
+    }
+
+    // Views are taken afresh on every use: growing the memory replaces its buffer.
+    view() {
+        return new DataView(this.m.HEAPU8.buffer);
+    }
+
+    bytes() {
+        return this.m.HEAPU8;
+    }
+
+    version() {
+        return this.cString(this.m._tamsel_version());
+    }
+
+    statusMessage(status) {
+        return this.cString(this.m._tamsel_status_message(status));
+    }
+
+    cString(pointer) {
+        const heap = this.bytes();
+        let end = pointer;
+        while (heap[end] !== 0) end++;
+        return new TextDecoder().decode(heap.subarray(pointer, end));
+    }
+
+    // Allocates size bytes (at least 1) in the module's memory; throws when
+    // the memory cannot grow that far.
+    allocate(size) {
+        const pointer = this.m._malloc(Math.max(size, 1));
+        if (pointer === 0) throw new TamselError(STATUS_NO_MEMORY, this.statusMessage(STATUS_NO_MEMORY));
+        return pointer;
+    }
+
+    release(pointer) {
+        this.m._free(pointer);
+    }
+
+    check(status) {
+        if (status !== STATUS_OK) throw new TamselError(status, this.statusMessage(status));
+    }
+
+    // A song from the bytes of a file (a Uint8Array or an ArrayBuffer).
+    openSong(fileBytes) {
+        const data = fileBytes instanceof Uint8Array ? fileBytes : new Uint8Array(fileBytes);
+        const bytesPointer = this.allocate(data.length);
+        const outPointer = this.allocate(4);
+        try {
+            this.bytes().set(data, bytesPointer);
+            this.check(this.m._tamsel_song_load_memory(bytesPointer, data.length, outPointer));
+            return new Song(this, this.view().getUint32(outPointer, true));
+        } finally {
+            this.release(bytesPointer);
+            this.release(outPointer);
+        }
+    }
+}
+
+export class Song {
+    constructor(library, pointer) {
+        this.library = library;
+        this.pointer = pointer;
+    }
+
+    free() {
+        this.library.m._tamsel_song_free(this.pointer);
+        this.pointer = 0;
+    }
+
+    info() {
+        const library = this.library;
+        const pointer = library.allocate(SONG_INFO_SIZE);
+        try {
+            library.m._tamsel_song_get_info(this.pointer, pointer);
+            const v = library.view();
+            const instruments = [];
+            for (let i = 0; i < 3; i++) {
+                const at = pointer + INSTRUMENT_INFO_OFFSET + INSTRUMENT_INFO_SIZE * i;
+                instruments.push({
+                    octave: v.getUint8(at),
+                    length: v.getInt32(at + 4, true),
+                    volume: v.getInt32(at + 8, true),
+                });
+            }
+            return {
+                stepMs: v.getUint32(pointer, true),
+                repeatStart: v.getInt32(pointer + 4, true),
+                repeatEnd: v.getInt32(pointer + 8, true),
+                records: v.getInt32(pointer + 12, true),
+                drumVolume: v.getUint32(pointer + 16, true),
+                instruments,
+            };
+        } finally {
+            library.release(pointer);
+        }
+    }
+
+    // Instrument i's waveform (256 signed values) and envelope (64 values, 128 full).
+    shape(instrument) {
+        const library = this.library;
+        const pointer = library.allocate(256 + 64);
+        try {
+            library.check(library.m._tamsel_song_get_instrument_shape(this.pointer, instrument, pointer, pointer + 256));
+            const heap = library.bytes();
+            return {
+                waveform: new Int8Array(heap.slice(pointer, pointer + 256).buffer),
+                envelope: heap.slice(pointer + 256, pointer + 320),
+            };
+        } finally {
+            library.release(pointer);
+        }
+    }
+
+    // Bit t set when track t starts at least one note.
+    tracksWithNotes() {
+        return this.library.m._tamsel_song_tracks_with_notes(this.pointer) >>> 0;
+    }
+}
+
+export class Renderer {
+    // options: { loops, tickMs, mutedTracks }; missing fields take the defaults.
+    constructor(song, options = {}) {
+        const library = song.library;
+        this.library = library;
+        this.pointer = 0;
+        this.blockPointer = 0;
+        this.blockFrames = 0;
+        const optionsPointer = library.allocate(RENDER_OPTIONS_SIZE);
+        const outPointer = library.allocate(4);
+        try {
+            library.m._tamsel_render_options_init(optionsPointer);
+            const v = library.view();
+            if (options.loops !== undefined) v.setInt32(optionsPointer, options.loops, true);
+            if (options.tickMs !== undefined) v.setFloat64(optionsPointer + 8, options.tickMs, true);
+            if (options.mutedTracks !== undefined) v.setUint32(optionsPointer + 16, options.mutedTracks, true);
+            library.check(library.m._tamsel_renderer_create(song.pointer, optionsPointer, outPointer));
+            this.pointer = library.view().getUint32(outPointer, true);
+        } finally {
+            library.release(optionsPointer);
+            library.release(outPointer);
+        }
+    }
+
+    free() {
+        this.library.m._tamsel_renderer_free(this.pointer);
+        if (this.blockPointer) this.library.release(this.blockPointer);
+        this.pointer = 0;
+        this.blockPointer = 0;
+    }
+
+    // The whole render's length in frames; throws TamselError with
+    // STATUS_TOO_LONG past limit or when it never ends.
+    length(limit = WAV_MAX_FRAMES) {
+        const library = this.library;
+        const outPointer = library.allocate(8);
+        try {
+            library.check(library.m._tamsel_renderer_length(this.pointer, BigInt(limit), outPointer));
+            return Number(library.view().getBigUint64(outPointer, true));
+        } finally {
+            library.release(outPointer);
+        }
+    }
+
+    // The loop points (frames where the song wraps to its repeat start):
+    // { frames: the first capacity of them, count: how many in all }.
+    wraps(limit = WAV_MAX_FRAMES, capacity = 256) {
+        const library = this.library;
+        const listPointer = library.allocate(8 * capacity);
+        const countPointer = library.allocate(4);
+        try {
+            library.check(library.m._tamsel_renderer_wraps(this.pointer, BigInt(limit), listPointer, capacity, countPointer));
+            const v = library.view();
+            const count = v.getUint32(countPointer, true);
+            const frames = [];
+            for (let i = 0; i < Math.min(count, capacity); i++) frames.push(Number(v.getBigUint64(listPointer + 8 * i, true)));
+            return { frames, count };
+        } finally {
+            library.release(listPointer);
+            library.release(countPointer);
+        }
+    }
+
+    ensureBlock(frames) {
+        if (frames <= this.blockFrames) return;
+        if (this.blockPointer) this.library.release(this.blockPointer);
+        this.blockPointer = 0;
+        this.blockPointer = this.library.allocate(8 * frames);
+        this.blockFrames = frames;
+    }
+
+    // Up to frames frames as their raw bytes (interleaved little-endian
+    // floats, exactly the command line's WAV data), a new Uint8Array; empty
+    // at the end of the render.
+    renderBytes(frames) {
+        this.ensureBlock(frames);
+        const got = this.library.m._tamsel_render_float(this.pointer, this.blockPointer, frames);
+        return this.library.bytes().slice(this.blockPointer, this.blockPointer + 8 * got);
+    }
+
+    // The same as a new Float32Array of 2 x got interleaved samples.
+    renderFloat(frames) {
+        const bytes = this.renderBytes(frames);
+        return new Float32Array(bytes.buffer, 0, bytes.length / 4);
+    }
+
+    // The mixer's integer sums, a new Int32Array of 2 x got values.
+    renderInt32(frames) {
+        this.ensureBlock(frames);
+        const got = this.library.m._tamsel_render_int32(this.pointer, this.blockPointer, frames);
+        const bytes = this.library.bytes().slice(this.blockPointer, this.blockPointer + 8 * got);
+        return new Int32Array(bytes.buffer, 0, 2 * got);
+    }
+
+    seek(frame) {
+        this.library.check(this.library.m._tamsel_renderer_seek(this.pointer, BigInt(frame)));
+    }
+
+    position() {
+        return Number(this.library.m._tamsel_renderer_position(this.pointer));
+    }
+
+    setMutedTracks(mask) {
+        this.library.check(this.library.m._tamsel_renderer_set_muted_tracks(this.pointer, mask >>> 0));
+    }
+}

@@ -1,0 +1,266 @@
+// The WebAssembly build of the library under Node.js: it renders the same
+// bytes as the native command line, and the JavaScript layer over its C
+// API reads and passes every field the page uses.
+import assert from 'node:assert/strict';
+import { before, describe, test } from 'node:test';
+
+import { exampleBytes, loadWasmLibrary, nativeWav } from '../test-support/node-support.js';
+import { makeSong } from '../test-support/song-maker.js';
+
+let tamsel;   // library.js of the build
+let library;  // an instance of the module
+
+before(async () => {
+    tamsel = await import('../../build-web/library.js');
+    library = await loadWasmLibrary();
+});
+
+// The page's export: the header for the render's length, then every block.
+function wasmWav(songBytes, loops, tickMs, wavHeader) {
+    const song = library.openSong(songBytes);
+    const renderer = new tamsel.Renderer(song, { loops, tickMs });
+    song.free();
+    const total = renderer.length();
+    const parts = [wavHeader(total)];
+    let size = parts[0].length;
+    for (;;) {
+        const block = renderer.renderBytes(40000);
+        parts.push(block);
+        size += block.length;
+        if (block.length < 8 * 40000) break;
+    }
+    renderer.free();
+    const wav = new Uint8Array(size);
+    let at = 0;
+    for (const part of parts) {
+        wav.set(part, at);
+        at += part.length;
+    }
+    return wav;
+}
+
+function firstDifference(a, b) {
+    const n = Math.min(a.length, b.length);
+    for (let i = 0; i < n; i++) if (a[i] !== b[i]) return i;
+    return a.length === b.length ? -1 : n;
+}
+
+function assertSameBytes(actual, expected, what) {
+    const at = firstDifference(actual, expected);
+    assert.equal(at, -1, `${what}: ${actual.length} bytes against ${expected.length}, first difference at byte ${at}`);
+}
+
+describe('renders byte-identical to the command line', () => {
+    const cases = [
+        { name: 'demo', bytes: () => exampleBytes('demo.tsm'), loops: 0, tickMs: 20 },
+        { name: 'short', bytes: () => exampleBytes('short.tsm'), loops: 0, tickMs: 20 },
+        { name: 'short-looped', bytes: () => exampleBytes('short.tsm'), loops: 2, tickMs: 7.5 },
+        { name: 'generated-1', bytes: () => makeSong(1), loops: 0, tickMs: 20 },
+        { name: 'generated-2', bytes: () => makeSong(2), loops: 1, tickMs: 20 },
+        { name: 'generated-3', bytes: () => makeSong(3), loops: 3, tickMs: 13 },
+        { name: 'generated-4', bytes: () => makeSong(4), loops: 0, tickMs: 0 },
+        { name: 'generated-5', bytes: () => makeSong(5), loops: 2, tickMs: 33.3 },
+    ];
+    for (const c of cases) {
+        test(`${c.name}, loops ${c.loops}, tick ${c.tickMs} ms`, async () => {
+            const { wavHeader } = await import('../../build-web/wav.js');
+            const bytes = c.bytes();
+            const expected = nativeWav(c.name, bytes, c.loops, c.tickMs);
+            assert.ok(expected.length > 44, 'the command line wrote audio');
+            assertSameBytes(wasmWav(bytes, c.loops, c.tickMs, wavHeader), expected, c.name);
+        });
+    }
+});
+
+describe('renderer calls', () => {
+    test('seeking anywhere gives the frames a render from the start gives there', () => {
+        const song = library.openSong(exampleBytes('short.tsm'));
+        const whole = new tamsel.Renderer(song, { loops: 1 });
+        const total = whole.length();
+        const all = whole.renderBytes(total + 10);
+        assert.equal(all.length, 8 * total);
+        const seeker = new tamsel.Renderer(song, { loops: 1 });
+        for (const frame of [total - 1, 0, 48000 * 3 + 17, 1, Math.floor(total / 2), 48000 * 20 + 5]) {
+            seeker.seek(frame);
+            assert.equal(seeker.position(), frame);
+            const got = seeker.renderBytes(3000);
+            const want = all.subarray(8 * frame, 8 * Math.min(total, frame + 3000));
+            assertSameBytes(got, want, `after seeking to frame ${frame}`);
+        }
+        seeker.seek(total + 1000);
+        assert.equal(seeker.position(), total);
+        assert.equal(seeker.renderBytes(100).length, 0);
+        for (const r of [whole, seeker]) r.free();
+        song.free();
+    });
+
+    test('muted tracks are left out, and the four one-track renders add up to the mix', () => {
+        const song = library.openSong(exampleBytes('demo.tsm'));
+        const frames = 48000 * 4;
+        const mix = new tamsel.Renderer(song).renderInt32(frames);
+        const sum = new Int32Array(mix.length);
+        for (let t = 0; t < 4; t++) {
+            const renderer = new tamsel.Renderer(song);
+            renderer.setMutedTracks(0xf & ~(1 << t));
+            const alone = renderer.renderInt32(frames);
+            for (let i = 0; i < sum.length; i++) sum[i] += alone[i];
+            renderer.free();
+        }
+        assert.deepEqual(sum, mix);
+        const silent = new tamsel.Renderer(song, { mutedTracks: 0xf });
+        assert.ok(silent.renderFloat(frames).every((x) => x === 0));
+        silent.free();
+        song.free();
+    });
+
+    test('float samples are the integer sums divided by 32768', () => {
+        const song = library.openSong(exampleBytes('demo.tsm'));
+        const a = new tamsel.Renderer(song);
+        const b = new tamsel.Renderer(song);
+        a.seek(48000 * 30);
+        b.seek(48000 * 30);
+        const floats = a.renderFloat(20000);
+        const sums = b.renderInt32(20000);
+        assert.ok(sums.some((x) => x !== 0));
+        sums.forEach((x, i) => assert.equal(floats[i], Math.fround(x / 32768)));
+        a.free();
+        b.free();
+        song.free();
+    });
+
+    test('length and loop points follow the loops and the tick', () => {
+        const song = library.openSong(exampleBytes('short.tsm'));
+        const once = new tamsel.Renderer(song, { loops: 0 });
+        const twice = new tamsel.Renderer(song, { loops: 2 });
+        assert.deepEqual(once.wraps(), { frames: [], count: 0 });
+        const wraps = twice.wraps();
+        assert.equal(wraps.count, 2);
+        assert.equal(wraps.frames[0], once.length());
+        assert.ok(wraps.frames[1] > wraps.frames[0] && wraps.frames[1] < twice.length());
+        // Each further loop adds the same stretch from the repeat start to the end.
+        assert.equal(twice.length() - wraps.frames[1], wraps.frames[1] - wraps.frames[0]);
+        assert.deepEqual(twice.wraps(tamsel.WAV_MAX_FRAMES, 1), { frames: [wraps.frames[0]], count: 2 });
+        for (const r of [once, twice]) r.free();
+        song.free();
+    });
+
+    test('a render longer than a WAV file holds is refused as too long', () => {
+        const song = library.openSong(exampleBytes('demo.tsm'));
+        const renderer = new tamsel.Renderer(song, { loops: 2147483647 });
+        assert.throws(() => renderer.length(), (e) => e.status === tamsel.STATUS_TOO_LONG);
+        assert.throws(() => renderer.wraps(), (e) => e.status === tamsel.STATUS_TOO_LONG);
+        renderer.free();
+        song.free();
+    });
+
+    test('bad options are refused', () => {
+        const song = library.openSong(exampleBytes('short.tsm'));
+        for (const tickMs of [-1, Infinity, NaN]) {
+            assert.throws(() => new tamsel.Renderer(song, { tickMs }), (e) => e.status === tamsel.STATUS_INVALID_ARGUMENT);
+        }
+        song.free();
+    });
+});
+
+describe('songs', () => {
+    test("the demo's header reads as its description says", () => {
+        const song = library.openSong(exampleBytes('demo.tsm'));
+        const info = song.info();
+        assert.equal(info.stepMs, 119);
+        assert.equal(info.records, 992);
+        assert.equal(info.repeatStart, 64);
+        assert.equal(info.repeatEnd, 992);
+        assert.equal(info.drumVolume, 168);
+        assert.deepEqual(info.instruments, [
+            { octave: 3, length: 7000, volume: 182 },
+            { octave: 2, length: 20000, volume: 138 },
+            { octave: 1, length: 6000, volume: 190 },
+        ]);
+        assert.equal(song.tracksWithNotes(), 0xf);
+        song.free();
+    });
+
+    test('header fields and shapes come back as written', () => {
+        const bytes = makeSong(7);
+        const v = new DataView(bytes.buffer);
+        const song = library.openSong(bytes);
+        const info = song.info();
+        assert.equal(info.stepMs, v.getUint32(8, true));
+        assert.equal(info.repeatStart, v.getInt32(12, true));
+        assert.equal(info.repeatEnd, v.getInt32(16, true));
+        assert.equal(info.records, v.getInt32(20, true));
+        assert.equal(info.drumVolume, v.getUint32(1044, true));
+        for (let i = 0; i < 3; i++) {
+            const at = 24 + 340 * i;
+            assert.deepEqual(info.instruments[i], {
+                octave: v.getUint8(at), length: v.getInt32(at + 4, true), volume: v.getInt32(at + 8, true),
+            });
+            const shape = song.shape(i);
+            assert.deepEqual(shape.waveform, new Int8Array(bytes.buffer, at + 20, 256));
+            assert.deepEqual(shape.envelope, bytes.subarray(at + 276, at + 340));
+        }
+        assert.throws(() => song.shape(3), (e) => e.status === tamsel.STATUS_INVALID_ARGUMENT);
+        song.free();
+    });
+
+    test('files that are not songs are refused with a message', () => {
+        const notSongs = [new Uint8Array(0), new TextEncoder().encode('RIFF....WAVEfmt '), new TextEncoder().encode('tsm'),
+                          new TextEncoder().encode('TS')];
+        for (const bytes of notSongs) {
+            assert.throws(() => library.openSong(bytes), (e) => e.status === tamsel.STATUS_NOT_A_SONG && e.message === library.statusMessage(2));
+        }
+        assert.ok(library.statusMessage(tamsel.STATUS_NOT_A_SONG).length > 0);
+    });
+
+    test('a file that stops after the magic loads, its missing bytes as zeros', () => {
+        const song = library.openSong(new TextEncoder().encode('TSM'));
+        const info = song.info();
+        assert.equal(info.records, 0);
+        assert.equal(info.stepMs, 0);
+        assert.equal(song.tracksWithNotes(), 0);
+        const renderer = new tamsel.Renderer(song);
+        assert.equal(renderer.length(), 0);
+        renderer.free();
+        song.free();
+    });
+
+    test('many songs and renderers come and go without the memory growing', () => {
+        const before = library.m.HEAPU8.length;
+        for (let i = 0; i < 200; i++) {
+            const song = library.openSong(makeSong(100 + i));
+            const renderer = new tamsel.Renderer(song);
+            renderer.renderFloat(4800);
+            renderer.free();
+            song.free();
+        }
+        assert.equal(library.m.HEAPU8.length, before);
+    });
+});
+
+describe('WAV header', () => {
+    test('sizes and format fields', async () => {
+        const { wavHeader } = await import('../../build-web/wav.js');
+        const h = wavHeader(46080);
+        const v = new DataView(h.buffer);
+        assert.equal(new TextDecoder().decode(h.subarray(0, 4)), 'RIFF');
+        assert.equal(v.getUint32(4, true), 368676);
+        assert.equal(new TextDecoder().decode(h.subarray(8, 16)), 'WAVEfmt ');
+        assert.deepEqual([v.getUint32(16, true), v.getUint16(20, true), v.getUint16(22, true)], [16, 3, 2]);
+        assert.deepEqual([v.getUint32(24, true), v.getUint32(28, true), v.getUint16(32, true), v.getUint16(34, true)],
+                         [48000, 384000, 8, 32]);
+        assert.equal(new TextDecoder().decode(h.subarray(36, 40)), 'data');
+        assert.equal(v.getUint32(40, true), 368640);
+        const empty = new DataView(wavHeader(0).buffer);
+        assert.deepEqual([empty.getUint32(4, true), empty.getUint32(40, true)], [36, 0]);
+        const largest = new DataView(wavHeader(tamsel.WAV_MAX_FRAMES).buffer);
+        assert.equal(largest.getUint32(4, true), 4294967292);
+    });
+
+    test('file names follow the command line', async () => {
+        const { wavFileName } = await import('../../build-web/wav.js');
+        assert.equal(wavFileName('demo.tsm'), 'demo.wav');
+        assert.equal(wavFileName('song'), 'song.wav');
+        assert.equal(wavFileName('my.song.v2.tsm'), 'my.song.v2.wav');
+        assert.equal(wavFileName('.tsm'), '.wav');
+    });
+});
