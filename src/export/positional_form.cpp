@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/output_file.h"
 #include "export/arguments.h"
 #include "export/output_path.h"
 #include "export/wav_file.h"
@@ -20,6 +21,7 @@ static const char* const USAGE_LINES[] = {
 };
 
 int run_positional_form(int argc, char** argv) {
+    install_interrupt_cleanup([](int) { return 1; });
     for (const char* line : USAGE_LINES) std::puts(line);
 
     ExportArguments args;

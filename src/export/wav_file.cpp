@@ -1,10 +1,11 @@
 #include "export/wav_file.h"
 
 #include <bit>
-#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "cli/output_file.h"
 
 static_assert(std::endian::native == std::endian::little, "frames are written as little-endian floats");
 
@@ -38,7 +39,7 @@ void build_wav_header(uint8_t header[WAV_HEADER_SIZE], uint64_t frames) {
 }
 
 // Renders blocks until one comes back short. 1 when every byte was written.
-static uint8_t write_frames(std::FILE* file, tamsel::Renderer* renderer, uint64_t* frames) {
+static uint8_t write_frames(ByteWriter* out, tamsel::Renderer* renderer, uint64_t* frames) {
     std::vector<float> buffer(2 * (size_t)RENDER_BLOCK_FRAMES * BLOCKS_PER_WRITE);
     float* write_buffer = buffer.data();
     uint64_t total = 0;
@@ -50,29 +51,33 @@ static uint8_t write_frames(std::FILE* file, tamsel::Renderer* renderer, uint64_
             gathered += got;
             ended = got < RENDER_BLOCK_FRAMES;
         }
-        if (std::fwrite(write_buffer, WAV_BYTES_PER_FRAME, gathered, file) != gathered) return 0;
+        if (!out->write(write_buffer, (size_t)gathered * WAV_BYTES_PER_FRAME)) return 0;
         total += gathered;
     }
     *frames = total;
     return 1;
 }
 
-static uint8_t write_file(std::FILE* file, tamsel::Renderer* renderer, uint64_t* frames) {
+static uint8_t write_file(ByteWriter* out, tamsel::Renderer* renderer, uint64_t* frames) {
     uint8_t header[WAV_HEADER_SIZE];
-    if (std::fseek(file, WAV_HEADER_SIZE, SEEK_SET) != 0) return 0;
-    if (!write_frames(file, renderer, frames)) return 0;
+    if (!out->seek(WAV_HEADER_SIZE)) return 0;
+    if (!write_frames(out, renderer, frames)) return 0;
     build_wav_header(header, *frames);
-    if (std::fseek(file, 0, SEEK_SET) != 0) return 0;
-    return std::fwrite(header, 1, WAV_HEADER_SIZE, file) == WAV_HEADER_SIZE;
+    if (!out->seek(0)) return 0;
+    return out->write(header, WAV_HEADER_SIZE);
 }
 
 uint8_t write_wav_render(const char* path, tamsel::Renderer* renderer, uint64_t* frames) {
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file) return 0;
-    uint8_t written = write_file(file, renderer, frames);
-    // Closing flushes the last bytes, so its failure is a failed write too.
-    uint8_t closed = std::fclose(file) == 0;
-    if (written && closed) return 1;
-    std::remove(path);
-    return 0;
+    // The positional form's only message for any failure is "Error!", so
+    // the reason is not kept.
+    std::string error;
+    std::unique_ptr<OutputFile> out = open_output(path, ReplacePolicy::REPLACE, &error);
+    if (!out) return 0;
+    if (!write_file(out.get(), renderer, frames)) {
+        out->abort();
+        return 0;
+    }
+    // Committing flushes, closes and renames; any failure there removes the
+    // new file and keeps the old one.
+    return out->commit(&error);
 }

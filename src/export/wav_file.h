@@ -15,7 +15,8 @@ constexpr uint32_t RENDER_BLOCK_FRAMES = 1024;
 // 32-bit size fields).
 void build_wav_header(uint8_t header[WAV_HEADER_SIZE], uint64_t frames);
 
-// Renders the whole song into a new file at path, replacing any file there.
-// Returns 1 with *frames set on success. On any failure to create, write,
-// seek or close, the incomplete file is removed and 0 returned.
+// Renders the whole song into path, replacing any file there only once the
+// new one is complete (see cli/output_file.h). Returns 1 with *frames set on
+// success. On any failure to create, write, seek, close or rename, the
+// incomplete file is removed, any old file at path is kept, and 0 returned.
 uint8_t write_wav_render(const char* path, tamsel::Renderer* renderer, uint64_t* frames);
