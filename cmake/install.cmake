@@ -29,5 +29,8 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/tamselConfigVersion.cmake
 install(FILES ${CMAKE_BINARY_DIR}/tamselConfig.cmake ${CMAKE_BINARY_DIR}/tamselConfigVersion.cmake
   DESTINATION ${TAMSEL_CMAKE_DIR})
 
+# The pkg-config file finds the prefix from where it lies, so it stays right
+# for any --prefix given at install time.
+file(RELATIVE_PATH TAMSEL_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(${CMAKE_SOURCE_DIR}/cmake/tamsel.pc.in ${CMAKE_BINARY_DIR}/tamsel.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/tamsel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -147,3 +147,64 @@ ToolRun run_tool(const std::string& dir, const std::string& arguments) {
     run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
+
+namespace {
+
+struct Random {
+    uint32_t state;
+    uint32_t next() {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    }
+    uint32_t below(uint32_t n) { return next() % n; }
+};
+
+const double GENERATED_TIMERS[] = {20.0, 0.0, 16.666666666666668, 16.6, 10.5, 3.3};
+
+void random_instrument(Random* rng, SongFile* song, int32_t i) {
+    int8_t waveform[256];
+    uint8_t envelope[64];
+    for (int8_t& w : waveform) w = (int8_t)(uint8_t)rng->next();
+    // Mostly gentle envelopes, sometimes above 128 where samples wrap.
+    uint32_t ceiling = rng->below(4) == 0 ? 256 : 129;
+    for (uint8_t& e : envelope) e = (uint8_t)rng->below(ceiling);
+    // Short notes end inside a segment; some are only a few samples long.
+    const int32_t lengths[] = {2, 3, 5, 64, 700, 2500, 9000};
+    set_instrument(song, i, (uint8_t)rng->below(9), lengths[rng->below(7)], 150 + (int32_t)rng->below(200), waveform,
+                   envelope);
+}
+
+}  // namespace
+
+GeneratedSong generated_song(uint32_t seed) {
+    Random rng{seed * 2654435761u + 1};
+    int32_t records = 4 + (int32_t)rng.below(40);
+    int32_t repeat_start = (int32_t)rng.below((uint32_t)records);
+    GeneratedSong song{make_song(rng.below(160), repeat_start, records, records), (int32_t)rng.below(3),
+                       GENERATED_TIMERS[rng.below(6)]};
+    for (int32_t i = 0; i < 3; i++) random_instrument(&rng, &song.file, i);
+    set_u32(&song.file, 1044, 200 + rng.below(150));
+    uint32_t density = 1 + rng.below(12);
+    for (int32_t r = 0; r < records; r++) {
+        for (int32_t t = 0; t < 4; t++) {
+            uint32_t word = 0;
+            for (int32_t k = 0; k < 24; k++) {
+                if (rng.below(24) < density) word |= 1u << k;
+            }
+            // Pan changes glide on voices that already sound; 8 and up are
+            // ignored.
+            if (rng.below(3) == 0) word |= rng.below(10) << 24;
+            set_record(&song.file, t, r, word);
+        }
+    }
+    return song;
+}
+
+uint64_t fnv1a(const void* bytes, size_t size) {
+    const uint8_t* p = (const uint8_t*)bytes;
+    uint64_t hash = 14695981039346656037ull;
+    for (size_t i = 0; i < size; i++) hash = (hash ^ p[i]) * 1099511628211ull;
+    return hash;
+}

@@ -51,3 +51,16 @@ struct ToolRun {
 
 // Runs the built tool in dir with the given arguments (shell syntax).
 ToolRun run_tool(const std::string& dir, const std::string& arguments);
+
+// A random but valid song for comparisons: loops, glides from pan changes,
+// restarts within a flush, one-shot ends, short and long notes, several
+// tick periods. The same seed always gives the same song.
+struct GeneratedSong {
+    SongFile file;
+    int32_t loops;
+    double timer_ms;
+};
+GeneratedSong generated_song(uint32_t seed);
+
+// FNV-1a over bytes: a compact fingerprint for recorded renders.
+uint64_t fnv1a(const void* bytes, size_t size);

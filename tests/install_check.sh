@@ -1,0 +1,36 @@
+#!/bin/sh
+# Installs the build into a temporary prefix, then builds and runs the two
+# library examples against what was installed: the C one through
+# pkg-config, the C++ one through CMake's find_package.
+#   install_check.sh BUILD_DIR SOURCE_DIR
+set -eu
+build="$1"
+source="$2"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix="$work/prefix"
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for file in include/tamsel/tamsel.h include/tamsel/tamsel.hpp bin/tamselexport; do
+  [ -e "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
+done
+libdir=$(dirname "$(find "$prefix" -name tamsel.pc)")/..
+[ -e "$libdir/libtamsel.a" ] || { echo "no static library in $libdir"; exit 1; }
+soname=$(objdump -p "$libdir/libtamsel.so" | awk '/SONAME/ { print $2 }')
+[ "$soname" = "libtamsel.so.1" ] || { echo "SONAME is '$soname'"; exit 1; }
+
+# C, through pkg-config, linked statically so it runs without a library path.
+export PKG_CONFIG_PATH="$libdir/pkgconfig"
+cc -std=c99 -Wall -Wextra -Werror -o "$work/render_c" "$source/examples/library/render.c" \
+  $(pkg-config --cflags tamsel) "$libdir/libtamsel.a" $(pkg-config --libs-only-other --static tamsel) -lstdc++ -lm
+"$work/render_c" "$source/examples/short.tsm" > "$work/c.txt"
+grep -q "^1276800 frames, 26.600 s" "$work/c.txt" || { cat "$work/c.txt"; exit 1; }
+grep -q "^rendered 1276800 frames" "$work/c.txt" || { cat "$work/c.txt"; exit 1; }
+
+# C++, through CMake, against the shared library.
+cmake -S "$source/examples/library" -B "$work/cpp" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/cpp" >/dev/null
+LD_LIBRARY_PATH="$libdir" "$work/cpp/render_cpp" "$source/examples/short.tsm" 1 > "$work/cpp.txt"
+grep -q "loops back at frame" "$work/cpp.txt" || { cat "$work/cpp.txt"; exit 1; }
+grep -q "library 1.0.0" "$work/cpp.txt" || { cat "$work/cpp.txt"; exit 1; }
+echo "installed, and both examples built and ran against it"
