@@ -1,0 +1,162 @@
+#include "audio_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include <sndfile.h>
+
+
+bool MemoryWriter::write(const void* data, size_t size) {
+    if (offset_ + size > fail_after_) return false;
+    if (offset_ + size > bytes.size()) bytes.resize(offset_ + size);
+    if (size > 0) std::memcpy(bytes.data() + offset_, data, size);
+    offset_ += size;
+    return true;
+}
+
+bool MemoryWriter::seek(uint64_t offset) {
+    if (!seekable_ || offset > bytes.size()) return false;
+    if (offset != offset_) seeks++;
+    offset_ = offset;
+    return true;
+}
+
+struct ReadCursor {
+    const std::vector<uint8_t>* bytes;
+    sf_count_t offset;
+};
+
+static sf_count_t read_length(void* user) {
+    return (sf_count_t)static_cast<ReadCursor*>(user)->bytes->size();
+}
+
+static sf_count_t read_seek(sf_count_t offset, int whence, void* user) {
+    ReadCursor* cursor = static_cast<ReadCursor*>(user);
+    sf_count_t size = (sf_count_t)cursor->bytes->size();
+    sf_count_t target = offset;
+    if (whence == SEEK_CUR) target = cursor->offset + offset;
+    if (whence == SEEK_END) target = size + offset;
+    if (target < 0 || target > size) return -1;
+    cursor->offset = target;
+    return target;
+}
+
+static sf_count_t read_bytes(void* out, sf_count_t count, void* user) {
+    ReadCursor* cursor = static_cast<ReadCursor*>(user);
+    sf_count_t left = (sf_count_t)cursor->bytes->size() - cursor->offset;
+    if (count > left) count = left;
+    if (count > 0) std::memcpy(out, cursor->bytes->data() + cursor->offset, (size_t)count);
+    cursor->offset += count;
+    return count;
+}
+
+static sf_count_t read_tell(void* user) {
+    return static_cast<ReadCursor*>(user)->offset;
+}
+
+static sf_count_t no_write(const void*, sf_count_t, void*) {
+    return 0;
+}
+
+static std::string string_of(SNDFILE* file, int type) {
+    const char* text = sf_get_string(file, type);
+    return text ? text : "";
+}
+
+static Decoded decode_as(const std::vector<uint8_t>& bytes, bool as_float) {
+    Decoded decoded;
+    SF_VIRTUAL_IO io = {read_length, read_seek, read_bytes, no_write, read_tell};
+    ReadCursor cursor = {&bytes, 0};
+    SF_INFO info = {};
+    SNDFILE* file = sf_open_virtual(&io, SFM_READ, &info, &cursor);
+    if (!file) return decoded;
+    decoded.frames = info.frames;
+    decoded.channels = info.channels;
+    decoded.samplerate = info.samplerate;
+    decoded.format = info.format;
+    decoded.title = string_of(file, SF_STR_TITLE);
+    decoded.artist = string_of(file, SF_STR_ARTIST);
+    decoded.software = string_of(file, SF_STR_SOFTWARE);
+    // Read to the end rather than trusting frames alone.
+    std::vector<float> floats(2 * 4096);
+    std::vector<int> ints(2 * 4096);
+    while (true) {
+        sf_count_t got = as_float ? sf_readf_float(file, floats.data(), 4096) : sf_readf_int(file, ints.data(), 4096);
+        if (got <= 0) break;
+        if (as_float) decoded.floats.insert(decoded.floats.end(), floats.begin(), floats.begin() + 2 * got);
+        if (!as_float) decoded.ints.insert(decoded.ints.end(), ints.begin(), ints.begin() + 2 * got);
+    }
+    sf_close(file);
+    decoded.ok = true;
+    return decoded;
+}
+
+Decoded decode_bytes(const std::vector<uint8_t>& bytes) {
+    Decoded decoded = decode_as(bytes, true);
+    if (decoded.ok) decoded.ints = decode_as(bytes, false).ints;
+    return decoded;
+}
+
+std::vector<uint8_t> render_to_bytes(const tamsel::Song& song, const tamsel::RenderOptions& options,
+                                     const AudioSettings& settings, const LevelPlan& plan, AudioResult* result) {
+    MemoryWriter out;
+    AudioResult ignored;
+    std::string error;
+    bool ok = render_audio(song, options, settings, plan, &out, nullptr, result ? result : &ignored, &error);
+    EXPECT_TRUE(ok) << error;
+    return out.bytes;
+}
+
+std::vector<int32_t> library_sums(const tamsel::Song& song, const tamsel::RenderOptions& options) {
+    tamsel::Renderer renderer;
+    EXPECT_EQ(renderer.create(song, options), TAMSEL_OK);
+    std::vector<int32_t> all;
+    std::vector<int32_t> block(2 * 4096);
+    while (size_t got = renderer.render_int32(block.data(), 4096)) {
+        all.insert(all.end(), block.begin(), block.begin() + (ptrdiff_t)(2 * got));
+    }
+    return all;
+}
+
+std::vector<float> library_floats(const tamsel::Song& song, const tamsel::RenderOptions& options) {
+    tamsel::Renderer renderer;
+    EXPECT_EQ(renderer.create(song, options), TAMSEL_OK);
+    std::vector<float> all;
+    std::vector<float> block(2 * 4096);
+    while (size_t got = renderer.render_float(block.data(), 4096)) {
+        all.insert(all.end(), block.begin(), block.begin() + (ptrdiff_t)(2 * got));
+    }
+    return all;
+}
+
+std::vector<float> wav_float_samples(const std::vector<uint8_t>& bytes) {
+    std::vector<float> samples;
+    if (bytes.size() < 44) return samples;
+    samples.resize((bytes.size() - 44) / 4);
+    std::memcpy(samples.data(), bytes.data() + 44, 4 * samples.size());
+    return samples;
+}
+
+std::vector<int32_t> wav_int_samples(const std::vector<uint8_t>& bytes, uint32_t bytes_per_sample) {
+    std::vector<int32_t> samples;
+    if (bytes.size() < 44) return samples;
+    size_t count = (bytes.size() - 44) / bytes_per_sample;
+    for (size_t i = 0; i < count; i++) {
+        const uint8_t* p = bytes.data() + 44 + bytes_per_sample * i;
+        uint32_t v = (uint32_t)p[0] | ((uint32_t)p[1] << 8);
+        if (bytes_per_sample == 3) v |= (uint32_t)p[2] << 16;
+        uint32_t bits = 8 * bytes_per_sample;
+        // Sign-extend from the sample's width.
+        if (v & (1u << (bits - 1))) v |= ~((1u << bits) - 1u);
+        samples.push_back((int32_t)v);
+    }
+    return samples;
+}
+
+double rms_of(const std::vector<float>& samples, size_t first, size_t count) {
+    double sum = 0.0;
+    for (size_t i = first; i < first + count && i < samples.size(); i++) sum += (double)samples[i] * samples[i];
+    return count == 0 ? 0.0 : std::sqrt(sum / (double)count);
+}
