@@ -16,8 +16,10 @@ import { fileURLToPath, pathToFileURL } from 'node:url';
 
 const ROOT = resolve(dirname(fileURLToPath(import.meta.url)), '..');
 const PAGE_URL = process.env.TAMSEL_PAGE_URL;
+if (!PAGE_URL) throw new Error('set TAMSEL_PAGE_URL to the served index.html (web/test.sh does)');
+const NPM_DIR = resolve(process.env.TAMSEL_NPM_DIR || join(ROOT, 'build-wasm/npm'));
 const TOOL = process.env.TAMSEL_TOOL || join(ROOT, 'build/tamselexport');
-const { chromium } = createRequire(join(process.env.TAMSEL_NPM_DIR, 'package.json'))('playwright-core');
+const { chromium } = createRequire(join(NPM_DIR, 'package.json'))('playwright-core');
 const { formatCount, formatTime } = await import(pathToFileURL(join(ROOT, 'build-web/format.js')).href);
 
 const RATE = 48000;
@@ -46,7 +48,7 @@ const context = await chromium.launchPersistentContext(join(work, 'profile'), {
     acceptDownloads: true,
     viewport: { width: 1000, height: 900 },
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', '--autoplay-policy=no-user-gesture-required'],
+           '--disable-component-update', '--disable-sync'],
 });
 const page = context.pages()[0] || await context.newPage();
 const problems = [];
@@ -151,6 +153,40 @@ try {
         const s = await stats();
         assert.ok(s.position < 70 * RATE, `went on from the seek, at ${s.position}`);
         await page.keyboard.press('Space');
+        await waitFor(() => document.getElementById('play').getAttribute('aria-label') === 'Play');
+    });
+
+    await check('playing to the end stops there; play then starts again from the top', async () => {
+        await page.locator('#seek').evaluate((input, frame) => {
+            input.value = String(frame);
+            input.dispatchEvent(new Event('change', { bubbles: true }));
+        }, demoFrames - 12000);
+        await waitFor((frame) => window.tamselPage.position === frame, demoFrames - 12000);
+        await page.click('#play');
+        await waitFor((frames) => window.tamselPage.position === frames
+            && document.getElementById('play').getAttribute('aria-label') === 'Play', demoFrames);
+        assert.equal(await text('#position'), formatTime(demoFrames));
+        await page.click('#play');
+        await waitFor(() => window.tamselPage.stats.position > 0 && window.tamselPage.stats.position < 48000 * 5
+            && window.tamselPage.position < 48000 * 5);
+        await page.click('#play');
+    });
+
+    await check('an export can be cancelled', async () => {
+        await page.fill('#loops', '30');
+        await page.press('#loops', 'Enter');
+        await waitFor(() => !document.getElementById('play').disabled);
+        let downloads = 0;
+        page.on('download', () => downloads++);
+        await page.click('#export');
+        await waitFor(() => document.getElementById('export-status').textContent.startsWith('Rendering'));
+        assert.equal(await page.locator('#export-progress').isVisible(), true);
+        await page.click('#export-cancel');
+        assert.equal(await text('#export-status'), 'Cancelled.');
+        assert.equal(await page.locator('#export-progress').isVisible(), false);
+        assert.equal(await page.isDisabled('#export'), false);
+        await page.waitForTimeout(300);
+        assert.equal(downloads, 0);
     });
 
     await check('loops change the length; too many are refused with a message', async () => {
@@ -176,6 +212,21 @@ try {
         assert.ok(widths[0] <= widths[1], `page ${widths[0]} px wide in a ${widths[1]} px window`);
         await page.screenshot({ path: join(ROOT, 'build-wasm/screenshot-phone.png'), fullPage: true });
         await page.setViewportSize({ width: 1000, height: 900 });
+    });
+
+    await check('a song dropped on the page opens', async () => {
+        const bytes = [...readFileSync(join(ROOT, 'examples/short.tsm'))];
+        await page.locator('#drop-zone').evaluate((zone, data) => {
+            const transfer = new DataTransfer();
+            transfer.items.add(new File([new Uint8Array(data)], 'short.tsm'));
+            zone.dispatchEvent(new DragEvent('dragover', { bubbles: true, cancelable: true, dataTransfer: transfer }));
+            zone.dispatchEvent(new DragEvent('drop', { bubbles: true, cancelable: true, dataTransfer: transfer }));
+        }, bytes);
+        await waitFor(() => document.getElementById('song-name').textContent === 'short.tsm'
+                            && document.getElementById('length').textContent.includes('frames'));
+        assert.equal(await text('#length'), lengthText(framesOf(nativeWav('short.tsm', 0))));
+        assert.equal(await text('#step-time'), '99 ms');
+        assert.equal(await page.locator('#drop-zone.dragging').count(), 0);
     });
 
     await check('a file that is not a song gets a message', async () => {

@@ -26,6 +26,7 @@ exported=$(printf '_%s,' "${exports[@]}")
 
 # The module runs in workers and, for the tests, under Node.js; both hand
 # it the .wasm bytes, so it needs no file system and no Node.js glue.
+rm -rf build-web
 mkdir -p build-web
 em++ -O2 -Wl,--whole-archive build-wasm/libtamsel.a -Wl,--no-whole-archive \
   -o build-web/tamsel-wasm.js \

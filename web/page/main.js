@@ -37,6 +37,7 @@ const state = {
     ended: false,
     seeking: false,
     configureCount: 0,
+    generation: 0,      // reports of the worklet from before the last seek are stale
     stats: { framesPlayed: 0, nonSilentFrames: 0, underrunFrames: 0 },
 };
 window.tamselPage = state;
@@ -46,7 +47,7 @@ const player = new Player({
     onProgress: (report) => {
         state.stats = report;
         meter.add(report);
-        if (!state.seeking) showPosition(report.position);
+        if (!state.seeking && report.generation >= state.generation) showPosition(report.position);
     },
     onEnded: (position) => {
         state.ended = true;
@@ -71,7 +72,9 @@ function showMessage(text) {
 function showPosition(frame) {
     state.position = frame;
     ui.position.textContent = formatTime(frame);
-    if (!state.seeking) ui.seek.value = String(frame);
+    if (state.seeking) return;
+    ui.seek.value = String(frame);
+    ui.seek.setAttribute('aria-valuetext', formatTime(frame));
 }
 
 function showPlaying(playing) {
@@ -169,6 +172,7 @@ async function applySettings() {
     }
     if (count !== state.configureCount) return;
     state.ended = false;
+    state.generation = timeline.generation;
     showTimeline(timeline);
     if (timeline.tooLong) {
         state.frames = 0;
@@ -209,9 +213,11 @@ async function seekTo(frame) {
     if (ui.seek.disabled) return;
     const target = Math.max(0, Math.min(state.frames, Math.round(frame)));
     state.ended = false;
+    state.generation = Infinity;   // until the worker says which generation starts here
     showPosition(target);
     const reached = await player.seek(target);
-    showPosition(reached);
+    state.generation = reached.generation;
+    showPosition(reached.frame);
 }
 
 ui.play.addEventListener('click', togglePlay);

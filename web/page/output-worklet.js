@@ -138,6 +138,7 @@ class TamselOutput extends AudioWorkletProcessor {
     report() {
         this.port.postMessage({
             type: 'progress',
+            generation: this.generation,
             position: this.position,
             playing: this.playing,
             peakLeft: this.peakLeft,

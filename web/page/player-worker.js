@@ -56,20 +56,20 @@ function configure({ loops, tickMs }) {
         frames = next.length(WAV_MAX_FRAMES);
     } catch (error) {
         next.free();
-        if (error.status === STATUS_TOO_LONG) return { tooLong: true };
+        if (error.status === STATUS_TOO_LONG) return { tooLong: true, generation };
         throw error;
     }
     const wraps = next.wraps(WAV_MAX_FRAMES, 1000);
     renderer = next;
     restartFeed();
-    return { frames, wraps: wraps.frames, wrapCount: wraps.count };
+    return { frames, wraps: wraps.frames, wrapCount: wraps.count, generation };
 }
 
 function seek({ frame }) {
-    if (!renderer) return { frame: 0 };
+    if (!renderer) return { frame: 0, generation };
     renderer.seek(frame);
     restartFeed();
-    return { frame: renderer.position() };
+    return { frame: renderer.position(), generation };
 }
 
 function mute({ mask }) {

@@ -20,6 +20,7 @@ export class Player {
         this.context = null;
         this.node = null;
         this.playing = false;
+        this.connecting = null;
     }
 
     call(type, payload = {}, transfer = []) {
@@ -64,18 +65,23 @@ export class Player {
         return this.call('configure', { loops, tickMs });
     }
 
-    // Resolves with the frame the renderer went to.
-    async seek(frame) {
-        const result = await this.call('seek', { frame });
-        return result.frame;
+    // Resolves with { frame, generation }: the frame the renderer went to,
+    // and the generation of the worklet's reports from there on.
+    seek(frame) {
+        return this.call('seek', { frame });
     }
 
     setMutedTracks(mask) {
         return this.call('mute', { mask });
     }
 
-    async connectAudio() {
-        if (this.context) return;
+    // One audio graph for the page's life, however often play is pressed.
+    connectAudio() {
+        if (!this.connecting) this.connecting = this.createAudio();
+        return this.connecting;
+    }
+
+    async createAudio() {
         const context = new AudioContext({ sampleRate: SAMPLE_RATE, latencyHint: 'playback' });
         await context.audioWorklet.addModule(new URL('./output-worklet.js', import.meta.url));
         const node = new AudioWorkletNode(context, 'tamsel-output', { numberOfInputs: 0, outputChannelCount: [2] });
