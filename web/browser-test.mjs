@@ -239,6 +239,19 @@ try {
         await waitFor(() => document.getElementById('message').hidden && !document.getElementById('song').hidden);
     });
 
+    await check('a song of nothing but its magic opens, plays and ends at once', async () => {
+        await page.setInputFiles('#file-input', { name: 'bare.tsm', mimeType: 'application/octet-stream', buffer: Buffer.from('TSM') });
+        await waitFor(() => document.getElementById('song-name').textContent === 'bare.tsm'
+                            && document.getElementById('length').textContent.includes('frames'));
+        assert.equal(await text('#length'), '0:00.000 (0 frames)');
+        assert.equal(await page.locator('.track.silent').count(), 4);
+        assert.equal(await text('#drum-volume'), '0 (no drums in the song)');
+        assert.equal(await page.evaluate(() => window.tamselPage.ended), false);
+        await page.click('#play');
+        await waitFor(() => window.tamselPage.ended && document.getElementById('play').getAttribute('aria-label') === 'Play');
+        assert.equal(await text('#position'), '0:00.000');
+    });
+
     assert.deepEqual(problems, []);
     console.log('ok - no errors in the page, no requests beyond the loopback server');
 } finally {
