@@ -126,19 +126,34 @@ std::vector<std::string> partial_files(const std::string& folder, const std::str
     }
     int null_fd = open("/dev/null", O_RDONLY);
     if (null_fd < 0 || dup2(null_fd, 0) < 0) _exit(126);
+    if (dup2(err_fd, 2) < 0) _exit(126);
     if (out_fd >= 0) {
         if (dup2(out_fd, 1) < 0) _exit(126);
     } else {
         close(1);
     }
-    if (dup2(err_fd, 2) < 0) _exit(126);
     execv(TAMSEL_EXE, argv);
     _exit(127);
 }
 
-static std::string read_text(const std::string& path) {
-    std::vector<uint8_t> bytes = file_bytes(path);
-    return std::string(bytes.begin(), bytes.end());
+// Reads fd to its end into text, or only limit bytes and then closes it.
+static void read_pipe(int fd, std::string* text, size_t limit) {
+    char chunk[65536];
+    while (text->size() < limit) {
+        size_t want = limit - text->size() < sizeof chunk ? limit - text->size() : sizeof chunk;
+        ssize_t got = read(fd, chunk, want);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        text->append(chunk, (size_t)got);
+    }
+    close(fd);
+}
+
+// A test that stopped early takes its tool down with it.
+ToolProcess::~ToolProcess() {
+    if (pid_ <= 0 || reaped_) return;
+    kill(pid_, SIGKILL);
+    finish();
 }
 
 bool ToolProcess::start(const ToolSetup& setup) {
@@ -150,22 +165,20 @@ bool ToolProcess::start(const ToolSetup& setup) {
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
 
-    int err_fd = open((setup.folder + "/.tool-stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    int out_fd = -1;
-    int pipe_fds[2] = {-1, -1};
-    if (setup.standard_output == StandardOutput::TO_FILE) {
-        out_fd = open((setup.folder + "/.tool-stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    } else if (setup.standard_output == StandardOutput::PIPE_CLOSED_EARLY) {
-        if (pipe2(pipe_fds, O_CLOEXEC) != 0) return false;
-        out_fd = pipe_fds[1];
-    }
-    if (err_fd < 0 || (setup.standard_output == StandardOutput::TO_FILE && out_fd < 0)) return false;
-
+    int err_pipe[2];
+    int out_pipe[2] = {-1, -1};
+    if (pipe2(err_pipe, O_CLOEXEC) != 0) return false;
+    if (setup.standard_output != StandardOutput::CLOSED && pipe2(out_pipe, O_CLOEXEC) != 0) return false;
     pid_ = fork();
-    if (pid_ == 0) exec_tool(setup_, argv.data(), out_fd, err_fd);
-    close(err_fd);
-    if (out_fd >= 0) close(out_fd);
-    pipe_fd_ = pipe_fds[0];
+    if (pid_ == 0) exec_tool(setup_, argv.data(), out_pipe[1], err_pipe[1]);
+    close(err_pipe[1]);
+    if (out_pipe[1] >= 0) close(out_pipe[1]);
+    err_reader_ = std::thread(read_pipe, err_pipe[0], &err_, SIZE_MAX);
+    if (out_pipe[0] >= 0) {
+        size_t limit = setup.standard_output == StandardOutput::PIPE_CLOSED_EARLY ? setup.bytes_read_before_closing
+                                                                                  : SIZE_MAX;
+        out_reader_ = std::thread(read_pipe, out_pipe[0], &out_, limit);
+    }
     reaped_ = false;
     return pid_ > 0;
 }
@@ -179,18 +192,6 @@ bool ToolProcess::running() {
 
 ToolResult ToolProcess::finish() {
     ToolResult result;
-    if (pipe_fd_ >= 0) {
-        // Take a few bytes, then go away like `| head -c N` does.
-        std::vector<char> chunk(setup_.bytes_read_before_closing + 1);
-        size_t taken = 0;
-        while (taken < setup_.bytes_read_before_closing) {
-            ssize_t got = read(pipe_fd_, chunk.data(), setup_.bytes_read_before_closing - taken);
-            if (got <= 0) break;
-            taken += (size_t)got;
-        }
-        close(pipe_fd_);
-        pipe_fd_ = -1;
-    }
     auto began = std::chrono::steady_clock::now();
     while (running()) {
         auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
@@ -201,14 +202,14 @@ ToolResult ToolProcess::finish() {
             result.timed_out = true;
             break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    if (err_reader_.joinable()) err_reader_.join();
+    if (out_reader_.joinable()) out_reader_.join();
     if (WIFEXITED(status_)) result.exit_code = WEXITSTATUS(status_);
     if (WIFSIGNALED(status_)) result.signal = WTERMSIG(status_);
-    result.out = read_text(setup_.folder + "/.tool-stdout");
-    result.err = read_text(setup_.folder + "/.tool-stderr");
-    std::remove((setup_.folder + "/.tool-stdout").c_str());
-    std::remove((setup_.folder + "/.tool-stderr").c_str());
+    result.out = out_;
+    result.err = err_;
     return result;
 }
 
@@ -256,4 +257,50 @@ bool tool_has_option_form() {
         answer = result.exit_code == 0 ? 1 : 0;
     }
     return answer == 1;
+}
+
+const char* form_name(Form form) {
+    return form == Form::POSITIONAL ? "positional form" : "option form";
+}
+
+std::vector<Form> forms_to_test() {
+    if (tool_has_option_form()) return {Form::POSITIONAL, Form::OPTIONS};
+    static bool said = false;
+    if (!said) std::printf("note: the tool has no option form yet (--version fails); its cases are skipped\n");
+    said = true;
+    return {Form::POSITIONAL};
+}
+
+std::vector<std::string> render_arguments(Form form, int32_t loops) {
+    if (form == Form::POSITIONAL) return {"song.tsm", std::to_string(loops)};
+    return {"--quiet", "--force", "--loops", std::to_string(loops), "-o", "song.wav", "song.tsm"};
+}
+
+bool failed_with_one_line(Form form, const ToolResult& result, std::string* line) {
+    if (form == Form::POSITIONAL) {
+        // The usage lines, what is loaded and written, then the verdict.
+        std::vector<std::string> lines = lines_of(result.out);
+        if (lines.size() != 11 || lines[8] != "Loading file song.tsm" || lines[9] != "Exporting to file song.wav") {
+            *line = "unexpected output: " + result.out;
+            return false;
+        }
+        *line = lines[10];
+        return result.err.empty() && *line == "Error!";
+    }
+    std::vector<std::string> lines = lines_of(result.err);
+    *line = result.err;
+    if (lines.size() != 1) return false;
+    *line = lines[0];
+    return line->compare(0, 24, "tamselexport: song.tsm: ") == 0;
+}
+
+void place_song(const std::string& folder, const std::string& name) {
+    put_file(folder + "/song.tsm", file_bytes(std::string(TAMSEL_SOURCE_DIR) + "/examples/" + name));
+}
+
+std::vector<uint8_t> old_render() {
+    std::string text = "RIFF an earlier render that must survive ";
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 2000; i++) bytes.insert(bytes.end(), text.begin(), text.end());
+    return bytes;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 // A fresh empty folder for the running test, removed with everything in it
@@ -33,13 +34,15 @@ std::vector<std::string> names_starting(const std::string& folder, const std::st
 // The hidden temporary files of destination NAME: ".NAME.partial-XXXXXX".
 std::vector<std::string> partial_files(const std::string& folder, const std::string& name);
 
-enum class StandardOutput { TO_FILE, CLOSED, PIPE_CLOSED_EARLY };
+// Standard output read to the end, closed before the tool starts, or a pipe
+// whose reader takes a few bytes and goes away (like `| head -c N`).
+enum class StandardOutput { CAPTURED, CLOSED, PIPE_CLOSED_EARLY };
 
 struct ToolSetup {
     std::string folder;                   // where the tool runs
     std::vector<std::string> arguments;   // after the program's name
     int64_t file_size_limit = -1;         // RLIMIT_FSIZE with SIGXFSZ ignored; -1: none
-    StandardOutput standard_output = StandardOutput::TO_FILE;
+    StandardOutput standard_output = StandardOutput::CAPTURED;
     size_t bytes_read_before_closing = 100;  // PIPE_CLOSED_EARLY
 };
 
@@ -47,14 +50,17 @@ struct ToolResult {
     int exit_code = -1;   // -1 when ended by a signal
     int signal = 0;       // the signal that ended it, or 0
     bool timed_out = false;
-    std::string out;      // standard output (empty for a pipe)
+    std::string out;      // standard output as read
     std::string err;      // standard error
 };
 
 // A run of the built tool. start() returns at once so a test can act while
-// the tool runs; finish() waits (killing it after two minutes).
+// the tool runs; finish() waits (killing it after two minutes). Standard
+// output and error are pipes read by threads of their own, so a file-size
+// limit never touches them and the tool never blocks on them.
 class ToolProcess {
 public:
+    ~ToolProcess();
     bool start(const ToolSetup& setup);
     pid_t pid() const { return pid_; }
     bool running();
@@ -63,9 +69,12 @@ public:
 private:
     ToolSetup setup_;
     pid_t pid_ = -1;
-    int pipe_fd_ = -1;
     bool reaped_ = false;
     int status_ = 0;
+    std::string out_;
+    std::string err_;
+    std::thread out_reader_;
+    std::thread err_reader_;
 };
 
 ToolResult run_tool_process(const ToolSetup& setup);
@@ -78,3 +87,21 @@ bool wait_for_partial_file(ToolProcess* tool, const std::string& folder, const s
 std::vector<std::string> lines_of(const std::string& text);
 // True when the tool has the option form (it answers --version).
 bool tool_has_option_form();
+
+// The two forms of the command line, each told to render song.tsm in the
+// tool's folder to song.wav there, replacing what is there.
+enum class Form { POSITIONAL, OPTIONS };
+const char* form_name(Form form);
+// Both forms, or the positional one alone (saying so once) when the tool
+// has no option form yet.
+std::vector<Form> forms_to_test();
+std::vector<std::string> render_arguments(Form form, int32_t loops);
+// The one line a failed run gives: the positional form's last line on
+// standard output, or the option form's line on standard error.
+bool failed_with_one_line(Form form, const ToolResult& result, std::string* line);
+
+// Copies examples/NAME to folder/song.tsm.
+void place_song(const std::string& folder, const std::string& name);
+// What an earlier run left in song.wav: any bytes that a new render cannot
+// have, so a destination touched in any way shows.
+std::vector<uint8_t> old_render();
