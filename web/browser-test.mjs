@@ -1,7 +1,8 @@
 // The page in headless Chromium, as a user works it: open the demo, read
 // its facts, save the WAV and compare it with the command line's, play,
 // mute, seek, ask for too many loops, open a file that is not a song, and
-// look at it on a phone-sized screen. Saves web/screenshot.png.
+// look at it on a phone-sized screen. Saves screenshots in build-wasm/, and
+// the README's picture, web/screenshot.png, when TAMSEL_UPDATE_SCREENSHOT=1.
 //
 // Run by web/test.sh, which serves build-web/ on the loopback address and
 // sets TAMSEL_PAGE_URL, TAMSEL_NPM_DIR (where playwright-core is installed)
@@ -114,7 +115,8 @@ try {
 
     // A second or more of playing fills the scrolling outline for the picture.
     await waitFor(() => window.tamselPage.stats.framesPlayed > 60000);
-    await page.screenshot({ path: join(ROOT, 'web/screenshot.png'), fullPage: true });
+    const picture = process.env.TAMSEL_UPDATE_SCREENSHOT === '1' ? 'web/screenshot.png' : 'build-wasm/screenshot.png';
+    await page.screenshot({ path: join(ROOT, picture), fullPage: true });
 
     await check('muting every track silences the output, unmuting brings it back', async () => {
         for (const button of await page.locator('.track .mute').all()) await button.click();

@@ -4,6 +4,7 @@
 # Chromium from a loopback server. Run from anywhere: bash web/test.sh
 # Needs emscripten, chromium, nodejs (20 or later, with npm) and python3;
 # the npm packages come from web/package-lock.json into build-wasm/npm.
+# TAMSEL_UPDATE_SCREENSHOT=1 also renews web/screenshot.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
