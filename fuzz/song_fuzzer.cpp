@@ -1,218 +1,169 @@
-// libFuzzer target: one song file and the two numbers of the command line,
-// taken through the calls the tool makes, with a bounded render.
+// libFuzzer target: any bytes as a song file, rendered for a fifth of a
+// second through the engine's own renderer.
 //
-// Input: bytes 0..3 are the loop count and bytes 4..7 the tick period, both
-// little-endian (a signed 32-bit integer and an IEEE single); they are turned
-// into the text of the command line and parsed the way the tool parses it.
-// The bytes after them are the song file.
+// Input: the control bytes of fuzz_support.h, then the song. The flags
+// choose the inner mixing loop (bits 0-1: the best, scalar, AVX2, AVX-512)
+// so that every loop the machine has is compared with the per-frame one.
 //
-// Besides what the sanitizers catch, the target checks facts that hold for
-// every input: the loader accepts exactly the files that start with "TSM" and
-// holds exactly the records the file has at their places, every melodic slot
-// holds a note of the instrument's length or nothing, the measured length of
-// the render is the length the render really has, and the block renderer
-// gives the same bits as the plain per-frame loop.
-#include <sys/mman.h>
-#include <unistd.h>
-
+// Besides what the sanitizers catch, every input checks facts that hold for
+// any song: the loader accepts exactly the files that start with "TSM" and
+// holds exactly the records the file has at their places; the measured
+// length and loop points agree with the render; the block renderer gives
+// the same bits as the plain per-frame loop; a seek, forwards or back,
+// yields exactly the frames a render from the start yields there; and the
+// integer sums are the float samples times 32768.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#include "engine/instruments.h"
-#include "engine/reference_render.h"
-#include "engine/render_clock.h"
 #include "engine/render_length.h"
-#include "engine/sequencer.h"
-#include "engine/session.h"
-#include "engine/tamsel_song.h"
-#include "export/arguments.h"
-#include "mixer/drum_kit.h"
-#include "mixer/sound_objects.h"
+#include "engine/renderer.h"
+#include "engine/song.h"
+#include "fuzz_support.h"
 
-// Audio rendered per input: 3 seconds, in the tool's blocks of 1024 frames;
-// the first third of a second is rendered again by the per-frame reference.
-static constexpr uint64_t BLOCK_FRAMES = 1024;
-static constexpr uint64_t RENDER_BLOCKS = 141;
-static constexpr uint64_t RENDER_FRAMES = RENDER_BLOCKS * BLOCK_FRAMES;
-static constexpr uint64_t REFERENCE_BLOCKS = 16;
-static constexpr uint64_t REFERENCE_FRAMES = REFERENCE_BLOCKS * BLOCK_FRAMES;
+// A fifth of a second per input, rendered in blocks of uneven sizes so that
+// segments start and end everywhere. The per-frame loop, which asks all 512
+// slots every frame, costs most: it redoes only the first REFERENCE_FRAMES
+// and SEEK_REFERENCE_FRAMES after the forward seek.
+static constexpr uint64_t WINDOW_FRAMES = 9600;
+static constexpr uint64_t REFERENCE_FRAMES = 512;
+static constexpr uint64_t SEEK_FRAMES = 512;
+static constexpr uint64_t SEEK_REFERENCE_FRAMES = 256;
+static constexpr uint64_t BLOCK_SIZES[4] = {1000, 1, 2049, 333};
+static constexpr size_t MAX_WRAPS = 64;
 
-// A song may ask for 72 notes of up to 2^25 samples (2.25 GiB) and their
-// synthesis takes seconds. Inputs whose notes would hold more than this many
-// samples are skipped, so that the fuzzer keeps exploring; the largest
-// instruments are covered by the malformed-file tests and the measurements.
-static constexpr int64_t MAX_NOTE_BYTES = (int64_t)64 << 20;
+struct WrapLog {
+    uint64_t frames[MAX_WRAPS];
+    size_t count;
+};
 
-static constexpr size_t ARGUMENT_BYTES = 8;
+// Renderers and the song are large; one of each lives for the whole run.
+static Song song;
+static Renderer renderer;
+static Renderer other;
+static float window[2 * WINDOW_FRAMES];
+static float block[2 * REFERENCE_FRAMES];
+static int32_t sums[2 * SEEK_FRAMES];
 
-#define FUZZ_CHECK(condition)                                                                  \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                      \
-        }                                                                                      \
-    } while (0)
-
-static float audio[2 * RENDER_FRAMES];
-static float block[2 * BLOCK_FRAMES];
-static int song_fd = -1;
-static char song_path[64];
-
-static uint32_t u32_at(const uint8_t* bytes, size_t size, size_t offset) {
-    uint32_t value = 0;
-    for (size_t i = 0; i < 4; i++) {
-        if (offset + i < size) value |= (uint32_t)bytes[offset + i] << (8 * i);
-    }
-    return value;
+static SteadyMixPath mix_path_from_flags(uint8_t flags) {
+    static const SteadyMixPath PATHS[4] = {STEADY_MIX_BEST, STEADY_MIX_SCALAR, STEADY_MIX_AVX2, STEADY_MIX_AVX512};
+    SteadyMixPath path = PATHS[flags & 3u];
+    if (path == STEADY_MIX_BEST || !steady_mix_path_available(path)) return best_steady_mix_path();
+    return path;
 }
 
-// The song file lives in memory and is opened through its descriptor's path,
-// so ReadTamsel sees an ordinary file. Falls back to a file in /dev/shm.
-static void open_song_file() {
-    song_fd = memfd_create("song.tsm", 0);
-    if (song_fd >= 0) {
-        std::snprintf(song_path, sizeof song_path, "/proc/self/fd/%d", song_fd);
-    } else {
-        std::snprintf(song_path, sizeof song_path, "/dev/shm/song_fuzzer_%ld.tsm", (long)getpid());
-    }
+static void start(Renderer* r, const Controls* c) {
+    r->mix_path = mix_path_from_flags(c->flags);
+    r->muted_tracks = c->muted;
+    renderer_start(r, &song, c->loops, c->tick_ms);
 }
 
-static uint8_t store_song_file(const uint8_t* bytes, size_t size) {
-    if (song_fd < 0) {
-        std::FILE* file = std::fopen(song_path, "wb");
-        if (!file) return 0;
-        size_t written = size ? std::fwrite(bytes, 1, size, file) : 0;
-        return (uint8_t)(std::fclose(file) == 0 && written == size);
-    }
-    if (ftruncate(song_fd, 0) != 0) return 0;
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = pwrite(song_fd, bytes + done, size - done, (off_t)done);
-        if (n <= 0) return 0;
-        done += (size_t)n;
-    }
-    return 1;
-}
-
-// Samples the three instruments would hold, counting every length the
-// synthesis might accept.
-static int64_t note_bytes(const uint8_t* song, size_t size) {
-    int64_t total = 0;
-    for (uint32_t i = 0; i < (uint32_t)MELODIC_TRACK_COUNT; i++) {
-        int32_t length = (int32_t)u32_at(song, size, 24 + TSM_INSTRUMENT_SIZE * i + 4);
-        if (length > 0 && length <= MAX_NOTE_LENGTH) total += 24 * (int64_t)length;
-    }
-    return total;
-}
-
-static void check_loaded_records(const uint8_t* song, size_t size) {
-    int64_t stored = gTamsel.record_count;
-    int32_t loaded = loaded_record_count(&gTamsel);
-    FUZZ_CHECK(loaded >= 0 && loaded <= TRACK_CAPACITY);
+static void check_loaded_records(const uint8_t* bytes, size_t size) {
+    FUZZ_CHECK(song.loaded_records == records_held(song.record_count));
     for (int32_t t = 0; t < TRACK_COUNT; t++) {
-        for (int32_t r = 0; r < loaded; r++) {
-            int64_t offset = (int64_t)TSM_HEADER_SIZE + 4 * ((int64_t)t * stored + r);
-            uint32_t expected = offset >= 0 && (uint64_t)offset < size ? u32_at(song, size, (size_t)offset) : 0;
-            FUZZ_CHECK(gTamsel.track_records[t][r] == expected);
+        for (int32_t r = 0; r < song.loaded_records; r++) {
+            FUZZ_CHECK(song.records[t][r] == record_in_file(bytes, size, t, r));
         }
     }
 }
 
-static void check_sound_objects() {
-    for (int32_t i = 0; i < SOUND_OBJECT_COUNT; i++) {
-        const tamsel_sound* voice = sound_object_at(i);
-        if (i >= DRUM_FIRST_SLOT && i < DRUM_FIRST_SLOT + DRUM_SLOT_COUNT) {
-            FUZZ_CHECK(voice != nullptr);
-        } else if (i >= FIRST_TRACK_SLOT && i < DRUM_FIRST_SLOT) {
-            int32_t length = gTamsel.instrument[(i - FIRST_TRACK_SLOT) / SLOTS_PER_TRACK].length;
-            uint8_t accepted = length >= 2 && length <= MAX_NOTE_LENGTH;
-            FUZZ_CHECK(accepted ? voice && voice->size == (uint64_t)length : !voice);
-        } else {
-            FUZZ_CHECK(voice == nullptr);
-        }
+static void log_wrap(void* context, uint64_t frame) {
+    WrapLog* log = (WrapLog*)context;
+    if (log->count < MAX_WRAPS) log->frames[log->count] = frame;
+    log->count++;
+}
+
+// The length within the window, or WINDOW_FRAMES + 1 when the render is
+// longer; the loop points are listed in order, before the end, at most one
+// per extra pass.
+static uint64_t measure_window(const Controls* c) {
+    uint64_t frames = 0;
+    WrapLog log = {{0}, 0};
+    bool ends = measure_render_length(&renderer, WINDOW_FRAMES, &frames, log_wrap, &log);
+    uint64_t length = ends ? frames : WINDOW_FRAMES + 1;
+    FUZZ_CHECK(!ends || frames <= WINDOW_FRAMES);
+    FUZZ_CHECK(log.count <= (uint64_t)(c->loops < 0 ? 0 : c->loops));
+    for (size_t i = 0; i < log.count && i < MAX_WRAPS; i++) {
+        FUZZ_CHECK(log.frames[i] <= length);
+        if (i > 0) FUZZ_CHECK(log.frames[i] >= log.frames[i - 1]);
     }
+    return length;
 }
 
-// Parses the two numbers as the tool parses its command line. 0 when the
-// tool would refuse them.
-static uint8_t parse_numbers(const uint8_t* data, ExportArguments* args) {
-    int32_t loops = (int32_t)u32_at(data, ARGUMENT_BYTES, 0);
-    uint32_t timer_bits = u32_at(data, ARGUMENT_BYTES, 4);
-    float timer;
-    std::memcpy(&timer, &timer_bits, sizeof timer);
-    char loops_text[16];
-    char timer_text[64];
-    std::snprintf(loops_text, sizeof loops_text, "%d", loops);
-    std::snprintf(timer_text, sizeof timer_text, "%.9g", (double)timer);
-    char program[] = "tamselexport";
-    char* argv[] = {program, song_path, loops_text, timer_text, nullptr};
-    FUZZ_CHECK(parse_arguments(4, argv, args) == 1);
-    FUZZ_CHECK(args->loops >= 0);
-    return timer_is_usable(args->timer_ms);
-}
-
-// The tool's start: load, build the instruments, force the first step.
-static uint8_t start_song_file(const ExportArguments* args, const uint8_t* song, size_t size) {
-    uint8_t tagged = size >= 3 && std::memcmp(song, "TSM", 3) == 0;
-    SongOpenResult opened = open_song(song_path);
-    FUZZ_CHECK(opened == (tagged ? SONG_OPENED : SONG_FAIL_LOAD));
-    if (opened != SONG_OPENED) return 0;
-    check_loaded_records(song, size);
-    check_sound_objects();
-    start_song(args->loops, args->timer_ms);
-    return 1;
-}
-
-// Renders at most RENDER_FRAMES into audio and checks that the render ends
-// exactly where the measurement said it would. Returns the frames rendered.
-static uint64_t render_prefix() {
-    uint64_t measured = 0;
-    uint8_t ends = measure_render_length(RENDER_FRAMES, &measured);
-    FUZZ_CHECK(!ends || measured <= RENDER_FRAMES);
+// Renders the window in uneven blocks; the render stops exactly where the
+// measurement said, and yields nothing more after its end.
+static uint64_t render_window(uint64_t length) {
     uint64_t total = 0;
-    for (uint64_t b = 0; b < RENDER_BLOCKS; b++) {
-        uint64_t got = generate_samples(audio + 2 * total, BLOCK_FRAMES);
-        FUZZ_CHECK(got <= BLOCK_FRAMES);
+    for (uint32_t b = 0; total < WINDOW_FRAMES; b++) {
+        uint64_t want = BLOCK_SIZES[b % 4];
+        if (want > WINDOW_FRAMES - total) want = WINDOW_FRAMES - total;
+        uint64_t got = renderer_render_float(&renderer, window + 2 * total, want);
+        FUZZ_CHECK(got <= want);
         total += got;
-        if (got < BLOCK_FRAMES) break;
+        FUZZ_CHECK(renderer.frames_done == total);
+        if (got < want) break;
     }
-    FUZZ_CHECK(ends ? total == measured : total == RENDER_FRAMES);
-    if (total < RENDER_FRAMES) FUZZ_CHECK(generate_samples(block, BLOCK_FRAMES) == 0);
+    FUZZ_CHECK(length > WINDOW_FRAMES ? total == WINDOW_FRAMES : total == length);
+    if (total < WINDOW_FRAMES) FUZZ_CHECK(renderer_render_float(&renderer, block, 16) == 0);
     return total;
 }
 
-// Renders the start of the song again through the plain per-frame loop and
-// checks that the audio is the same to the bit.
-static void compare_with_reference(const ExportArguments* args, uint64_t rendered) {
-    reset_engine_session();
-    FUZZ_CHECK(open_song(song_path) == SONG_OPENED);
-    start_song(args->loops, args->timer_ms);
-    uint64_t total = 0;
-    for (uint64_t b = 0; b < REFERENCE_BLOCKS; b++) {
-        uint64_t got = generate_samples_reference(block, BLOCK_FRAMES);
-        FUZZ_CHECK(total + got <= rendered);
-        FUZZ_CHECK(std::memcmp(block, audio + 2 * total, (size_t)got * 2 * sizeof(float)) == 0);
-        total += got;
-        if (got < BLOCK_FRAMES) break;
+static void compare_floats(const float* a, const float* b, uint64_t frames) {
+    FUZZ_CHECK(std::memcmp(a, b, 2 * (size_t)frames * sizeof(float)) == 0);
+}
+
+// The per-frame loop from frame 0 gives the same bits.
+static void compare_reference_from_start(const Controls* c, uint64_t rendered) {
+    start(&other, c);
+    uint64_t want = rendered < REFERENCE_FRAMES ? rendered + 1 : REFERENCE_FRAMES;
+    uint64_t got = renderer_render_reference(&other, block, want);
+    FUZZ_CHECK(got == (rendered < REFERENCE_FRAMES ? rendered : REFERENCE_FRAMES));
+    compare_floats(block, window, got);
+}
+
+// After a seek to frame, the integer sums give the window's floats, and the
+// per-frame loop, when asked and when no step is half-taken, goes on the
+// same way.
+static void check_seek(uint64_t frame, uint64_t rendered, bool with_reference) {
+    renderer_seek(&other, frame);
+    FUZZ_CHECK(other.frames_done == (frame < rendered ? frame : rendered));
+    if (frame >= rendered) return;
+    uint64_t want = rendered - frame < SEEK_FRAMES ? rendered - frame : SEEK_FRAMES;
+    if (with_reference && !other.step_pending) {
+        Renderer* copy = &renderer;
+        std::memcpy(copy, &other, sizeof other);
+        uint64_t reference_want = want < SEEK_REFERENCE_FRAMES ? want : SEEK_REFERENCE_FRAMES;
+        uint64_t got = renderer_render_reference(copy, block, reference_want);
+        FUZZ_CHECK(got == reference_want);
+        compare_floats(block, window + 2 * frame, got);
     }
-    FUZZ_CHECK(total == (rendered < REFERENCE_FRAMES ? rendered : REFERENCE_FRAMES));
+    uint64_t got = renderer_render_sums(&other, sums, want);
+    FUZZ_CHECK(got == want);
+    for (uint64_t i = 0; i < 2 * got; i++) {
+        float expected = window[2 * frame + i];
+        float from_sum = (float)((double)sums[i] / 32768.0);
+        FUZZ_CHECK(std::memcmp(&expected, &from_sum, sizeof expected) == 0);
+    }
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < ARGUMENT_BYTES) return 0;
-    if (!song_path[0]) open_song_file();
-    const uint8_t* song = data + ARGUMENT_BYTES;
-    size_t song_size = size - ARGUMENT_BYTES;
-    if (note_bytes(song, song_size) > MAX_NOTE_BYTES) return -1;
+    if (size < CONTROL_BYTES) return -1;
+    Controls c = read_controls(data);
+    if (!tick_is_valid(c.tick_ms)) return -1;
+    MemorySong bytes = {data + CONTROL_BYTES, size - CONTROL_BYTES};
 
-    ExportArguments args;
-    if (!parse_numbers(data, &args)) return 0;
-    FUZZ_CHECK(store_song_file(song, song_size));
+    SongLoadResult loaded = load_song(read_memory_song, &bytes, &song);
+    FUZZ_CHECK((loaded == SONG_LOADED) == starts_with_tag(bytes.bytes, bytes.size));
+    if (loaded != SONG_LOADED) return 0;
+    check_loaded_records(bytes.bytes, bytes.size);
 
-    reset_engine_session();
-    if (start_song_file(&args, song, song_size)) compare_with_reference(&args, render_prefix());
-    reset_engine_session();
+    start(&renderer, &c);
+    uint64_t length = measure_window(&c);
+    uint64_t rendered = render_window(length);
+    compare_reference_from_start(&c, rendered);
+
+    // A seek forwards from the reference's end, then one back.
+    uint64_t forward = c.seek_frame % (WINDOW_FRAMES + 1);
+    check_seek(forward, rendered, true);
+    check_seek(c.count % (forward + 1), rendered, false);
     return 0;
 }

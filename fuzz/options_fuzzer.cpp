@@ -1,0 +1,93 @@
+// libFuzzer target: the command line's parsers on any arguments. Parses
+// only: nothing is read, rendered or written.
+//
+// Input: the arguments after the program's name, each ended by a zero byte
+// (the last one may lack it), at most MAX_ARGUMENTS of them.
+//
+// Besides what the sanitizers catch, every input checks what holds for any
+// command line: the option form's parser gives the same answer twice; an
+// accepted command line has an input, a loop count >= 0, a finite tick >= 0,
+// 1..1024 jobs or 0, muting within the four tracks and no contradiction; a
+// refused one has a one-line error; and the positional form never fails
+// with a file argument and never keeps a negative loop count.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "export/arguments.h"
+#include "fuzz_support.h"
+
+static constexpr size_t MAX_ARGUMENTS = 64;
+
+static bool has_newline(const std::vector<std::string>& arguments) {
+    for (const std::string& argument : arguments) {
+        if (argument.find('\n') != std::string::npos) return true;
+    }
+    return false;
+}
+
+static void check_accepted(const CliOptions* options) {
+    FUZZ_CHECK(!options->inputs.empty());
+    FUZZ_CHECK(options->loops >= 0);
+    FUZZ_CHECK(std::isfinite(options->tick_ms) && options->tick_ms >= 0.0);
+    FUZZ_CHECK(options->jobs <= 1024);
+    FUZZ_CHECK(options->muted_tracks <= 0xFu);
+    FUZZ_CHECK(!(options->stems && options->muted_tracks != 0));
+    FUZZ_CHECK(!(options->stems && options->output == "-"));
+    FUZZ_CHECK(options->output.empty() || options->inputs.size() == 1);
+    FUZZ_CHECK(options->output.empty() || options->output_dir.empty());
+    FUZZ_CHECK(!options->json || options->info);
+    FUZZ_CHECK(std::isfinite(options->audio.gain_db) && std::fabs(options->audio.gain_db) <= 96.0);
+    FUZZ_CHECK(std::isfinite(options->audio.fade_seconds) && options->audio.fade_seconds >= 0.0);
+    FUZZ_CHECK(options->audio.quality >= -1 && options->audio.quality <= 10);
+}
+
+static void check_option_form(int argc, char** argv, const std::vector<std::string>& arguments) {
+    for (int i = 1; i < argc; i++) is_option_argument(argv[i]);
+    CliOptions options;
+    std::string error;
+    ParseResult result = parse_cli_options(argc, argv, &options, &error);
+    CliOptions again;
+    std::string error_again;
+    FUZZ_CHECK(parse_cli_options(argc, argv, &again, &error_again) == result);
+    FUZZ_CHECK(error_again == error);
+    if (result == ParseResult::RUN) check_accepted(&options);
+    if (result == ParseResult::USAGE_ERROR) {
+        FUZZ_CHECK(!error.empty());
+        if (!has_newline(arguments)) FUZZ_CHECK(error.find('\n') == std::string::npos);
+    }
+}
+
+static void check_positional_form(int argc, char** argv) {
+    ExportArguments args;
+    uint8_t parsed = parse_arguments(argc, argv, &args);
+    FUZZ_CHECK(parsed == (argc >= 2 ? 1 : 0));
+    FUZZ_CHECK(args.loops >= 0);
+    FUZZ_CHECK(!(args.timer_ms < 0.0));
+    if (parsed) FUZZ_CHECK(args.input_path == argv[1]);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<std::string> arguments;
+    size_t start = 0;
+    for (size_t i = 0; i <= size && arguments.size() < MAX_ARGUMENTS; i++) {
+        if (i == size || data[i] == 0) {
+            if (i == size && start == size && size > 0) break;
+            arguments.push_back(std::string((const char*)data + start, i - start));
+            start = i + 1;
+        }
+    }
+    std::vector<char*> argv;
+    static char program[] = "tamselexport";
+    argv.push_back(program);
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    int argc = (int)argv.size() - 1;
+
+    check_option_form(argc, argv.data(), arguments);
+    check_positional_form(argc, argv.data());
+    return 0;
+}
