@@ -109,6 +109,9 @@ private:
     uint64_t offset_ = 0;
 };
 
+// libsndfile spreads FLAC's levels 0..8 over 0..1.
+static const double FLAC_LEVEL = 2.0 / 8.0;
+
 struct SndfileState {
     ByteWriter* out = nullptr;  // where libsndfile writes: the output or the spool
     ByteWriter* destination = nullptr;
@@ -206,8 +209,15 @@ bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& 
                                       " encoder: " + sf_strerror(nullptr);
         return false;
     }
+    if (format == OutputFormat::FLAC16 || format == OutputFormat::FLAC24) {
+        // flac -2: fixed predictors with stereo decorrelation. About 2.5
+        // times as fast as libsndfile's default (-5), for files about 7%
+        // larger.
+        double level = FLAC_LEVEL;
+        sf_command(state_->file, SFC_SET_COMPRESSION_LEVEL, &level, (int)sizeof(level));
+    }
     if (quality < 0) quality = default_quality(format);
-    if (quality >= 0) {
+    if (quality >= 0 && !output_format_is_integer(format)) {
         if (format == OutputFormat::MP3) {
             int mode = SF_BITRATE_MODE_VARIABLE;
             sf_command(state_->file, SFC_SET_BITRATE_MODE, &mode, (int)sizeof(mode));
