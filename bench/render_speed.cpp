@@ -4,20 +4,16 @@
 // Run: build/bench/tamsel_render_speed [folder for temporary files]
 //      [scalar | avx2 | avx512: the steady inner loop, fastest by default]
 #include <chrono>
+#include <memory>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "engine/reference_render.h"
-#include "engine/render_clock.h"
-#include "engine/render_length.h"
-#include "engine/session.h"
-#include "engine/tamsel_song.h"
+#include "engine/renderer.h"
 #include "export/wav_file.h"
-#include "mixer/sound_objects.h"
 #include "mixer/steady_mix.h"
-#include "mixer/voice_block.h"
+#include "tamsel/tamsel.hpp"
 
 namespace {
 
@@ -99,22 +95,34 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::string write_song(const std::string& folder, const BenchSong& song) {
-    std::string path = folder + "/tamsel_bench_song.tsm";
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return "";
-    std::fwrite(song.bytes.data(), 1, song.bytes.size(), f);
-    std::fclose(f);
-    return path;
+size_t read_song_at(void* context, uint64_t offset, uint8_t* out, size_t size) {
+    const std::vector<uint8_t>* bytes = (const std::vector<uint8_t>*)context;
+    if (offset >= bytes->size()) return 0;
+    size_t count = bytes->size() - (size_t)offset < size ? bytes->size() - (size_t)offset : size;
+    std::memcpy(out, bytes->data() + offset, count);
+    return count;
 }
 
-void start(const std::string& path, int32_t loops) {
-    reset_engine_session();
-    if (open_song(path.c_str()) != SONG_OPENED) std::fprintf(stderr, "cannot load %s\n", path.c_str());
-    start_song(loops, 20.0);
+// The steady inner loop every renderer here uses.
+SteadyMixPath bench_path = best_steady_mix_path();
+
+struct Engine {
+    std::unique_ptr<Song> song = std::make_unique<Song>();
+    std::unique_ptr<Renderer> renderer = std::make_unique<Renderer>();
+    ~Engine() { renderer_release(renderer.get()); }
+};
+
+std::unique_ptr<Engine> start(const BenchSong& bench) {
+    auto engine = std::make_unique<Engine>();
+    load_song(read_song_at, (void*)&bench.bytes, engine->song.get());
+    std::memset(engine->renderer.get(), 0, sizeof(Renderer));
+    renderer_init(engine->renderer.get());
+    engine->renderer->mix_path = bench_path;
+    renderer_start(engine->renderer.get(), engine->song.get(), bench.loops, 20.0);
+    return engine;
 }
 
-static float block[2 * 1024];
+float block[2 * 1024];
 
 // Frames rendered and the seconds taken, up to max_frames.
 struct Timing {
@@ -123,14 +131,15 @@ struct Timing {
     double voices;  // average voices sounding per frame
 };
 
-Timing time_render(uint64_t (*render)(float*, uint64_t), uint64_t max_frames, bool count_voices) {
+Timing time_render(Renderer* renderer, uint64_t (*render)(Renderer*, float*, uint64_t), uint64_t max_frames,
+                   bool count_voices) {
     Timing t{0, 0.0, 0.0};
     double voice_frames = 0.0;
-    static tamsel_sound* voices[SOUND_OBJECT_COUNT];
+    static int32_t slots[SLOT_COUNT];
     auto begin = std::chrono::steady_clock::now();
     while (t.frames < max_frames) {
-        if (count_voices) voice_frames += 1024.0 * collect_active_voices(voices);
-        uint64_t got = render(block, 1024);
+        if (count_voices) voice_frames += 1024.0 * sound_table_active_slots(&renderer->table, slots);
+        uint64_t got = render(renderer, block, 1024);
         t.frames += got;
         if (got < 1024) break;
     }
@@ -139,14 +148,11 @@ Timing time_render(uint64_t (*render)(float*, uint64_t), uint64_t max_frames, bo
     return t;
 }
 
-void compare_renderers(const std::string& folder, const BenchSong& song) {
-    std::string path = write_song(folder, song);
-    start(path, song.loops);
-    Timing voices = time_render(generate_samples, UINT64_MAX, true);
-    start(path, song.loops);
-    Timing fast = time_render(generate_samples, UINT64_MAX, false);
-    start(path, song.loops);
-    Timing slow = time_render(generate_samples_reference, (uint64_t)(song.reference_seconds * 48000), false);
+void compare_renderers(const BenchSong& song) {
+    Timing voices = time_render(start(song)->renderer.get(), renderer_render_float, UINT64_MAX, true);
+    Timing fast = time_render(start(song)->renderer.get(), renderer_render_float, UINT64_MAX, false);
+    Timing slow = time_render(start(song)->renderer.get(), renderer_render_reference,
+                              (uint64_t)(song.reference_seconds * 48000), false);
     double fast_fps = (double)fast.frames / fast.seconds;
     double slow_fps = (double)slow.frames / slow.seconds;
     std::printf("%-22s %6.1f voices  fast %11.0f frames/s (%7.0fx real time)  reference %10.0f frames/s "
@@ -157,12 +163,16 @@ void compare_renderers(const std::string& folder, const BenchSong& song) {
 
 // The whole export of a song against writing as many bytes with fwrite.
 void compare_with_plain_write(const std::string& folder, const BenchSong& song) {
-    std::string path = write_song(folder, song);
     std::string wav = folder + "/tamsel_bench_song.wav";
-    start(path, song.loops);
+    tamsel::Song loaded;
+    loaded.load_memory(song.bytes.data(), song.bytes.size());
+    tamsel::RenderOptions options;
+    options.loops = song.loops;
+    tamsel::Renderer renderer;
+    renderer.create(loaded, options);
     uint64_t frames = 0;
     auto begin = std::chrono::steady_clock::now();
-    if (!write_wav_render(wav.c_str(), &frames)) std::fprintf(stderr, "cannot write %s\n", wav.c_str());
+    if (!write_wav_render(wav.c_str(), &renderer, &frames)) std::fprintf(stderr, "cannot write %s\n", wav.c_str());
     double export_seconds = seconds_since(begin);
 
     static float zeros[2 * 1024 * 64];
@@ -181,13 +191,49 @@ void compare_with_plain_write(const std::string& folder, const BenchSong& song) 
                 export_seconds, (double)(44 + frames * 8) / 1048576.0, write_seconds, export_seconds / write_seconds);
 }
 
+// A seek to the last frame against rendering up to it.
+void compare_seek_with_render(const char* name, const std::vector<uint8_t>& bytes) {
+    tamsel::Song song;
+    if (song.load_memory(bytes.data(), bytes.size()) != TAMSEL_OK) return;
+    tamsel::Renderer renderer;
+    renderer.create(song);
+    uint64_t frames = 0;
+    renderer.length(TAMSEL_WAV_MAX_FRAMES, &frames);
+    auto begin = std::chrono::steady_clock::now();
+    renderer.seek(frames - 1);
+    double seek_seconds = seconds_since(begin);
+    tamsel::Renderer rendering;
+    rendering.create(song);
+    std::vector<float> out(2 * 4096);
+    begin = std::chrono::steady_clock::now();
+    while (rendering.render_float(out.data(), 4096) == 4096) {
+    }
+    double render_seconds = seconds_since(begin);
+    std::printf("seek to the end of %-12s %.2f ms, rendering up to it %.2f ms: %.0f times faster\n", name,
+                seek_seconds * 1000.0, render_seconds * 1000.0, render_seconds / seek_seconds);
+}
+
+std::vector<uint8_t> read_bytes(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return bytes;
+    uint8_t chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    std::fclose(f);
+    return bytes;
+}
+
 }  // namespace
 
-static uint8_t select_path(const char* name) {
-    if (std::strcmp(name, "scalar") == 0) return select_steady_mix_path(STEADY_MIX_SCALAR);
-    if (std::strcmp(name, "avx2") == 0) return select_steady_mix_path(STEADY_MIX_AVX2);
-    if (std::strcmp(name, "avx512") == 0) return select_steady_mix_path(STEADY_MIX_AVX512);
-    return 0;
+static bool select_path(const char* name) {
+    SteadyMixPath path = STEADY_MIX_BEST;
+    if (std::strcmp(name, "scalar") == 0) path = STEADY_MIX_SCALAR;
+    if (std::strcmp(name, "avx2") == 0) path = STEADY_MIX_AVX2;
+    if (std::strcmp(name, "avx512") == 0) path = STEADY_MIX_AVX512;
+    if (path == STEADY_MIX_BEST || !steady_mix_path_available(path)) return false;
+    bench_path = path;
+    return true;
 }
 
 int main(int argc, char** argv) {
@@ -197,8 +243,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const BenchSong songs[] = {typical_song(), dense_song(), silent_song()};
-    for (const BenchSong& song : songs) compare_renderers(folder, song);
+    for (const BenchSong& song : songs) compare_renderers(song);
     compare_with_plain_write(folder, songs[0]);
-    std::remove((folder + "/tamsel_bench_song.tsm").c_str());
+    compare_seek_with_render("typical", songs[0].bytes);
+    compare_seek_with_render("demo.tsm", read_bytes(TAMSEL_SOURCE_DIR "/examples/demo.tsm"));
     return 0;
 }

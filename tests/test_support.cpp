@@ -102,9 +102,9 @@ Engine start_engine(const std::vector<uint8_t>& bytes, int32_t loops, double tim
     Engine engine;
     auto song = std::make_unique<Song>();
     if (load_song(read_vector_at, (void*)&bytes, song.get()) != SONG_LOADED) return engine;
-    auto renderer = std::make_unique<Renderer>();
+    std::unique_ptr<Renderer, RendererRelease> renderer(new Renderer);
     std::memset(renderer.get(), 0, sizeof *renderer);
-    renderer->mix_path = best_steady_mix_path();
+    renderer_init(renderer.get());
     renderer_start(renderer.get(), song.get(), loops, timer_ms);
     engine.song = std::move(song);
     engine.renderer = std::move(renderer);

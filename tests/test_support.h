@@ -32,9 +32,15 @@ std::vector<uint8_t> read_file(const std::string& path);
 
 // A song loaded from bytes and a renderer started on it the way the library
 // starts one: clock at 0, first step forced.
+struct RendererRelease {
+    void operator()(Renderer* renderer) const {
+        renderer_release(renderer);
+        delete renderer;
+    }
+};
 struct Engine {
     std::unique_ptr<Song> song;  // holds pointers into itself: kept on the heap
-    std::unique_ptr<Renderer> renderer;
+    std::unique_ptr<Renderer, RendererRelease> renderer;
 };
 // Null members when the bytes are not a song.
 Engine start_engine(const std::vector<uint8_t>& bytes, int32_t loops, double timer_ms);

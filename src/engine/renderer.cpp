@@ -13,13 +13,17 @@ int32_t track_of_slot(int32_t slot) {
 // Puts every note and drum in its slot with its volume. Each odd drum slot is
 // a softer variant of the even one before it; the product wraps at 32 bits
 // like the rest of the volume arithmetic.
-static void set_up_voices(SoundTable* table, const Song* song) {
+static void set_up_voices(Renderer* renderer, const Song* song) {
+    SoundTable* table = &renderer->table;
     sound_table_clear(table);
-    for (int32_t k = 0; k < DRUM_SLOT_COUNT; k++) sound_table_set_source(table, DRUM_FIRST_SLOT + k, &song->drums[k]);
+    for (int32_t k = 0; k < DRUM_SLOT_COUNT; k++) {
+        int32_t slot = DRUM_FIRST_SLOT + k;
+        sound_table_set_source(table, slot, &song->drums[k], &renderer->caches[slot]);
+    }
     for (int32_t i = 0; i < MELODIC_TRACK_COUNT; i++) {
         int32_t first = FIRST_TRACK_SLOT + SLOTS_PER_TRACK * i;
         for (int32_t j = 0; j < NOTES_PER_TRACK; j++) {
-            sound_table_set_source(table, first + j, &song->notes[i][j]);
+            sound_table_set_source(table, first + j, &song->notes[i][j], &renderer->caches[first + j]);
             sound_table_set_volume(table, first + j, song->instruments[i].volume);
         }
     }
@@ -30,11 +34,23 @@ static void set_up_voices(SoundTable* table, const Song* song) {
     }
 }
 
+void renderer_init(Renderer* renderer) {
+    renderer->cache_budget = SAMPLE_CACHE_BUDGET;
+    for (int32_t slot = 0; slot < SLOT_COUNT; slot++) renderer->caches[slot].budget = &renderer->cache_budget;
+    renderer->mix_path = best_steady_mix_path();
+}
+
+void renderer_release(Renderer* renderer) {
+    for (int32_t slot = 0; slot < SLOT_COUNT; slot++) sample_cache_release(&renderer->caches[slot]);
+}
+
 void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double tick_ms) {
+    // Another song's samples are of no use.
+    if (renderer->song != song) renderer_release(renderer);
     renderer->song = song;
     renderer->loop_limit = loops < 0 ? 0 : loops;
     renderer->tick_ms = tick_ms;
-    set_up_voices(&renderer->table, song);
+    set_up_voices(renderer, song);
     clock_start(&renderer->clock, tick_ms);
     sequencer_start(&renderer->sequencer);
     sequencer_offer_step(song, &renderer->sequencer, &renderer->table, (uint32_t)clock_whole_ms(&renderer->clock));

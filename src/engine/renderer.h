@@ -33,10 +33,20 @@ struct Renderer {
     uint64_t frames_done;      // frames rendered or skipped so far
 
     SoundTable table;
+    // Each slot's samples made so far; kept across restarts, since the
+    // song's notes do not change.
+    SampleCache caches[SLOT_COUNT];
+    uint64_t cache_budget;     // bytes the caches may still take
     int32_t segment[2 * SEGMENT_FRAMES];
     int32_t active_slots[SLOT_COUNT];
     MixScratch scratch;
 };
+
+// Makes a zeroed renderer ready for renderer_start: its caches empty, their
+// budget full, the fastest inner loop chosen.
+void renderer_init(Renderer* renderer);
+// Frees what the renderer allocated (its caches); it can be started again.
+void renderer_release(Renderer* renderer);
 
 // Starts (or restarts) renderer on song: sets up the 96 voices, the clock
 // and the sequencer, and takes the forced first step, so that record 0

@@ -180,7 +180,7 @@ tamsel_status tamsel_renderer_create(const tamsel_song* song, const tamsel_rende
     // The renderer keeps the song alive; the song itself does not change.
     made->song = const_cast<tamsel_song*>(song);
     made->song->references.fetch_add(1, std::memory_order_relaxed);
-    made->renderer.mix_path = best_steady_mix_path();
+    renderer_init(&made->renderer);
     made->renderer.muted_tracks = options->muted_tracks;
     renderer_start(&made->renderer, &song->song, options->loops, options->tick_ms);
     *renderer = made;
@@ -189,6 +189,7 @@ tamsel_status tamsel_renderer_create(const tamsel_song* song, const tamsel_rende
 
 void tamsel_renderer_free(tamsel_renderer* renderer) {
     if (!renderer) return;
+    renderer_release(&renderer->renderer);
     tamsel_song_free(renderer->song);
     delete renderer;
 }

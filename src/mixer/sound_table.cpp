@@ -14,9 +14,9 @@ Voice* sound_table_voice(SoundTable* table, int32_t index) {
     return voice->source ? voice : nullptr;
 }
 
-bool sound_table_set_source(SoundTable* table, int32_t index, const SampleSource* source) {
+bool sound_table_set_source(SoundTable* table, int32_t index, const SampleSource* source, SampleCache* cache) {
     if (index < 0 || index >= SLOT_COUNT) return false;
-    return voice_init(&table->voices[index], MIXER_OUTPUT_RATE, source);
+    return voice_init(&table->voices[index], MIXER_OUTPUT_RATE, source, cache);
 }
 
 void sound_table_release(SoundTable* table, int32_t index) {

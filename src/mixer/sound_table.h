@@ -24,9 +24,11 @@ struct SoundTable {
 void sound_table_clear(SoundTable* table);
 // The voice in slot index, or null for an empty slot or a bad index.
 Voice* sound_table_voice(SoundTable* table, int32_t index);
-// Puts a new voice over source in slot index, replacing what was there. An
-// unusable source (see voice_init) leaves the slot empty and returns false.
-bool sound_table_set_source(SoundTable* table, int32_t index, const SampleSource* source);
+// Puts a new voice over source in slot index, replacing what was there, and
+// reading through cache when given. An unusable source (see voice_init)
+// leaves the slot empty and returns false.
+bool sound_table_set_source(SoundTable* table, int32_t index, const SampleSource* source,
+                            SampleCache* cache = nullptr);
 void sound_table_release(SoundTable* table, int32_t index);
 
 // mode 0 stops, 1 restarts once from the beginning, -1 loops on from where

@@ -39,10 +39,17 @@ int32_t voice_interpolate(const int8_t history[4], uint32_t fraction) {
                              (double)(history[0] * 256), fraction);
 }
 
-bool voice_init(Voice* voice, uint32_t output_rate, const SampleSource* source) {
+int8_t voice_sample(const Voice* voice, uint64_t k) {
+    SampleCache* cache = voice->cache;
+    if (cache && (k < cache->filled || sample_cache_cover(cache, voice->source, k))) return cache->samples[k];
+    return source_sample(voice->source, k);
+}
+
+bool voice_init(Voice* voice, uint32_t output_rate, const SampleSource* source, SampleCache* cache) {
     std::memset(voice, 0, sizeof *voice);
     if (!source || source->size < 2 || source->size >= VOICE_MAX_SIZE || output_rate == 0) return false;
     voice->source = source;
+    voice->cache = cache;
     voice->size = source->size;
     voice->output_rate = output_rate;
     voice->frequency = 22050;
@@ -110,9 +117,9 @@ static int8_t fetch(const Voice* voice, int32_t index) {
     uint64_t i = (uint64_t)index;
     if (voice->looping) {
         if (i >= voice->size) i %= voice->size;
-        return source_sample(voice->source, i);
+        return voice_sample(voice, i);
     }
-    return i < voice->size ? source_sample(voice->source, i) : 0;
+    return i < voice->size ? voice_sample(voice, i) : 0;
 }
 
 static void generate_stopped(Voice* voice) {

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 
+#include "mixer/sample_cache.h"
 #include "mixer/sample_source.h"
 
 struct Voice {
     const SampleSource* source;  // what it plays; null for no voice
+    SampleCache* cache;          // the renderer's copy of its samples, or null
     uint64_t size;            // samples in the source, at least 2
     int8_t history[4];        // interpolation window, newest first
     int64_t position;         // 32.32 fixed point, never negative
@@ -31,10 +33,13 @@ struct Voice {
 // 64-bit value and every fetch index inside 32 bits.
 constexpr uint64_t VOICE_MAX_SIZE = (uint64_t)1 << 30;
 
+// Sample k (k < size) of the voice's source, from the cache where it can.
+int8_t voice_sample(const Voice* voice, uint64_t k);
+
 // Makes voice a silent, stopped voice over source at 22050 Hz, unity gain
 // and centre pan. False (and voice left empty) when the source has fewer
 // than 2 or VOICE_MAX_SIZE or more samples, or the rate is 0.
-bool voice_init(Voice* voice, uint32_t output_rate, const SampleSource* source);
+bool voice_init(Voice* voice, uint32_t output_rate, const SampleSource* source, SampleCache* cache = nullptr);
 void voice_set_frequency(Voice* voice, uint32_t frequency);
 void voice_set_volume(Voice* voice, int16_t volume);
 void voice_set_pan(Voice* voice, int16_t pan);

@@ -11,7 +11,7 @@ static bool is_steady(const Voice* voice) {
     uint64_t whole = (uint64_t)voice->position >> 32;
     if (whole < 3) return false;
     for (uint32_t i = 0; i < 4; i++) {
-        if (voice->history[i] != source_sample(voice->source, whole - i)) return false;
+        if (voice->history[i] != voice_sample(voice, whole - i)) return false;
     }
     return true;
 }
@@ -39,15 +39,26 @@ static void finish_steady(Voice* voice, uint64_t position, uint32_t frames) {
     voice->position = (int64_t)position;
     voice->samples_played += frames;
     uint64_t whole = position >> 32;
-    for (uint32_t i = 0; i < 4; i++) voice->history[i] = source_sample(voice->source, whole - i);
+    for (uint32_t i = 0; i < 4; i++) voice->history[i] = voice_sample(voice, whole - i);
 }
 
-// The run reads its samples from the scratch window, filled from the source
-// for just the stretch it covers; positions are taken relative to it.
+// Whether the run's samples, up to the whole position after it, are in the
+// voice's cache (made there if need be).
+static bool run_is_cached(const Voice* voice, uint64_t end_position) {
+    return voice->cache && sample_cache_cover(voice->cache, voice->source, end_position >> 32);
+}
+
+// The run reads its samples from the cache or, for a source the cache
+// cannot hold, from the scratch window, filled for just the stretch the run
+// covers, with positions taken relative to it.
 static void mix_steady(Voice* voice, int32_t* acc, uint32_t frames, MixScratch* scratch, SteadyMixPath path) {
     uint64_t position = (uint64_t)voice->position;
     uint64_t end_position = position + (uint64_t)frames * voice->step;
-    if (acc) {
+    if (acc && run_is_cached(voice, end_position)) {
+        SteadyRun run = {voice->cache->samples, position, voice->step, voice->left_gain, voice->right_gain,
+                         scratch, path};
+        mix_steady_run(&run, acc, frames);
+    } else if (acc) {
         uint64_t base = (position >> 32) - 3;
         uint32_t count = (uint32_t)((end_position >> 32) - base + 1);
         source_fill(voice->source, base, count, scratch->window);
@@ -63,7 +74,7 @@ void voice_mix_block(Voice* voice, int32_t* acc, uint32_t frames, MixScratch* sc
     while (f < frames && voice_is_active(voice)) {
         if (is_steady(voice)) {
             uint64_t run = steady_frames(voice, frames - f);
-            if (acc) run = frames_in_window(voice, run);
+            if (acc && !(voice->cache && voice->cache->samples)) run = frames_in_window(voice, run);
             if (run > 0) {
                 mix_steady(voice, acc ? acc + 2 * f : nullptr, (uint32_t)run, scratch, path);
                 f += (uint32_t)run;
