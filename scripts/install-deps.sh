@@ -1,0 +1,55 @@
+#!/bin/sh
+# Installs what building and testing tamselexport needs and this machine
+# lacks, from Debian's packages. As root it runs apt-get; as anyone else it
+# prints the exact command to run and stops.
+#
+#   scripts/install-deps.sh            the build, the tests and the benchmarks
+#   scripts/install-deps.sh ci         also clang (sanitizers, fuzzing), the
+#                                      web page's toolchain and browser, and
+#                                      MinGW-w64 and Wine for the Windows build
+set -eu
+
+missing=""
+need_command() { command -v "$1" >/dev/null 2>&1 || missing="$missing $2"; }
+need_file() { [ -e "$1" ] || missing="$missing $2"; }
+
+need_command g++ g++
+need_command cmake cmake
+need_command ninja ninja-build
+need_command pkg-config pkg-config
+need_command git git
+need_file /usr/include/gtest/gtest.h libgtest-dev
+need_file /usr/include/benchmark/benchmark.h libbenchmark-dev
+need_file /usr/include/sndfile.h libsndfile1-dev
+need_file /usr/include/ebur128.h libebur128-dev
+# The tests run the tool under a pseudo-terminal and read its output.
+need_command script bsdutils
+
+if [ "${1:-}" = ci ]; then
+  need_command clang++ clang
+  if ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
+    missing="$missing libclang-rt-14-dev"
+  fi
+  need_command emcc emscripten
+  need_command node nodejs
+  need_command npm npm
+  need_command chromium chromium
+  need_command python3 python3
+  need_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+  need_command wine wine
+  need_file /usr/lib/wine/wine64 wine64
+  need_file /usr/src/googletest/googletest/CMakeLists.txt googletest
+  need_command groff groff-base
+fi
+
+[ -z "$missing" ] && exit 0
+command="apt-get update && apt-get install -y --no-install-recommends$missing"
+if [ "$(id -u)" != 0 ]; then
+  echo "Some packages are missing. Install them with:" >&2
+  echo "  sudo sh -c '$command'" >&2
+  exit 1
+fi
+echo "Installing:$missing"
+apt-get update -qq
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
