@@ -3,6 +3,7 @@
 // One worker per export; the page ends it to cancel.
 import { fetchLibrary, Renderer, STATUS_TOO_LONG } from './library.js';
 import { WAV_MAX_FRAMES } from './constants.js';
+import { describeFailure } from './failure.js';
 import { wavHeader } from './wav.js';
 
 // A second of audio per render call; parts are gathered into a Blob every
@@ -43,9 +44,7 @@ function renderWav(library, { bytes, loops, tickMs }) {
 }
 
 function describe(error) {
-    if (error && error.status === STATUS_TOO_LONG) return 'too long';
-    if (error instanceof WebAssembly.RuntimeError || error instanceof RangeError) return 'out of memory';
-    return error && error.message ? error.message : String(error);
+    return error && error.status === STATUS_TOO_LONG ? 'too long' : describeFailure(error);
 }
 
 self.onmessage = async (event) => {
@@ -54,6 +53,6 @@ self.onmessage = async (event) => {
         const { blob, frames } = renderWav(library, event.data);
         self.postMessage({ type: 'done', blob, frames });
     } catch (error) {
-        self.postMessage({ type: 'error', message: describe(error), status: error.status ?? null });
+        self.postMessage({ type: 'error', message: describe(error), status: error?.status ?? null });
     }
 };

@@ -242,8 +242,9 @@ byId('export').addEventListener('click', () => {
 
 // ---- Keyboard --------------------------------------------------------------
 
+// Fields whose own keys are left alone: the number boxes and the file picker.
 function typingInField(target) {
-    return target instanceof HTMLInputElement && (target.type === 'number' || target.type === 'text');
+    return target instanceof HTMLInputElement && ['number', 'text', 'file'].includes(target.type);
 }
 
 document.addEventListener('keydown', (event) => {

@@ -8,6 +8,7 @@
 // answered with nothing.
 import { fetchLibrary, Renderer, STATUS_TOO_LONG } from './library.js';
 import { WAV_MAX_FRAMES } from './constants.js';
+import { describeFailure } from './failure.js';
 
 const libraryReady = fetchLibrary();
 let library = null;
@@ -95,19 +96,12 @@ function sendFrames(request) {
             start = renderer.position();
             data = renderer.renderFloat(request.frames);
         } catch (error) {
-            self.postMessage({ type: 'failure', message: describe(error) });
+            self.postMessage({ type: 'failure', message: describeFailure(error) });
         }
     }
     const ended = data.length < 2 * request.frames;
     feed.postMessage({ type: 'frames', generation: request.generation, asked: request.frames, start, data, ended },
                      [data.buffer]);
-}
-
-function describe(error) {
-    if (error instanceof WebAssembly.RuntimeError || error instanceof RangeError) {
-        return 'the player ran out of memory';
-    }
-    return error && error.message ? error.message : String(error);
 }
 
 const HANDLERS = { open: openSong, configure, seek, mute, connect };
@@ -118,6 +112,6 @@ self.onmessage = async (event) => {
         library = await libraryReady;
         self.postMessage({ id, result: HANDLERS[type](payload) });
     } catch (error) {
-        self.postMessage({ id, error: { message: describe(error), status: error.status ?? null } });
+        self.postMessage({ id, error: { message: describeFailure(error), status: error?.status ?? null } });
     }
 };
