@@ -176,7 +176,8 @@ async function applySettings() {
     showTimeline(timeline);
     if (timeline.tooLong) {
         state.frames = 0;
-        showMessage(`With ${settings.loops} loops and a ${settings.tickMs} ms tick this song is longer than a WAV file can hold `
+        const loops = `${settings.loops} loop${settings.loops === 1 ? '' : 's'}`;
+        showMessage(`With ${loops} and a ${settings.tickMs} ms tick this song is longer than a WAV file can hold `
             + `(${formatTime(WAV_MAX_FRAMES)}) or never ends. Lower the loops or the tick to play or save it.`);
         ui.duration.textContent = '—';
         showPosition(0);
