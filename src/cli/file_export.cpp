@@ -8,6 +8,7 @@
 
 #include "audio/audio_render.h"
 #include "cli/output_file.h"
+#include "cli/song_report.h"
 #include "cli/summary_text.h"
 #include "export/output_path.h"
 #include "tamsel/tamsel.hpp"
@@ -92,7 +93,7 @@ static bool export_outputs(const FileExport& job, const CliOptions& options, Pro
     if (render.settings.title.empty()) render.settings.title = default_title(job.input);
     std::string error;
     if (!audio_frames(song, render.render_options, render.settings, &render.frames, &error))
-        return file_failed(display, job.input, error);
+        return file_failed(display, job.input, describe_length_problem(song.info(), render.settings, error));
     if (!plan_level(song, render.render_options, render.settings, &render.plan, &error))
         return file_failed(display, job.input, error);
 

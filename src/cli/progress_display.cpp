@@ -15,7 +15,7 @@ static int percent(uint64_t done, uint64_t total) {
 
 ProgressDisplay::ProgressDisplay(bool live, size_t slots, size_t files)
     : live_(live), files_(files), slots_(new Slot[slots == 0 ? 1 : slots]), slot_count_(slots == 0 ? 1 : slots),
-      start_(std::chrono::steady_clock::now()) {}
+      start_(std::chrono::steady_clock::now()), last_draw_ns_(-REDRAW_INTERVAL_NS) {}
 
 ProgressDisplay::~ProgressDisplay() {
     finish();
@@ -23,17 +23,24 @@ ProgressDisplay::~ProgressDisplay() {
 
 void ProgressDisplay::begin_file(size_t slot, const std::string& name, uint64_t total) {
     if (!live_ || slot >= slot_count_) return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    Slot& s = slots_[slot];
-    s.name = name;
-    s.total.store(total);
-    s.done.store(0);
-    s.active = true;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Slot& s = slots_[slot];
+        s.name = name;
+        s.total.store(total);
+        s.done.store(0);
+        s.active = true;
+    }
+    try_draw();
 }
 
 void ProgressDisplay::update(size_t slot, uint64_t done) {
     if (!live_ || slot >= slot_count_) return;
     slots_[slot].done.store(done, std::memory_order_relaxed);
+    try_draw();
+}
+
+void ProgressDisplay::try_draw() {
     int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start_).count();
     int64_t last = last_draw_ns_.load(std::memory_order_relaxed);
     if (now - last < REDRAW_INTERVAL_NS) return;

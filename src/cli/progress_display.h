@@ -40,6 +40,8 @@ private:
         std::string name;  // guarded by mutex_
         bool active = false;
     };
+    // Draws unless the last drawing was less than a tenth of a second ago.
+    void try_draw();
     void draw_locked();
     void clear_locked();
 
@@ -51,6 +53,6 @@ private:
     size_t slot_count_;
     std::mutex mutex_;
     std::chrono::steady_clock::time_point start_;
-    std::atomic<int64_t> last_draw_ns_{0};
+    std::atomic<int64_t> last_draw_ns_;  // since start_; the first drawing may come at once
     bool line_shown_ = false;        // guarded by mutex_
 };

@@ -12,9 +12,28 @@
 // render with more loops has them. Loops are added, doubling each time,
 // until such a render covers the whole faded length.
 static const int32_t MAX_LOOP_DOUBLINGS = 32;
+// A step waits for the clock to pass the step time, which a step time of
+// 2^31 ms or more never does.
+static const uint32_t NEVER_REACHED_STEP_MS = 0x80000000u;
+
+std::string describe_length_problem(const tamsel_song_info& info, const AudioSettings& settings,
+                                    const std::string& audio_error) {
+    if (info.step_ms >= NEVER_REACHED_STEP_MS) return "never ends";
+    switch (settings.format) {
+    case OutputFormat::WAV_FLOAT:
+    case OutputFormat::WAV16:
+    case OutputFormat::WAV24:
+        return "too long for a WAV file";
+    default:
+        return audio_error;
+    }
+}
 
 static void wraps_of_longer_render(const tamsel::Song& song, tamsel::RenderOptions options, uint64_t total,
                                    std::vector<uint64_t>* wraps) {
+    // Doubling overshoots the faded length by less than twice over (one
+    // loop at least): a render longer than this is not needed.
+    uint64_t limit = 4 * total + TAMSEL_WAV_MAX_FRAMES;
     int64_t extra = 1;
     for (int32_t attempt = 0; attempt < MAX_LOOP_DOUBLINGS; attempt++) {
         int64_t loops = (int64_t)options.loops + extra;
@@ -24,10 +43,10 @@ static void wraps_of_longer_render(const tamsel::Song& song, tamsel::RenderOptio
         tamsel::Renderer renderer;
         uint64_t length = 0;
         if (renderer.create(song, longer) != TAMSEL_OK) return;
-        if (renderer.length(UINT64_MAX, &length) != TAMSEL_OK) return;
+        if (renderer.length(limit, &length) != TAMSEL_OK) return;
         if (length >= total || loops == INT32_MAX) {
             std::vector<uint64_t> all;
-            if (renderer.wraps(UINT64_MAX, &all) != TAMSEL_OK) return;
+            if (renderer.wraps(limit, &all) != TAMSEL_OK) return;
             wraps->clear();
             for (uint64_t frame : all) {
                 if (frame < total) wraps->push_back(frame);
@@ -45,14 +64,14 @@ static void work_out_length(const tamsel::Song& song, const CliOptions& options,
     render_options.muted_tracks = options.muted_tracks;
     std::string problem;
     if (!audio_frames(song, render_options, options.audio, &report->frames, &problem)) {
-        report->length_problem = problem;
+        report->length_problem = describe_length_problem(report->info, options.audio, problem);
         return;
     }
     report->has_length = true;
     tamsel::Renderer renderer;
     if (renderer.create(song, render_options) != TAMSEL_OK) return;
     uint64_t song_frames = 0;
-    if (renderer.length(UINT64_MAX, &song_frames) != TAMSEL_OK) return;
+    if (renderer.length(report->frames, &song_frames) != TAMSEL_OK) return;
     if (renderer.wraps(song_frames, &report->wraps) != TAMSEL_OK) report->wraps.clear();
     if (report->frames > song_frames) wraps_of_longer_render(song, render_options, report->frames, &report->wraps);
 }

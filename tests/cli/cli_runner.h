@@ -1,0 +1,34 @@
+// Runs the built tool as a user would, in a folder, with its standard
+// output and standard error kept apart.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+struct CliRun {
+    std::string out;  // standard output
+    std::string err;  // standard error
+    int code;         // exit code, or -1 when the tool did not exit
+};
+
+// Runs "tamselexport ARGUMENTS" (shell syntax) in dir.
+CliRun run_cli(const std::string& dir, const std::string& arguments);
+// Runs a shell command line in dir, where $T is the tool; its standard
+// output and standard error are kept apart like run_cli's.
+CliRun run_shell(const std::string& dir, const std::string& command);
+
+// The folder of a path written with write_temp_file.
+std::string folder_of_file(const std::string& path);
+bool file_exists(const std::string& path);
+// Names of the files in dir, sorted.
+std::vector<std::string> files_in(const std::string& dir);
+
+// A song of records records at step time wait, repeating from repeat_start
+// to repeat_end, with a note on track 0 at every record: at the default
+// tick each record lasts 5760 frames.
+std::vector<uint8_t> song_bytes(uint32_t wait, int32_t repeat_start, int32_t repeat_end, int32_t records);
+// A short song that sounds: instrument 1 plays a sine-like note every
+// record, the drums every other one; seed varies the notes.
+std::vector<uint8_t> sounding_song(uint32_t seed, int32_t records);
