@@ -162,6 +162,11 @@ TEST(CommandLine, NeverWritesOverTheSongOrReportsAFailedWriteAsSaved) {
         ToolRun full = run_tool(dir, "song.tsm");
         EXPECT_EQ(full.out, usage_text() + "Loading file song.tsm\nExporting to file song.wav\nError!\n");
         EXPECT_EQ(full.code, 1);
-        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir + "/song.wav")));
+        // The link was there before: it stays as it was, with nothing beside it.
+        EXPECT_TRUE(std::filesystem::is_symlink(dir + "/song.wav"));
+        EXPECT_EQ(std::filesystem::read_symlink(dir + "/song.wav"), "/dev/full");
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            EXPECT_EQ(entry.path().filename().string().find(".partial-"), std::string::npos) << entry.path();
+        }
     }
 }

@@ -1,5 +1,5 @@
 // Character of the six built-in drum images: the fixed RIFF/WAVE layout the
-// sound-object table relies on, and the levels that make each one the drum it
+// sound table relies on, and the levels that make each one the drum it
 // is named after. Levels are distances from silence (128): 127 or 128 means
 // full scale (a sample of 255 or 0).
 
@@ -38,7 +38,7 @@ TEST(DrumImages, HeaderFieldsFollowTheFixedLayout)
 {
     for (const Drum& d : kDrums) {
         SCOPED_TRACE(d.name);
-        const uint8_t* img = get_wave_buffer(d.name);
+        const uint8_t* img = drum_image_named(d.name);
         ASSERT_NE(img, nullptr);
         const uint32_t n = d.samples;
         const uint32_t pad = n & 1u;
@@ -67,18 +67,18 @@ TEST(DrumImages, HeaderFieldsFollowTheFixedLayout)
 TEST(DrumImages, OnlyTheExactNamesHaveImages)
 {
     for (const char* name : {"bass1", "Bass1", "BASS", "BASS1 ", "HAT", "SYMBAL", "CYMBAL1", ""})
-        EXPECT_EQ(get_wave_buffer(name), nullptr) << name;
-    EXPECT_NE(get_wave_buffer("HAT1"), get_wave_buffer("HAT2"));
+        EXPECT_EQ(drum_image_named(name), nullptr) << name;
+    EXPECT_NE(drum_image_named("HAT1"), drum_image_named("HAT2"));
 }
 
 TEST(DrumImages, KicksOpenAsDescribed)
 {
-    const uint8_t* bass1 = samples_of(get_wave_buffer("BASS1"));
+    const uint8_t* bass1 = samples_of(drum_image_named("BASS1"));
     EXPECT_EQ(bass1[0], 8u);
     EXPECT_EQ(bass1[1], 12u);
     EXPECT_EQ(bass1[2], 17u);
 
-    const uint8_t* img2 = get_wave_buffer("BASS2");
+    const uint8_t* img2 = drum_image_named("BASS2");
     EXPECT_EQ(samples_of(img2)[0], 255u);
     const uint32_t two_thirds = count_of(img2) * 2 / 3;
     uint32_t clipped = 0;
@@ -113,7 +113,7 @@ const Stretch kStretches[] = {
 TEST(DrumImages, PeakLevelsOverStretches)
 {
     for (const Stretch& s : kStretches) {
-        const uint8_t* img = get_wave_buffer(s.name);
+        const uint8_t* img = drum_image_named(s.name);
         ASSERT_NE(img, nullptr) << s.name;
         const uint32_t n = count_of(img);
         const int32_t p = peak(img, n * s.from / s.den, n * s.to / s.den);
@@ -126,7 +126,7 @@ TEST(DrumImages, LevelsNeverRiseFromQuarterToQuarterAndEndAtSilence)
 {
     for (const Drum& d : kDrums) {
         SCOPED_TRACE(d.name);
-        const uint8_t* img = get_wave_buffer(d.name);
+        const uint8_t* img = drum_image_named(d.name);
         const uint32_t n = count_of(img);
         for (uint32_t q = 1; q < 4; ++q)
             EXPECT_LE(peak(img, n * q / 4, n * (q + 1) / 4), peak(img, n * (q - 1) / 4, n * q / 4)) << "quarter " << q;

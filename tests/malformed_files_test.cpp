@@ -1,7 +1,8 @@
 // Hostile and broken song files and arguments, handed to the real tool.
 // Whatever it is given, the tool ends with exit code 0 after "File saved" or
 // with exit code 1 after one line saying why; a saved file is a complete WAV
-// file whose header matches its length, and a failure leaves no file behind.
+// file whose header matches its length, and a failure leaves no file behind
+// (an output that was there before stays as it was).
 //
 // Most cases start from one song: 8 records, wait 100 (a step every 5760
 // frames at the default 20 ms tick), so one pass is 46080 frames; every
@@ -57,6 +58,15 @@ bool is_there(const std::string& path) {
 void remove_path(const std::string& path) {
     std::error_code error;
     std::filesystem::remove(path, error);
+}
+
+// Whether a temporary output (".NAME.partial-XXXXXX") is left in dir.
+bool has_partial_files(const std::string& dir) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+        if (entry.path().filename().string().find(".partial-") != std::string::npos) return true;
+    }
+    return false;
 }
 
 std::string folder_of(const std::string& path) {
@@ -299,27 +309,26 @@ TEST(MalformedFiles, SongsTooLongForAWavFileAreRefused) {
 
 // Every cut of the song, in the header and in the records, loads (the
 // missing bytes read as 0) when the magic is whole, and none loads without
-// the magic. The engine is asked for each length; the tool runs on the
+// the magic. The library is asked for each length; the tool runs on the
 // lengths where the outcome changes.
 TEST(MalformedFiles, FilesCutAtEveryLength) {
     SongFile song = base_song();
     std::vector<uint8_t> untagged = with_magic("XSM");
     for (size_t n = 0; n <= song.bytes.size(); n++) {
         std::vector<uint8_t> cut(song.bytes.begin(), song.bytes.begin() + (ptrdiff_t)n);
-        std::string path = write_temp_file("cut.tsm", cut);
         // The record count is whole from byte 21 on: before it the end point is 0.
         uint64_t expected = n < 21 ? 0 : PASS;
-        ASSERT_EQ(start_song_file(path, 0, 20.0), n >= 3 ? 1 : 0) << n;
+        Engine engine = start_engine(cut, 0, 20.0);
+        ASSERT_EQ(engine.renderer != nullptr, n >= 3) << n;
         if (n >= 3) {
             uint64_t frames = 0;
-            EXPECT_EQ(measure_render_length(WAV_MAX_FRAMES, &frames), 1) << n;
+            EXPECT_TRUE(measure_render_length(engine.renderer.get(), WAV_MAX_FRAMES, &frames, nullptr, nullptr)) << n;
             EXPECT_EQ(frames, expected) << n;
-            EXPECT_EQ(render_to_end(PASS + 1).size(), 2 * expected) << n;
+            EXPECT_EQ(render_to_end(engine.renderer.get(), PASS + 1).size(), 2 * expected) << n;
         }
         std::vector<uint8_t> cut_untagged(untagged.begin(), untagged.begin() + (ptrdiff_t)n);
-        ASSERT_EQ(start_song_file(write_temp_file("untagged.tsm", cut_untagged), 0, 20.0), 0) << n;
+        ASSERT_EQ(start_engine(cut_untagged, 0, 20.0).renderer, nullptr) << n;
     }
-    reset_engine_session();
 
     std::vector<FileCase> cases;
     for (size_t n : {0, 1, 2, 3, 20, 21, 24, 1047, 1048, 1049, 1048 + 16 * 8 - 1}) {
@@ -368,22 +377,37 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
     write_temp_file(long_name, song.bytes);
     expect_outcome(dir, long_name, "", WRITE_ERROR, "an output name of 259 characters");
 
-    // A disk that is full, for a song with frames and for a bare header.
+    // A disk that is full, for a song with frames and for a bare header. The
+    // output is a link to the device: it was there before and stays as it
+    // was, and no temporary file is left beside it.
     if (is_there("/dev/full")) {
         write_temp_file("empty.tsm", with_u32(REPEAT_END, 0));
         for (const char* name : {"song", "empty"}) {
             std::string output = dir + "/" + name + ".wav";
             std::filesystem::create_symlink("/dev/full", output, error);
-            expect_outcome(dir, std::string(name) + ".tsm", "", WRITE_ERROR, std::string(name) + " to a full disk");
+            std::string input = std::string(name) + ".tsm";
+            ToolRun full = run_tool(dir, input);
+            EXPECT_EQ(full.out, expected_output(input, std::string(name) + ".wav", "Error!")) << name;
+            EXPECT_EQ(full.code, 1) << name;
+            EXPECT_TRUE(std::filesystem::is_symlink(output, error)) << name;
+            EXPECT_EQ(std::filesystem::read_symlink(output, error), "/dev/full") << name;
+            EXPECT_FALSE(has_partial_files(dir)) << name;
+            remove_path(output);
         }
     }
 }
 
-// The largest note a song may ask for, 2^25 samples, through one instrument:
-// 24 notes of 32 MiB. All three instruments at that length take 2.3 GiB and
-// several times as long, which the measurements cover instead.
-TEST(MalformedFiles, LargestInstrumentIsBuiltAndPlayed) {
-    run_cases({{"length 2^25", with_u32(LENGTH, 1u << 25), "", saved(PASS)}});
+// The largest note a song may ask for, 2^25 samples. Notes are made as they
+// play, so all three instruments at that length cost no more than one.
+TEST(MalformedFiles, LargestInstrumentsArePlayed) {
+    SongFile all_three = base_song();
+    for (uint32_t i = 0; i < 3; i++) {
+        set_u32(&all_three, LENGTH + INSTRUMENT_SIZE * i, 1u << 25);
+        set_u32(&all_three, VOLUME + INSTRUMENT_SIZE * i, 300);
+        for (int32_t r = 0; r < 8; r++) set_record(&all_three, (int32_t)i, r, 0x00FFFFFFu);
+    }
+    run_cases({{"length 2^25", with_u32(LENGTH, 1u << 25), "", saved(PASS)},
+               {"three instruments of length 2^25, every note", all_three.bytes, "", saved(PASS)}});
 }
 
 }  // namespace

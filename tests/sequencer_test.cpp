@@ -1,24 +1,34 @@
-// The sequencer step: positions, wraps, pans and note starts.
+// The sequencer step: positions, wraps, timing, pans and note starts.
 #include <gtest/gtest.h>
 
-#include "engine/render_clock.h"
+#include "engine/renderer.h"
 #include "engine/sequencer.h"
-#include "mixer/sound_objects.h"
+#include "mixer/voice.h"
 #include "test_support.h"
 
-static void load_song(const SongFile& song) {
-    ASSERT_EQ(start_song_file(write_temp_file("seq.tsm", song.bytes), 0, 20.0), 1);
+namespace {
+
+Engine started(const SongFile& song) {
+    Engine engine = start_engine(song.bytes, 0, 20.0);
+    EXPECT_NE(engine.renderer, nullptr);
+    return engine;
 }
 
-static void force_step() {
-    gTamsel.force_step = 1;
-    TamselProc();
+// Takes a step whatever the time, as the first step of a render does.
+void force_step(Engine* engine) {
+    Renderer* renderer = engine->renderer.get();
+    renderer->sequencer.force_step = 1;
+    sequencer_offer_step(engine->song.get(), &renderer->sequencer, &renderer->table, 0);
+}
+
+Voice* voice_at(Engine* engine, int32_t slot) {
+    return sound_table_voice(&engine->renderer->table, slot);
 }
 
 TEST(Sequencer, PanSelectorsPickFromThePanTable) {
     const int32_t pans[] = {-1, 96, 180, 224, 256, 288, 332, 420, -1, -1};
     const uint32_t selectors[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 255};
-    for (int i = 0; i < 10; i++) EXPECT_EQ(tamsel_pan_for_selector(selectors[i]), pans[i]) << selectors[i];
+    for (int i = 0; i < 10; i++) EXPECT_EQ(pan_for_selector(selectors[i]), pans[i]) << selectors[i];
 }
 
 TEST(Sequencer, PanComesBeforeTheNotesOfTheSameRecord) {
@@ -27,16 +37,17 @@ TEST(Sequencer, PanComesBeforeTheNotesOfTheSameRecord) {
     SongFile song = make_song(0, 0, 8, 8);
     set_record(&song, 3, 0, 0x01000001u);
     set_record(&song, 3, 1, 0x09000002u);
-    load_song(song);
-    tamsel_sound* kick = lpSECONDARYBUFFER[472];
+    Engine engine = started(song);
+    ASSERT_NE(engine.renderer, nullptr);
+    Voice* kick = voice_at(&engine, 472);
     EXPECT_EQ(kick->playing, 1);
     EXPECT_EQ(kick->pan_left_gain, 65536);
-    EXPECT_EQ(kick->pan_right_gain, tamsel_sound_gain_from_db(-1600));
+    EXPECT_EQ(kick->pan_right_gain, voice_gain_from_db(-1600));
     // The pan reaches all 24 slots of the track, sounding or not.
-    EXPECT_EQ(lpSECONDARYBUFFER[495]->pan_right_gain, tamsel_sound_gain_from_db(-1600));
-    force_step();
-    EXPECT_EQ(lpSECONDARYBUFFER[473]->playing, 1);
-    EXPECT_EQ(lpSECONDARYBUFFER[473]->pan_right_gain, tamsel_sound_gain_from_db(-1600));
+    EXPECT_EQ(voice_at(&engine, 495)->pan_right_gain, voice_gain_from_db(-1600));
+    force_step(&engine);
+    EXPECT_EQ(voice_at(&engine, 473)->playing, 1);
+    EXPECT_EQ(voice_at(&engine, 473)->pan_right_gain, voice_gain_from_db(-1600));
 }
 
 TEST(Sequencer, RecordsOutsideTheLoadedOnesReadAsSilence) {
@@ -48,47 +59,79 @@ TEST(Sequencer, RecordsOutsideTheLoadedOnesReadAsSilence) {
     for (const Row& row : rows) {
         SongFile song = make_song(0, row.repeat_start, row.records, row.records);
         for (int32_t r = 0; r < row.records; r++) set_record(&song, 3, r, 1);
-        load_song(song);
-        lpSECONDARYBUFFER[472]->playing = 0;
-        gTamsel.position = row.records - 1;
-        force_step();
-        EXPECT_EQ(gTamsel.position, row.repeat_start) << row.what;
-        EXPECT_EQ(gTamsel.loops_done, 1) << row.what;
-        EXPECT_EQ(tamsel_record_word(&gTamsel, 3), 0u) << row.what;
-        EXPECT_EQ(lpSECONDARYBUFFER[472]->playing, 0) << row.what;
+        Engine engine = started(song);
+        ASSERT_NE(engine.renderer, nullptr);
+        SequencerState* sequencer = &engine.renderer->sequencer;
+        voice_at(&engine, 472)->playing = 0;
+        sequencer->position = row.records - 1;
+        force_step(&engine);
+        EXPECT_EQ(sequencer->position, row.repeat_start) << row.what;
+        EXPECT_EQ(sequencer->loops_done, 1) << row.what;
+        EXPECT_EQ(song_record_word(engine.song.get(), sequencer->position, 3), 0u) << row.what;
+        EXPECT_EQ(voice_at(&engine, 472)->playing, 0) << row.what;
     }
 }
 
 TEST(Sequencer, PositionWrapsLikeA32BitRegister) {
     SongFile song = make_song(0, 0x7FFFFFFF, 0x7FFFFFFF, 8);
     set_u32(&song, 20, 0x7FFFFFFF);
-    load_song(song);
-    gTamsel.position = 0x7FFFFFFE;
-    force_step();
-    EXPECT_EQ(gTamsel.position, 0x7FFFFFFF);
-    EXPECT_EQ(gTamsel.loops_done, 1);
-    force_step();
-    EXPECT_EQ(gTamsel.position, INT32_MIN);
-    EXPECT_EQ(tamsel_record_word(&gTamsel, 0), 0u);
+    Engine engine = started(song);
+    ASSERT_NE(engine.renderer, nullptr);
+    SequencerState* sequencer = &engine.renderer->sequencer;
+    sequencer->position = 0x7FFFFFFE;
+    force_step(&engine);
+    EXPECT_EQ(sequencer->position, 0x7FFFFFFF);
+    EXPECT_EQ(sequencer->loops_done, 1);
+    force_step(&engine);
+    EXPECT_EQ(sequencer->position, INT32_MIN);
+    EXPECT_EQ(song_record_word(engine.song.get(), sequencer->position, 0), 0u);
 }
 
-TEST(Sequencer, NothingHappensUntilTheSongPlays) {
-    SongFile song = make_song(0, 0, 8, 8);
-    load_song(song);
-    gTamsel.playing = 0;
-    force_step();
-    EXPECT_EQ(gTamsel.position, 0);
-    gTamsel.playing = 1;
-    gTamsel.ready = 0;
-    force_step();
-    EXPECT_EQ(gTamsel.position, 0);
+TEST(Sequencer, ANewSequencerStandsBeforeRecordZeroWithItsFirstStepForced) {
+    SequencerState sequencer;
+    sequencer_start(&sequencer);
+    EXPECT_EQ(sequencer.position, -1);
+    EXPECT_EQ(sequencer.loops_done, 0);
+    EXPECT_EQ(sequencer.last_step_ms, 0u);
+    EXPECT_EQ(sequencer.force_step, 1);
+    // A renderer has taken that step before its first frame.
+    SongFile song = make_song(100, 0, 8, 8);
+    set_record(&song, 3, 0, 1);
+    Engine engine = started(song);
+    ASSERT_NE(engine.renderer, nullptr);
+    EXPECT_EQ(engine.renderer->sequencer.position, 0);
+    EXPECT_EQ(engine.renderer->sequencer.force_step, 0);
+    EXPECT_EQ(voice_at(&engine, 472)->playing, 1);
+}
+
+TEST(Sequencer, AStepIsDueOnceTheClockPassesTheLastStepPlusTheWait) {
+    // The sum wraps at 32 bits and the comparison is strict.
+    const struct { uint32_t wait, last, now; uint8_t due; } cases[] = {
+        {100, 0, 100, 0},         {100, 0, 101, 1},          {0, 0, 0, 0},
+        {0, 0, 1, 1},             {0xFFFFFFFFu, 0, 5, 0},    {0xFFFFFFFFu, 1, 5, 1},
+        {0xFFFFFFFFu, 2, 0, 0},   {0xFFFFFFFFu, 2, 2, 1},    {10, 0xFFFFFFF0u, 0xFFFFFFFFu, 1},
+    };
+    for (const auto& c : cases) {
+        SongFile song = make_song(c.wait, 0, 8, 8);
+        Engine engine = started(song);
+        ASSERT_NE(engine.renderer, nullptr);
+        SequencerState sequencer = engine.renderer->sequencer;
+        sequencer.last_step_ms = c.last;
+        EXPECT_EQ(sequencer_step_due(engine.song.get(), &sequencer, c.now), c.due)
+            << "wait " << c.wait << ", last " << c.last << ", now " << c.now;
+        sequencer.force_step = 1;
+        EXPECT_EQ(sequencer_step_due(engine.song.get(), &sequencer, c.now), 1);
+    }
 }
 
 TEST(Sequencer, FirstFrameIsATickButCannotStep) {
     SongFile song = make_song(0, 0, 8, 8);
-    load_song(song);
+    Engine engine = started(song);
+    ASSERT_NE(engine.renderer, nullptr);
     float frame[2];
-    generate_samples(frame, 1);
-    EXPECT_EQ(gTamsel.position, 0);
-    EXPECT_EQ(gTamsel.last_step_ms, 0u);
+    EXPECT_EQ(renderer_render_float(engine.renderer.get(), frame, 1), 1u);
+    EXPECT_EQ(engine.renderer->sequencer.position, 0);
+    EXPECT_EQ(engine.renderer->sequencer.last_step_ms, 0u);
 }
+
+}  // namespace
