@@ -122,6 +122,10 @@ void check_output_clashes(std::vector<FileExport>* jobs) {
         for (const OutputTarget& target : job.targets) {
             if (target.path == "-") continue;
             std::string path = normal_path(target.path);
+            if (path == normal_path(job.input)) {
+                job.planning_error = "the output " + target.path + " is the input itself";
+                break;
+            }
             if (inputs.count(path)) {
                 job.planning_error = "the output " + target.path + " is an input file";
                 break;

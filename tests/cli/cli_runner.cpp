@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -15,7 +16,7 @@ static std::string read_text(const std::string& path) {
 CliRun run_shell(const std::string& dir, const std::string& command) {
     std::string out_path = dir + "/../" + std::filesystem::path(dir).filename().string() + ".stdout";
     std::string err_path = dir + "/../" + std::filesystem::path(dir).filename().string() + ".stderr";
-    std::string line = "cd '" + dir + "' && T='" TAMSEL_EXE "' && ( " + command + " ) >'" + out_path + "' 2>'" +
+    std::string line = "cd '" + dir + "' && export T='" TAMSEL_EXE "' && ( " + command + " ) >'" + out_path + "' 2>'" +
                        err_path + "' </dev/null";
     int status = std::system(line.c_str());
     CliRun run;
@@ -29,6 +30,15 @@ CliRun run_shell(const std::string& dir, const std::string& command) {
 
 CliRun run_cli(const std::string& dir, const std::string& arguments) {
     return run_shell(dir, "\"$T\" " + arguments);
+}
+
+void write_file_in(const std::string& dir, const std::string& relative, const std::vector<uint8_t>& bytes) {
+    std::filesystem::path path = std::filesystem::path(dir) / relative;
+    std::filesystem::create_directories(path.parent_path());
+    std::FILE* file = std::fopen(path.string().c_str(), "wb");
+    if (!file) return;
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
 }
 
 std::string folder_of_file(const std::string& path) {

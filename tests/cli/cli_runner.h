@@ -19,6 +19,8 @@ CliRun run_cli(const std::string& dir, const std::string& arguments);
 // output and standard error are kept apart like run_cli's.
 CliRun run_shell(const std::string& dir, const std::string& command);
 
+// Writes bytes to dir/relative, making the folders on the way.
+void write_file_in(const std::string& dir, const std::string& relative, const std::vector<uint8_t>& bytes);
 // The folder of a path written with write_temp_file.
 std::string folder_of_file(const std::string& path);
 bool file_exists(const std::string& path);

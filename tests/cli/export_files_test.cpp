@@ -1,0 +1,226 @@
+// The option form run as a user runs it: real processes of the built tool,
+// real files, real failures.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+#include "tamsel/tamsel.h"
+
+namespace {
+
+const char* const HINT = "Try 'tamselexport --help' for more information.\n";
+
+std::vector<uint8_t> bytes_of(const std::string& text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+// The two-minute demo song, copied into the test's folder.
+std::string demo_song() {
+    std::vector<uint8_t> demo = read_file(TAMSEL_SOURCE_DIR "/examples/demo.tsm");
+    EXPECT_FALSE(demo.empty());
+    return write_temp_file("demo.tsm", demo);
+}
+
+TEST(UsageErrors, ExitTwoWithOneLineAndAHintAndWriteNothing) {
+    std::string dir = folder_of_file(write_temp_file("a.tsm", song_bytes(100, 0, 8, 8)));
+    const char* const commands[][2] = {
+        {"--loops 3x a.tsm", "--loops: invalid value '3x' (a whole number >= 0)"},
+        {"--tick abc a.tsm", "--tick: invalid value 'abc' (milliseconds, finite and >= 0)"},
+        {"--tick inf a.tsm", "--tick: invalid value 'inf' (milliseconds, finite and >= 0)"},
+        {"--jobs 0 a.tsm", "--jobs: invalid value '0' (a whole number 1..1024)"},
+        {"-l -1 a.tsm", "--loops: invalid value '-1' (a whole number >= 0)"},
+        {"--frobnicate a.tsm", "unknown option '--frobnicate'"},
+        {"a.tsm -o", "option '-o' needs a value"},
+        {"-o x.wav a.tsm a.tsm", "--output names one output, but 2 input files were given"},
+        {"-q", "no input file"},
+        {"-f ogg -o x.flac a.tsm", "--output 'x.flac' has an extension that contradicts --format ogg"},
+        {"--gain 97 a.tsm", "--gain: invalid value '97' (decibels from -96 to 96)"},
+        {"--normalize --gain 1 a.tsm", "--normalize and --gain exclude each other"},
+        {"--fade nan a.tsm", "--fade: invalid value 'nan' (seconds, finite and >= 0)"},
+        {"--solo 5 a.tsm", "--solo: invalid value '5' (tracks 1, 2, 3, drums, separated by commas)"},
+    };
+    for (const auto& command : commands) {
+        CliRun run = run_cli(dir, command[0]);
+        EXPECT_EQ(run.code, 2) << command[0];
+        std::string expected = "tamselexport: ";
+        expected += command[1];
+        expected += "\n";
+        expected += HINT;
+        EXPECT_EQ(run.err, expected) << command[0];
+        EXPECT_EQ(run.out, "") << command[0];
+        EXPECT_EQ(files_in(dir), std::vector<std::string>{"a.tsm"}) << command[0];
+    }
+}
+
+TEST(TwoForms, ArgumentsThatLookNegativeStayPositional) {
+    std::string dir = folder_of_file(write_temp_file("a.tsm", song_bytes(100, 0, 8, 8)));
+    CliRun run = run_cli(dir, "a.tsm -1 -5");
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out, usage_text() + "Loading file a.tsm\nExporting to file a.wav\nFile saved\n");
+}
+
+TEST(TwoForms, TheOptionFormWritesThePositionalFormsBytes) {
+    std::string song = write_temp_file("a.tsm", sounding_song(7, 12));
+    std::string dir = folder_of_file(song);
+    ASSERT_EQ(run_cli(dir, "a.tsm 1 15").code, 0);
+    std::vector<uint8_t> positional = read_file(dir + "/a.wav");
+    ASSERT_EQ(run_cli(dir, "--force -l 1 -t 15 a.tsm").code, 0);
+    EXPECT_EQ(read_file(dir + "/a.wav"), positional);
+    EXPECT_GT(positional.size(), 44u);
+}
+
+TEST(HelpAndVersion, HelpListsEveryOptionAndVersionBothVersions) {
+    std::string dir = folder_of_file(write_temp_file("a.tsm", song_bytes(100, 0, 8, 8)));
+    CliRun help = run_cli(dir, "--help");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(help.err, "");
+    for (const char* option : {"--output", "--output-dir", "--loops", "--tick", "--jobs", "--force", "--info", "--json",
+                               "--quiet", "--help", "--version", "--format", "--quality", "--title", "--artist",
+                               "--gain", "--normalize", "--loudness", "--dither", "--fade", "--stems", "--mute",
+                               "--solo", "Examples:", "Exit status"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    CliRun version = run_cli(dir, "-V");
+    EXPECT_EQ(version.code, 0);
+    EXPECT_NE(version.out.find("tamselexport "), std::string::npos);
+    EXPECT_NE(version.out.find(std::string("libtamsel ") + tamsel_version() + "\n"), std::string::npos);
+    EXPECT_EQ(files_in(dir), std::vector<std::string>{"a.tsm"});
+}
+
+TEST(OutputNames, BesideTheInputInAFolderOrAsGiven) {
+    std::string dir = folder_of_file(write_temp_file("song.tsm", song_bytes(100, 0, 8, 8)));
+    write_file_in(dir, "dir.old/tune", song_bytes(100, 0, 8, 8));
+    EXPECT_EQ(run_cli(dir, "-q song.tsm dir.old/tune").code, 0);
+    EXPECT_TRUE(file_exists(dir + "/song.wav"));
+    EXPECT_TRUE(file_exists(dir + "/dir.old/tune.wav"));
+    EXPECT_EQ(run_cli(dir, "-q -d new/folder song.tsm dir.old/tune").code, 0);
+    EXPECT_EQ(files_in(dir + "/new/folder"), (std::vector<std::string>{"song.wav", "tune.wav"}));
+    EXPECT_EQ(run_cli(dir, "-q -o named.bin song.tsm").code, 0);
+    EXPECT_EQ(read_file(dir + "/named.bin"), read_file(dir + "/song.wav"));
+    EXPECT_EQ(run_cli(dir, "-q --stems song.tsm").code, 0);
+    for (const char* stem : {"song.track1.wav", "song.track2.wav", "song.track3.wav", "song.drums.wav"})
+        EXPECT_TRUE(file_exists(dir + "/" + stem)) << stem;
+}
+
+TEST(OutputNames, AFolderThatCannotBeMadeFailsTheRun) {
+    std::string dir = folder_of_file(write_temp_file("a.tsm", song_bytes(100, 0, 8, 8)));
+    CliRun run = run_cli(dir, "-d a.tsm/out a.tsm");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err.rfind("tamselexport: a.tsm/out: cannot make the output folder: ", 0), 0u) << run.err;
+}
+
+TEST(Overwriting, AnExistingOutputNeedsForce) {
+    std::string dir = folder_of_file(write_temp_file("a.tsm", song_bytes(100, 0, 8, 8)));
+    write_temp_file("a.wav", bytes_of("old"));
+    CliRun run = run_cli(dir, "-- a.tsm");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "tamselexport: a.tsm: a.wav exists; use --force to replace it\n");
+    EXPECT_EQ(read_file(dir + "/a.wav"), bytes_of("old"));
+    run = run_cli(dir, "--force a.tsm");
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(read_file(dir + "/a.wav").size(), 44u + 46080u * 8u);
+}
+
+TEST(Overwriting, TheInputNeverEvenWithForce) {
+    std::vector<uint8_t> song = song_bytes(100, 0, 8, 8);
+    std::string dir = folder_of_file(write_temp_file("a.wav", song));
+    write_temp_file("b.tsm", song);
+    write_temp_file("a.tsm", song);
+    CliRun run = run_cli(dir, "--force a.wav");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "tamselexport: a.wav: the output a.wav is the input itself\n");
+    run = run_cli(dir, "--force -o ./b.tsm b.tsm");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "tamselexport: b.tsm: the output ./b.tsm is the input itself\n");
+    run = run_cli(dir, "--force -j 1 a.tsm a.wav");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err,
+              "tamselexport: a.tsm: the output a.wav is an input file\n"
+              "tamselexport: a.wav: the output a.wav is the input itself\n");
+    EXPECT_EQ(read_file(dir + "/a.wav"), song);
+    EXPECT_EQ(read_file(dir + "/b.tsm"), song);
+}
+
+TEST(Overwriting, TwoInputsNeverShareAnOutput) {
+    std::string dir = folder_of_file(write_temp_file("song.tsm", song_bytes(100, 0, 8, 8)));
+    write_file_in(dir, "x/a.tsm", song_bytes(100, 0, 8, 8));
+    write_file_in(dir, "y/a.tsm", song_bytes(100, 0, 4, 4));
+    CliRun run = run_cli(dir, "-q -d out x/a.tsm y/a.tsm");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "tamselexport: y/a.tsm: the output out/a.wav is also the output of x/a.tsm\n");
+    EXPECT_EQ(read_file(dir + "/out/a.wav").size(), 44u + 46080u * 8u);
+}
+
+TEST(ManyFiles, ABadFileInTheMiddleFailsAloneAndTheOthersAreWritten) {
+    std::string dir = folder_of_file(write_temp_file("a.tsm", song_bytes(100, 0, 8, 8)));
+    write_temp_file("bad.tsm", bytes_of("not a tracker song"));
+    write_temp_file("never.tsm", song_bytes(0x80000000u, 0, 8, 8));
+    write_temp_file("c.tsm", song_bytes(100, 0, 4, 4));
+    CliRun run = run_cli(dir, "-j 1 a.tsm bad.tsm missing.tsm never.tsm c.tsm");
+    EXPECT_EQ(run.code, 1);
+    std::string expected = "a.tsm -> a.wav: 0:00.960, peak -inf dBFS, 0 samples beyond +-1.0\n";
+    expected += std::string("tamselexport: bad.tsm: ") + tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\n";
+    expected += std::string("tamselexport: missing.tsm: ") + tamsel_status_message(TAMSEL_ERR_IO) + "\n";
+    expected += "tamselexport: never.tsm: never ends\n";
+    expected += "c.tsm -> c.wav: 0:00.480, peak -inf dBFS, 0 samples beyond +-1.0\n";
+    EXPECT_EQ(run.err, expected);
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"a.tsm", "a.wav", "bad.tsm", "c.tsm", "c.wav", "never.tsm"}));
+    run = run_cli(dir, "-q --force a.tsm c.tsm");
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(ManyFiles, OneJobOrFourGiveTheSameBytes) {
+    std::string dir;
+    std::string names;
+    for (uint32_t i = 0; i < 8; i++) {
+        char name[32];
+        std::snprintf(name, sizeof name, "s%u.tsm", (unsigned)i);
+        dir = folder_of_file(write_temp_file(name, sounding_song(i, 20 + 3 * (int32_t)i)));
+        names += ' ';
+        names += name;
+    }
+    ASSERT_EQ(run_cli(dir, "-q -j 1 -d one" + names).code, 0);
+    ASSERT_EQ(run_cli(dir, "-q -j 4 -d four" + names).code, 0);
+    ASSERT_EQ(run_cli(dir, "-q -j 4 -f wav16 --normalize -d four16" + names).code, 0);
+    ASSERT_EQ(run_cli(dir, "-q -j 1 -f wav16 --normalize -d one16" + names).code, 0);
+    for (uint32_t i = 0; i < 8; i++) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/s%u.wav", (unsigned)i);
+        std::vector<uint8_t> one = read_file(dir + "/one" + name);
+        EXPECT_GT(one.size(), 44u);
+        EXPECT_EQ(read_file(dir + "/four" + name), one) << name;
+        EXPECT_EQ(read_file(dir + "/four16" + name), read_file(dir + "/one16" + name)) << name;
+    }
+}
+
+TEST(StandardOutput, TheSameBytesAsTheFile) {
+    std::string dir = folder_of_file(write_temp_file("a.tsm", sounding_song(3, 16)));
+    ASSERT_EQ(run_cli(dir, "-q a.tsm").code, 0);
+    CliRun run = run_cli(dir, "-o - a.tsm");
+    EXPECT_EQ(run.code, 0);
+    std::vector<uint8_t> file = read_file(dir + "/a.wav");
+    EXPECT_EQ(std::vector<uint8_t>(run.out.begin(), run.out.end()), file);
+    EXPECT_EQ(run.err.rfind("a.tsm -> standard output: 0:01.920, peak ", 0), 0u) << run.err;
+}
+
+TEST(StandardOutput, AClosedPipeEndsTheRunQuietly) {
+    std::string dir = folder_of_file(demo_song());
+    CliRun run = run_shell(dir, "( timeout 60 \"$T\" -l 2 -o - demo.tsm; echo $? >code ) | head -c 100 >head.out");
+    EXPECT_EQ(read_file(dir + "/code"), bytes_of("1\n"));
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(read_file(dir + "/head.out").size(), 100u);
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"code", "demo.tsm", "head.out"}));
+}
+
+TEST(StandardOutput, RefusedWhenItIsATerminal) {
+    std::string dir = folder_of_file(write_temp_file("a.tsm", song_bytes(100, 0, 8, 8)));
+    CliRun run = run_shell(dir, "script -qec '\"$T\" -o - a.tsm' /dev/null");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.out.find("tamselexport: a.tsm: standard output is a terminal"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("RIFF"), std::string::npos);
+}
+
+}  // namespace
