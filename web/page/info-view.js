@@ -88,6 +88,13 @@ function drawEnvelope(canvas, envelope) {
     drawLine(g, Array.from(envelope), width, y);
 }
 
+// While the player works out the length for new settings or a new song.
+export function showMeasuring() {
+    byId('length').textContent = 'measuring…';
+    byId('wraps').textContent = 'measuring…';
+    byId('wrap-marks').replaceChildren();
+}
+
 // timeline: { frames, wraps, wrapCount } from the player, or { tooLong }.
 export function showTimeline(timeline) {
     const marks = byId('wrap-marks');

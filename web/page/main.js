@@ -4,7 +4,7 @@
 import { MAX_FILE_BYTES, SAMPLE_RATE, WAV_MAX_FRAMES } from './constants.js';
 import { Exporter } from './exporter.js';
 import { formatBytes, formatTime } from './format.js';
-import { showInstruments, showSongFacts, showTimeline } from './info-view.js';
+import { showInstruments, showMeasuring, showSongFacts, showTimeline } from './info-view.js';
 import { MeterView } from './meter-view.js';
 import { Player } from './player.js';
 import { TracksView } from './tracks-view.js';
@@ -119,6 +119,7 @@ async function openFile(file) {
     showMessage('');
     exporter.cancel('');
     ui.songName.textContent = file.name;
+    showMeasuring();
     byId('version').textContent = `Library ${song.version}, compiled to WebAssembly.`;
     ui.song.hidden = false;
     showSongFacts(song.info, song.tracksWithNotes);
@@ -162,7 +163,7 @@ async function applySettings() {
     player.pause();
     showPlaying(false);
     enablePlayback(false);
-    byId('length').textContent = 'measuring…';
+    showMeasuring();
     let timeline;
     try {
         timeline = await player.configure(settings.loops, settings.tickMs);
