@@ -1,0 +1,55 @@
+// The live progress line: drawn on a terminal (the tool runs under a
+// pseudo-terminal made by script), never into a file or pipe, never with
+// --quiet, and redrawn at most ten times a second.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+
+namespace {
+
+std::string demo_song() {
+    std::vector<uint8_t> demo = read_file(TAMSEL_SOURCE_DIR "/examples/demo.tsm");
+    EXPECT_FALSE(demo.empty());
+    return write_temp_file("demo.tsm", demo);
+}
+
+size_t count_of(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) count++;
+    return count;
+}
+
+TEST(Progress, DrawnOnATerminalAtMostTenTimesASecondThenCleared) {
+    std::string dir = folder_of_file(demo_song());
+    auto start = std::chrono::steady_clock::now();
+    CliRun run = run_shell(dir, "script -qec '\"$T\" -l 1 demo.tsm' /dev/null");
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(run.code, 0) << run.out;
+    // The first drawing comes as the file starts, at 0 %.
+    EXPECT_NE(run.out.find("\rall 0% [0/1 files] | demo.tsm 0% | "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("x real time\033[K"), std::string::npos) << run.out;
+    size_t drawings = count_of(run.out, "\rall ");
+    EXPECT_GE(drawings, 1u);
+    EXPECT_LE((double)drawings, 10.0 * seconds + 2.0) << seconds << " s";
+    // The line goes before the summary takes its place.
+    EXPECT_NE(run.out.find("\r\033[Kdemo.tsm -> demo.wav: "), std::string::npos) << run.out;
+}
+
+TEST(Progress, NothingOfItIntoAFileOrWithQuiet) {
+    std::string dir = folder_of_file(demo_song());
+    CliRun run = run_cli(dir, "-- demo.tsm");
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.err.rfind("demo.tsm -> demo.wav: 1:59.040, peak ", 0), 0u) << run.err;
+    EXPECT_EQ(count_of(run.err, "\n"), 1u);
+    EXPECT_EQ(run.err.find('\r'), std::string::npos);
+    EXPECT_EQ(run.err.find('\033'), std::string::npos);
+    run = run_shell(dir, "script -qec '\"$T\" -q --force demo.tsm' /dev/null");
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out, "");
+}
+
+}  // namespace
