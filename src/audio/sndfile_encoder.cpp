@@ -1,7 +1,11 @@
 #include "audio/sndfile_encoder.h"
 
+#include <memory>
+
 #include <cstdio>
 #include <vector>
+
+#include "audio/ogg_pages.h"
 
 #ifdef TAMSEL_HAVE_SNDFILE
 #include <sndfile.h>
@@ -113,9 +117,10 @@ private:
 static const double FLAC_LEVEL = 2.0 / 8.0;
 
 struct SndfileState {
-    ByteWriter* out = nullptr;  // where libsndfile writes: the output or the spool
+    ByteWriter* out = nullptr;  // where libsndfile writes: the output, the spool or the stamp
     ByteWriter* destination = nullptr;
     SpoolWriter spool;
+    std::unique_ptr<OggPageStamp> stamp;
     SNDFILE* file = nullptr;
     SF_VIRTUAL_IO io = {};
     uint64_t size = 0;  // the end of the bytes written so far
@@ -202,6 +207,10 @@ bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& 
     info.format = sndfile_format_of(format);
     state_->shift = format == OutputFormat::FLAC24 ? 8 : 16;
     if (format == OutputFormat::MP3 && !state_->destination->seekable()) state_->out = &state_->spool;
+    if (format == OutputFormat::OGG || format == OutputFormat::OPUS) {
+        state_->stamp.reset(new OggPageStamp(state_->destination));
+        state_->out = state_->stamp.get();
+    }
     state_->file = sf_open_virtual(&state_->io, SFM_WRITE, &info, state_);
     if (!state_->file) {
         *error = state_->failed ? "could not write the output"
@@ -270,6 +279,10 @@ bool SndfileEncoder::finish(std::string* error) {
     }
     if (closed != 0) {
         *error = std::string("the encoder failed: ") + sf_error_number(closed);
+        return false;
+    }
+    if (state_->stamp && !state_->stamp->flush()) {
+        *error = "could not write the output";
         return false;
     }
     if (state_->out == &state_->spool) {
