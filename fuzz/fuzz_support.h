@@ -154,3 +154,28 @@ inline uint32_t record_in_file(const uint8_t* bytes, size_t size, int32_t track,
     uint64_t count = (uint64_t)(int64_t)(int32_t)word_at(bytes, size, RECORDS_AT);
     return word_at(bytes, size, HEADER_BYTES + 4 * ((uint64_t)track * count + (uint64_t)record));
 }
+
+// Bit t set when track t starts a note (bits 0..23 of a record word) at a
+// record the sequencer can reach with enough loops: it plays records 0 up
+// to the end point (the repeat end or the record count, whichever comes
+// first), then wraps to the repeat start and plays on from there to the end
+// point; a repeat start at or past the end point is replayed at every step.
+// Records outside those the track holds read as 0.
+inline uint32_t tracks_reached_with_notes(const uint8_t* bytes, size_t size) {
+    int64_t repeat_start = (int32_t)word_at(bytes, size, REPEAT_START_AT);
+    int64_t repeat_end = (int32_t)word_at(bytes, size, REPEAT_END_AT);
+    int64_t count = (int32_t)word_at(bytes, size, RECORDS_AT);
+    int64_t end = repeat_end < count ? repeat_end : count;
+    int64_t held = records_held((int32_t)count);
+    uint32_t tracks = 0;
+    for (int32_t t = 0; t < 4; t++) {
+        for (int64_t r = 0; r < held; r++) {
+            bool reached = r < end || r == repeat_start || (r >= repeat_start && r < end);
+            if (reached && (record_in_file(bytes, size, t, (int32_t)r) & 0xFFFFFFu)) {
+                tracks |= 1u << t;
+                break;
+            }
+        }
+    }
+    return tracks;
+}
