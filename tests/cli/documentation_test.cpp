@@ -26,7 +26,8 @@ TEST(Documentation, ManualAndCompletionNameEveryOption) {
     ASSERT_FALSE(completion.empty());
     for (const char* option : LONG_OPTIONS) {
         std::string plain = std::string("--") + option;
-        std::string roff = std::string("\\-\\-") + option;
+        std::string roff;  // every dash escaped, as roff wants it
+        for (char c : plain) roff += c == '-' ? std::string("\\-") : std::string(1, c);
         EXPECT_NE(help.find(plain), std::string::npos) << plain;
         EXPECT_NE(manual.find(roff), std::string::npos) << roff;
         EXPECT_NE(completion.find(plain), std::string::npos) << plain;
