@@ -224,3 +224,24 @@ TEST(StandardOutput, RefusedWhenItIsATerminal) {
 }
 
 }  // namespace
+
+namespace {
+
+// The tool writes into a pipe nobody reads, so it blocks there until the
+// signal comes; the shell that started it reports its exit status.
+TEST(Interruption, ExitStatusTellsTheSignal) {
+    std::string dir = folder_of_file(write_temp_file("demo.tsm", read_file(TAMSEL_SOURCE_DIR "/examples/demo.tsm")));
+    const char* const cases[][2] = {{"TERM", "143\n"}, {"HUP", "129\n"}};
+    for (const auto& c : cases) {
+        std::string command = "( \"$T\" -q -o - demo.tsm & echo $! >pid; wait $!; echo $? >code ) | sleep 3 & ";
+        command += "while [ ! -s pid ]; do sleep 0.05; done; sleep 0.5; kill -";
+        command += c[0];
+        command += " $(cat pid); wait; rm pid";
+        CliRun run = run_shell(dir, command);
+        std::string code(c[1]);
+        EXPECT_EQ(read_file(dir + "/code"), std::vector<uint8_t>(code.begin(), code.end())) << c[0];
+        EXPECT_EQ(run.err, "") << c[0];
+    }
+}
+
+}  // namespace
