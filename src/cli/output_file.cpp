@@ -205,7 +205,7 @@ std::unique_ptr<OutputFile> open_output(const std::string& destination, ReplaceP
     bool keep_existing = policy == ReplacePolicy::KEEP_EXISTING;
     std::string target = follow_link(destination);
     PathKind kind = path_kind(target);
-    if (kind != PathKind::MISSING && keep_existing) {
+    if (keep_existing && (kind != PathKind::MISSING || name_exists(destination))) {
         *error = exists_message(destination);
         return nullptr;
     }

@@ -17,7 +17,7 @@
 enum class ReplacePolicy { REPLACE, KEEP_EXISTING };
 
 // An output being written. Writes go through a writer thread, so rendering
-// overlaps writing; seek and tell wait for it.
+// overlaps writing; seek waits for it. tell is where the next byte goes.
 class OutputFile : public ByteWriter {
 public:
     // Finishes the output: flushes, closes and renames the temporary file

@@ -14,6 +14,9 @@ enum class PathKind { MISSING, REGULAR, FOLDER, OTHER };
 // existing is OTHER too, and then opening it reports why.
 PathKind path_kind(const std::string& path);
 
+// True when anything at all has the name path, a dangling link included.
+bool name_exists(const std::string& path);
+
 // The file a link at path points to when path is a link to an existing
 // file, so an output replaces the file and keeps the link; otherwise path.
 std::string follow_link(const std::string& path);

@@ -27,6 +27,11 @@ PathKind path_kind(const std::string& path) {
     return PathKind::OTHER;
 }
 
+bool name_exists(const std::string& path) {
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0;
+}
+
 std::string follow_link(const std::string& path) {
     struct stat info;
     if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;

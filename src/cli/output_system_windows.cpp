@@ -64,6 +64,10 @@ PathKind path_kind(const std::string& path) {
     return type == FILE_TYPE_DISK ? PathKind::REGULAR : PathKind::OTHER;
 }
 
+bool name_exists(const std::string& path) {
+    return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 std::string follow_link(const std::string& path) {
     return path;
 }

@@ -142,6 +142,9 @@ TEST(OutputFile, KeepExistingRefusesADestinationThatExistsOrAppears) {
     EXPECT_EQ(open_output(path, ReplacePolicy::KEEP_EXISTING, &error), nullptr);
     EXPECT_EQ(error, path + " exists; use --force to replace it");
     EXPECT_TRUE(partial_files(folder.path(), "song.wav").empty());
+    ASSERT_EQ(symlink("nowhere.wav", folder.file("dangling.wav").c_str()), 0);
+    EXPECT_EQ(open_output(folder.file("dangling.wav"), ReplacePolicy::KEEP_EXISTING, &error), nullptr);
+    EXPECT_EQ(error, folder.file("dangling.wav") + " exists; use --force to replace it");
 
     std::string later = folder.file("later.wav");
     std::unique_ptr<OutputFile> output = open_or_fail(later, ReplacePolicy::KEEP_EXISTING);
