@@ -8,8 +8,10 @@
 // command line: the option form's parser gives the same answer twice; an
 // accepted command line has an input, a loop count >= 0, a finite tick >= 0,
 // 1..1024 jobs or 0, muting within the four tracks and no contradiction; a
-// refused one has a one-line error; and the positional form never fails
-// with a file argument and never keeps a negative loop count.
+// refused one has a one-line error; the positional form never fails with a
+// file argument and never keeps a negative loop count; and each argument,
+// read as a number the way the options read their values, gives the value
+// an independent reading gives.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/strict_number.h"
 #include "export/arguments.h"
 #include "fuzz_support.h"
 
@@ -61,6 +64,42 @@ static void check_option_form(int argc, char** argv, const std::vector<std::stri
     }
 }
 
+// A whole number read digit by digit with no chance of overflow: at most 19
+// significant digits fit below 10^19 < 2^64; more are out of every range.
+static bool whole_number_oracle(const char* text, int64_t min, int64_t max, int64_t* value) {
+    const char* p = text;
+    if (*p == '+') p++;
+    if (*p == '\0') return false;
+    for (const char* q = p; *q; q++) {
+        if (*q < '0' || *q > '9') return false;
+    }
+    while (*p == '0' && p[1] != '\0') p++;
+    if (std::strlen(p) > 19) return false;
+    uint64_t number = 0;
+    for (; *p; p++) number = number * 10 + (uint64_t)(*p - '0');
+    if (number > (uint64_t)INT64_MAX || (int64_t)number < min || (int64_t)number > max) return false;
+    *value = (int64_t)number;
+    return true;
+}
+
+static void check_numbers(const char* text) {
+    static const int64_t RANGES[3][2] = {{0, INT32_MAX}, {1, 1024}, {0, 10}};
+    for (const int64_t* range : RANGES) {
+        int64_t parsed = -1;
+        int64_t expected = -1;
+        bool accepted = parse_whole_number(text, range[0], range[1], &parsed);
+        FUZZ_CHECK(accepted == whole_number_oracle(text, range[0], range[1], &expected));
+        if (accepted) FUZZ_CHECK(parsed == expected);
+    }
+    double decimal = 0.0;
+    if (!parse_finite_decimal(text, &decimal)) return;
+    FUZZ_CHECK(std::isfinite(decimal));
+    FUZZ_CHECK(std::strspn(text, "0123456789+-.eE") == std::strlen(text));
+    char* end = nullptr;
+    double expected = std::strtod(text, &end);
+    FUZZ_CHECK(*end == '\0' && std::memcmp(&expected, &decimal, sizeof decimal) == 0);
+}
+
 static void check_positional_form(int argc, char** argv) {
     ExportArguments args;
     uint8_t parsed = parse_arguments(argc, argv, &args);
@@ -87,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     argv.push_back(nullptr);
     int argc = (int)argv.size() - 1;
 
+    for (const std::string& argument : arguments) check_numbers(argument.c_str());
     check_option_form(argc, argv.data(), arguments);
     check_positional_form(argc, argv.data());
     return 0;

@@ -1,12 +1,15 @@
 // What the fuzz targets found, kept as facts: each case loads the minimised
-// input from fuzz/regressions (the target's 16 control bytes, then the song)
-// and checks the behaviour that input once broke.
+// input from fuzz/regressions and checks the behaviour that input once
+// broke. Inputs of the song and api targets are 16 control bytes, then the
+// song; inputs of the options target are arguments, each ended by a zero
+// byte.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "cli/cli_options.h"
 #include "tamsel/tamsel.h"
 #include "test_support.h"
 
@@ -18,8 +21,12 @@ struct FuzzInput {
     std::vector<uint8_t> song;
 };
 
+static std::vector<uint8_t> read_regression(const char* name) {
+    return read_file(std::string(TAMSEL_SOURCE_DIR) + "/fuzz/regressions/" + name);
+}
+
 static FuzzInput read_fuzz_input(const char* name) {
-    std::vector<uint8_t> bytes = read_file(std::string(TAMSEL_SOURCE_DIR) + "/fuzz/regressions/" + name);
+    std::vector<uint8_t> bytes = read_regression(name);
     FuzzInput input = {0, 0, {}};
     if (bytes.size() < CONTROL_BYTES) {
         ADD_FAILURE() << name << " is missing or shorter than the control bytes";
@@ -72,4 +79,45 @@ TEST(FuzzRegressions, NotesReachedOnlyAtTheRepeatStartCount) {
     EXPECT_FALSE(all_zero(track_1_alone)) << "the note at the repeat start is heard";
     EXPECT_EQ(tamsel_song_tracks_with_notes(song), 0x1u);
     tamsel_song_free(song);
+}
+
+// The arguments of an options input, after the program's name.
+static std::vector<std::string> read_arguments(const char* name) {
+    std::vector<uint8_t> bytes = read_regression(name);
+    std::vector<std::string> arguments;
+    std::string argument;
+    for (uint8_t b : bytes) {
+        if (b == 0) {
+            arguments.push_back(argument);
+            argument.clear();
+        } else {
+            argument.push_back((char)b);
+        }
+    }
+    if (!argument.empty()) arguments.push_back(argument);
+    return arguments;
+}
+
+static ParseResult parse_arguments_of(std::vector<std::string> arguments, std::string* error) {
+    std::vector<char*> argv;
+    static char program[] = "tamselexport";
+    argv.push_back(program);
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    CliOptions options;
+    return parse_cli_options((int)argv.size() - 1, argv.data(), &options, error);
+}
+
+// "-l 18446744073709551620" is 2^64 + 4: a reading that wraps at 64 bits
+// took it for 4 loops. A number beyond every range is refused, whatever it
+// wraps to.
+TEST(FuzzRegressions, WholeNumbersPast2To64AreRefused) {
+    std::vector<std::string> arguments = read_arguments("options-loops-past-2-to-64");
+    ASSERT_EQ(arguments.size(), 3u);
+    EXPECT_EQ(arguments[1], "18446744073709551620");
+    std::string error;
+    EXPECT_EQ(parse_arguments_of(arguments, &error), ParseResult::USAGE_ERROR);
+    EXPECT_EQ(error, "--loops: invalid value '18446744073709551620' (a whole number >= 0)");
+    EXPECT_EQ(parse_arguments_of({"-j", "18446744073709551617", "a.tsm"}, &error), ParseResult::USAGE_ERROR);
+    EXPECT_EQ(parse_arguments_of({"-l", "4", "a.tsm"}, &error), ParseResult::RUN);
 }
