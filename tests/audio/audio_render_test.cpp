@@ -85,6 +85,7 @@ TEST(AudioRender, IntegerFormatsHoldTheClampedSums) {
                         {OutputFormat::FLAC16, clamp16, 65536},
                         {OutputFormat::FLAC24, clamp24, 256}};
     for (const Row& row : rows) {
+        if (!can_write(row.format)) continue;
         AudioResult result;
         Decoded decoded = decode_bytes(render_to_bytes(song, options, settings_for(row.format), LevelPlan(), &result));
         ASSERT_TRUE(decoded.ok) << output_format_name(row.format);
@@ -144,6 +145,7 @@ TEST(AudioRender, SilenceStaysSilentWhateverTheLevel) {
     tamsel::RenderOptions options;
     for (LevelMode level : {LevelMode::NORMALIZE, LevelMode::LOUDNESS, LevelMode::GAIN}) {
         for (OutputFormat format : {OutputFormat::WAV_FLOAT, OutputFormat::WAV16, OutputFormat::FLAC24}) {
+            if (!can_write(format)) continue;
             AudioSettings settings = settings_for(format);
             settings.level = level;
             settings.gain_db = 12.0;
@@ -307,6 +309,7 @@ TEST(AudioRender, LossyFormatsDecodeToTheRightLengthAndLevel) {
         int64_t slack;  // MP3 frames hold 1152 samples; the decoder may keep some padding
     };
     for (const Row& row : {Row{OutputFormat::OGG, 0}, Row{OutputFormat::OPUS, 0}, Row{OutputFormat::MP3, 2 * 1152 + 529}}) {
+        if (!can_write(row.format)) continue;
         AudioSettings settings = settings_for(row.format);
         settings.title = "Quick Step";
         AudioResult result;
@@ -369,7 +372,7 @@ TEST(AudioRender, GainScalesEverySample) {
 TEST(AudioRender, ProgressCountsUpToTheTotalAndCanCancel) {
     tamsel::Song song = example_song("short.tsm");
     tamsel::RenderOptions options;
-    AudioSettings settings = settings_for(OutputFormat::FLAC16);
+    AudioSettings settings = settings_for(OutputFormat::WAV16);
     uint64_t calls = 0, last = 0, total_seen = 0;
     bool rising = true;
     AudioProgress progress = [&](uint64_t done, uint64_t total) {
@@ -400,6 +403,7 @@ TEST(AudioRender, EveryFormatStreamsToAPipe) {
     for (OutputFormat format : {OutputFormat::WAV_FLOAT, OutputFormat::WAV16, OutputFormat::WAV24,
                                 OutputFormat::FLAC16, OutputFormat::FLAC24, OutputFormat::OGG, OutputFormat::OPUS,
                                 OutputFormat::MP3}) {
+        if (!can_write(format)) continue;
         MemoryWriter pipe(false);
         AudioResult result;
         std::string error;
@@ -416,6 +420,7 @@ TEST(AudioRender, AFailedWriteStopsTheRenderWithOneLine) {
     tamsel::RenderOptions options;
     for (OutputFormat format : {OutputFormat::WAV_FLOAT, OutputFormat::WAV24, OutputFormat::FLAC16, OutputFormat::OGG,
                                 OutputFormat::OPUS, OutputFormat::MP3}) {
+        if (!can_write(format)) continue;
         for (uint64_t room : {(uint64_t)0, (uint64_t)20, (uint64_t)30000}) {
             MemoryWriter full(true, room);
             AudioResult result;
@@ -424,6 +429,22 @@ TEST(AudioRender, AFailedWriteStopsTheRenderWithOneLine) {
                 << output_format_name(format) << " " << room;
             EXPECT_EQ(error, "could not write the output") << output_format_name(format) << " " << room;
         }
+    }
+}
+
+TEST(AudioRender, AFormatThisBuildCannotWriteIsOneLine) {
+    tamsel::Song song = loud_song();
+    tamsel::RenderOptions options;
+    for (OutputFormat format : {OutputFormat::FLAC16, OutputFormat::FLAC24, OutputFormat::OGG, OutputFormat::OPUS,
+                                OutputFormat::MP3}) {
+        std::string why;
+        if (output_format_available(format, &why)) continue;
+        MemoryWriter out;
+        AudioResult result;
+        std::string error;
+        EXPECT_FALSE(render_audio(song, options, settings_for(format), LevelPlan(), &out, nullptr, &result, &error));
+        EXPECT_EQ(error, why);
+        EXPECT_TRUE(out.bytes.empty());
     }
 }
 
@@ -448,7 +469,7 @@ TEST(AudioRender, BadSettingsAreOneLineErrors) {
         {"--loudness", [](AudioSettings* s) { s->level = LevelMode::LOUDNESS, s->loudness_lufs = 3.0; }},
     };
     for (const Row& row : rows) {
-        AudioSettings settings = settings_for(OutputFormat::OGG);
+        AudioSettings settings = settings_for(OutputFormat::WAV16);
         row.change(&settings);
         std::string error;
         LevelPlan plan;
@@ -475,8 +496,8 @@ TEST(AudioRender, RendersTooLongForTheFormatAreRefused) {
     EXPECT_NE(error.find("too long for wav"), std::string::npos) << error;
     MemoryWriter out;
     AudioResult result;
-    EXPECT_FALSE(render_audio(song, options, settings_for(OutputFormat::FLAC16), LevelPlan(), &out, nullptr, &result,
+    EXPECT_FALSE(render_audio(song, options, settings_for(OutputFormat::WAV16), LevelPlan(), &out, nullptr, &result,
                               &error));
-    EXPECT_NE(error.find("too long for flac"), std::string::npos) << error;
+    EXPECT_NE(error.find("too long for wav16"), std::string::npos) << error;
     EXPECT_TRUE(out.bytes.empty());
 }

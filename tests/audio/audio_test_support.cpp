@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstring>
 
+#ifdef TAMSEL_HAVE_SNDFILE
 #include <sndfile.h>
+#endif
 
 
 bool MemoryWriter::write(const void* data, size_t size) {
@@ -23,6 +25,7 @@ bool MemoryWriter::seek(uint64_t offset) {
     return true;
 }
 
+#ifdef TAMSEL_HAVE_SNDFILE
 struct ReadCursor {
     const std::vector<uint8_t>* bytes;
     sf_count_t offset;
@@ -98,6 +101,45 @@ Decoded decode_bytes(const std::vector<uint8_t>& bytes) {
     if (decoded.ok) decoded.ints = decode_as(bytes, false).ints;
     return decoded;
 }
+
+#else  // without libsndfile: the WAV files this module writes, read by hand
+
+static uint32_t u32_at(const std::vector<uint8_t>& b, size_t at) {
+    return (uint32_t)b[at] | ((uint32_t)b[at + 1] << 8) | ((uint32_t)b[at + 2] << 16) | ((uint32_t)b[at + 3] << 24);
+}
+
+Decoded decode_bytes(const std::vector<uint8_t>& bytes) {
+    Decoded decoded;
+    if (bytes.size() < 44 || std::memcmp(bytes.data(), "RIFF", 4) != 0) return decoded;
+    uint32_t tag = u32_at(bytes, 20) & 0xFFFF;
+    uint32_t bits = u32_at(bytes, 32) >> 16;
+    decoded.channels = (int32_t)(u32_at(bytes, 20) >> 16);
+    decoded.samplerate = (int32_t)u32_at(bytes, 24);
+    if (tag == 3) {
+        decoded.floats = wav_float_samples(bytes);
+        for (float f : decoded.floats) {
+            double v = std::fmax(-2147483648.0, std::fmin(2147483647.0, f * 2147483648.0));
+            decoded.ints.push_back((int32_t)std::lrint(v));
+        }
+    } else {
+        decoded.ints = wav_int_samples(bytes, bits / 8);
+        for (int32_t& v : decoded.ints) {
+            v = (int32_t)((uint32_t)v << (32 - bits));
+            decoded.floats.push_back((float)(v / 2147483648.0));
+        }
+    }
+    decoded.frames = (int64_t)decoded.ints.size() / 2;
+    decoded.ok = true;
+    return decoded;
+}
+
+#endif
+
+bool can_write(OutputFormat format) {
+    std::string why;
+    return output_format_available(format, &why);
+}
+
 
 std::vector<uint8_t> render_to_bytes(const tamsel::Song& song, const tamsel::RenderOptions& options,
                                      const AudioSettings& settings, const LevelPlan& plan, AudioResult* result) {

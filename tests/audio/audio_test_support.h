@@ -41,7 +41,10 @@ struct Decoded {
     std::vector<int32_t> ints;   // libsndfile's 32-bit integers
     std::string title, artist, software;
 };
+// Through libsndfile, or without it the WAV files of this module only.
 Decoded decode_bytes(const std::vector<uint8_t>& bytes);
+// Whether this build writes format (WAV always; the rest need libsndfile).
+bool can_write(OutputFormat format);
 
 // Renders through render_audio into memory; fails the test on an error.
 std::vector<uint8_t> render_to_bytes(const tamsel::Song& song, const tamsel::RenderOptions& options,

@@ -31,6 +31,7 @@ TEST(OggPages, TheSameRenderGivesTheSameBytes) {
     tamsel::Song song = loud_song();
     tamsel::RenderOptions options;
     for (OutputFormat format : {OutputFormat::OGG, OutputFormat::OPUS}) {
+        if (!can_write(format)) continue;
         AudioSettings settings;
         settings.format = format;
         settings.title = "same";
