@@ -41,7 +41,9 @@ TEST(LibraryApi, VersionAndStatusMessages) {
                                       TAMSEL_ERR_TOO_LONG, TAMSEL_ERR_INVALID_ARGUMENT};
     for (tamsel_status a : statuses) {
         for (tamsel_status b : statuses) {
-            if (a != b) EXPECT_STRNE(tamsel_status_message(a), tamsel_status_message(b));
+            if (a != b) {
+                EXPECT_STRNE(tamsel_status_message(a), tamsel_status_message(b));
+            }
         }
     }
     EXPECT_STREQ(tamsel_status_message((tamsel_status)99), "unknown error");

@@ -126,7 +126,9 @@ TAMSEL_API tamsel_status tamsel_song_get_instrument_shape(const tamsel_song *son
                                                           int8_t waveform[256], uint8_t envelope[64]);
 
 /* Bit t set when track t (0..2 melodic, 3 drums) starts at least one note in
- * the records the sequencer can reach; 0 for a null song. */
+ * the records the sequencer can reach: those before the wrap point, and the
+ * repeat start, where every wrap lands (heard when the render loops at
+ * least once). 0 for a null song. */
 TAMSEL_API uint32_t tamsel_song_tracks_with_notes(const tamsel_song *song);
 
 /* ---- Rendering ---------------------------------------------------------- */

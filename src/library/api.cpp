@@ -138,16 +138,21 @@ tamsel_status tamsel_song_get_instrument_shape(const tamsel_song* song, int inst
     return TAMSEL_OK;
 }
 
+// A record counts when the sequencer can reach it: those before the wrap
+// point, and the repeat start, where every wrap lands even when it lies
+// past the wrap point.
+static bool record_is_reached(const Song* song, int32_t record) {
+    int32_t end = song->repeat_end < song->record_count ? song->repeat_end : song->record_count;
+    return record < end || record == song->repeat_start;
+}
+
 uint32_t tamsel_song_tracks_with_notes(const tamsel_song* song) {
     if (!song) return 0;
     const Song* s = &song->song;
-    // The sequencer reaches the records before the wrap point.
-    int32_t reached = s->loaded_records;
-    if (s->repeat_end < reached) reached = s->repeat_end < 0 ? 0 : s->repeat_end;
     uint32_t tracks = 0;
     for (int32_t t = 0; t < TRACK_COUNT; t++) {
-        for (int32_t r = 0; r < reached; r++) {
-            if (s->records[t][r] & 0xFFFFFFu) {
+        for (int32_t r = 0; r < s->loaded_records; r++) {
+            if ((s->records[t][r] & 0xFFFFFFu) != 0 && record_is_reached(s, r)) {
                 tracks |= 1u << t;
                 break;
             }
