@@ -69,9 +69,12 @@ static bool write_target(const FileExport& job, const RenderJob& render, const O
         // A reader that went away (| head) wants no more: the run ends
         // without a word about it.
         bool quiet = out->broken_pipe();
+        // The system's own words for a failed write ("No space left on
+        // device") say more than the encoder's.
+        std::string reason = out->error().empty() ? error : out->error();
         out->abort();
         if (quiet) return false;
-        return file_failed(display, job.input, target.path == "-" ? error : target.path + ": " + error);
+        return file_failed(display, job.input, target.path == "-" ? reason : target.path + ": " + reason);
     }
     if (!options.quiet) display->print_line(summary_line(job.input, target.path, result, render.plan));
     return true;
