@@ -45,6 +45,11 @@ best_of() {
     echo "$best"
 }
 
+# Wall times mean little on a busy machine: say how busy it was.
+if [ -r /proc/loadavg ]; then
+    echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) processors"
+fi
+
 cp "$here/examples/demo.tsm" "$work/long.tsm"
 cd "$work"
 
