@@ -6,31 +6,75 @@
 #include <cstdlib>
 #include <filesystem>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
+#endif
 
 static std::string read_text(const std::string& path) {
     std::vector<uint8_t> bytes = read_file(path);
     return std::string(bytes.begin(), bytes.end());
 }
 
+// Files beside dir (not in it, so the test's folder holds only what the
+// tool made) for the two output streams.
+static std::string stream_path(const std::string& dir, const char* suffix) {
+    std::filesystem::path folder(dir);
+    return (folder.parent_path() / (folder.filename().string() + suffix)).string();
+}
+
+static CliRun collect(int code, const std::string& out_path, const std::string& err_path) {
+    CliRun run;
+    run.code = code;
+    run.out = read_text(out_path);
+    run.err = read_text(err_path);
+    std::error_code ignored;
+    std::filesystem::remove(out_path, ignored);
+    std::filesystem::remove(err_path, ignored);
+    return run;
+}
+
+#ifdef _WIN32
+static std::wstring wide_from_utf8(const std::string& utf8) {
+    int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    if (size <= 0) return std::wstring();
+    std::wstring wide((size_t)size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), size);
+    wide.resize((size_t)size - 1);
+    return wide;
+}
+
+CliRun run_shell(const std::string&, const std::string&) {
+    return CliRun{"", "", -1};
+}
+
+CliRun run_cli(const std::string& dir, const std::string& arguments) {
+    std::string out_path = stream_path(dir, ".stdout");
+    std::string err_path = stream_path(dir, ".stderr");
+    std::u8string exe = std::filesystem::absolute(TAMSEL_EXE).u8string();
+    std::string quoted = arguments;
+    std::replace(quoted.begin(), quoted.end(), '\'', '"');
+    // cmd /s /c takes the line between the outer quotes as it is.
+    std::string line = "cmd /s /c \"cd /d \"" + dir + "\" && \"" + std::string(exe.begin(), exe.end()) + "\" " +
+                       quoted + " >\"" + out_path + "\" 2>\"" + err_path + "\" <NUL\"";
+    int code = _wsystem(wide_from_utf8(line).c_str());
+    return collect(code, out_path, err_path);
+}
+#else
 CliRun run_shell(const std::string& dir, const std::string& command) {
-    std::string out_path = dir + "/../" + std::filesystem::path(dir).filename().string() + ".stdout";
-    std::string err_path = dir + "/../" + std::filesystem::path(dir).filename().string() + ".stderr";
+    std::string out_path = stream_path(dir, ".stdout");
+    std::string err_path = stream_path(dir, ".stderr");
     std::string line = "cd '" + dir + "' && export T='" TAMSEL_EXE "' && ( " + command + " ) >'" + out_path + "' 2>'" +
                        err_path + "' </dev/null";
     int status = std::system(line.c_str());
-    CliRun run;
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = read_text(out_path);
-    run.err = read_text(err_path);
-    std::filesystem::remove(out_path);
-    std::filesystem::remove(err_path);
-    return run;
+    return collect(WIFEXITED(status) ? WEXITSTATUS(status) : -1, out_path, err_path);
 }
 
 CliRun run_cli(const std::string& dir, const std::string& arguments) {
     return run_shell(dir, "\"$T\" " + arguments);
 }
+#endif
 
 void write_file_in(const std::string& dir, const std::string& relative, const std::vector<uint8_t>& bytes) {
     std::filesystem::path path = std::filesystem::path(dir) / relative;

@@ -13,11 +13,19 @@ struct CliRun {
     int code;         // exit code, or -1 when the tool did not exit
 };
 
-// Runs "tamselexport ARGUMENTS" (shell syntax) in dir.
+// Runs "tamselexport ARGUMENTS" in dir. The arguments are in shell syntax;
+// on Windows cmd.exe reads them, with double quotes for single ones.
 CliRun run_cli(const std::string& dir, const std::string& arguments);
-// Runs a shell command line in dir, where $T is the tool; its standard
-// output and standard error are kept apart like run_cli's.
+// Runs a POSIX shell command line in dir, where $T is the tool; its
+// standard output and standard error are kept apart like run_cli's. Tests
+// that need it start with SKIP_WITHOUT_POSIX_SHELL().
 CliRun run_shell(const std::string& dir, const std::string& command);
+
+#ifdef _WIN32
+#define SKIP_WITHOUT_POSIX_SHELL() GTEST_SKIP() << "needs a POSIX shell and its tools"
+#else
+#define SKIP_WITHOUT_POSIX_SHELL() (void)0
+#endif
 
 // Writes bytes to dir/relative, making the folders on the way.
 void write_file_in(const std::string& dir, const std::string& relative, const std::vector<uint8_t>& bytes);

@@ -207,6 +207,7 @@ TEST(StandardOutput, TheSameBytesAsTheFile) {
 }
 
 TEST(StandardOutput, AClosedPipeEndsTheRunQuietly) {
+    SKIP_WITHOUT_POSIX_SHELL();
     std::string dir = folder_of_file(demo_song());
     CliRun run = run_shell(dir, "( timeout 60 \"$T\" -l 2 -o - demo.tsm; echo $? >code ) | head -c 100 >head.out");
     EXPECT_EQ(read_file(dir + "/code"), bytes_of("1\n"));
@@ -216,6 +217,7 @@ TEST(StandardOutput, AClosedPipeEndsTheRunQuietly) {
 }
 
 TEST(StandardOutput, RefusedWhenItIsATerminal) {
+    SKIP_WITHOUT_POSIX_SHELL();
     std::string dir = folder_of_file(write_temp_file("a.tsm", song_bytes(100, 0, 8, 8)));
     CliRun run = run_shell(dir, "script -qec '\"$T\" -o - a.tsm' /dev/null");
     EXPECT_EQ(run.code, 1);
@@ -230,6 +232,7 @@ namespace {
 // The tool writes into a pipe nobody reads, so it blocks there until the
 // signal comes; the shell that started it reports its exit status.
 TEST(Interruption, ExitStatusTellsTheSignal) {
+    SKIP_WITHOUT_POSIX_SHELL();
     std::string dir = folder_of_file(write_temp_file("demo.tsm", read_file(TAMSEL_SOURCE_DIR "/examples/demo.tsm")));
     const char* const cases[][2] = {{"TERM", "143\n"}, {"HUP", "129\n"}};
     for (const auto& c : cases) {

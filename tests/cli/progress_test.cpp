@@ -24,6 +24,7 @@ size_t count_of(const std::string& text, const std::string& part) {
 }
 
 TEST(Progress, DrawnOnATerminalAtMostTenTimesASecondThenCleared) {
+    SKIP_WITHOUT_POSIX_SHELL();
     std::string dir = folder_of_file(demo_song());
     auto start = std::chrono::steady_clock::now();
     CliRun run = run_shell(dir, "script -qec '\"$T\" -l 1 demo.tsm' /dev/null");
@@ -40,6 +41,7 @@ TEST(Progress, DrawnOnATerminalAtMostTenTimesASecondThenCleared) {
 }
 
 TEST(Progress, NothingOfItIntoAFileOrWithQuiet) {
+    SKIP_WITHOUT_POSIX_SHELL();
     std::string dir = folder_of_file(demo_song());
     CliRun run = run_cli(dir, "-- demo.tsm");
     EXPECT_EQ(run.code, 0);

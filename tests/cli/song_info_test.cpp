@@ -103,6 +103,7 @@ TEST(SongInfo, ASongThatDoesNotLoadReportsItsErrorAndExitsOne) {
 }
 
 TEST(SongInfo, InstrumentsTracksAndOddFileNamesInJson) {
+    SKIP_WITHOUT_POSIX_SHELL();
     SongFile song = make_song(100, 0, 4, 4);
     int8_t waveform[256] = {};
     uint8_t envelope[64] = {};
