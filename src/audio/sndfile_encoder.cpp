@@ -150,8 +150,8 @@ static sf_count_t io_seek(sf_count_t offset, int whence, void* user) {
     if (whence == SEEK_END) base = (int64_t)state->size;
     int64_t target = base + (int64_t)offset;
     if (target < 0) return -1;
-    if ((uint64_t)target == state->out->tell()) return target;
-    if (state->failed || !state->out->seekable()) return -1;
+    if ((uint64_t)target == state->out->tell() || state->failed) return target;
+    if (!state->out->seekable()) return -1;
     if (!state->out->seek((uint64_t)target)) {
         state->failed = true;
         return -1;
@@ -163,12 +163,17 @@ static sf_count_t io_read(void*, sf_count_t, void*) {
     return 0;
 }
 
+// After a failed write the rest is dropped but reported as written:
+// libsndfile's own failure paths leak its encoders' memory, so it is kept
+// on its normal path and the encoder checks for the failure after each
+// call instead.
 static sf_count_t io_write(const void* bytes, sf_count_t count, void* user) {
     SndfileState* state = state_of(user);
-    if (state->failed || count < 0) return 0;
+    if (count <= 0) return 0;
+    if (state->failed) return count;
     if (!state->out->write(bytes, (size_t)count)) {
         state->failed = true;
-        return 0;
+        return count;
     }
     uint64_t end = state->out->tell();
     if (end > state->size) state->size = end;
@@ -213,9 +218,11 @@ bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& 
     }
     state_->file = sf_open_virtual(&state_->io, SFM_WRITE, &info, state_);
     if (!state_->file) {
-        *error = state_->failed ? "could not write the output"
-                                : std::string("could not start the ") + output_format_name(format) +
-                                      " encoder: " + sf_strerror(nullptr);
+        *error = std::string("could not start the ") + output_format_name(format) + " encoder: " + sf_strerror(nullptr);
+        return false;
+    }
+    if (state_->failed) {
+        *error = "could not write the output";
         return false;
     }
     if (format == OutputFormat::FLAC16 || format == OutputFormat::FLAC24) {
