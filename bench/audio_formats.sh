@@ -18,8 +18,10 @@ seconds=$("$tool" --info --json "$song" | sed -n 's/.*"seconds":\([0-9.]*\).*/\1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The smaller of two decimal numbers.
-smaller() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc -l)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
+# Arithmetic on decimals, through awk (bc is not always installed).
+calc() { awk "BEGIN { print $1 }"; }
+# The smaller of two decimal numbers; the second when the first is empty.
+smaller() { if [ -z "$1" ]; then echo "$2"; else calc "($2 < $1) ? $2 : $1"; fi; }
 
 echo "$song: $seconds s of audio, best of $runs runs, load average $(cut -d' ' -f1 /proc/loadavg 2>/dev/null || echo ?)"
 printf '%-7s %9s %9s %11s %11s\n' format wall cpu "x wall" "x cpu"
@@ -30,8 +32,8 @@ for format in wav wav16 wav24 flac flac24 ogg opus mp3; do
   for _ in $(seq "$runs"); do
     read -r wall user sys < <({ time "$tool" -q --force -f "$format" -o "$work/out.$format" "$song"; } 2>&1)
     best_wall=$(smaller "$best_wall" "$wall")
-    best_cpu=$(smaller "$best_cpu" "$(echo "$user + $sys" | bc -l)")
+    best_cpu=$(smaller "$best_cpu" "$(calc "$user + $sys")")
   done
   printf '%-7s %8.3fs %8.3fs %10.0fx %10.0fx\n' "$format" "$best_wall" "$best_cpu" \
-    "$(echo "$seconds / $best_wall" | bc -l)" "$(echo "$seconds / ($best_cpu + 0.0005)" | bc -l)"
+    "$(calc "$seconds / $best_wall")" "$(calc "$seconds / ($best_cpu + 0.0005)")"
 done
