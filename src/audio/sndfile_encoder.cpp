@@ -20,6 +20,8 @@ int default_quality(OutputFormat format) {
     return -1;
 }
 
+#ifdef TAMSEL_HAVE_SNDFILE
+
 // libsndfile's compression level for quality 0..10: 0 is the best quality,
 // 1 the smallest file. Vorbis and MP3 spread the scale evenly (MP3's
 // encoder takes levels below 1 only); Opus turns the level into a bitrate
@@ -31,8 +33,6 @@ static double compression_level(OutputFormat format, int quality) {
     if (format == OutputFormat::MP3 && level > 0.99) level = 0.99;
     return level;
 }
-
-#ifdef TAMSEL_HAVE_SNDFILE
 
 static int sndfile_format_of(OutputFormat format) {
     switch (format) {
