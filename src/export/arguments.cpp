@@ -40,7 +40,8 @@ uint8_t parse_arguments(int argc, char** argv, ExportArguments* args) {
         if (args->loops < 0) args->loops = 0;
         // The timer counts only when a loop count comes before it.
         if (argc > 3) {
-            args->timer_ms = std::atof(argv[3]);
+            // strtod, not atof: Windows' atof reads "inf" and "nan" as 0.
+            args->timer_ms = std::strtod(argv[3], nullptr);
             if (args->timer_ms < 0.0) args->timer_ms = DEFAULT_TIMER_MS;
         }
     }
