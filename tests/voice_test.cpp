@@ -34,7 +34,7 @@ using Held = std::unique_ptr<HeldVoice>;
 Held make_held(uint64_t size, const std::vector<int8_t>& samples = {}) {
     Held h = std::make_unique<HeldVoice>();
     h->bytes.assign((size_t)size, 0);
-    std::memcpy(h->bytes.data(), samples.data(), samples.size());
+    if (!samples.empty()) std::memcpy(h->bytes.data(), samples.data(), samples.size());
     h->source = SampleSource{size, h->bytes.data(), 0, nullptr, nullptr, 0};
     EXPECT_TRUE(voice_init(&h->voice, 48000, &h->source)) << size;
     return h;
