@@ -7,8 +7,14 @@
 #include <cstring>
 #include <filesystem>
 
+#ifdef _WIN32
+#include <process.h>
+#include <windows.h>
+#define getpid _getpid
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 
 #include "mixer/steady_mix.h"
@@ -135,16 +141,52 @@ const std::string& usage_text() {
     return usage;
 }
 
-ToolRun run_tool(const std::string& dir, const std::string& arguments) {
+#ifdef _WIN32
+static std::wstring wide_from_utf8(const std::string& utf8) {
+    int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    if (size <= 0) return std::wstring();
+    std::wstring wide((size_t)size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), size);
+    wide.resize((size_t)size - 1);
+    return wide;
+}
+
+// cmd.exe runs the command: double quotes where the tests write single
+// ones, "cd /d" to change the drive too, the tool's path made absolute
+// (with its drive) before that, and the whole line in UTF-16 so UTF-8 names
+// arrive whole. The pipe is read as text, so the tool's CRLF lines read as
+// "\n" ones.
+static std::FILE* open_tool_pipe(const std::string& dir, const std::string& arguments) {
+    std::u8string exe = std::filesystem::absolute(TAMSEL_EXE).u8string();
+    std::string quoted = arguments;
+    std::replace(quoted.begin(), quoted.end(), '\'', '"');
+    std::string command = "cd /d \"" + dir + "\" && \"" + std::string(exe.begin(), exe.end()) + "\" " + quoted + " 2>&1";
+    return _wpopen(wide_from_utf8(command).c_str(), L"rt");
+}
+
+static int close_tool_pipe(std::FILE* pipe) {
+    return _pclose(pipe);
+}
+#else
+static std::FILE* open_tool_pipe(const std::string& dir, const std::string& arguments) {
     std::string command = "cd '" + dir + "' && '" TAMSEL_EXE "' " + arguments + " 2>&1";
+    return popen(command.c_str(), "r");
+}
+
+static int close_tool_pipe(std::FILE* pipe) {
+    int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
+
+ToolRun run_tool(const std::string& dir, const std::string& arguments) {
     ToolRun run{"", -1};
-    std::FILE* pipe = popen(command.c_str(), "r");
+    std::FILE* pipe = open_tool_pipe(dir, arguments);
     if (!pipe) return run;
     char chunk[4096];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) run.out.append(chunk, got);
-    int status = pclose(pipe);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.code = close_tool_pipe(pipe);
     return run;
 }
 
