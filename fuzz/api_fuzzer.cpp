@@ -36,6 +36,19 @@ static int32_t scratch[2 * WINDOW_FRAMES];
 static tamsel_song* const UNTOUCHED_SONG = (tamsel_song*)&floats[1];
 static tamsel_renderer* const UNTOUCHED_RENDERER = (tamsel_renderer*)&floats[3];
 
+// Every status, and the values up to the enumeration's width, has a
+// message; the version is the header's.
+static void check_texts() {
+    for (int32_t status = 0; status < 8; status++) {
+        const char* message = tamsel_status_message((tamsel_status)status);
+        FUZZ_CHECK(message != nullptr && message[0] != '\0');
+    }
+    char version[32];
+    std::snprintf(version, sizeof version, "%d.%d.%d", TAMSEL_VERSION_MAJOR, TAMSEL_VERSION_MINOR,
+                  TAMSEL_VERSION_PATCH);
+    FUZZ_CHECK(std::strcmp(tamsel_version(), version) == 0);
+}
+
 static void check_null_song_calls() {
     tamsel_song* song = UNTOUCHED_SONG;
     FUZZ_CHECK(tamsel_song_load_memory(nullptr, 1, &song) == TAMSEL_ERR_INVALID_ARGUMENT);
@@ -279,6 +292,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Controls c = read_controls(data);
     const uint8_t* bytes = data + CONTROL_BYTES;
     size_t song_size = size - CONTROL_BYTES;
+    check_texts();
     check_null_song_calls();
 
     tamsel_song* song = UNTOUCHED_SONG;

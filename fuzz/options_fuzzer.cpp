@@ -126,8 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     argv.push_back(nullptr);
     int argc = (int)argv.size() - 1;
 
-    for (const std::string& argument : arguments) check_numbers(argument.c_str());
     check_option_form(argc, argv.data(), arguments);
     check_positional_form(argc, argv.data());
+    for (const std::string& argument : arguments) check_numbers(argument.c_str());
     return 0;
 }

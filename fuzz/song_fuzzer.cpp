@@ -36,10 +36,14 @@ struct WrapLog {
     size_t count;
 };
 
-// Renderers and the song are large; one of each lives for the whole run.
+// Renderers and the song are large; they live for the whole run. The
+// renderers keep the samples they have made across restarts on the same
+// song, and are emptied after each input, before the next song is loaded in
+// the same place.
 static Song song;
 static Renderer renderer;
 static Renderer other;
+static bool renderers_ready = false;
 static float window[2 * WINDOW_FRAMES];
 static float block[2 * REFERENCE_FRAMES];
 static int32_t sums[2 * SEEK_FRAMES];
@@ -120,22 +124,27 @@ static void compare_reference_from_start(const Controls* c, uint64_t rendered) {
     compare_floats(block, window, got);
 }
 
-// After a seek to frame, the integer sums give the window's floats, and the
-// per-frame loop, when asked and when no step is half-taken, goes on the
-// same way.
-static void check_seek(uint64_t frame, uint64_t rendered, bool with_reference) {
+// The per-frame loop goes on from a seek to frame, unless the seek ended
+// on a half-taken step, which only the block renderer resumes. The main
+// renderer, done with its window, is restarted for it.
+static void compare_reference_after_seek(const Controls* c, uint64_t frame, uint64_t want) {
+    start(&renderer, c);
+    renderer_seek(&renderer, frame);
+    if (renderer.step_pending) return;
+    if (want > SEEK_REFERENCE_FRAMES) want = SEEK_REFERENCE_FRAMES;
+    uint64_t got = renderer_render_reference(&renderer, block, want);
+    FUZZ_CHECK(got == want);
+    compare_floats(block, window + 2 * frame, got);
+}
+
+// After a seek to frame, the integer sums give the window's floats, and,
+// when asked, so does the per-frame loop.
+static void check_seek(const Controls* c, uint64_t frame, uint64_t rendered, bool with_reference) {
     renderer_seek(&other, frame);
     FUZZ_CHECK(other.frames_done == (frame < rendered ? frame : rendered));
     if (frame >= rendered) return;
     uint64_t want = rendered - frame < SEEK_FRAMES ? rendered - frame : SEEK_FRAMES;
-    if (with_reference && !other.step_pending) {
-        Renderer* copy = &renderer;
-        std::memcpy(copy, &other, sizeof other);
-        uint64_t reference_want = want < SEEK_REFERENCE_FRAMES ? want : SEEK_REFERENCE_FRAMES;
-        uint64_t got = renderer_render_reference(copy, block, reference_want);
-        FUZZ_CHECK(got == reference_want);
-        compare_floats(block, window + 2 * frame, got);
-    }
+    if (with_reference) compare_reference_after_seek(c, frame, want);
     uint64_t got = renderer_render_sums(&other, sums, want);
     FUZZ_CHECK(got == want);
     for (uint64_t i = 0; i < 2 * got; i++) {
@@ -150,6 +159,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Controls c = read_controls(data);
     if (!tick_is_valid(c.tick_ms)) return -1;
     MemorySong bytes = {data + CONTROL_BYTES, size - CONTROL_BYTES};
+    if (!renderers_ready) {
+        renderer_init(&renderer);
+        renderer_init(&other);
+        renderers_ready = true;
+    }
 
     SongLoadResult loaded = load_song(read_memory_song, &bytes, &song);
     FUZZ_CHECK((loaded == SONG_LOADED) == starts_with_tag(bytes.bytes, bytes.size));
@@ -163,7 +177,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A seek forwards from the reference's end, then one back.
     uint64_t forward = c.seek_frame % (WINDOW_FRAMES + 1);
-    check_seek(forward, rendered, true);
-    check_seek(c.count % (forward + 1), rendered, false);
+    check_seek(&c, forward, rendered, true);
+    check_seek(&c, c.count % (forward + 1), rendered, false);
+    // What an input allocates it frees, or libFuzzer runs it again to look
+    // for a leak.
+    renderer_release(&renderer);
+    renderer_release(&other);
     return 0;
 }
