@@ -364,13 +364,16 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
     EXPECT_EQ(read_file(dir + "/song.wav"), song.bytes);
     remove_path(dir + "/song.wav");
 
-    // An output that is a link back to the song.
+    // An output that is a link back to the song (Windows makes links only
+    // with a privilege).
     std::filesystem::create_symlink("song.tsm", dir + "/song.wav", error);
-    ToolRun linked = run_tool(dir, "song.tsm");
-    EXPECT_EQ(linked.out, expected_output("song.tsm", "song.wav", "Error!"));
-    EXPECT_EQ(linked.code, 1);
-    EXPECT_EQ(read_file(dir + "/song.tsm"), song.bytes);
-    remove_path(dir + "/song.wav");
+    if (!error) {
+        ToolRun linked = run_tool(dir, "song.tsm");
+        EXPECT_EQ(linked.out, expected_output("song.tsm", "song.wav", "Error!"));
+        EXPECT_EQ(linked.code, 1);
+        EXPECT_EQ(read_file(dir + "/song.tsm"), song.bytes);
+        remove_path(dir + "/song.wav");
+    }
 
     // A name one component cannot hold: 255 characters and ".wav".
     std::string long_name(255, 'n');
@@ -380,7 +383,12 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
     // A disk that is full, for a song with frames and for a bare header. The
     // output is a link to the device: it was there before and stays as it
     // was, and no temporary file is left beside it.
-    if (is_there("/dev/full")) {
+#ifdef _WIN32
+    const bool has_full_device = false;  // Windows has none
+#else
+    const bool has_full_device = is_there("/dev/full");
+#endif
+    if (has_full_device) {
         write_temp_file("empty.tsm", with_u32(REPEAT_END, 0));
         for (const char* name : {"song", "empty"}) {
             std::string output = dir + "/" + name + ".wav";
