@@ -140,48 +140,4 @@ TEST(SndfileEncoder, QualityChangesTheSizeOfLossyFiles) {
     }
 }
 
-TEST(SndfileEncoder, StreamsToAPipeThatCannotSeek) {
-    std::vector<int32_t> samples = sweep(-32768, 32767, 20000);
-    for (OutputFormat format : {OutputFormat::FLAC16, OutputFormat::OGG, OutputFormat::OPUS, OutputFormat::MP3}) {
-        MemoryWriter pipe(false);
-        SndfileEncoder encoder(&pipe);
-        std::string error;
-        ASSERT_TRUE(encoder.begin(format, -1, TAGS, &error)) << error;
-        if (format == OutputFormat::FLAC16) {
-            ASSERT_TRUE(encoder.write_int(samples.data(), 20000, &error)) << error;
-        } else {
-            std::vector<float> floats = tone(20000, 0.3);
-            ASSERT_TRUE(encoder.write_float(floats.data(), 20000, &error)) << error;
-        }
-        EXPECT_TRUE(encoder.finish(&error)) << output_format_name(format) << ": " << error;
-        Decoded decoded = decode_bytes(pipe.bytes);
-        EXPECT_TRUE(decoded.ok) << output_format_name(format);
-        EXPECT_GE(decoded.floats.size(), 2u * 20000u) << output_format_name(format);
-    }
-}
-
-TEST(SndfileEncoder, AFailedWriteIsOneLine) {
-    std::vector<float> samples = tone(48000, 0.3);
-    std::vector<int32_t> ints = sweep(-32768, 32767, 48000);
-    for (OutputFormat format : {OutputFormat::FLAC16, OutputFormat::OGG, OutputFormat::OPUS, OutputFormat::MP3}) {
-        MemoryWriter full(true, 3000);
-        SndfileEncoder encoder(&full);
-        std::string error;
-        bool ok = encoder.begin(format, -1, TAGS, &error);
-        for (int i = 0; ok && i < 10; i++) {
-            ok = format == OutputFormat::FLAC16 ? encoder.write_int(ints.data(), 48000, &error)
-                                                : encoder.write_float(samples.data(), 48000, &error);
-        }
-        if (ok) ok = encoder.finish(&error);
-        EXPECT_FALSE(ok) << output_format_name(format);
-        EXPECT_EQ(error, "could not write the output") << output_format_name(format);
-    }
-}
-
 #endif
-
-TEST(SndfileEncoder, WavFormatsAreNotItsJob) {
-    std::string why;
-    EXPECT_FALSE(sndfile_can_write(OutputFormat::WAV_FLOAT, &why));
-    EXPECT_NE(why.find("wav"), std::string::npos);
-}

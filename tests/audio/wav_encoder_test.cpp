@@ -78,26 +78,3 @@ TEST(WavEncoder, SamplesAreLittleEndianAtTheirWidth) {
     EXPECT_EQ(std::memcmp(out_float.bytes.data() + 44, bytes_float, 8), 0);
 }
 
-TEST(WavEncoder, IsWrittenInOnePassWithoutSeeking) {
-    MemoryWriter pipe(false);
-    WavEncoder wav(WavSampleKind::PCM24, &pipe);
-    const int32_t ints[2] = {5, 6};
-    EXPECT_TRUE(wav.begin(1));
-    EXPECT_TRUE(wav.write_int(ints, 1));
-    EXPECT_EQ(pipe.bytes.size(), 50u);
-    Decoded decoded = decode_bytes(pipe.bytes);
-    ASSERT_TRUE(decoded.ok);
-    EXPECT_EQ(decoded.frames, 1);
-    EXPECT_EQ(decoded.ints, (std::vector<int32_t>{5 * 256, 6 * 256}));
-}
-
-TEST(WavEncoder, AFailedWriteIsReported) {
-    MemoryWriter full(true, 50);
-    WavEncoder wav(WavSampleKind::FLOAT32, &full);
-    const float floats[2] = {0.0f, 0.0f};
-    EXPECT_TRUE(wav.begin(1));
-    EXPECT_FALSE(wav.write_float(floats, 1));
-    MemoryWriter none(true, 0);
-    WavEncoder no_header(WavSampleKind::PCM16, &none);
-    EXPECT_FALSE(no_header.begin(1));
-}
