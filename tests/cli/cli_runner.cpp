@@ -49,7 +49,23 @@ CliRun run_shell(const std::string&, const std::string&) {
     return CliRun{"", "", -1};
 }
 
+static std::string without_carriage_returns(const std::string& text) {
+    std::string plain;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        plain += text[i];
+    }
+    return plain;
+}
+
 CliRun run_cli(const std::string& dir, const std::string& arguments) {
+    CliRun run = run_cli_bytes(dir, arguments);
+    run.out = without_carriage_returns(run.out);
+    run.err = without_carriage_returns(run.err);
+    return run;
+}
+
+CliRun run_cli_bytes(const std::string& dir, const std::string& arguments) {
     std::string out_path = stream_path(dir, ".stdout");
     std::string err_path = stream_path(dir, ".stderr");
     std::u8string exe = std::filesystem::absolute(TAMSEL_EXE).u8string();
@@ -73,6 +89,10 @@ CliRun run_shell(const std::string& dir, const std::string& command) {
 
 CliRun run_cli(const std::string& dir, const std::string& arguments) {
     return run_shell(dir, "\"$T\" " + arguments);
+}
+
+CliRun run_cli_bytes(const std::string& dir, const std::string& arguments) {
+    return run_cli(dir, arguments);
 }
 #endif
 

@@ -16,6 +16,9 @@ struct CliRun {
 // Runs "tamselexport ARGUMENTS" in dir. The arguments are in shell syntax;
 // on Windows cmd.exe reads them, with double quotes for single ones.
 CliRun run_cli(const std::string& dir, const std::string& arguments);
+// The same with standard output kept byte for byte (on Windows run_cli
+// reads the tool's CRLF line ends as "\n", as text).
+CliRun run_cli_bytes(const std::string& dir, const std::string& arguments);
 // Runs a POSIX shell command line in dir, where $T is the tool; its
 // standard output and standard error are kept apart like run_cli's. Tests
 // that need it start with SKIP_WITHOUT_POSIX_SHELL().

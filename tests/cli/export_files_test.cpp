@@ -199,7 +199,7 @@ TEST(ManyFiles, OneJobOrFourGiveTheSameBytes) {
 TEST(StandardOutput, TheSameBytesAsTheFile) {
     std::string dir = folder_of_file(write_temp_file("a.tsm", sounding_song(3, 16)));
     ASSERT_EQ(run_cli(dir, "-q a.tsm").code, 0);
-    CliRun run = run_cli(dir, "-o - a.tsm");
+    CliRun run = run_cli_bytes(dir, "-o - a.tsm");
     EXPECT_EQ(run.code, 0);
     std::vector<uint8_t> file = read_file(dir + "/a.wav");
     EXPECT_EQ(std::vector<uint8_t>(run.out.begin(), run.out.end()), file);
