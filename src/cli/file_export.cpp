@@ -21,9 +21,7 @@ static bool file_failed(ProgressDisplay* display, const std::string& input, cons
 // The title tag an output gets when --title is not given: the input's file
 // name without its extension.
 static std::string default_title(const std::string& input) {
-    std::string base = path_without_extension(input);
-    size_t slash = base.find_last_of('/');
-    return slash == std::string::npos ? base : base.substr(slash + 1);
+    return last_component(path_without_extension(input));
 }
 
 // Refuses, before anything is written, an output that exists (without

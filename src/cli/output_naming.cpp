@@ -13,9 +13,15 @@ std::string path_without_extension(const std::string& path) {
     return named;
 }
 
-static std::string last_component(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+#ifdef _WIN32
+static const char* const SEPARATORS = "/\\:";
+#else
+static const char* const SEPARATORS = "/";
+#endif
+
+std::string last_component(const std::string& path) {
+    size_t separator = path.find_last_of(SEPARATORS);
+    return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
 // The output's path without its extension.
@@ -24,7 +30,7 @@ static std::string output_base(const std::string& input, const CliOptions& optio
     std::string base = path_without_extension(input);
     if (options.output_dir.empty()) return base;
     std::string dir = options.output_dir;
-    if (dir.back() != '/') dir += '/';
+    if (std::string(SEPARATORS).find(dir.back()) == std::string::npos) dir += '/';
     return dir + last_component(base);
 }
 

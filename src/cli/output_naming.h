@@ -18,6 +18,10 @@ struct OutputTarget {
 // "dir.old/song", ".hidden" stays ".hidden".
 std::string path_without_extension(const std::string& path);
 
+// The last component of path: after the last '/' (and on Windows the last
+// '\\' or drive colon).
+std::string last_component(const std::string& path);
+
 // The outputs of input under options: one target, or with --stems four
 // (NAME.track1.EXT, NAME.track2.EXT, NAME.track3.EXT, NAME.drums.EXT), each
 // muting every other track.
