@@ -11,6 +11,7 @@
 #include "cli/song_report.h"
 #include "cli/summary_text.h"
 #include "export/output_path.h"
+#include "export/utf8_path.h"
 #include "tamsel/tamsel.hpp"
 
 static bool file_failed(ProgressDisplay* display, const std::string& input, const std::string& reason) {
@@ -32,7 +33,7 @@ static bool check_targets(const FileExport& job, const CliOptions& options, Prog
         if (same_file(job.input.c_str(), target.path.c_str()))
             return file_failed(display, job.input, "the output " + target.path + " is the input itself");
         std::error_code ignored;
-        if (!options.force && std::filesystem::exists(target.path, ignored))
+        if (!options.force && std::filesystem::exists(path_from_utf8(target.path), ignored))
             return file_failed(display, job.input, target.path + " exists; use --force to replace it");
     }
     return true;
@@ -112,7 +113,7 @@ bool export_file(const FileExport& job, const CliOptions& options, ProgressDispl
 }
 
 static std::string normal_path(const std::string& path) {
-    return std::filesystem::path(path).lexically_normal().string();
+    return utf8_from_path(path_from_utf8(path).lexically_normal());
 }
 
 void check_output_clashes(std::vector<FileExport>* jobs) {

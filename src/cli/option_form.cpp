@@ -15,6 +15,7 @@
 #include "cli/progress_display.h"
 #include "cli/song_report.h"
 #include "cli/terminal.h"
+#include "export/utf8_path.h"
 
 static const int EXIT_FILE_FAILED = 1;
 static const int EXIT_USAGE = 2;
@@ -57,8 +58,8 @@ static int run_info(const CliOptions& options) {
 static bool make_output_dir(const std::string& dir) {
     if (dir.empty()) return true;
     std::error_code error;
-    std::filesystem::create_directories(dir, error);
-    if (!error && std::filesystem::is_directory(dir, error)) return true;
+    std::filesystem::create_directories(path_from_utf8(dir), error);
+    if (!error && std::filesystem::is_directory(path_from_utf8(dir), error)) return true;
     std::string reason = error ? error.message() : "not a folder";
     std::fprintf(stderr, "tamselexport: %s: cannot make the output folder: %s\n", dir.c_str(), reason.c_str());
     return false;

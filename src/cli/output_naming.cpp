@@ -13,15 +13,8 @@ std::string path_without_extension(const std::string& path) {
     return named;
 }
 
-#ifdef _WIN32
-static const char* const SEPARATORS = "/\\:";
-#else
-static const char* const SEPARATORS = "/";
-#endif
-
 std::string last_component(const std::string& path) {
-    size_t separator = path.find_last_of(SEPARATORS);
-    return separator == std::string::npos ? path : path.substr(separator + 1);
+    return path.substr(path_name_start(path));
 }
 
 // The output's path without its extension.
@@ -30,7 +23,7 @@ static std::string output_base(const std::string& input, const CliOptions& optio
     std::string base = path_without_extension(input);
     if (options.output_dir.empty()) return base;
     std::string dir = options.output_dir;
-    if (std::string(SEPARATORS).find(dir.back()) == std::string::npos) dir += '/';
+    if (path_name_start(dir) != dir.size()) dir += '/';
     return dir + last_component(base);
 }
 

@@ -18,8 +18,8 @@ struct OutputTarget {
 // "dir.old/song", ".hidden" stays ".hidden".
 std::string path_without_extension(const std::string& path);
 
-// The last component of path: after the last '/' (and on Windows the last
-// '\\' or drive colon).
+// The last component of path, as the positional form's naming finds it
+// (after the last '/', and on Windows '\\' or a drive's colon too).
 std::string last_component(const std::string& path);
 
 // The outputs of input under options: one target, or with --stems four
