@@ -1,11 +1,11 @@
 #include "audio/sndfile_encoder.h"
 
-#include <memory>
-
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "audio/ogg_pages.h"
+#include "audio/spool_writer.h"
 
 #ifdef TAMSEL_HAVE_SNDFILE
 #include <sndfile.h>
@@ -87,31 +87,6 @@ bool sndfile_can_write(OutputFormat format, std::string* why) {
     }
     return false;
 }
-
-// MP3 files for a pipe are gathered here and written out whole at the end:
-// the encoder goes back to the start to fill in the frame count, without
-// which decoders stop early.
-class SpoolWriter : public ByteWriter {
-public:
-    bool write(const void* bytes, size_t size) override {
-        const uint8_t* p = static_cast<const uint8_t*>(bytes);
-        if (offset_ + size > data.size()) data.resize(offset_ + size);
-        for (size_t i = 0; i < size; i++) data[offset_ + i] = p[i];
-        offset_ += size;
-        return true;
-    }
-    bool seekable() const override { return true; }
-    bool seek(uint64_t offset) override {
-        if (offset > data.size()) return false;
-        offset_ = offset;
-        return true;
-    }
-    uint64_t tell() const override { return offset_; }
-    std::vector<uint8_t> data;
-
-private:
-    uint64_t offset_ = 0;
-};
 
 // libsndfile spreads FLAC's levels 0..8 over 0..1.
 static const double FLAC_LEVEL = 2.0 / 8.0;
