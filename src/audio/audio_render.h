@@ -97,8 +97,9 @@ struct AudioResult {
 bool audio_frames(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
                   uint64_t* frames, std::string* error);
 
-// Works out the level plan for the full mix of song with options (ignoring
-// options.muted_tracks, so stems share it). May render the song once.
+// Works out the level plan for the mix of song with options, muted tracks
+// and all; stems pass the options without mutes, so all four share the full
+// mix's plan. May render the song once.
 bool plan_level(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
                 LevelPlan* plan, std::string* error);
 

@@ -25,12 +25,13 @@ struct MixSurvey {
 
 static bool survey_mix(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
                        bool measure_loudness, MixSurvey* survey, std::string* error) {
-    tamsel::RenderOptions full_mix = options;
-    full_mix.muted_tracks = 0;
+    // The mix as it will be written: a render with tracks muted is leveled
+    // for what it holds. Stems pass no mutes here, so all four share the
+    // full mix's plan.
     ExportLength length;
-    if (!export_length(song, full_mix, settings, &length, error)) return false;
+    if (!export_length(song, options, settings, &length, error)) return false;
     MixSource source;
-    if (!source.open(song, full_mix, length, error)) return false;
+    if (!source.open(song, options, length, error)) return false;
     LoudnessMeter meter;
     if (measure_loudness && !meter.start(error)) return false;
 

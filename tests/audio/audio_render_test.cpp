@@ -129,6 +129,20 @@ TEST(AudioRender, NormalizeLandsThePeakOnItsTarget) {
     }
 }
 
+TEST(AudioRender, NormalizeLevelsARenderWithMutedTracksForWhatItHolds) {
+    tamsel::Song song = example_song("short.tsm");
+    for (uint32_t solo = 0; solo < TAMSEL_TRACK_COUNT; solo++) {
+        tamsel::RenderOptions options;
+        options.muted_tracks = 0xFu & ~(1u << solo);
+        AudioSettings settings = settings_for(OutputFormat::WAV_FLOAT);
+        settings.level = LevelMode::NORMALIZE;
+        settings.normalize_dbfs = -3.0;
+        LevelPlan plan = plan_for(song, options, settings);
+        std::vector<float> floats = wav_float_samples(render_to_bytes(song, options, settings, plan));
+        EXPECT_EQ(peak_of(floats), (float)std::pow(10.0, -3.0 / 20.0)) << "track " << solo;
+    }
+}
+
 TEST(AudioRender, NormalizeCountsTheFadeItWritesWith) {
     // With a fade the target holds for the samples as written.
     tamsel::Song song = loud_song();
