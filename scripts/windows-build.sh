@@ -1,0 +1,18 @@
+#!/bin/sh
+# Builds for 64-bit Windows with MinGW-w64 on a Linux host:
+#
+#   scripts/windows-build.sh [BUILD_DIR]        (default build-win)
+#
+# BUILD_DIR then holds tamselexport.exe, the library as tamsel.dll with its
+# import library libtamsel.dll.a and as the static libtamsel.a, all with the
+# C and C++ runtimes linked in statically, and the release archive
+# tamselexport-VERSION-win64.zip. Needs g++-mingw-w64-x86-64-posix, cmake
+# and ninja-build.
+set -eu
+cd "$(dirname "$0")/.."
+build=${1:-build-win}
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+      -DCMAKE_BUILD_TYPE=Release -DTAMSEL_TESTS=OFF -DTAMSEL_BENCH=OFF -DTAMSEL_SHARED=ON
+cmake --build "$build" -j2
+(cd "$build" && cpack)

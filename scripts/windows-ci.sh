@@ -1,0 +1,30 @@
+#!/bin/sh
+# Continuous integration for the Windows build: installs MinGW-w64, Wine
+# and the GoogleTest source when they are missing (as root, with apt-get),
+# runs the whole suite built for Windows under Wine, then builds the release
+# archive tamselexport-VERSION-win64.zip in build-win.
+set -eu
+cd "$(dirname "$0")/.."
+
+missing=""
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing="$missing g++-mingw-w64-x86-64-posix"
+command -v wine >/dev/null || missing="$missing wine"
+[ -x /usr/lib/wine/wine64 ] || missing="$missing wine64"
+[ -f /usr/src/googletest/googletest/CMakeLists.txt ] || missing="$missing googletest"
+command -v groff >/dev/null || missing="$missing groff-base"
+command -v cmake >/dev/null || missing="$missing cmake"
+command -v ninja >/dev/null || missing="$missing ninja-build"
+if [ -n "$missing" ]; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "windows-ci.sh: missing packages:$missing (install them as root)" >&2
+    exit 1
+  fi
+  apt-get update -qq
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+fi
+
+echo "== the suite built for Windows, under Wine"
+scripts/windows-test.sh build-win-test
+echo "== the Windows release build and archive"
+scripts/windows-build.sh build-win
