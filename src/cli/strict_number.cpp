@@ -11,11 +11,14 @@ bool parse_whole_number(const char* text, int64_t min, int64_t max, int64_t* val
     const char* p = text;
     if (*p == '+') p++;
     if (!is_digit(*p)) return false;
+    // Anything past 2^62 is out of every range this tool asks for; the
+    // test comes before each digit is added, so the sum never wraps.
+    const uint64_t limit = (uint64_t)1 << 62;
     uint64_t number = 0;
     for (; is_digit(*p); p++) {
-        number = number * 10 + (uint64_t)(*p - '0');
-        // Anything past 2^62 is out of every range this tool asks for.
-        if (number > ((uint64_t)1 << 62)) return false;
+        uint64_t digit = (uint64_t)(*p - '0');
+        if (number > (limit - digit) / 10) return false;
+        number = number * 10 + digit;
     }
     if (*p != '\0') return false;
     if ((int64_t)number < min || (int64_t)number > max) return false;
