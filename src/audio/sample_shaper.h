@@ -49,6 +49,7 @@ public:
     const SampleCounts& counts() const { return counts_; }
 
 private:
+    void to_float_steady(const int32_t* sums, size_t count, float* out);
     int32_t scaled_int(int32_t sum, double gain);
     int32_t clamp_int(int64_t value);
 

@@ -1,5 +1,6 @@
 #include "audio/wav_encoder.h"
 
+#include <bit>
 #include <cstring>
 
 static const uint16_t WAVE_FORMAT_PCM = 1;
@@ -53,6 +54,8 @@ bool WavEncoder::begin(uint64_t frames) {
 
 bool WavEncoder::write_float(const float* samples, size_t frames) {
     size_t count = 2 * frames;
+    // A little-endian machine's floats are already the file's bytes.
+    if constexpr (std::endian::native == std::endian::little) return out_->write(samples, 4 * count);
     bytes_.resize(4 * count);
     uint8_t* p = bytes_.data();
     for (size_t i = 0; i < count; i++) {
