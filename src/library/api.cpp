@@ -65,8 +65,7 @@ struct FileBytes {
 static size_t read_file_at(void* context, uint64_t offset, uint8_t* out, size_t size) {
     FileBytes* source = (FileBytes*)context;
     if (size == 0) return 0;
-    // Offsets past what a long can hold lie past the end of any real file.
-    if (offset > (uint64_t)LONG_MAX || std::fseek(source->file, (long)offset, SEEK_SET) != 0) return 0;
+    if (seek_file(source->file, offset) != 0) return 0;
     size_t got = std::fread(out, 1, size, source->file);
     if (got < size && std::ferror(source->file)) source->failed = true;
     return got;
