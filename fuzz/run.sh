@@ -13,8 +13,11 @@
 # inputs go to BUILD/fuzz-corpus/TARGET, a crash, hang, leak or memory
 # blow-up to BUILD/fuzz-artifacts/TARGET-*, and the script then exits
 # non-zero. BUILD is build-fuzz in the source folder unless TAMSEL_FUZZ_BUILD
-# names another. To fold what a run found into the committed corpus:
-#   BUILD/fuzz/TARGET_fuzzer -merge=1 fuzz/corpus/TARGET BUILD/fuzz-corpus/TARGET
+# names another. To fold what a run found into the committed corpus, keeping
+# only inputs that reach new edges (the full feature set would take
+# megabytes):
+#   BUILD/fuzz/TARGET_fuzzer -merge=1 -use_counters=0 -use_cmp=0 \
+#     fuzz/corpus/TARGET BUILD/fuzz-corpus/TARGET
 # The seeds are written by make_fuzz_seeds (fuzz/make_seeds.cpp, built here):
 #   BUILD/fuzz/make_fuzz_seeds fuzz/corpus examples/*.tsm
 set -euo pipefail
