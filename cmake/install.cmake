@@ -1,6 +1,7 @@
-# cmake --install: the tool, the library (static and shared), its headers, a
-# CMake package (find_package(tamsel) gives tamsel::tamsel, the shared
-# library, and tamsel::tamsel_static) and a pkg-config file.
+# cmake --install: the tool with its manual page and bash completion, the
+# library (static and shared), its headers, a CMake package
+# (find_package(tamsel) gives tamsel::tamsel, the shared library, and
+# tamsel::tamsel_static) and a pkg-config file.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -18,6 +19,8 @@ if(TAMSEL_TOOL)
   if(EXISTS ${CMAKE_SOURCE_DIR}/man/tamselexport.1)
     install(FILES ${CMAKE_SOURCE_DIR}/man/tamselexport.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endif()
+  install(FILES ${CMAKE_SOURCE_DIR}/completion/tamselexport.bash
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tamselexport)
 endif()
 
 set(TAMSEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tamsel)

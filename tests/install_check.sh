@@ -11,7 +11,8 @@ trap 'rm -rf "$work"' EXIT
 prefix="$work/prefix"
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in include/tamsel/tamsel.h include/tamsel/tamsel.hpp bin/tamselexport; do
+for file in include/tamsel/tamsel.h include/tamsel/tamsel.hpp bin/tamselexport share/man/man1/tamselexport.1 \
+    share/bash-completion/completions/tamselexport; do
   [ -e "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
 libdir=$(dirname "$(find "$prefix" -name tamsel.pc)")/..
