@@ -1,20 +1,11 @@
 #include "audio/wav_encoder.h"
+#include "mixer/byte_order.h"
 
 #include <bit>
 #include <cstring>
 
 static const uint16_t WAVE_FORMAT_PCM = 1;
 static const uint16_t WAVE_FORMAT_IEEE_FLOAT = 3;
-
-static void put_u16(uint8_t* p, uint16_t v) {
-    p[0] = (uint8_t)v;
-    p[1] = (uint8_t)(v >> 8);
-}
-
-static void put_u32(uint8_t* p, uint32_t v) {
-    put_u16(p, (uint16_t)v);
-    put_u16(p + 2, (uint16_t)(v >> 16));
-}
 
 uint32_t wav_bytes_per_frame(WavSampleKind kind) {
     if (kind == WavSampleKind::PCM16) return 4;
@@ -31,17 +22,17 @@ void build_wav_header(WavSampleKind kind, uint64_t frames, uint8_t header[WAV_HE
     uint32_t frame_bytes = wav_bytes_per_frame(kind);
     uint32_t data_size = (uint32_t)(frames * frame_bytes);
     std::memcpy(header, "RIFF", 4);
-    put_u32(header + 4, data_size + 36);
+    put_u32_le(header + 4, data_size + 36);
     std::memcpy(header + 8, "WAVEfmt ", 8);
-    put_u32(header + 16, 16);
-    put_u16(header + 20, kind == WavSampleKind::FLOAT32 ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM);
-    put_u16(header + 22, 2);
-    put_u32(header + 24, 48000);
-    put_u32(header + 28, 48000 * frame_bytes);
-    put_u16(header + 32, (uint16_t)frame_bytes);
-    put_u16(header + 34, (uint16_t)(8 * frame_bytes / 2));
+    put_u32_le(header + 16, 16);
+    put_u16_le(header + 20, kind == WavSampleKind::FLOAT32 ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM);
+    put_u16_le(header + 22, 2);
+    put_u32_le(header + 24, 48000);
+    put_u32_le(header + 28, 48000 * frame_bytes);
+    put_u16_le(header + 32, (uint16_t)frame_bytes);
+    put_u16_le(header + 34, (uint16_t)(8 * frame_bytes / 2));
     std::memcpy(header + 36, "data", 4);
-    put_u32(header + 40, data_size);
+    put_u32_le(header + 40, data_size);
 }
 
 WavEncoder::WavEncoder(WavSampleKind kind, ByteWriter* out) : kind_(kind), out_(out) {}
@@ -61,7 +52,7 @@ bool WavEncoder::write_float(const float* samples, size_t frames) {
     for (size_t i = 0; i < count; i++) {
         uint32_t bits;
         std::memcpy(&bits, &samples[i], 4);
-        put_u32(p + 4 * i, bits);
+        put_u32_le(p + 4 * i, bits);
     }
     return out_->write(bytes_.data(), bytes_.size());
 }

@@ -6,36 +6,27 @@
 #include <vector>
 
 #include "cli/output_file.h"
+#include "mixer/byte_order.h"
 
 static_assert(std::endian::native == std::endian::little, "frames are written as little-endian floats");
 
 // Blocks are gathered into one large write; 64 blocks make 512 KiB.
 static constexpr uint32_t BLOCKS_PER_WRITE = 64;
 
-static void put_u16(uint8_t* p, uint16_t v) {
-    p[0] = (uint8_t)v;
-    p[1] = (uint8_t)(v >> 8);
-}
-
-static void put_u32(uint8_t* p, uint32_t v) {
-    put_u16(p, (uint16_t)v);
-    put_u16(p + 2, (uint16_t)(v >> 16));
-}
-
 void build_wav_header(uint8_t header[WAV_HEADER_SIZE], uint64_t frames) {
     uint32_t data_size = (uint32_t)(frames * WAV_BYTES_PER_FRAME);
     std::memcpy(header, "RIFF", 4);
-    put_u32(header + 4, data_size + 36);
+    put_u32_le(header + 4, data_size + 36);
     std::memcpy(header + 8, "WAVEfmt ", 8);
-    put_u32(header + 16, 16);
-    put_u16(header + 20, 3);  // IEEE float
-    put_u16(header + 22, 2);
-    put_u32(header + 24, 48000);
-    put_u32(header + 28, 48000 * WAV_BYTES_PER_FRAME);
-    put_u16(header + 32, WAV_BYTES_PER_FRAME);
-    put_u16(header + 34, 32);
+    put_u32_le(header + 16, 16);
+    put_u16_le(header + 20, 3);  // IEEE float
+    put_u16_le(header + 22, 2);
+    put_u32_le(header + 24, 48000);
+    put_u32_le(header + 28, 48000 * WAV_BYTES_PER_FRAME);
+    put_u16_le(header + 32, WAV_BYTES_PER_FRAME);
+    put_u16_le(header + 34, 32);
     std::memcpy(header + 36, "data", 4);
-    put_u32(header + 40, data_size);
+    put_u32_le(header + 40, data_size);
 }
 
 // Renders blocks until one comes back short. 1 when every byte was written.

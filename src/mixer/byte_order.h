@@ -1,8 +1,19 @@
-// Files and images store multi-byte values little-endian.
+// Files and images store multi-byte values little-endian: song files, drum
+// images and the WAV files the tool writes.
 #pragma once
 
 #include <cstdint>
 
 inline uint32_t read_u32_le(const uint8_t* p) {
     return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+inline void put_u16_le(uint8_t* p, uint16_t v) {
+    p[0] = (uint8_t)v;
+    p[1] = (uint8_t)(v >> 8);
+}
+
+inline void put_u32_le(uint8_t* p, uint32_t v) {
+    put_u16_le(p, (uint16_t)v);
+    put_u16_le(p + 2, (uint16_t)(v >> 16));
 }
