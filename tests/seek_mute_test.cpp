@@ -114,3 +114,38 @@ TEST(Mute, UnmutingResumesWhereTheMixWouldBe) {
 }
 
 }  // namespace
+
+namespace {
+
+// The per-frame loop can take over from the fast renderer at any frame, the
+// frames of steps included, so a seek can be checked against it directly.
+TEST(Seek, ThePerFrameLoopTakesOverWhereTheFastRendererStopped) {
+    for (uint32_t seed = 120; seed < 126; seed++) {
+        GeneratedSong song = generated_song(seed);
+        Engine whole = start_engine(song.file.bytes, song.loops, song.timer_ms);
+        // Frame by frame, noting the frames where a step is taken.
+        std::vector<float> expected;
+        std::vector<uint64_t> step_frames;
+        uint32_t last_step_ms = 0;
+        float frame[2];
+        while (expected.size() < 2 * 40000 && renderer_render_reference(whole.renderer.get(), frame, 1) == 1) {
+            if (whole.renderer->sequencer.last_step_ms != last_step_ms) {
+                last_step_ms = whole.renderer->sequencer.last_step_ms;
+                step_frames.push_back(expected.size() / 2);
+            }
+            expected.insert(expected.end(), frame, frame + 2);
+        }
+        ASSERT_FALSE(step_frames.empty()) << "seed " << seed;
+        for (size_t i = 0; i < step_frames.size() && i < 6; i++) {
+            uint64_t at = step_frames[i];
+            Engine engine = start_engine(song.file.bytes, song.loops, song.timer_ms);
+            renderer_seek(engine.renderer.get(), at);
+            std::vector<float> rest(expected.size() - 2 * at);
+            rest.resize(2 * renderer_render_reference(engine.renderer.get(), rest.data(), rest.size() / 2));
+            std::vector<float> slice(expected.begin() + (ptrdiff_t)(2 * at), expected.end());
+            ASSERT_EQ(rest, slice) << "seed " << seed << " frame " << at;
+        }
+    }
+}
+
+}  // namespace

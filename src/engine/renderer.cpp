@@ -180,7 +180,14 @@ uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t coun
     uint64_t i = 0;
     for (; i < count && !renderer->ended; i++) {
         int32_t frame[2] = {0, 0};
-        if (advance_clock(&renderer->clock)) offer_step(renderer);
+        // After a fast render or a seek the clock may already stand on a
+        // tick whose step is due: that frame's step comes first.
+        if (renderer->step_pending) {
+            renderer->step_pending = 0;
+            offer_step(renderer);
+        } else if (advance_clock(&renderer->clock)) {
+            offer_step(renderer);
+        }
         if (renderer->sequencer.loops_done > renderer->loop_limit) renderer->ended = 1;
         for (int32_t slot = 0; slot < SLOT_COUNT; slot++) {
             int32_t track = track_of_slot(slot);

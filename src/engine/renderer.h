@@ -51,7 +51,9 @@ void renderer_release(Renderer* renderer);
 // Starts (or restarts) renderer on song: sets up the 96 voices, the clock
 // and the sequencer, and takes the forced first step, so that record 0
 // sounds from the very first frame. A negative loop count counts as 0; the
-// tick must be finite and >= 0.
+// tick must be finite and >= 0. The caches are kept when the song is the
+// one the renderer had (a restart): a song loaded anew at the same address
+// needs renderer_release first.
 void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double tick_ms);
 
 // Renders up to count frames and returns how many it made; fewer than count
@@ -68,7 +70,8 @@ void renderer_seek(Renderer* renderer, uint64_t frame);
 // The render loop in its plainest form: every frame advances the clock,
 // offers the sequencer a tick and asks all 512 slots for their voice's
 // contribution. The fast renderer must match it byte for byte; tests and
-// benchmarks compare the two.
+// benchmarks compare the two. It may take over from the fast renderer at
+// any frame.
 uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t count);
 
 // The slot's track, or -1 for a slot outside the tracks.
