@@ -51,7 +51,7 @@ void expect_clean_failure(Form form, const std::string& dir, const ToolSetup& se
     if (form == Form::OPTIONS) {
         EXPECT_NE(line.find(reason), std::string::npos) << line;
     }
-    EXPECT_EQ(file_bytes(dir + "/song.wav"), old_render());
+    EXPECT_EQ(read_file(dir + "/song.wav"), old_render());
     EXPECT_TRUE(partial_files(dir, "song.wav").empty());
 }
 
@@ -152,7 +152,7 @@ TEST(FaultInjection, AClosedStandardOutputIsOneLineAndTouchesNoFile) {
     if (!tool_has_option_form()) GTEST_SKIP() << "the tool has no option form yet";
     TestFolder folder;
     place_song(folder.path(), "demo.tsm");
-    std::vector<uint8_t> song = file_bytes(folder.file("song.tsm"));
+    std::vector<uint8_t> song = read_file(folder.file("song.tsm"));
     ToolSetup setup;
     setup.folder = folder.path();
     setup.arguments = {"--quiet", "-o", "-", "song.tsm"};
@@ -164,7 +164,7 @@ TEST(FaultInjection, AClosedStandardOutputIsOneLineAndTouchesNoFile) {
     std::string line;
     EXPECT_TRUE(failed_with_one_line(Form::OPTIONS, result, &line)) << line;
     // With descriptor 1 closed the song may be opened as 1: it must stay whole.
-    EXPECT_EQ(file_bytes(folder.file("song.tsm")), song);
+    EXPECT_EQ(read_file(folder.file("song.tsm")), song);
     EXPECT_EQ(names_starting(folder.path(), ".").size(), 0u);
 }
 

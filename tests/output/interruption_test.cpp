@@ -50,7 +50,7 @@ TEST(Interruption, SignalsMidRenderRemoveTheTemporaryFileAndKeepTheOldRender) {
             EXPECT_FALSE(run.result.timed_out);
             EXPECT_EQ(run.result.signal, 0);
             EXPECT_EQ(run.result.exit_code, expected_exit_code(form, signal));
-            EXPECT_EQ(file_bytes(folder.file("song.wav")), old_render());
+            EXPECT_EQ(read_file(folder.file("song.wav")), old_render());
             EXPECT_TRUE(partial_files(folder.path(), "song.wav").empty());
         }
     }
@@ -63,7 +63,7 @@ TEST(Interruption, SigkillLeavesAtMostANamedTemporaryFileNeverABrokenRender) {
         Interrupted run = interrupt_render(form, folder.path(), SIGKILL);
         ASSERT_TRUE(run.caught_mid_render);
         EXPECT_EQ(run.result.signal, SIGKILL);
-        EXPECT_EQ(file_bytes(folder.file("song.wav")), old_render());
+        EXPECT_EQ(read_file(folder.file("song.wav")), old_render());
         std::vector<std::string> left = partial_files(folder.path(), "song.wav");
         ASSERT_LE(left.size(), 1u);
         for (const std::string& name : left) {

@@ -69,11 +69,11 @@ TEST(OutputFile, DestinationChangesOnlyAtCommit) {
     std::unique_ptr<OutputFile> output = open_or_fail(path, ReplacePolicy::REPLACE);
     ASSERT_TRUE(output);
     ASSERT_TRUE(output->write(body.data(), body.size()));
-    EXPECT_EQ(file_bytes(path), std::vector<uint8_t>({'o', 'l', 'd', ' ', 'b', 'y', 't', 'e', 's'}));
+    EXPECT_EQ(read_file(path), std::vector<uint8_t>({'o', 'l', 'd', ' ', 'b', 'y', 't', 'e', 's'}));
     EXPECT_EQ(partial_files(folder.path(), "song.wav").size(), 1u);
     std::string error;
     ASSERT_TRUE(output->commit(&error)) << error;
-    EXPECT_EQ(file_bytes(path), body);
+    EXPECT_EQ(read_file(path), body);
     EXPECT_TRUE(partial_files(folder.path(), "song.wav").empty());
 }
 
@@ -89,7 +89,7 @@ TEST(OutputFile, ManySmallWritesAndOneLargeGiveTheSameBytes) {
     }
     std::string error;
     ASSERT_TRUE(small->commit(&error)) << error;
-    EXPECT_EQ(file_bytes(folder.file("small.wav")), body);
+    EXPECT_EQ(read_file(folder.file("small.wav")), body);
 }
 
 TEST(OutputFile, SeekBackWritesTheHeaderLast) {
@@ -107,7 +107,7 @@ TEST(OutputFile, SeekBackWritesTheHeaderLast) {
     ASSERT_TRUE(output->write(header.data(), header.size()));
     std::string error;
     ASSERT_TRUE(output->commit(&error)) << error;
-    std::vector<uint8_t> written = file_bytes(folder.file("song.wav"));
+    std::vector<uint8_t> written = read_file(folder.file("song.wav"));
     ASSERT_EQ(written.size(), header.size() + body.size());
     EXPECT_TRUE(std::equal(header.begin(), header.end(), written.begin()));
     EXPECT_TRUE(std::equal(body.begin(), body.end(), written.begin() + 44));
@@ -130,7 +130,7 @@ TEST(OutputFile, AbortAndDestructionKeepTheOldDestination) {
         std::unique_ptr<OutputFile> output = open_or_fail(path, ReplacePolicy::REPLACE);
         ASSERT_TRUE(output && output->write(body.data(), body.size()));
     }
-    EXPECT_EQ(file_bytes(path), std::vector<uint8_t>({'o', 'l', 'd'}));
+    EXPECT_EQ(read_file(path), std::vector<uint8_t>({'o', 'l', 'd'}));
     EXPECT_TRUE(partial_files(folder.path(), "song.wav").empty());
 }
 
@@ -153,7 +153,7 @@ TEST(OutputFile, KeepExistingRefusesADestinationThatExistsOrAppears) {
     error.clear();
     EXPECT_FALSE(output->commit(&error));
     EXPECT_EQ(error, later + " exists; use --force to replace it");
-    EXPECT_EQ(file_bytes(later).size(), 14u);
+    EXPECT_EQ(read_file(later).size(), 14u);
     EXPECT_TRUE(partial_files(folder.path(), "later.wav").empty());
 }
 
@@ -192,7 +192,7 @@ TEST(OutputFile, ALinkKeepsPointingAtTheReplacedFile) {
     std::string error;
     ASSERT_TRUE(output->commit(&error)) << error;
     EXPECT_TRUE(std::filesystem::is_symlink(folder.file("link.wav")));
-    EXPECT_EQ(file_bytes(folder.file("real.wav")), std::vector<uint8_t>({'n', 'e', 'w'}));
+    EXPECT_EQ(read_file(folder.file("real.wav")), std::vector<uint8_t>({'n', 'e', 'w'}));
 }
 
 TEST(OutputFile, ADeviceIsWrittenAsItIsNeverReplaced) {
@@ -229,7 +229,7 @@ TEST(OutputFile, AWriteBeyondTheFileSizeLimitFailsAndLeavesNothing) {
         return 0;
     });
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(file_bytes(path), std::vector<uint8_t>({'o', 'l', 'd'}));
+    EXPECT_EQ(read_file(path), std::vector<uint8_t>({'o', 'l', 'd'}));
     EXPECT_TRUE(partial_files(folder.path(), "song.wav").empty());
 }
 
@@ -285,7 +285,7 @@ TEST(InterruptCleanup, SignalsRemoveTemporaryFilesAndExitWithTheChosenCode) {
             return 12;
         });
         EXPECT_EQ(code, 100 + chosen) << strsignal(chosen);
-        EXPECT_EQ(file_bytes(folder.file("a.wav")), std::vector<uint8_t>({'o', 'l', 'd'}));
+        EXPECT_EQ(read_file(folder.file("a.wav")), std::vector<uint8_t>({'o', 'l', 'd'}));
         EXPECT_FALSE(file_exists(folder.file("b.wav")));
         EXPECT_EQ(names_starting(folder.path(), ".").size(), 0u) << strsignal(chosen);
     }

@@ -41,17 +41,6 @@ TestFolder::~TestFolder() {
     fs::remove(fs::path(path_).parent_path(), ignored);
 }
 
-std::vector<uint8_t> file_bytes(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return bytes;
-    uint8_t chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
-    std::fclose(file);
-    return bytes;
-}
-
 void put_file(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr) << path;
@@ -295,7 +284,7 @@ bool failed_with_one_line(Form form, const ToolResult& result, std::string* line
 }
 
 void place_song(const std::string& folder, const std::string& name) {
-    put_file(folder + "/song.tsm", file_bytes(std::string(TAMSEL_SOURCE_DIR) + "/examples/" + name));
+    put_file(folder + "/song.tsm", read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/" + name));
 }
 
 std::vector<uint8_t> old_render() {

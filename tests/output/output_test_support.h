@@ -10,6 +10,9 @@
 #include <thread>
 #include <vector>
 
+// read_file comes from the shared helpers.
+#include "test_support.h"
+
 // A fresh empty folder for the running test, removed with everything in it
 // when the object goes.
 class TestFolder {
@@ -24,7 +27,6 @@ private:
     std::string path_;
 };
 
-std::vector<uint8_t> file_bytes(const std::string& path);
 void put_file(const std::string& path, const std::vector<uint8_t>& bytes);
 void put_file(const std::string& path, const std::string& text);
 bool files_equal(const std::string& a, const std::string& b);
