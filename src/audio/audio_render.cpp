@@ -104,7 +104,7 @@ bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options
     ExportLength length;
     if (!export_length(song, options, settings, &length, error)) return false;
     MixSource source;
-    if (!source.open(song, options, length, error)) return false;
+    if (!source.open(song, options, length, error, settings.render_threads)) return false;
 
     SampleDepth depth = depth_of(settings.format);
     bool dither = settings.dither != DitherMode::NONE;

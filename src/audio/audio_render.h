@@ -5,6 +5,7 @@
 // (src/audio); the audio module implements it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -56,6 +57,7 @@ struct AudioSettings {
     double fade_seconds = 0.0;    // 0..3600: the song plays on for this long (rounded to
                                   // whole frames), its gain falling linearly to exactly 0
                                   // at the last frame: (F - 1 - i) / F for fade frame i of F
+    size_t render_threads = 1;    // threads that render the mix; the bytes are the same for any
 };
 
 // The factor a level option gives, found from the full mix (a first pass

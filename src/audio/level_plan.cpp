@@ -31,7 +31,7 @@ static bool survey_mix(const tamsel::Song& song, const tamsel::RenderOptions& op
     ExportLength length;
     if (!export_length(song, options, settings, &length, error)) return false;
     MixSource source;
-    if (!source.open(song, options, length, error)) return false;
+    if (!source.open(song, options, length, error, settings.render_threads)) return false;
     LoudnessMeter meter;
     if (measure_loudness && !meter.start(error)) return false;
 

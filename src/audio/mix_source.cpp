@@ -73,22 +73,31 @@ static int32_t loops_reaching(const tamsel::Song& song, const tamsel::RenderOpti
 }
 
 bool MixSource::open(const tamsel::Song& song, const tamsel::RenderOptions& options, const ExportLength& length,
-                     std::string* error) {
+                     std::string* error, size_t threads) {
     tamsel::RenderOptions render_options = options;
     if (length.fade_frames > 0) render_options.loops = loops_reaching(song, options, length.total());
+    total_ = length.total();
+    position_ = 0;
+    if (threads > 1) {
+        chunked_ = std::make_unique<ChunkedMix>();
+        return chunked_->start(song, render_options, total_, threads, error);
+    }
     tamsel::Status status = renderer_.create(song, render_options);
     if (status != TAMSEL_OK) {
         *error = tamsel::message(status);
         return false;
     }
-    total_ = length.total();
-    position_ = 0;
     return true;
 }
 
 size_t MixSource::read(int32_t* sums, size_t frames) {
     uint64_t left = total_ - position_;
     if (frames > left) frames = (size_t)left;
+    if (chunked_) {
+        size_t read = chunked_->read(sums, frames);
+        position_ += read;
+        return read;
+    }
     size_t got = frames == 0 ? 0 : renderer_.render_int32(sums, frames);
     if (got < frames) std::memset(sums + 2 * got, 0, 2 * (frames - got) * sizeof(int32_t));
     position_ += frames;

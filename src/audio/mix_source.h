@@ -5,9 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "audio/audio_render.h"
+#include "audio/chunked_mix.h"
 #include "tamsel/tamsel.hpp"
 
 struct ExportLength {
@@ -31,9 +33,11 @@ class MixSource {
 public:
     // Creates the renderer: with a fade, one with enough extra loops to
     // play on for its frames. Frames before the fade are the same either
-    // way, since the loop count only decides where the render ends.
+    // way, since the loop count only decides where the render ends. With
+    // threads above 1 that many renderers share the work (see ChunkedMix);
+    // the sums are the same.
     bool open(const tamsel::Song& song, const tamsel::RenderOptions& options, const ExportLength& length,
-              std::string* error);
+              std::string* error, size_t threads = 1);
     // Up to frames frames of interleaved sums; 0 once length.total() frames
     // were read. Silence stands in if the render ends early.
     size_t read(int32_t* sums, size_t frames);
@@ -41,6 +45,7 @@ public:
 
 private:
     tamsel::Renderer renderer_;
+    std::unique_ptr<ChunkedMix> chunked_;  // set when several threads render
     uint64_t total_ = 0;
     uint64_t position_ = 0;
 };

@@ -24,3 +24,10 @@ void run_jobs(size_t count, size_t jobs, const std::function<void(size_t index, 
     worker(0);
     for (std::thread& thread : threads) thread.join();
 }
+
+size_t render_threads_per_file(size_t jobs, size_t files_at_once) {
+    if (files_at_once == 0) return 1;
+    size_t each = jobs / files_at_once;
+    if (each < 1) return 1;
+    return each > 2 ? 2 : each;
+}

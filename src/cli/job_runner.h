@@ -13,3 +13,9 @@ void run_jobs(size_t count, size_t jobs, const std::function<void(size_t index, 
 
 // The number of processors, at least 1.
 size_t processor_count();
+
+// Render threads each of files_at_once files gets out of a budget of jobs
+// threads: what is left over when fewer files than jobs render at once,
+// at most 2, since each renderer may keep up to 16 MiB of note samples and
+// a render stays within 64 MiB.
+size_t render_threads_per_file(size_t jobs, size_t files_at_once);

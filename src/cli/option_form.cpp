@@ -76,13 +76,16 @@ static int run_export(const CliOptions& options) {
     for (const std::string& input : options.inputs) jobs.push_back({input, output_targets(input, options), ""});
     check_output_clashes(&jobs);
 
-    size_t threads = job_count(options);
-    if (threads > jobs.size()) threads = jobs.size();
+    size_t budget = job_count(options);
+    size_t threads = budget < jobs.size() ? budget : jobs.size();
+    // Threads that fewer files than -j leave over render within a file.
+    CliOptions shared = options;
+    shared.audio.render_threads = render_threads_per_file(budget, threads);
     bool live = !options.quiet && standard_error_is_terminal();
     ProgressDisplay display(live, threads, jobs.size());
     std::atomic<bool> failed{false};
     run_jobs(jobs.size(), threads, [&](size_t i, size_t slot) {
-        if (!export_file(jobs[i], options, &display, slot)) failed.store(true);
+        if (!export_file(jobs[i], shared, &display, slot)) failed.store(true);
     });
     display.finish();
     return failed.load() ? EXIT_FILE_FAILED : 0;
