@@ -104,6 +104,26 @@ try {
         await waitFor(() => document.getElementById('export-status').textContent.startsWith('Saved demo.wav'));
     });
 
+    await check('a 16-bit normalised WAV has the option form\'s bytes; a bad level is a message', async () => {
+        const song = join(work, 'option-demo.tsm');
+        copyFileSync(join(ROOT, 'examples/demo.tsm'), song);
+        const wanted = join(work, 'option-demo.wav');
+        execFileSync(TOOL, ['-q', '-f', 'wav16', '--normalize=-2.5', '-o', wanted, song], { stdio: 'pipe' });
+        await page.selectOption('#export-format', 'wav16');
+        await page.check('#export-normalize');
+        await page.fill('#export-dbfs', '4');
+        await page.click('#export');
+        await waitFor(() => document.getElementById('message').textContent.includes('from -96 to 0'));
+        await page.fill('#export-dbfs', '-2.5');
+        const [download] = await Promise.all([page.waitForEvent('download', { timeout: 60000 }), page.click('#export')]);
+        const saved = join(work, 'page-demo16.wav');
+        await download.saveAs(saved);
+        assert.ok(readFileSync(saved).equals(readFileSync(wanted)), 'the bytes differ');
+        await waitFor(() => document.getElementById('export-status').textContent.startsWith('Saved demo.wav'));
+        await page.selectOption('#export-format', 'float');
+        await page.uncheck('#export-normalize');
+    });
+
     await check('playing delivers sound through the worklet', async () => {
         await page.click('#play');
         await waitFor(() => window.tamselPage.stats.nonSilentFrames > 24000);

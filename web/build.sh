@@ -20,6 +20,7 @@ exports=(
   tamsel_render_options_init tamsel_renderer_create tamsel_renderer_free
   tamsel_renderer_length tamsel_renderer_wraps tamsel_render_float tamsel_render_int32
   tamsel_renderer_seek tamsel_renderer_position tamsel_renderer_set_muted_tracks
+  tamsel_web_export_wav
   malloc free
 )
 exported=$(printf '_%s,' "${exports[@]}")
@@ -28,7 +29,11 @@ exported=$(printf '_%s,' "${exports[@]}")
 # it the .wasm bytes, so it needs no file system and no Node.js glue.
 rm -rf build-web
 mkdir -p build-web
-em++ -O2 -Wl,--whole-archive build-wasm/libtamsel.a -Wl,--no-whole-archive \
+# The 16-bit and normalised files come from the command line's own audio
+# code (WAV only: no encoder libraries), with the same rounding rules.
+em++ -O2 -std=c++20 -ffp-contract=off -fno-fast-math -Isrc -Iinclude \
+  src/audio/*.cpp src/web/web_export.cpp \
+  -Wl,--whole-archive build-wasm/libtamsel.a -Wl,--no-whole-archive \
   -o build-web/tamsel-wasm.js \
   -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createTamselModule \
   -sENVIRONMENT=web,worker -sFILESYSTEM=0 -sALLOW_MEMORY_GROWTH=1 -sWASM_BIGINT=1 \

@@ -1,6 +1,8 @@
-// The export worker: renders a whole song into a 32-bit float WAV file,
-// the same bytes the command line writes, and hands it back as a Blob.
-// One worker per export; the page ends it to cancel.
+// The export worker: renders a whole song into a WAV file, the same bytes
+// the command line writes, and hands it back as a Blob: 32-bit float as the
+// positional form writes it, or 16-bit and normalised files through the
+// option form's own audio code. One worker per export; the page ends it to
+// cancel.
 import { fetchLibrary, Renderer, STATUS_TOO_LONG } from './library.js';
 import { WAV_MAX_FRAMES } from './constants.js';
 import { describeFailure } from './failure.js';
@@ -43,6 +45,47 @@ function renderWav(library, { bytes, loops, tickMs }) {
     }
 }
 
+// Pieces of a file gathered into a Blob every 64 MiB.
+class BlobGatherer {
+    constructor() {
+        this.blobs = [];
+        this.parts = [];
+        this.partBytes = 0;
+    }
+
+    add(piece) {
+        this.parts.push(piece);
+        this.partBytes += piece.length;
+        if (this.partBytes < BYTES_PER_BLOB) return;
+        this.blobs.push(new Blob(this.parts));
+        this.parts = [];
+        this.partBytes = 0;
+    }
+
+    blob() {
+        this.blobs.push(new Blob(this.parts));
+        return new Blob(this.blobs, { type: 'audio/wav' });
+    }
+}
+
+// A 16-bit or normalised file (as -f wav16 and --normalize=DBFS give it).
+function renderLeveledWav(library, { bytes, loops, tickMs, sixteenBit, normalizeDbfs }) {
+    const gathered = new BlobGatherer();
+    let frames = 0;
+    let lastReport = 0;
+    if (typeof normalizeDbfs === 'number') self.postMessage({ type: 'measuring' });
+    library.exportWav(bytes, { loops, tickMs, sixteenBit, normalizeDbfs }, (piece) => gathered.add(piece),
+                      (done, total) => {
+                          frames = done;
+                          if (done - lastReport >= 48000 || done === total) {
+                              lastReport = done;
+                              self.postMessage({ type: 'progress', done, total });
+                          }
+                          return true;
+                      });
+    return { blob: gathered.blob(), frames };
+}
+
 function describe(error) {
     return error && error.status === STATUS_TOO_LONG ? 'too long' : describeFailure(error);
 }
@@ -50,7 +93,8 @@ function describe(error) {
 self.onmessage = async (event) => {
     try {
         const library = await fetchLibrary();
-        const { blob, frames } = renderWav(library, event.data);
+        const leveled = event.data.sixteenBit || typeof event.data.normalizeDbfs === 'number';
+        const { blob, frames } = leveled ? renderLeveledWav(library, event.data) : renderWav(library, event.data);
         self.postMessage({ type: 'done', blob, frames });
     } catch (error) {
         self.postMessage({ type: 'error', message: describe(error), status: error?.status ?? null });

@@ -18,21 +18,25 @@ export class Exporter {
     }
 
     // songBytes: a Uint8Array of the song file, copied for the worker.
-    start(songBytes, songName, loops, tickMs) {
+    // sixteenBit: 16-bit samples instead of 32-bit float; normalizeDbfs: a
+    // peak level to bring the render to, or null.
+    start(songBytes, songName, { loops, tickMs, sixteenBit = false, normalizeDbfs = null }) {
         this.cancel('');
         const worker = new Worker(new URL('./export-worker.js', import.meta.url), { type: 'module' });
         this.worker = worker;
         const bytes = songBytes.slice().buffer;
         worker.onmessage = (event) => this.onMessage(event.data, songName);
         worker.onerror = (event) => this.finish(`Export failed: ${event.message || 'the export worker stopped'}.`, true);
-        worker.postMessage({ bytes, loops, tickMs }, [bytes]);
+        worker.postMessage({ bytes, loops, tickMs, sixteenBit, normalizeDbfs }, [bytes]);
         this.setBusy(true);
         this.progress.value = 0;
         this.show('Measuring the song…');
     }
 
     onMessage(message, songName) {
-        if (message.type === 'progress') {
+        if (message.type === 'measuring') {
+            this.show('Finding the peak…');
+        } else if (message.type === 'progress') {
             this.progress.max = Math.max(message.total, 1);
             this.progress.value = message.done;
             const percent = Math.floor((100 * message.done) / Math.max(message.total, 1));

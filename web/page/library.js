@@ -105,6 +105,34 @@ class Library {
             this.release(outPointer);
         }
     }
+
+    // Renders a song file as a WAV file with the command line's audio code:
+    // 16-bit when sixteenBit, else 32-bit float, its peak brought to
+    // normalizeDbfs when that is a number (as --normalize=DBFS). onBytes
+    // gets each piece of the file in order (a Uint8Array it may keep);
+    // onProgress(done, total) frames, and returning false cancels. Throws an
+    // Error with the command line's one-line reason on failure.
+    exportWav(fileBytes, { loops, tickMs, sixteenBit, normalizeDbfs }, onBytes, onProgress) {
+        const data = fileBytes instanceof Uint8Array ? fileBytes : new Uint8Array(fileBytes);
+        const ERROR_CAPACITY = 512;
+        const bytesPointer = this.allocate(data.length);
+        const errorPointer = this.allocate(ERROR_CAPACITY);
+        this.m.onExportBytes = onBytes;
+        this.m.onExportProgress = onProgress;
+        try {
+            this.bytes().set(data, bytesPointer);
+            const normalize = typeof normalizeDbfs === 'number';
+            const ok = this.m._tamsel_web_export_wav(bytesPointer, data.length, loops, tickMs, sixteenBit ? 1 : 0,
+                                                     normalize ? 1 : 0, normalize ? normalizeDbfs : 0,
+                                                     errorPointer, ERROR_CAPACITY);
+            if (!ok) throw new Error(this.cString(errorPointer));
+        } finally {
+            this.m.onExportBytes = null;
+            this.m.onExportProgress = null;
+            this.release(bytesPointer);
+            this.release(errorPointer);
+        }
+    }
 }
 
 export class Song {

@@ -239,14 +239,38 @@ byId('export').addEventListener('click', () => {
         showMessage(settings.error);
         return;
     }
-    exporter.start(state.songBytes, state.songName, settings.loops, settings.tickMs);
+    const level = readExportLevel();
+    if (level.error) {
+        showMessage(level.error);
+        return;
+    }
+    showMessage('');
+    exporter.start(state.songBytes, state.songName, {
+        loops: settings.loops,
+        tickMs: settings.tickMs,
+        sixteenBit: byId('export-format').value === 'wav16',
+        normalizeDbfs: level.normalizeDbfs,
+    });
 });
+
+// The normalise setting: null when off, else a level from -96 to 0 dBFS.
+function readExportLevel() {
+    if (!byId('export-normalize').checked) return { normalizeDbfs: null };
+    const text = byId('export-dbfs').value.trim();
+    const dbfs = Number(text);
+    if (text === '' || !Number.isFinite(dbfs) || dbfs < -96 || dbfs > 0) {
+        return { error: 'The peak level to normalise to must be a number of dBFS from -96 to 0.' };
+    }
+    return { normalizeDbfs: dbfs };
+}
 
 // ---- Keyboard --------------------------------------------------------------
 
-// Fields whose own keys are left alone: the number boxes and the file picker.
+// Fields whose own keys are left alone: the number boxes, the file picker
+// and the sample format's list (whose arrows choose).
 function typingInField(target) {
-    return target instanceof HTMLInputElement && ['number', 'text', 'file'].includes(target.type);
+    return (target instanceof HTMLInputElement && ['number', 'text', 'file'].includes(target.type))
+        || target instanceof HTMLSelectElement;
 }
 
 document.addEventListener('keydown', (event) => {

@@ -34,6 +34,17 @@ export function nativeWav(name, songBytes, loops, tickMs) {
     return new Uint8Array(wav.buffer, wav.byteOffset, wav.length);
 }
 
+// The option form's WAV for a song: tamselexport ARGS -o NAME.wav.
+export function nativeOptionWav(name, songBytes, args) {
+    requireTool();
+    const song = join(workDir, `${name}.tsm`);
+    const wav = join(workDir, `${name}.wav`);
+    writeFileSync(song, songBytes);
+    execFileSync(TOOL, ['-q', '--force', ...args, '-o', wav, song], { stdio: 'pipe' });
+    const bytes = readFileSync(wav);
+    return new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.length);
+}
+
 export function exampleBytes(file) {
     return new Uint8Array(readFileSync(join(EXAMPLES, file)));
 }

@@ -4,7 +4,7 @@
 import assert from 'node:assert/strict';
 import { before, describe, test } from 'node:test';
 
-import { exampleBytes, loadWasmLibrary, nativeWav } from '../test-support/node-support.js';
+import { exampleBytes, loadWasmLibrary, nativeOptionWav, nativeWav } from '../test-support/node-support.js';
 import { makeSong } from '../test-support/song-maker.js';
 
 let tamsel;   // library.js of the build
@@ -70,6 +70,57 @@ describe('renders byte-identical to the command line', () => {
             assertSameBytes(wasmWav(bytes, c.loops, c.tickMs, wavHeader), expected, c.name);
         });
     }
+});
+
+// The page's 16-bit and normalised files, gathered from their pieces.
+function exportedWav(songBytes, settings) {
+    const parts = [];
+    library.exportWav(songBytes, settings, (piece) => parts.push(piece), () => true);
+    const wav = new Uint8Array(parts.reduce((size, part) => size + part.length, 0));
+    let at = 0;
+    for (const part of parts) {
+        wav.set(part, at);
+        at += part.length;
+    }
+    return wav;
+}
+
+describe('16-bit and normalised files are the option form\'s bytes', () => {
+    const cases = [
+        { name: 'demo16', bytes: () => exampleBytes('demo.tsm'), args: ['-f', 'wav16'],
+          settings: { loops: 0, tickMs: 20, sixteenBit: true } },
+        { name: 'demo16-normalized', bytes: () => exampleBytes('demo.tsm'), args: ['-f', 'wav16', '--normalize'],
+          settings: { loops: 0, tickMs: 20, sixteenBit: true, normalizeDbfs: -1 } },
+        { name: 'short-float-normalized', bytes: () => exampleBytes('short.tsm'),
+          args: ['-l', '1', '-t', '13', '--normalize=-3.5'],
+          settings: { loops: 1, tickMs: 13, sixteenBit: false, normalizeDbfs: -3.5 } },
+        { name: 'generated16-normalized', bytes: () => makeSong(2), args: ['-f', 'wav16', '--normalize=-0.1'],
+          settings: { loops: 0, tickMs: 20, sixteenBit: true, normalizeDbfs: -0.1 } },
+    ];
+    for (const c of cases) {
+        test(c.name, () => {
+            const bytes = c.bytes();
+            const expected = nativeOptionWav(c.name, bytes, c.args);
+            assert.ok(expected.length > 44, 'the command line wrote audio');
+            assertSameBytes(exportedWav(bytes, c.settings), expected, c.name);
+        });
+    }
+
+    test('progress counts up to the total, and false cancels with the reason', () => {
+        const seen = [];
+        assert.throws(() => library.exportWav(exampleBytes('short.tsm'), { loops: 0, tickMs: 20, sixteenBit: true },
+                                              () => {}, (done, total) => { seen.push([done, total]); return seen.length < 3; }),
+                      /cancelled/);
+        assert.equal(seen.length, 3);
+        assert.ok(seen[0][0] > 0 && seen[1][0] > seen[0][0] && seen[0][1] > seen[2][0]);
+    });
+
+    test('a file that is not a song, or a level out of range, is one line', () => {
+        assert.throws(() => exportedWav(new TextEncoder().encode('not a song'), { loops: 0, tickMs: 20, sixteenBit: true }),
+                      /not a song/);
+        assert.throws(() => exportedWav(exampleBytes('short.tsm'), { loops: 0, tickMs: 20, sixteenBit: true, normalizeDbfs: 3 }),
+                      /--normalize/);
+    });
 });
 
 describe('renderer calls', () => {
