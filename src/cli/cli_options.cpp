@@ -13,14 +13,14 @@ enum class OptionId {
 
 enum class ValueKind { NONE, REQUIRED, OPTIONAL };
 
-struct OptionSpec {
+struct OptionEntry {
     OptionId id;
     char short_name;  // 0: long form only
     const char* long_name;
     ValueKind value;
 };
 
-static const OptionSpec OPTIONS[] = {
+static const OptionEntry OPTIONS[] = {
     {OptionId::OUTPUT, 'o', "output", ValueKind::REQUIRED},
     {OptionId::OUTPUT_DIR, 'd', "output-dir", ValueKind::REQUIRED},
     {OptionId::LOOPS, 'l', "loops", ValueKind::REQUIRED},
@@ -53,14 +53,14 @@ static const double MAX_GAIN_DB = 96.0;
 static const double MIN_LEVEL_DB = -96.0;
 static const double MIN_LOUDNESS_LUFS = -70.0;
 
-static const OptionSpec* find_short(char name) {
+static const OptionEntry* find_short(char name) {
     for (size_t i = 0; i < OPTION_COUNT; i++) {
         if (OPTIONS[i].short_name == name) return &OPTIONS[i];
     }
     return nullptr;
 }
 
-static const OptionSpec* find_long(const std::string& name) {
+static const OptionEntry* find_long(const std::string& name) {
     for (size_t i = 0; i < OPTION_COUNT; i++) {
         if (name == OPTIONS[i].long_name) return &OPTIONS[i];
     }
@@ -71,9 +71,9 @@ bool is_option_argument(const char* arg) {
     if (arg[0] != '-') return false;
     if (arg[1] == '-') return true;
     if (arg[1] == '\0') return false;
-    const OptionSpec* spec = find_short(arg[1]);
-    if (!spec) return false;
-    return arg[2] == '\0' || spec->value != ValueKind::NONE;
+    const OptionEntry* entry = find_short(arg[1]);
+    if (!entry) return false;
+    return arg[2] == '\0' || entry->value != ValueKind::NONE;
 }
 
 // What the parser keeps besides the options themselves: which level option
@@ -83,79 +83,79 @@ struct ParseState {
     const char* track_option = nullptr;
 };
 
-static std::string option_label(const OptionSpec* spec) {
-    return std::string("--") + spec->long_name;
+static std::string option_label(const OptionEntry* entry) {
+    return std::string("--") + entry->long_name;
 }
 
-static bool bad_value(const OptionSpec* spec, const char* value, const char* wanted, std::string* error) {
-    *error = option_label(spec) + ": invalid value '" + value + "' (" + wanted + ")";
+static bool bad_value(const OptionEntry* entry, const char* value, const char* wanted, std::string* error) {
+    *error = option_label(entry) + ": invalid value '" + value + "' (" + wanted + ")";
     return false;
 }
 
-static bool set_level_option(const OptionSpec* spec, ParseState* state, std::string* error) {
-    if (state->level_option && std::strcmp(state->level_option, spec->long_name) != 0) {
-        *error = std::string("--") + state->level_option + " and " + option_label(spec) + " exclude each other";
+static bool set_level_option(const OptionEntry* entry, ParseState* state, std::string* error) {
+    if (state->level_option && std::strcmp(state->level_option, entry->long_name) != 0) {
+        *error = std::string("--") + state->level_option + " and " + option_label(entry) + " exclude each other";
         return false;
     }
-    state->level_option = spec->long_name;
+    state->level_option = entry->long_name;
     return true;
 }
 
-static bool set_track_option(const OptionSpec* spec, const char* value, ParseState* state, CliOptions* options,
+static bool set_track_option(const OptionEntry* entry, const char* value, ParseState* state, CliOptions* options,
                              std::string* error) {
-    if (state->track_option && std::strcmp(state->track_option, spec->long_name) != 0) {
-        *error = std::string("--") + state->track_option + " and " + option_label(spec) + " exclude each other";
+    if (state->track_option && std::strcmp(state->track_option, entry->long_name) != 0) {
+        *error = std::string("--") + state->track_option + " and " + option_label(entry) + " exclude each other";
         return false;
     }
-    state->track_option = spec->long_name;
+    state->track_option = entry->long_name;
     uint32_t mask = 0;
-    if (!parse_track_list(value, &mask)) return bad_value(spec, value, "tracks 1, 2, 3, drums, separated by commas", error);
-    options->muted_tracks = spec->id == OptionId::MUTE ? mask : (~mask & 0xFu);
+    if (!parse_track_list(value, &mask)) return bad_value(entry, value, "tracks 1, 2, 3, drums, separated by commas", error);
+    options->muted_tracks = entry->id == OptionId::MUTE ? mask : (~mask & 0xFu);
     return true;
 }
 
-static bool apply_number_option(const OptionSpec* spec, const char* value, CliOptions* options, std::string* error) {
+static bool apply_number_option(const OptionEntry* entry, const char* value, CliOptions* options, std::string* error) {
     int64_t whole = 0;
     double number = 0.0;
-    switch (spec->id) {
+    switch (entry->id) {
     case OptionId::LOOPS:
-        if (!parse_whole_number(value, 0, INT32_MAX, &whole)) return bad_value(spec, value, "a whole number >= 0", error);
+        if (!parse_whole_number(value, 0, INT32_MAX, &whole)) return bad_value(entry, value, "a whole number >= 0", error);
         options->loops = (int32_t)whole;
         return true;
     case OptionId::TICK:
         if (!parse_finite_decimal(value, &number) || number < 0.0)
-            return bad_value(spec, value, "milliseconds, finite and >= 0", error);
+            return bad_value(entry, value, "milliseconds, finite and >= 0", error);
         options->tick_ms = number;
         return true;
     case OptionId::JOBS:
-        if (!parse_whole_number(value, 1, MAX_JOBS, &whole)) return bad_value(spec, value, "a whole number 1..1024", error);
+        if (!parse_whole_number(value, 1, MAX_JOBS, &whole)) return bad_value(entry, value, "a whole number 1..1024", error);
         options->jobs = (uint32_t)whole;
         return true;
     case OptionId::QUALITY:
-        if (!parse_whole_number(value, 0, 10, &whole)) return bad_value(spec, value, "a whole number 0..10", error);
+        if (!parse_whole_number(value, 0, 10, &whole)) return bad_value(entry, value, "a whole number 0..10", error);
         options->audio.quality = (int)whole;
         return true;
     case OptionId::GAIN:
         if (!parse_finite_decimal(value, &number) || std::fabs(number) > MAX_GAIN_DB)
-            return bad_value(spec, value, "decibels from -96 to 96", error);
+            return bad_value(entry, value, "decibels from -96 to 96", error);
         options->audio.level = LevelMode::GAIN;
         options->audio.gain_db = number;
         return true;
     case OptionId::NORMALIZE:
         if (!parse_finite_decimal(value, &number) || number > 0.0 || number < MIN_LEVEL_DB)
-            return bad_value(spec, value, "dBFS from -96 to 0", error);
+            return bad_value(entry, value, "dBFS from -96 to 0", error);
         options->audio.level = LevelMode::NORMALIZE;
         options->audio.normalize_dbfs = number;
         return true;
     case OptionId::LOUDNESS:
         if (!parse_finite_decimal(value, &number) || number > 0.0 || number < MIN_LOUDNESS_LUFS)
-            return bad_value(spec, value, "LUFS from -70 to 0", error);
+            return bad_value(entry, value, "LUFS from -70 to 0", error);
         options->audio.level = LevelMode::LOUDNESS;
         options->audio.loudness_lufs = number;
         return true;
     case OptionId::FADE:
         if (!parse_finite_decimal(value, &number) || number < 0.0)
-            return bad_value(spec, value, "seconds, finite and >= 0", error);
+            return bad_value(entry, value, "seconds, finite and >= 0", error);
         options->audio.fade_seconds = number;
         return true;
     default:
@@ -163,15 +163,15 @@ static bool apply_number_option(const OptionSpec* spec, const char* value, CliOp
     }
 }
 
-static bool apply_option(const OptionSpec* spec, const char* value, ParseState* state, CliOptions* options,
+static bool apply_option(const OptionEntry* entry, const char* value, ParseState* state, CliOptions* options,
                          bool* help, bool* version, std::string* error) {
-    switch (spec->id) {
+    switch (entry->id) {
     case OptionId::OUTPUT:
-        if (value[0] == '\0') return bad_value(spec, value, "a path, or - for standard output", error);
+        if (value[0] == '\0') return bad_value(entry, value, "a path, or - for standard output", error);
         options->output = value;
         return true;
     case OptionId::OUTPUT_DIR:
-        if (value[0] == '\0') return bad_value(spec, value, "a folder", error);
+        if (value[0] == '\0') return bad_value(entry, value, "a folder", error);
         options->output_dir = value;
         return true;
     case OptionId::FORCE: options->force = true; return true;
@@ -185,63 +185,63 @@ static bool apply_option(const OptionSpec* spec, const char* value, ParseState* 
     case OptionId::ARTIST: options->audio.artist = value; return true;
     case OptionId::FORMAT:
         if (!parse_output_format(value, &options->audio.format))
-            return bad_value(spec, value, "wav, wav16, wav24, flac, flac24, ogg, opus or mp3", error);
+            return bad_value(entry, value, "wav, wav16, wav24, flac, flac24, ogg, opus or mp3", error);
         options->format_given = true;
         return true;
     case OptionId::DITHER:
         if (std::strcmp(value, "tpdf") == 0) options->audio.dither = DitherMode::TPDF;
         else if (std::strcmp(value, "none") == 0) options->audio.dither = DitherMode::NONE;
-        else return bad_value(spec, value, "tpdf or none", error);
+        else return bad_value(entry, value, "tpdf or none", error);
         return true;
     case OptionId::MUTE:
     case OptionId::SOLO:
-        return set_track_option(spec, value, state, options, error);
+        return set_track_option(entry, value, state, options, error);
     case OptionId::GAIN:
     case OptionId::LOUDNESS:
-        if (!set_level_option(spec, state, error)) return false;
-        return apply_number_option(spec, value, options, error);
+        if (!set_level_option(entry, state, error)) return false;
+        return apply_number_option(entry, value, options, error);
     case OptionId::NORMALIZE:
-        if (!set_level_option(spec, state, error)) return false;
+        if (!set_level_option(entry, state, error)) return false;
         if (!value) {
             options->audio.level = LevelMode::NORMALIZE;
             options->audio.normalize_dbfs = -1.0;
             return true;
         }
-        return apply_number_option(spec, value, options, error);
+        return apply_number_option(entry, value, options, error);
     default:
-        return apply_number_option(spec, value, options, error);
+        return apply_number_option(entry, value, options, error);
     }
 }
 
 // Finds the option an argument names and the value attached to it (after
 // "=" for a long option, right after the letter for a short one); null
 // value when none is attached.
-static const OptionSpec* split_option(const char* arg, const char** attached, std::string* error) {
+static const OptionEntry* split_option(const char* arg, const char** attached, std::string* error) {
     *attached = nullptr;
     if (arg[1] == '-') {
         const char* equals = std::strchr(arg + 2, '=');
         std::string name = equals ? std::string(arg + 2, (size_t)(equals - (arg + 2))) : std::string(arg + 2);
-        const OptionSpec* spec = find_long(name);
-        if (!spec) {
+        const OptionEntry* entry = find_long(name);
+        if (!entry) {
             *error = "unknown option '--" + name + "'";
             return nullptr;
         }
         if (equals) {
-            if (spec->value == ValueKind::NONE) {
+            if (entry->value == ValueKind::NONE) {
                 *error = "option '--" + name + "' takes no value";
                 return nullptr;
             }
             *attached = equals + 1;
         }
-        return spec;
+        return entry;
     }
-    const OptionSpec* spec = find_short(arg[1]);
-    if (!spec || (arg[2] != '\0' && spec->value == ValueKind::NONE)) {
+    const OptionEntry* entry = find_short(arg[1]);
+    if (!entry || (arg[2] != '\0' && entry->value == ValueKind::NONE)) {
         *error = std::string("unknown option '") + arg + "'";
         return nullptr;
     }
     if (arg[2] != '\0') *attached = arg + 2;
-    return spec;
+    return entry;
 }
 
 // Checks that the options make sense together and settles the format.
@@ -300,16 +300,16 @@ ParseResult parse_cli_options(int argc, char** argv, CliOptions* options, std::s
             continue;
         }
         const char* value = nullptr;
-        const OptionSpec* spec = split_option(arg, &value, error);
-        if (!spec) return ParseResult::USAGE_ERROR;
-        if (!value && spec->value == ValueKind::REQUIRED) {
+        const OptionEntry* entry = split_option(arg, &value, error);
+        if (!entry) return ParseResult::USAGE_ERROR;
+        if (!value && entry->value == ValueKind::REQUIRED) {
             if (i + 1 >= argc) {
                 *error = "option '" + std::string(arg) + "' needs a value";
                 return ParseResult::USAGE_ERROR;
             }
             value = argv[++i];
         }
-        if (!apply_option(spec, value, &state, options, &help, &version, error)) return ParseResult::USAGE_ERROR;
+        if (!apply_option(entry, value, &state, options, &help, &version, error)) return ParseResult::USAGE_ERROR;
         if (help) return ParseResult::HELP;
         if (version) return ParseResult::VERSION;
     }
