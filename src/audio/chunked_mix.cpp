@@ -3,6 +3,11 @@
 #include <cstring>
 #include <system_error>
 
+void render_sums(tamsel::Renderer* renderer, int32_t* sums, size_t frames) {
+    size_t got = frames == 0 ? 0 : renderer->render_int32(sums, frames);
+    if (got < frames) std::memset(sums + 2 * got, 0, 2 * (frames - got) * sizeof(int32_t));
+}
+
 bool ChunkedMix::start(const tamsel::Song& song, const tamsel::RenderOptions& options, uint64_t total,
                        size_t threads, std::string* error) {
     total_ = total;
@@ -71,11 +76,7 @@ void ChunkedMix::run(size_t index) {
         }
         uint64_t first = chunk * CHUNKED_MIX_FRAMES;
         if (renderer.position() != first) renderer.seek(first);
-        size_t frames = frames_of(chunk);
-        size_t got = renderer.render_int32(slot.sums.data(), frames);
-        // Past the render's end (a fade longer than the loops reach) the
-        // sums are silence.
-        if (got < frames) std::memset(slot.sums.data() + 2 * got, 0, 2 * (frames - got) * sizeof(int32_t));
+        render_sums(&renderer, slot.sums.data(), frames_of(chunk));
         {
             std::lock_guard<std::mutex> lock(mutex_);
             slot.full = true;

@@ -19,6 +19,10 @@
 
 constexpr uint64_t CHUNKED_MIX_FRAMES = 65536;
 
+// Renders frames frames of sums; past the render's end (a fade longer than
+// the loops reach) they are silence.
+void render_sums(tamsel::Renderer* renderer, int32_t* sums, size_t frames);
+
 class ChunkedMix {
 public:
     // Starts threads renderers of the song for options, for total frames

@@ -1,7 +1,6 @@
 #include "audio/mix_source.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "audio/wav_encoder.h"
 
@@ -98,8 +97,7 @@ size_t MixSource::read(int32_t* sums, size_t frames) {
         position_ += read;
         return read;
     }
-    size_t got = frames == 0 ? 0 : renderer_.render_int32(sums, frames);
-    if (got < frames) std::memset(sums + 2 * got, 0, 2 * (frames - got) * sizeof(int32_t));
+    render_sums(&renderer_, sums, frames);
     position_ += frames;
     return frames;
 }

@@ -79,13 +79,13 @@ static int run_export(const CliOptions& options) {
     size_t budget = job_count(options);
     size_t threads = budget < jobs.size() ? budget : jobs.size();
     // Threads that fewer files than -j leave over render within a file.
-    CliOptions shared = options;
-    shared.audio.render_threads = render_threads_per_file(budget, threads);
+    CliOptions per_file = options;
+    per_file.audio.render_threads = render_threads_per_file(budget, threads);
     bool live = !options.quiet && standard_error_is_terminal();
     ProgressDisplay display(live, threads, jobs.size());
     std::atomic<bool> failed{false};
     run_jobs(jobs.size(), threads, [&](size_t i, size_t slot) {
-        if (!export_file(jobs[i], shared, &display, slot)) failed.store(true);
+        if (!export_file(jobs[i], per_file, &display, slot)) failed.store(true);
     });
     display.finish();
     return failed.load() ? EXIT_FILE_FAILED : 0;

@@ -198,12 +198,12 @@ TEST(ManyFiles, OneJobOrFourGiveTheSameBytes) {
 
 // One file with jobs to spare renders on two threads, chunk by chunk.
 TEST(ManyFiles, OneFileOnTwoThreadsGivesTheSameBytesAsOnOne) {
-    std::string dir = folder_of_file(write_temp_file("placeholder.tsm", sounding_song(1, 20)));
-    std::string demo = std::string(TAMSEL_SOURCE_DIR) + "/examples/demo.tsm";
+    std::vector<uint8_t> demo = read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/demo.tsm");
+    std::string dir = folder_of_file(write_temp_file("demo.tsm", demo));
     for (const char* options : {"", " -f wav16 --normalize --fade 3.5"}) {
         std::string tail = std::string(options) + " -o";
-        ASSERT_EQ(run_cli(dir, "-q --force -j 1 " + demo + tail + " one.wav").code, 0);
-        ASSERT_EQ(run_cli(dir, "-q --force -j 2 " + demo + tail + " two.wav").code, 0);
+        ASSERT_EQ(run_cli(dir, "-q --force -j 1 demo.tsm" + tail + " one.wav").code, 0);
+        ASSERT_EQ(run_cli(dir, "-q --force -j 2 demo.tsm" + tail + " two.wav").code, 0);
         std::vector<uint8_t> one = read_file(dir + "/one.wav");
         EXPECT_GT(one.size(), 1000000u);
         EXPECT_TRUE(read_file(dir + "/two.wav") == one) << "options:" << options;
