@@ -13,38 +13,6 @@ import { wavHeader } from './wav.js';
 const BLOCK_FRAMES = 48000;
 const BYTES_PER_BLOB = 64 * 1024 * 1024;
 
-function renderWav(library, { bytes, loops, tickMs }) {
-    const song = library.openSong(bytes);
-    const renderer = new Renderer(song, { loops, tickMs });
-    song.free();
-    try {
-        const total = renderer.length(WAV_MAX_FRAMES);
-        self.postMessage({ type: 'progress', done: 0, total });
-        const blobs = [];
-        let parts = [wavHeader(total)];
-        let partBytes = 0;
-        let done = 0;
-        for (;;) {
-            const block = renderer.renderBytes(BLOCK_FRAMES);
-            parts.push(block);
-            partBytes += block.length;
-            done += block.length / 8;
-            if (partBytes >= BYTES_PER_BLOB) {
-                blobs.push(new Blob(parts));
-                parts = [];
-                partBytes = 0;
-            }
-            self.postMessage({ type: 'progress', done, total });
-            if (block.length < 8 * BLOCK_FRAMES) break;
-        }
-        if (done !== total) throw new Error(`the render gave ${done} frames where ${total} were expected`);
-        blobs.push(new Blob(parts));
-        return { blob: new Blob(blobs, { type: 'audio/wav' }), frames: done };
-    } finally {
-        renderer.free();
-    }
-}
-
 // Pieces of a file gathered into a Blob every 64 MiB.
 class BlobGatherer {
     constructor() {
@@ -65,6 +33,30 @@ class BlobGatherer {
     blob() {
         this.blobs.push(new Blob(this.parts));
         return new Blob(this.blobs, { type: 'audio/wav' });
+    }
+}
+
+function renderWav(library, { bytes, loops, tickMs }) {
+    const song = library.openSong(bytes);
+    const renderer = new Renderer(song, { loops, tickMs });
+    song.free();
+    try {
+        const total = renderer.length(WAV_MAX_FRAMES);
+        self.postMessage({ type: 'progress', done: 0, total });
+        const gathered = new BlobGatherer();
+        gathered.add(wavHeader(total));
+        let done = 0;
+        for (;;) {
+            const block = renderer.renderBytes(BLOCK_FRAMES);
+            gathered.add(block);
+            done += block.length / 8;
+            self.postMessage({ type: 'progress', done, total });
+            if (block.length < 8 * BLOCK_FRAMES) break;
+        }
+        if (done !== total) throw new Error(`the render gave ${done} frames where ${total} were expected`);
+        return { blob: gathered.blob(), frames: done };
+    } finally {
+        renderer.free();
     }
 }
 

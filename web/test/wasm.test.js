@@ -22,21 +22,23 @@ function wasmWav(songBytes, loops, tickMs, wavHeader) {
     song.free();
     const total = renderer.length();
     const parts = [wavHeader(total)];
-    let size = parts[0].length;
     for (;;) {
         const block = renderer.renderBytes(40000);
         parts.push(block);
-        size += block.length;
         if (block.length < 8 * 40000) break;
     }
     renderer.free();
-    const wav = new Uint8Array(size);
+    return concatenate(parts);
+}
+
+function concatenate(parts) {
+    const whole = new Uint8Array(parts.reduce((size, part) => size + part.length, 0));
     let at = 0;
     for (const part of parts) {
-        wav.set(part, at);
+        whole.set(part, at);
         at += part.length;
     }
-    return wav;
+    return whole;
 }
 
 function firstDifference(a, b) {
@@ -76,13 +78,7 @@ describe('renders byte-identical to the command line', () => {
 function exportedWav(songBytes, settings) {
     const parts = [];
     library.exportWav(songBytes, settings, (piece) => parts.push(piece), () => true);
-    const wav = new Uint8Array(parts.reduce((size, part) => size + part.length, 0));
-    let at = 0;
-    for (const part of parts) {
-        wav.set(part, at);
-        at += part.length;
-    }
-    return wav;
+    return concatenate(parts);
 }
 
 describe('16-bit and normalised files are the option form\'s bytes', () => {
