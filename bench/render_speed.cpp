@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/renderer.h"
-#include "export/wav_file.h"
+#include "tool/wav_file.h"
 #include "mixer/steady_mix.h"
 #include "tamsel/tamsel.hpp"
 

@@ -2,7 +2,7 @@
 # reads no file at run time besides the song.
 # Variables: DRUM_DIR (folder of the .wav files), OUTPUT (the .cpp to write).
 set(names BASS1 BASS2 SNARE1 HAT1 HAT2 SYMBAL1)
-set(body "// Generated from src/mixer/drums/*.wav by cmake/embed_drums.cmake.\n#include \"mixer/drum_images.h\"\n\n")
+set(body "// Generated from src/library/mixer/drums/*.wav by cmake/embed_drums.cmake.\n#include \"mixer/drum_images.h\"\n\n")
 set(table "")
 foreach(name IN LISTS names)
   file(READ "${DRUM_DIR}/${name}.wav" hex HEX)

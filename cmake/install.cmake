@@ -13,12 +13,12 @@ install(TARGETS ${TAMSEL_LIBRARY_TARGETS} EXPORT tamselTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/include/tamsel DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/include/tamsel/tamsel.h ${CMAKE_SOURCE_DIR}/include/tamsel/tamsel.hpp
+  ${CMAKE_BINARY_DIR}/generated/include/tamsel/tamsel_version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tamsel)
 if(TAMSEL_TOOL)
   install(TARGETS tamselexport RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  if(EXISTS ${CMAKE_SOURCE_DIR}/man/tamselexport.1)
-    install(FILES ${CMAKE_SOURCE_DIR}/man/tamselexport.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  endif()
+  install(FILES ${TAMSEL_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${CMAKE_SOURCE_DIR}/completion/tamselexport.bash
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tamselexport)
 endif()

@@ -10,7 +10,6 @@ if(NOT TAMSEL_TOOL)
 endif()
 
 set(TAMSEL_ARCHIVE_COMPONENT release_archive)
-set(TAMSEL_MAN_PAGE ${CMAKE_SOURCE_DIR}/man/tamselexport.1)
 
 # Windows users open the text files by double-click, so they get .txt names.
 if(WIN32)

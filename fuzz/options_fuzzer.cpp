@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_options.h"
-#include "cli/strict_number.h"
-#include "export/arguments.h"
+#include "tool/cli_options.h"
+#include "tool/strict_number.h"
+#include "tool/positional_arguments.h"
 #include "fuzz_support.h"
 
 static constexpr size_t MAX_ARGUMENTS = 64;

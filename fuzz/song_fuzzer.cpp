@@ -17,7 +17,7 @@
 
 #include "engine/render_length.h"
 #include "engine/renderer.h"
-#include "engine/song.h"
+#include "song/song.h"
 #include "fuzz_support.h"
 
 // A fifth of a second per input, rendered in blocks of uneven sizes so that

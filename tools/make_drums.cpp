@@ -1,9 +1,9 @@
 // make_drums: synthesises the six built-in drum sounds and writes each as an
 // 8-bit unsigned mono RIFF/WAVE image (BASS1, BASS2, SNARE1, HAT1, HAT2, SYMBAL1).
-// The images in src/mixer/drums/ come from this program; to regenerate them, run
+// The images in src/library/mixer/drums/ come from this program; to regenerate them, run
 // from the repository root:
 //   g++ -std=c++20 -O2 -Wall -Wextra -Werror -ffp-contract=off tools/make_drums.cpp -o /tmp/make_drums
-//   /tmp/make_drums src/mixer/drums
+//   /tmp/make_drums src/library/mixer/drums
 //
 // The output is bit-exact on every build: noise comes from a seeded xorshift32,
 // sines and filter coefficients use only +, -, * and / (no libm), envelopes are

@@ -31,9 +31,9 @@ rm -rf build-web
 mkdir -p build-web
 # The 16-bit and normalised files come from the command line's own audio
 # code (WAV only: no encoder libraries), with the same rounding rules.
-em++ -O2 -std=c++20 -ffp-contract=off -fno-fast-math -Isrc -Iinclude \
-  src/audio/*.cpp src/web/web_export.cpp \
-  -Wl,--whole-archive build-wasm/libtamsel.a -Wl,--no-whole-archive \
+em++ -O2 -std=c++20 -ffp-contract=off -fno-fast-math -Isrc -Iinclude -Ibuild-wasm/generated/include \
+  src/export/*.cpp src/common/*.cpp src/web/web_export.cpp \
+  -Wl,--whole-archive build-wasm/src/library/libtamsel.a -Wl,--no-whole-archive \
   -o build-web/tamsel-wasm.js \
   -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createTamselModule \
   -sENVIRONMENT=web,worker -sFILESYSTEM=0 -sALLOW_MEMORY_GROWTH=1 -sWASM_BIGINT=1 \

@@ -53,9 +53,8 @@ extern "C" {
 #  define TAMSEL_API
 #endif
 
-#define TAMSEL_VERSION_MAJOR 1
-#define TAMSEL_VERSION_MINOR 0
-#define TAMSEL_VERSION_PATCH 0
+/* TAMSEL_VERSION_MAJOR, _MINOR, _PATCH and TAMSEL_VERSION_STRING. */
+#include "tamsel/tamsel_version.h"
 
 /* Frames per second of every render. */
 #define TAMSEL_SAMPLE_RATE 48000

@@ -11,8 +11,8 @@
 
 #include "engine/render_length.h"
 #include "engine/renderer.h"
-#include "engine/song.h"
-#include "library/file_open.h"
+#include "song/song.h"
+#include "song/file_open.h"
 
 struct tamsel_song {
     Song song;  // holds pointers into itself: never copied or moved
@@ -26,7 +26,7 @@ struct tamsel_renderer {
 };
 
 const char* tamsel_version(void) {
-    return "1.0.0";
+    return TAMSEL_VERSION_STRING;
 }
 
 const char* tamsel_status_message(tamsel_status status) {

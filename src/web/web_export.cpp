@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "audio/audio_render.h"
+#include "export/audio_render.h"
 #include "tamsel/tamsel.hpp"
 
 EM_JS(void, hand_bytes_to_page, (const uint8_t* bytes, size_t size), {

@@ -16,10 +16,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "cli/output_cleanup.h"
-#include "cli/output_file.h"
-#include "cli/output_names.h"
-#include "cli/output_writer.h"
+#include "output/output_cleanup.h"
+#include "output/output_file.h"
+#include "output/temporary_names.h"
+#include "output/output_writer.h"
 #include "output_test_support.h"
 
 namespace {

@@ -1,0 +1,125 @@
+// Renders a song into an encoded audio stream: the option form's formats,
+// levels, dither and fade. The positional form keeps its own writer.
+//
+// Contract between the command line (src/cli) and the audio module
+// (src/audio); the audio module implements it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "common/byte_writer.h"
+#include "tamsel/tamsel.hpp"
+
+enum class OutputFormat { WAV_FLOAT, WAV16, WAV24, FLAC16, FLAC24, OGG, OPUS, MP3 };
+
+// "wav", "wav16", "wav24", "flac", "flac24", "ogg", "opus", "mp3".
+bool parse_output_format(const std::string& name, OutputFormat* format);
+// From a path's extension (.wav .flac .ogg .oga .opus .mp3, any case): .wav
+// gives wav and .flac gives flac (16-bit); false when there is none or it
+// names no format.
+bool output_format_from_path(const std::string& path, OutputFormat* format);
+// False when path's extension names a format whose extension differs from
+// format's (a -o that contradicts -f: "x.mp3" with flac); an extension of
+// the same kind ("x.wav" with wav24) or none that names a format is fine.
+bool output_format_matches_path(OutputFormat format, const std::string& path);
+// The extension outputs of the format get: ".wav", ".flac", ".ogg", ...
+const char* output_format_extension(OutputFormat format);
+const char* output_format_name(OutputFormat format);
+// True when this build can write the format; otherwise why holds one line
+// saying so (for --help and the error).
+bool output_format_available(OutputFormat format, std::string* why);
+// True for formats whose samples are integers (wav16, wav24, flac, flac24).
+bool output_format_is_integer(OutputFormat format);
+
+enum class LevelMode { NONE, GAIN, NORMALIZE, LOUDNESS };
+// DEFAULT and TPDF: integer samples whose gain is not exactly 1 (a level
+// plan that changes the level, or the fade) get triangular noise of +-1
+// step from a generator seeded per output (fixed, and different for each
+// set of muted tracks), so the same command gives the same bytes whatever
+// -j is. NONE: those samples are rounded to the nearest step. Either way a
+// sum of 0 stays 0, and samples at gain 1 are the exact integers.
+enum class DitherMode { DEFAULT, TPDF, NONE };
+
+struct AudioSettings {
+    OutputFormat format = OutputFormat::WAV_FLOAT;
+    int quality = -1;             // 0..10 for the lossy formats; -1: a transparent default
+                                  // (Vorbis 7, Opus 5 (about 180 kbit/s), MP3 8 (VBR V2))
+    std::string title;            // tags of FLAC, Vorbis, Opus and MP3 files
+    std::string artist;           // empty: none
+    LevelMode level = LevelMode::NONE;
+    double gain_db = 0.0;         // LevelMode::GAIN
+    double normalize_dbfs = -1.0; // LevelMode::NORMALIZE: where the peak lands
+    double loudness_lufs = -14.0; // LevelMode::LOUDNESS: integrated loudness target
+    DitherMode dither = DitherMode::DEFAULT;
+    double fade_seconds = 0.0;    // 0..3600: the song plays on for this long (rounded to
+                                  // whole frames), its gain falling linearly to exactly 0
+                                  // at the last frame: (F - 1 - i) / F for fade frame i of F
+    size_t render_threads = 1;    // threads that render the mix; the bytes are the same for any
+};
+
+// The factor a level option gives, found from the full mix (a first pass
+// where the option needs one). Stems are written with the full mix's plan,
+// so they still add up to the leveled mix.
+//
+// A float sample is (float)(sum * (factor / 32768)), times the fade gain in
+// the fade: with factor 1 exactly the positional form's sum / 32768. An
+// integer sample is sum * factor steps (sum * factor * 256 for 24 bits),
+// exact where that is the sum itself, otherwise dithered or rounded.
+//   --gain DB:         factor 10^(DB/20).
+//   --normalize=DBFS:  the loudest sample as written (the fade's gain
+//                      counted) becomes exactly (float)10^(DBFS/20) in
+//                      float output, and within one step of it in integers.
+//   --loudness LUFS:   10^((LUFS - measured)/20), or less when that would
+//                      put the loudest sample above -1 dBFS (it then lands
+//                      on -1 dBFS exactly, as --normalize=-1 would).
+// A silent render (or one too quiet to measure) keeps factor 1.
+struct LevelPlan {
+    double factor = 1.0;       // applied to every sample; 1 with no level option
+    bool changes_level = false;  // factor != 1
+    std::string note;          // for the summary, e.g. "lowered 2.1 dB to keep the peak at -1 dBFS"; may be empty
+};
+
+struct AudioResult {
+    uint64_t frames = 0;          // frames written, the fade included
+    double peak_dbfs = 0.0;       // of the written samples; -inf for silence
+    // Float samples beyond +-1.0 as written; for the integer formats, samples
+    // that lay beyond +-1.0 before clamping.
+    uint64_t beyond_full_scale = 0;
+    uint64_t clamped = 0;         // integer samples that had to be clamped (+1.0 itself is)
+};
+
+// Frames the option form renders: the song's length for options plus the
+// fade. False with error set when the fade is out of range, or the render
+// never ends or is too long for the format (32-bit float WAV files hold at
+// most TAMSEL_WAV_MAX_FRAMES, wav16 1073741814, wav24 715827876, the
+// encoded formats 2^32 - 1, about 24.8 hours).
+bool audio_frames(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
+                  uint64_t* frames, std::string* error);
+
+// Works out the level plan for the mix of song with options, muted tracks
+// and all; stems pass the options without mutes, so all four share the full
+// mix's plan. May render the song once.
+bool plan_level(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
+                LevelPlan* plan, std::string* error);
+
+// Progress: frames done of total; returning false cancels the render.
+using AudioProgress = std::function<bool(uint64_t done, uint64_t total)>;
+
+// Renders song with options (muted tracks included) under plan, encodes it
+// in settings.format and writes it to out, header first. False with error
+// set (one line, no file name) on any failure: a format this build cannot
+// write, a bad setting, "could not write the output" for a write that
+// failed, "cancelled" when progress returned false. Progress is called
+// after each block of 4096 frames.
+//
+// Every format streams to an output that cannot seek: WAV has its length
+// in the header from the start; FLAC then leaves its length and checksum
+// out of its header (decoders accept that); MP3 is gathered in memory and
+// written whole at the end. Vorbis and Opus pages get a fixed serial number,
+// so those files too are the same bytes on every run.
+bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
+                  const LevelPlan& plan, ByteWriter* out, const AudioProgress& progress, AudioResult* result,
+                  std::string* error);

@@ -1,0 +1,162 @@
+// The level options: --gain, --normalize and --loudness, each turned into
+// one factor for every sample of the full mix (and so of its stems).
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "export/audio_render.h"
+#include "export/loudness_meter.h"
+#include "export/mix_source.h"
+#include "export/sample_shaper.h"
+
+static const size_t SURVEY_BLOCK_FRAMES = 4096;
+static const double MAX_GAIN_DB = 96.0;
+static const double LOUDNESS_PEAK_DBFS = -1.0;
+
+// What a first pass over the full mix finds: its loudest sample, as the
+// sum and the fade gain it is written with, and its loudness.
+struct MixSurvey {
+    double peak = 0.0;  // |sum| * gain, in steps of 1/32768
+    int32_t peak_sum = 0;
+    bool peak_fading = false;
+    double peak_gain = 1.0;
+    double lufs = -HUGE_VAL;
+};
+
+static bool survey_mix(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
+                       bool measure_loudness, MixSurvey* survey, std::string* error) {
+    // The mix as it will be written: a render with tracks muted is leveled
+    // for what it holds. Stems pass no mutes here, so all four share the
+    // full mix's plan.
+    ExportLength length;
+    if (!export_length(song, options, settings, &length, error)) return false;
+    MixSource source;
+    if (!source.open(song, options, length, error, settings.render_threads)) return false;
+    LoudnessMeter meter;
+    if (measure_loudness && !meter.start(error)) return false;
+
+    std::vector<int32_t> sums(2 * SURVEY_BLOCK_FRAMES);
+    std::vector<float> samples(2 * SURVEY_BLOCK_FRAMES);
+    uint64_t fade_start = length.song_frames;
+    while (true) {
+        uint64_t first = source.position();
+        size_t frames = source.read(sums.data(), SURVEY_BLOCK_FRAMES);
+        if (frames == 0) break;
+        for (size_t f = 0; f < frames; f++) {
+            uint64_t frame = first + f;
+            bool fading = frame >= fade_start;
+            double gain = fade_gain(frame, fade_start, length.fade_frames);
+            for (size_t c = 0; c < 2; c++) {
+                int32_t sum = sums[2 * f + c];
+                double magnitude = std::fabs((double)sum) * gain;
+                if (magnitude > survey->peak) {
+                    survey->peak = magnitude;
+                    survey->peak_sum = sum;
+                    survey->peak_fading = fading;
+                    survey->peak_gain = gain;
+                }
+                samples[2 * f + c] = shaped_float(sum, 1.0 / 32768.0, fading, gain);
+            }
+        }
+        if (measure_loudness && !meter.add(samples.data(), frames)) {
+            *error = "the loudness meter failed";
+            return false;
+        }
+    }
+    if (measure_loudness && !meter.integrated(&survey->lufs)) {
+        *error = "the loudness meter failed";
+        return false;
+    }
+    return true;
+}
+
+static double linear_of_db(double db) {
+    return std::pow(10.0, db / 20.0);
+}
+
+// The factor that writes the survey's peak sample as exactly
+// (float)10^(dbfs/20) in float output. The first guess is nearly always
+// right; the loop steps it by the last bit of the double until it is.
+static double factor_for_peak(const MixSurvey& survey, double dbfs) {
+    double level = linear_of_db(dbfs);
+    float target = (float)level;
+    double scale = level / survey.peak;
+    for (int32_t i = 0; i < 256; i++) {
+        float written = std::fabs(shaped_float(survey.peak_sum, scale, survey.peak_fading, survey.peak_gain));
+        if (written == target) break;
+        scale = std::nextafter(scale, written > target ? 0.0 : HUGE_VAL);
+    }
+    return scale * 32768.0;
+}
+
+static std::string format_note(const char* format, double a, double b) {
+    char text[160];
+    std::snprintf(text, sizeof(text), format, a, b);
+    return text;
+}
+
+static bool plan_gain(const AudioSettings& settings, LevelPlan* plan, std::string* error) {
+    if (!std::isfinite(settings.gain_db) || std::fabs(settings.gain_db) > MAX_GAIN_DB) {
+        *error = "--gain must be a number of dB from -96 to 96";
+        return false;
+    }
+    plan->factor = linear_of_db(settings.gain_db);
+    return true;
+}
+
+static bool plan_normalize(const tamsel::Song& song, const tamsel::RenderOptions& options,
+                           const AudioSettings& settings, LevelPlan* plan, std::string* error) {
+    double dbfs = settings.normalize_dbfs;
+    if (!std::isfinite(dbfs) || dbfs > 0.0 || dbfs < -MAX_GAIN_DB) {
+        *error = "--normalize must be a level from -96 to 0 dBFS";
+        return false;
+    }
+    MixSurvey survey;
+    if (!survey_mix(song, options, settings, false, &survey, error)) return false;
+    if (survey.peak == 0.0) {
+        plan->note = "silent; level unchanged";
+        return true;
+    }
+    plan->factor = factor_for_peak(survey, dbfs);
+    plan->note = format_note("peak brought to %.1f dBFS (%+.2f dB)", dbfs, 20.0 * std::log10(plan->factor));
+    return true;
+}
+
+static bool plan_loudness(const tamsel::Song& song, const tamsel::RenderOptions& options,
+                          const AudioSettings& settings, LevelPlan* plan, std::string* error) {
+    double target = settings.loudness_lufs;
+    if (!std::isfinite(target) || target > 0.0 || target < -70.0) {
+        *error = "--loudness must be a level from -70 to 0 LUFS";
+        return false;
+    }
+    MixSurvey survey;
+    if (!survey_mix(song, options, settings, true, &survey, error)) return false;
+    if (survey.peak == 0.0 || !std::isfinite(survey.lufs)) {
+        plan->note = "too quiet to measure its loudness; level unchanged";
+        return true;
+    }
+    double wanted = linear_of_db(target - survey.lufs);
+    double ceiling = factor_for_peak(survey, LOUDNESS_PEAK_DBFS);
+    if (wanted <= ceiling) {
+        plan->factor = wanted;
+        plan->note = format_note("loudness %.1f LUFS brought to %.1f LUFS", survey.lufs, target);
+        return true;
+    }
+    plan->factor = ceiling;
+    plan->note = format_note("loudness %.1f LUFS; lowered %.1f dB from the target to keep the peak at -1 dBFS",
+                             survey.lufs + 20.0 * std::log10(ceiling), 20.0 * std::log10(wanted / ceiling));
+    return true;
+}
+
+bool plan_level(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
+                LevelPlan* plan, std::string* error) {
+    LevelPlan planned;
+    bool ok = true;
+    if (settings.level == LevelMode::GAIN) ok = plan_gain(settings, &planned, error);
+    if (settings.level == LevelMode::NORMALIZE) ok = plan_normalize(song, options, settings, &planned, error);
+    if (settings.level == LevelMode::LOUDNESS) ok = plan_loudness(song, options, settings, &planned, error);
+    if (!ok) return false;
+    planned.changes_level = planned.factor != 1.0;
+    *plan = planned;
+    return true;
+}

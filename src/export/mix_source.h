@@ -1,0 +1,51 @@
+// The integer sums an export renders: the song for its options, then, with a
+// fade, the song playing on from its repeat point as further loops would,
+// for the fade's frames.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "export/audio_render.h"
+#include "export/chunked_mix.h"
+#include "tamsel/tamsel.hpp"
+
+struct ExportLength {
+    uint64_t song_frames = 0;  // the render for the options
+    uint64_t fade_frames = 0;  // played on past it while fading
+    uint64_t total() const { return song_frames + fade_frames; }
+};
+
+// Frames of a fade of seconds (rounded to the nearest frame).
+uint64_t fade_frames_of(double seconds);
+// Most frames a file of the format may hold.
+uint64_t format_max_frames(OutputFormat format);
+
+// The export's length for options, settings.fade_seconds and the format's
+// limit. False with error set when the fade is not a finite number of
+// seconds from 0 to 3600, or the song never ends or is too long.
+bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
+                   ExportLength* length, std::string* error);
+
+class MixSource {
+public:
+    // Creates the renderer: with a fade, one with enough extra loops to
+    // play on for its frames. Frames before the fade are the same either
+    // way, since the loop count only decides where the render ends. With
+    // threads above 1 that many renderers share the work (see ChunkedMix);
+    // the sums are the same.
+    bool open(const tamsel::Song& song, const tamsel::RenderOptions& options, const ExportLength& length,
+              std::string* error, size_t threads = 1);
+    // Up to frames frames of interleaved sums; 0 once length.total() frames
+    // were read. Silence stands in if the render ends early.
+    size_t read(int32_t* sums, size_t frames);
+    uint64_t position() const { return position_; }
+
+private:
+    tamsel::Renderer renderer_;
+    std::unique_ptr<ChunkedMix> chunked_;  // set when several threads render
+    uint64_t total_ = 0;
+    uint64_t position_ = 0;
+};

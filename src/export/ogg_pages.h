@@ -1,0 +1,40 @@
+// Gives every page of an Ogg stream the same serial number. libsndfile
+// picks the serial from the clock, so two runs would differ in those four
+// bytes and in each page's checksum; with a fixed serial the same render
+// always gives the same Ogg bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/byte_writer.h"
+
+constexpr uint32_t OGG_FIXED_SERIAL = 0x6C736D74u;  // "tmsl" on disk
+
+// A ByteWriter in front of another: takes the stream in any pieces and
+// writes each page once it is whole, with the fixed serial and its checksum
+// made anew. Bytes that are not Ogg pages pass through unchanged.
+class OggPageStamp : public ByteWriter {
+public:
+    explicit OggPageStamp(ByteWriter* out) : out_(out) {}
+    bool write(const void* bytes, size_t size) override;
+    bool seekable() const override { return out_->seekable(); }
+    // Writes what is held first.
+    bool seek(uint64_t offset) override { return flush() && out_->seek(offset); }
+    // Counts the bytes held too.
+    uint64_t tell() const override { return out_->tell() + pending_.size(); }
+    // Writes whatever is still held (nothing, for a whole stream).
+    bool flush();
+
+private:
+    bool write_whole_pages();
+
+    ByteWriter* out_;
+    std::vector<uint8_t> pending_;
+    bool pass_through_ = false;
+};
+
+// The Ogg page checksum: CRC-32 with polynomial 0x04C11DB7, not reflected,
+// starting from 0, over the page with its checksum field zeroed.
+uint32_t ogg_page_checksum(const uint8_t* page, size_t size);

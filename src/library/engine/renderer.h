@@ -1,0 +1,78 @@
+// One render of a song: the clock, the sequencer, the 512 sound slots and
+// the mixer's scratch, all owned here, so renderers of the same or other
+// songs run side by side without sharing anything that changes.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/render_clock.h"
+#include "engine/sequencer.h"
+#include "song/song.h"
+#include "mixer/sound_table.h"
+#include "mixer/steady_mix.h"
+
+// Frames mixed at most between two looks at the sequencer.
+constexpr uint32_t SEGMENT_FRAMES = 1024;
+
+struct Renderer {
+    const Song* song;
+    int32_t loop_limit;        // extra passes allowed; the render ends at the wrap after them
+    double tick_ms;
+    uint32_t muted_tracks;     // bit t: track t's voices move on without being mixed
+    SteadyMixPath mix_path;    // the steady inner loop this renderer uses
+
+    RenderClock clock;
+    SequencerState sequencer;
+    // The clock and sequencer right after the forced first step: where the
+    // render length is measured from.
+    RenderClock start_clock;
+    SequencerState start_sequencer;
+
+    uint8_t ended;             // the song has wrapped more than loop_limit times
+    uint8_t step_pending;      // the clock has already moved over a tick whose step is due
+    uint64_t frames_done;      // frames rendered or skipped so far
+
+    SoundTable table;
+    // Each slot's samples made so far; kept across restarts, since the
+    // song's notes do not change.
+    SampleCache caches[SLOT_COUNT];
+    uint64_t cache_budget;     // bytes the caches may still take
+    int32_t segment[2 * SEGMENT_FRAMES];
+    int32_t active_slots[SLOT_COUNT];
+    MixScratch scratch;
+};
+
+// Makes a zeroed renderer ready for renderer_start: its caches empty, their
+// budget full, the fastest inner loop chosen.
+void renderer_init(Renderer* renderer);
+// Frees what the renderer allocated (its caches); it can be started again.
+void renderer_release(Renderer* renderer);
+
+// Starts (or restarts) renderer on song: sets up the 96 voices, the clock
+// and the sequencer, and takes the forced first step, so that record 0
+// sounds from the very first frame. A negative loop count counts as 0; the
+// tick must be finite and >= 0. The caches are kept when the song is the
+// one the renderer had (a restart): a song loaded anew at the same address
+// needs renderer_release first.
+void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double tick_ms);
+
+// Renders up to count frames and returns how many it made; fewer than count
+// means the song has ended. renderer_render_float stores the sums divided by
+// 32768, renderer_render_sums the mixer's 32-bit sums themselves;
+// renderer_skip moves on without making audio.
+uint64_t renderer_render_float(Renderer* renderer, float* out, uint64_t count);
+uint64_t renderer_render_sums(Renderer* renderer, int32_t* out, uint64_t count);
+uint64_t renderer_skip(Renderer* renderer, uint64_t count);
+
+// Moves to frame: a restart when it lies behind, then a skip.
+void renderer_seek(Renderer* renderer, uint64_t frame);
+
+// The render loop in its plainest form: every frame advances the clock,
+// offers the sequencer a tick and asks all 512 slots for their voice's
+// contribution. The fast renderer must match it byte for byte; tests and
+// benchmarks compare the two. It may take over from the fast renderer at
+// any frame.
+uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t count);
+
+// The slot's track, or -1 for a slot outside the tracks.
+int32_t track_of_slot(int32_t slot);

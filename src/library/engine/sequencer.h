@@ -1,0 +1,38 @@
+// The sequencer step: advances the song by at most one record and applies
+// that record's pans and note starts to the sound table.
+#pragma once
+
+#include <cstdint>
+
+#include "song/song.h"
+#include "mixer/sound_table.h"
+
+constexpr int32_t FIRST_TRACK_SLOT = 400;
+constexpr int32_t SLOTS_PER_TRACK = 24;
+
+struct SequencerState {
+    int32_t position;       // current record, -1 before the first step
+    uint32_t last_step_ms;  // clock reading at the last step
+    int32_t loops_done;     // wraps to the repeat start so far
+    uint8_t force_step;     // the next offer steps whatever the time
+};
+
+// A sequencer before its first step, which is forced.
+void sequencer_start(SequencerState* sequencer);
+
+// 1 when a step is due at clock reading now (or is forced).
+uint8_t sequencer_step_due(const Song* song, const SequencerState* sequencer, uint32_t now);
+// Takes a step at clock reading now: moves to the next record, wrapping at
+// the end point and counting the wrap, and restarts the step timing. The
+// timing and position half of a step, shared with the render-length
+// measurement, which must follow the song exactly without touching a voice.
+void sequencer_take_step(const Song* song, SequencerState* sequencer, uint32_t now);
+// Offers a step at clock reading now; when one is due, takes it and applies
+// the new position's records to the table.
+void sequencer_offer_step(const Song* song, SequencerState* sequencer, SoundTable* table, uint32_t now);
+
+// The record word of track t at a position; 0 for any position outside the
+// loaded records.
+uint32_t song_record_word(const Song* song, int32_t position, int32_t track);
+// The pan a selector stands for, or -1 when it leaves the pan unchanged.
+int32_t pan_for_selector(uint32_t selector);

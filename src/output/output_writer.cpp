@@ -1,0 +1,123 @@
+#include "output/output_writer.h"
+
+#include <cstring>
+#include <system_error>
+
+#include "output/output_system.h"
+
+bool BufferedWriter::start(int fd, std::string* why) {
+    fd_ = fd;
+    buffers_[0] = std::make_unique_for_overwrite<uint8_t[]>(WRITER_BUFFER_BYTES);
+    buffers_[1] = std::make_unique_for_overwrite<uint8_t[]>(WRITER_BUFFER_BYTES);
+    try {
+        thread_ = std::thread(&BufferedWriter::run, this);
+    } catch (const std::system_error& failure) {
+        *why = std::string("cannot start the writer thread: ") + failure.what();
+        return false;
+    }
+    return true;
+}
+
+BufferedWriter::~BufferedWriter() {
+    stop();
+}
+
+void BufferedWriter::run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        work_ready_.wait(lock, [this] { return pending_size_ != 0 || stopping_; });
+        if (pending_size_ == 0) return;
+        const uint8_t* bytes = pending_;
+        size_t size = pending_size_;
+        bool failed = !error_.empty();
+        lock.unlock();
+        std::string why;
+        int number = 0;
+        bool written = failed || write_all(fd_, bytes, size, &why, &number);
+        lock.lock();
+        if (!written && !failed) {
+            error_ = why;
+            error_number_ = number;
+        }
+        pending_size_ = 0;
+        work_done_.notify_all();
+    }
+}
+
+// Gives the full buffer to the thread once it has finished the other one,
+// and goes on filling that other one.
+bool BufferedWriter::hand_over() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    work_done_.wait(lock, [this] { return pending_size_ == 0; });
+    if (!error_.empty()) return false;
+    pending_ = buffers_[filling_].get();
+    pending_size_ = filled_;
+    work_ready_.notify_one();
+    filling_ ^= 1;
+    filled_ = 0;
+    return true;
+}
+
+bool BufferedWriter::wait_until_written() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    work_done_.wait(lock, [this] { return pending_size_ == 0; });
+    return error_.empty();
+}
+
+bool BufferedWriter::write(const void* bytes, size_t size) {
+    if (!thread_.joinable()) return false;
+    const uint8_t* from = (const uint8_t*)bytes;
+    while (size > 0) {
+        size_t room = WRITER_BUFFER_BYTES - filled_;
+        size_t chunk = size < room ? size : room;
+        std::memcpy(buffers_[filling_].get() + filled_, from, chunk);
+        filled_ += chunk;
+        from += chunk;
+        size -= chunk;
+        position_ += chunk;
+        if (filled_ == WRITER_BUFFER_BYTES && !hand_over()) return false;
+    }
+    return error().empty();
+}
+
+bool BufferedWriter::flush() {
+    if (!thread_.joinable()) return false;
+    if (filled_ > 0 && !hand_over()) return false;
+    return wait_until_written();
+}
+
+bool BufferedWriter::seek(uint64_t offset) {
+    if (!flush()) return false;
+    std::string why;
+    if (!seek_to(fd_, offset, &why)) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (error_.empty()) error_ = why;
+        return false;
+    }
+    position_ = offset;
+    return true;
+}
+
+uint64_t BufferedWriter::tell() const {
+    return position_;
+}
+
+void BufferedWriter::stop() {
+    if (!thread_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    work_ready_.notify_one();
+    thread_.join();
+}
+
+std::string BufferedWriter::error() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return error_;
+}
+
+bool BufferedWriter::broken_pipe() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return error_number_ != 0 && is_broken_pipe(error_number_);
+}

@@ -1,0 +1,78 @@
+#include "output/temporary_names.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <random>
+
+#ifdef _WIN32
+#include <process.h>
+#define current_process_id _getpid
+#else
+#include <unistd.h>
+#define current_process_id getpid
+#endif
+
+// Long names are shortened so the temporary name stays within the usual
+// 255-byte limit of a name.
+static constexpr size_t MAX_NAME_BYTES = 200;
+
+static size_t name_start(const std::string& path) {
+#ifdef _WIN32
+    size_t separator = path.find_last_of("/\\:");
+#else
+    size_t separator = path.find_last_of('/');
+#endif
+    return separator == std::string::npos ? 0 : separator + 1;
+}
+
+std::string folder_of(const std::string& destination) {
+    return destination.substr(0, name_start(destination));
+}
+
+// Cuts name to at most MAX_NAME_BYTES without splitting a UTF-8 character.
+static std::string shortened(const std::string& name) {
+    if (name.size() <= MAX_NAME_BYTES) return name;
+    size_t end = MAX_NAME_BYTES;
+    while (end > 0 && ((uint8_t)name[end] & 0xC0) == 0x80) end--;
+    return name.substr(0, end);
+}
+
+std::string temporary_path_for(const std::string& destination) {
+    size_t start = name_start(destination);
+    return destination.substr(0, start) + "." + shortened(destination.substr(start)) + ".partial-" + random_suffix();
+}
+
+static uint64_t mixed(uint64_t x) {
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+static uint64_t process_seed() {
+    uint64_t seed = (uint64_t)current_process_id();
+    seed = mixed(seed ^ (uint64_t)std::chrono::steady_clock::now().time_since_epoch().count());
+    seed = mixed(seed ^ (uint64_t)std::chrono::system_clock::now().time_since_epoch().count());
+    try {
+        std::random_device device;
+        seed = mixed(seed ^ device());
+    } catch (...) {
+        // The clocks and the process number are enough: creation is
+        // exclusive anyway, and a taken name just means another try.
+    }
+    return seed;
+}
+
+std::string random_suffix() {
+    static const char ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static const uint64_t seed = process_seed();
+    static std::atomic<uint64_t> counter{0};
+    uint64_t bits = mixed(seed + counter.fetch_add(1));
+    std::string suffix(6, 'X');
+    for (char& c : suffix) {
+        c = ALPHABET[bits % 62];
+        bits /= 62;
+    }
+    return suffix;
+}

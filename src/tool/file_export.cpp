@@ -1,0 +1,144 @@
+#include "tool/file_export.h"
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <system_error>
+
+#include "export/audio_render.h"
+#include "output/output_file.h"
+#include "tool/song_report.h"
+#include "tool/summary_text.h"
+#include "common/path_rules.h"
+#include "common/utf8_path.h"
+#include "tamsel/tamsel.hpp"
+
+static bool file_failed(ProgressDisplay* display, const std::string& input, const std::string& reason) {
+    display->print_line("tamselexport: " + input + ": " + reason);
+    return false;
+}
+
+// The title tag an output gets when --title is not given: the input's file
+// name without its extension.
+static std::string default_title(const std::string& input) {
+    return last_component(path_without_extension(input));
+}
+
+// Refuses, before anything is written, an output that exists (without
+// --force) or that is the input itself (always).
+static bool check_targets(const FileExport& job, const CliOptions& options, ProgressDisplay* display) {
+    for (const OutputTarget& target : job.targets) {
+        if (target.path == "-") continue;
+        if (same_file(job.input.c_str(), target.path.c_str()))
+            return file_failed(display, job.input, "the output " + target.path + " is the input itself");
+        std::error_code ignored;
+        if (!options.force && std::filesystem::exists(path_from_utf8(target.path), ignored))
+            return file_failed(display, job.input, target.path + " exists; use --force to replace it");
+    }
+    return true;
+}
+
+struct RenderJob {
+    const tamsel::Song* song;
+    tamsel::RenderOptions render_options;
+    AudioSettings settings;
+    LevelPlan plan;
+    uint64_t frames;  // of each output
+};
+
+static bool write_target(const FileExport& job, const RenderJob& render, const OutputTarget& target, size_t index,
+                         const CliOptions& options, ProgressDisplay* display, size_t slot) {
+    std::string error;
+    ReplacePolicy policy = options.force ? ReplacePolicy::REPLACE : ReplacePolicy::KEEP_EXISTING;
+    std::unique_ptr<OutputFile> out = open_output(target.path, policy, &error);
+    if (!out) return file_failed(display, job.input, error);
+    tamsel::RenderOptions render_options = render.render_options;
+    render_options.muted_tracks = target.muted_tracks;
+    uint64_t offset = render.frames * index;
+    AudioProgress progress = [display, slot, offset](uint64_t done, uint64_t) {
+        display->update(slot, offset + done);
+        return true;
+    };
+    AudioResult result;
+    bool written = render_audio(*render.song, render_options, render.settings, render.plan, out.get(), progress,
+                                &result, &error) &&
+                   out->commit(&error);
+    if (!written) {
+        // A reader that went away (| head) wants no more: the run ends
+        // without a word about it.
+        bool quiet = out->broken_pipe();
+        // The system's own words for a failed write ("No space left on
+        // device") say more than the encoder's.
+        std::string reason = out->error().empty() ? error : out->error();
+        out->abort();
+        if (quiet) return false;
+        return file_failed(display, job.input, target.path == "-" ? reason : target.path + ": " + reason);
+    }
+    if (!options.quiet) display->print_line(summary_line(job.input, target.path, result, render.plan));
+    return true;
+}
+
+static bool export_outputs(const FileExport& job, const CliOptions& options, ProgressDisplay* display, size_t slot) {
+    if (!job.planning_error.empty()) return file_failed(display, job.input, job.planning_error);
+    tamsel::Song song;
+    tamsel::Status status = song.load_file(job.input);
+    if (status != TAMSEL_OK) return file_failed(display, job.input, tamsel::message(status));
+    if (!check_targets(job, options, display)) return false;
+
+    RenderJob render;
+    render.song = &song;
+    render.render_options.loops = options.loops;
+    render.render_options.tick_ms = options.tick_ms;
+    render.render_options.muted_tracks = options.muted_tracks;
+    render.settings = options.audio;
+    if (render.settings.title.empty()) render.settings.title = default_title(job.input);
+    std::string error;
+    if (!audio_frames(song, render.render_options, render.settings, &render.frames, &error))
+        return file_failed(display, job.input, describe_length_problem(song.info(), render.settings, error));
+    if (!plan_level(song, render.render_options, render.settings, &render.plan, &error))
+        return file_failed(display, job.input, error);
+
+    display->begin_file(slot, job.input, render.frames * job.targets.size());
+    for (size_t i = 0; i < job.targets.size(); i++) {
+        if (!write_target(job, render, job.targets[i], i, options, display, slot)) return false;
+    }
+    return true;
+}
+
+bool export_file(const FileExport& job, const CliOptions& options, ProgressDisplay* display, size_t slot) {
+    bool ok = export_outputs(job, options, display, slot);
+    display->end_file(slot);
+    return ok;
+}
+
+static std::string normal_path(const std::string& path) {
+    return utf8_from_path(path_from_utf8(path).lexically_normal());
+}
+
+void check_output_clashes(std::vector<FileExport>* jobs) {
+    std::set<std::string> inputs;
+    for (const FileExport& job : *jobs) inputs.insert(normal_path(job.input));
+    std::map<std::string, std::string> claimed;  // output path -> the input that writes it
+    for (FileExport& job : *jobs) {
+        for (const OutputTarget& target : job.targets) {
+            if (target.path == "-") continue;
+            std::string path = normal_path(target.path);
+            if (path == normal_path(job.input)) {
+                job.planning_error = "the output " + target.path + " is the input itself";
+                break;
+            }
+            if (inputs.count(path)) {
+                job.planning_error = "the output " + target.path + " is an input file";
+                break;
+            }
+            auto earlier = claimed.find(path);
+            if (earlier != claimed.end()) {
+                job.planning_error = "the output " + target.path + " is also the output of " + earlier->second;
+                break;
+            }
+        }
+        if (!job.planning_error.empty()) continue;
+        for (const OutputTarget& target : job.targets) claimed[normal_path(target.path)] = job.input;
+    }
+}

@@ -1,0 +1,63 @@
+#include "tool/positional_form.h"
+
+#include <cstdio>
+#include <string>
+
+#include "output/output_file.h"
+#include "tool/positional_arguments.h"
+#include "common/path_rules.h"
+#include "tool/wav_file.h"
+#include "tamsel/tamsel.hpp"
+
+static const char* const USAGE_LINES[] = {
+    "How to use:",
+    "tamselexport.exe <file> [loops] [timer ms]",
+    "setting loops to 0 plays the song 1 time",
+    "timer ms is the engine tps wait, default is 20ms(50fps)",
+    "This program is super scuffed so like yeah",
+    "Also a lot of stupid tsms are loud and dumb so",
+    "you can lower the volume in audacity or something",
+    "if it clips a lot (floating point samples)",
+};
+
+int run_positional_form(int argc, char** argv) {
+    install_interrupt_cleanup([](int) { return 1; });
+    for (const char* line : USAGE_LINES) std::puts(line);
+
+    ExportArguments args;
+    if (!parse_arguments(argc, argv, &args)) return 1;
+    if (!timer_is_usable(args.timer_ms)) {
+        std::puts("Bad timer value");
+        return 1;
+    }
+
+    std::printf("Loading file %s\n", args.input_path);
+    tamsel::Song song;
+    if (song.load_file(args.input_path) != TAMSEL_OK) {
+        std::puts("Fail load");
+        return 1;
+    }
+    tamsel::RenderOptions options;
+    options.loops = args.loops;
+    options.tick_ms = args.timer_ms;
+    tamsel::Renderer renderer;
+    if (renderer.create(song, options) != TAMSEL_OK) {
+        std::puts("Fail init");
+        return 1;
+    }
+
+    std::string output = output_path_for(args.input_path);
+    std::printf("Exporting to file %s\n", output.c_str());
+    uint64_t frames = 0;
+    if (renderer.length(TAMSEL_WAV_MAX_FRAMES, &frames) != TAMSEL_OK) {
+        std::puts("Song too long for a WAV file");
+        return 1;
+    }
+    // Writing over the song file would destroy it before it is read.
+    if (same_file(args.input_path, output.c_str()) || !write_wav_render(output.c_str(), &renderer, &frames)) {
+        std::puts("Error!");
+        return 1;
+    }
+    std::puts("File saved");
+    return 0;
+}

@@ -1,0 +1,247 @@
+#include "tool/song_report.h"
+
+#include <cstdio>
+
+#include "export/audio_render.h"
+#include "tool/json_text.h"
+#include "tool/summary_text.h"
+#include "tool/track_list.h"
+#include "tamsel/tamsel.hpp"
+
+// Wraps that fall inside a fade lie beyond the normal end of the render; a
+// render with more loops has them. Loops are added, doubling each time,
+// until such a render covers the whole faded length.
+static const int32_t MAX_LOOP_DOUBLINGS = 32;
+// A step waits for the clock to pass the step time, which a step time of
+// 2^31 ms or more never does.
+static const uint32_t NEVER_REACHED_STEP_MS = 0x80000000u;
+
+std::string describe_length_problem(const tamsel_song_info& info, const AudioSettings& settings,
+                                    const std::string& audio_error) {
+    if (info.step_ms >= NEVER_REACHED_STEP_MS) return "never ends";
+    switch (settings.format) {
+    case OutputFormat::WAV_FLOAT:
+    case OutputFormat::WAV16:
+    case OutputFormat::WAV24:
+        return "too long for a WAV file";
+    default:
+        return audio_error;
+    }
+}
+
+static void wraps_of_longer_render(const tamsel::Song& song, tamsel::RenderOptions options, uint64_t total,
+                                   std::vector<uint64_t>* wraps) {
+    // Doubling overshoots the faded length by less than twice over (one
+    // loop at least): a render longer than this is not needed.
+    uint64_t limit = 4 * total + TAMSEL_WAV_MAX_FRAMES;
+    int64_t extra = 1;
+    for (int32_t attempt = 0; attempt < MAX_LOOP_DOUBLINGS; attempt++) {
+        int64_t loops = (int64_t)options.loops + extra;
+        if (loops > INT32_MAX) loops = INT32_MAX;
+        tamsel::RenderOptions longer = options;
+        longer.loops = (int32_t)loops;
+        tamsel::Renderer renderer;
+        uint64_t length = 0;
+        if (renderer.create(song, longer) != TAMSEL_OK) return;
+        if (renderer.length(limit, &length) != TAMSEL_OK) return;
+        if (length >= total || loops == INT32_MAX) {
+            std::vector<uint64_t> all;
+            if (renderer.wraps(limit, &all) != TAMSEL_OK) return;
+            wraps->clear();
+            for (uint64_t frame : all) {
+                if (frame < total) wraps->push_back(frame);
+            }
+            return;
+        }
+        extra *= 2;
+    }
+}
+
+static void work_out_length(const tamsel::Song& song, const CliOptions& options, SongReport* report) {
+    tamsel::RenderOptions render_options;
+    render_options.loops = options.loops;
+    render_options.tick_ms = options.tick_ms;
+    render_options.muted_tracks = options.muted_tracks;
+    std::string problem;
+    if (!audio_frames(song, render_options, options.audio, &report->frames, &problem)) {
+        report->length_problem = describe_length_problem(report->info, options.audio, problem);
+        return;
+    }
+    report->has_length = true;
+    tamsel::Renderer renderer;
+    if (renderer.create(song, render_options) != TAMSEL_OK) return;
+    uint64_t song_frames = 0;
+    if (renderer.length(report->frames, &song_frames) != TAMSEL_OK) return;
+    if (renderer.wraps(song_frames, &report->wraps) != TAMSEL_OK) report->wraps.clear();
+    if (report->frames > song_frames) wraps_of_longer_render(song, render_options, report->frames, &report->wraps);
+}
+
+SongReport make_song_report(const std::string& path, const CliOptions& options) {
+    SongReport report;
+    report.file = path;
+    report.loops = options.loops;
+    report.tick_ms = options.tick_ms;
+    report.fade_seconds = options.audio.fade_seconds;
+    tamsel::Song song;
+    tamsel::Status status = song.load_file(path);
+    if (status != TAMSEL_OK) {
+        report.error = tamsel::message(status);
+        return report;
+    }
+    report.info = song.info();
+    report.tracks_with_notes = song.tracks_with_notes();
+    work_out_length(song, options, &report);
+    return report;
+}
+
+static std::string tracks_text(uint32_t tracks) {
+    std::string text;
+    for (int32_t t = 0; t < TAMSEL_TRACK_COUNT; t++) {
+        if (!(tracks & (1u << t))) continue;
+        if (!text.empty()) text += ", ";
+        text += track_name(t);
+    }
+    return text.empty() ? "none" : text;
+}
+
+static std::string number_text(double value) {
+    std::string text;
+    append_json_number(&text, value);
+    return text;
+}
+
+std::string song_report_text(const SongReport& report) {
+    std::string text = report.file + "\n";
+    if (!report.error.empty()) return text + "  error:        " + report.error + "\n";
+    const tamsel_song_info& info = report.info;
+    char line[256];
+    std::snprintf(line, sizeof line, "  step time:    %u ms\n", (unsigned)info.step_ms);
+    text += line;
+    std::snprintf(line, sizeof line, "  records:      %d, repeat from %d to %d\n", (int)info.records,
+                  (int)info.repeat_start, (int)info.repeat_end);
+    text += line;
+    std::snprintf(line, sizeof line, "  drum volume:  %u\n", (unsigned)info.drum_volume);
+    text += line;
+    for (int32_t i = 0; i < 3; i++) {
+        const tamsel_instrument_info& instrument = info.instruments[i];
+        std::snprintf(line, sizeof line, "  instrument %d: octave %u, notes of %d samples, volume %d\n", (int)(i + 1),
+                      (unsigned)instrument.octave, (int)instrument.length, (int)instrument.volume);
+        text += line;
+    }
+    text += "  notes on:     " + tracks_text(report.tracks_with_notes) + "\n";
+    std::string settings = "loops " + std::to_string(report.loops) + ", tick " + number_text(report.tick_ms) + " ms";
+    if (report.fade_seconds > 0.0) settings += ", fade " + number_text(report.fade_seconds) + " s";
+    if (!report.has_length) return text + "  length:       " + report.length_problem + " (" + settings + ")\n";
+    text += "  length:       " + std::to_string(report.frames) + " frames, " + format_duration(report.frames) + " (" +
+            settings + ")\n";
+    text += "  loop points:  ";
+    if (report.wraps.empty()) text += "none";
+    for (size_t i = 0; i < report.wraps.size(); i++) {
+        if (i > 0) text += ", ";
+        text += std::to_string(report.wraps[i]);
+    }
+    return text + "\n";
+}
+
+static void append_key(std::string* out, const char* key) {
+    if (out->back() != '{') out->push_back(',');
+    append_json_string(out, key);
+    out->push_back(':');
+}
+
+static void append_instruments(std::string* out, const tamsel_song_info& info) {
+    out->push_back('[');
+    for (int32_t i = 0; i < 3; i++) {
+        if (i > 0) out->push_back(',');
+        out->append("{\"octave\":");
+        append_json_number(out, (int64_t)info.instruments[i].octave);
+        out->append(",\"length\":");
+        append_json_number(out, (int64_t)info.instruments[i].length);
+        out->append(",\"volume\":");
+        append_json_number(out, (int64_t)info.instruments[i].volume);
+        out->push_back('}');
+    }
+    out->push_back(']');
+}
+
+static void append_tracks(std::string* out, uint32_t tracks) {
+    out->push_back('[');
+    bool first = true;
+    for (int32_t t = 0; t < TAMSEL_TRACK_COUNT; t++) {
+        if (!(tracks & (1u << t))) continue;
+        if (!first) out->push_back(',');
+        append_json_string(out, track_name(t));
+        first = false;
+    }
+    out->push_back(']');
+}
+
+static void append_length(std::string* out, const SongReport& report) {
+    append_key(out, "frames");
+    if (report.has_length) append_json_number(out, report.frames);
+    else out->append("null");
+    append_key(out, "seconds");
+    if (report.has_length) append_json_number(out, (double)report.frames / (double)TAMSEL_SAMPLE_RATE);
+    else out->append("null");
+    append_key(out, "length_problem");
+    if (report.has_length) out->append("null");
+    else append_json_string(out, report.length_problem);
+    append_key(out, "wraps");
+    out->push_back('[');
+    for (size_t i = 0; i < report.wraps.size(); i++) {
+        if (i > 0) out->push_back(',');
+        append_json_number(out, report.wraps[i]);
+    }
+    out->push_back(']');
+}
+
+static void append_song_fields(std::string* out, const SongReport& report) {
+    const tamsel_song_info& info = report.info;
+    append_key(out, "step_ms");
+    append_json_number(out, (uint64_t)info.step_ms);
+    append_key(out, "records");
+    append_json_number(out, (int64_t)info.records);
+    append_key(out, "repeat_start");
+    append_json_number(out, (int64_t)info.repeat_start);
+    append_key(out, "repeat_end");
+    append_json_number(out, (int64_t)info.repeat_end);
+    append_key(out, "drum_volume");
+    append_json_number(out, (uint64_t)info.drum_volume);
+    append_key(out, "instruments");
+    append_instruments(out, info);
+    append_key(out, "tracks_with_notes");
+    append_tracks(out, report.tracks_with_notes);
+}
+
+std::string song_report_json(const SongReport& report) {
+    std::string out = "{";
+    append_key(&out, "file");
+    append_json_string(&out, report.file);
+    append_key(&out, "loops");
+    append_json_number(&out, (int64_t)report.loops);
+    append_key(&out, "tick_ms");
+    append_json_number(&out, report.tick_ms);
+    append_key(&out, "fade_seconds");
+    append_json_number(&out, report.fade_seconds);
+    if (report.error.empty()) {
+        append_song_fields(&out, report);
+        append_length(&out, report);
+    } else {
+        // A song that did not load has every key, with nothing in it.
+        static const char* const NULL_KEYS[] = {"step_ms", "records", "repeat_start", "repeat_end", "drum_volume",
+                                                "frames", "seconds", "length_problem"};
+        for (const char* key : NULL_KEYS) {
+            append_key(&out, key);
+            out.append("null");
+        }
+        static const char* const EMPTY_KEYS[] = {"instruments", "tracks_with_notes", "wraps"};
+        for (const char* key : EMPTY_KEYS) {
+            append_key(&out, key);
+            out.append("[]");
+        }
+    }
+    append_key(&out, "error");
+    if (report.error.empty()) out.append("null");
+    else append_json_string(&out, report.error);
+    return out + "}\n";
+}

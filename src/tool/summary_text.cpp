@@ -1,0 +1,32 @@
+#include "tool/summary_text.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "tamsel/tamsel.h"
+
+std::string format_duration(uint64_t frames) {
+    const uint64_t frames_per_ms = TAMSEL_SAMPLE_RATE / 1000;
+    uint64_t ms = (frames + frames_per_ms / 2) / frames_per_ms;
+    char text[64];
+    std::snprintf(text, sizeof text, "%llu:%02llu.%03llu", (unsigned long long)(ms / 60000),
+                  (unsigned long long)(ms / 1000 % 60), (unsigned long long)(ms % 1000));
+    return text;
+}
+
+std::string format_dbfs(double dbfs) {
+    if (std::isnan(dbfs) || (std::isinf(dbfs) && dbfs < 0)) return "-inf dBFS";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f dBFS", dbfs);
+    return text;
+}
+
+std::string summary_line(const std::string& input, const std::string& output, const AudioResult& result,
+                         const LevelPlan& plan) {
+    std::string line = input + " -> " + (output == "-" ? std::string("standard output") : output) + ": ";
+    line += format_duration(result.frames) + ", peak " + format_dbfs(result.peak_dbfs) + ", ";
+    line += std::to_string(result.beyond_full_scale) + " samples beyond +-1.0";
+    if (result.clamped > 0) line += ", " + std::to_string(result.clamped) + " samples clamped (try --normalize)";
+    if (!plan.note.empty()) line += ", " + plan.note;
+    return line;
+}

@@ -1,0 +1,98 @@
+// Output naming where Windows and Linux differ: on Windows '\' ends a path
+// component as '/' does and a drive "C:" is a boundary too; on Linux both
+// are ordinary characters of a name. And names are UTF-8 on both, from the
+// command line to the file system.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "common/path_rules.h"
+#include "common/utf8_path.h"
+#include "test_support.h"
+
+#ifdef _WIN32
+static const bool ON_WINDOWS = true;
+#else
+static const bool ON_WINDOWS = false;
+#endif
+
+TEST(OutputNaming, BackslashesAndDrivesOnlyOnWindows) {
+    struct Row {
+        const char* input;
+        const char* on_windows;
+        const char* on_linux;
+    } rows[] = {
+        {"dir.old\\song", "dir.old\\song.wav", "dir.wav"},
+        {"C:\\dir.old\\song", "C:\\dir.old\\song.wav", "C:\\dir.wav"},
+        {"a.b\\.hidden", "a.b\\.hidden.wav", "a.b\\.wav"},
+        {"music\\song.tsm", "music\\song.wav", "music\\song.wav"},
+        {"dir.old/sub\\song", "dir.old/sub\\song.wav", "dir.old/sub\\song.wav"},
+        {"C:song.tsm", "C:song.wav", "C:song.wav"},
+        {"C:.hidden", "C:.hidden.wav", "C:.wav"},
+        {"c:x.y\\z", "c:x.y\\z.wav", "c:x.wav"},
+        {"1:.tsm", "1:.wav", "1:.wav"},
+        {"\\\\server\\share.d\\song", "\\\\server\\share.d\\song.wav", "\\\\server\\share.wav"},
+        {"M\xC3\xBCsik.alt\\Lied.tsm", "M\xC3\xBCsik.alt\\Lied.wav", "M\xC3\xBCsik.alt\\Lied.wav"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(output_path_for(row.input), ON_WINDOWS ? row.on_windows : row.on_linux) << row.input;
+}
+
+// The song as a person names it: in a folder whose name has a dot, or
+// written with a drive, or with letters beyond ASCII.
+class OutputNamingRun : public testing::Test {
+protected:
+    void SetUp() override {
+        SongFile song = make_song(100, 0, 8, 8);
+        dir_ = std::filesystem::path(write_temp_file("song.tsm", song.bytes)).parent_path();
+    }
+    // Copies the song to the given (UTF-8, '/'-separated) path in the folder.
+    void place_song(const std::string& relative) {
+        std::filesystem::path path = dir_ / path_from_utf8(relative);
+        std::filesystem::create_directories(path.parent_path());
+        std::filesystem::copy_file(dir_ / "song.tsm", path);
+    }
+    bool exists(const std::string& relative) { return std::filesystem::exists(dir_ / path_from_utf8(relative)); }
+    std::string tail(const std::string& input, const std::string& output) {
+        return usage_text() + "Loading file " + input + "\nExporting to file " + output + "\nFile saved\n";
+    }
+    std::string dir() { return utf8_from_path(dir_); }
+
+    std::filesystem::path dir_;
+};
+
+TEST_F(OutputNamingRun, ASongInAFolderWithADot) {
+    place_song("dir.old/song");
+    const char* input = ON_WINDOWS ? "dir.old\\song" : "dir.old/song";
+    const char* output = ON_WINDOWS ? "dir.old\\song.wav" : "dir.old/song.wav";
+    ToolRun run = run_tool(dir(), std::string("'") + input + "'");
+    EXPECT_EQ(run.out, tail(input, output));
+    EXPECT_EQ(run.code, 0);
+    EXPECT_TRUE(exists("dir.old/song.wav"));
+    EXPECT_FALSE(exists("dir.wav"));
+}
+
+TEST_F(OutputNamingRun, ASongNamedWithItsDrive) {
+    if (!ON_WINDOWS) GTEST_SKIP() << "drive letters are Windows names";
+    // The folder's own drive, whose current folder the run makes this one.
+    std::string drive = dir().substr(0, 2);
+    ASSERT_EQ(drive[1], ':');
+    ToolRun run = run_tool(dir(), drive + "song.tsm");
+    EXPECT_EQ(run.out, tail(drive + "song.tsm", drive + "song.wav"));
+    EXPECT_EQ(run.code, 0);
+    EXPECT_TRUE(exists("song.wav"));
+}
+
+TEST_F(OutputNamingRun, NamesBeyondASCIIReachTheFileSystem) {
+    // "Grüße – 夜.tsm": Latin, punctuation and CJK, none of them in one
+    // Windows ANSI code page.
+    const std::string name = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x80\x93 \xE5\xA4\x9C";
+    place_song("M\xC3\xBCsik/" + name + ".tsm");
+    std::string input = "M\xC3\xBCsik/" + name + ".tsm";
+    std::string output = "M\xC3\xBCsik/" + name + ".wav";
+    ToolRun run = run_tool(dir(), "'" + input + "'");
+    EXPECT_EQ(run.out, tail(input, output));
+    EXPECT_EQ(run.code, 0);
+    EXPECT_TRUE(exists(output));
+}

@@ -1,0 +1,80 @@
+// The WAV files this module writes itself, byte for byte.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "export/wav_encoder.h"
+#include "audio_test_support.h"
+
+static uint32_t u32_at(const std::vector<uint8_t>& b, size_t at) {
+    return (uint32_t)b[at] | ((uint32_t)b[at + 1] << 8) | ((uint32_t)b[at + 2] << 16) | ((uint32_t)b[at + 3] << 24);
+}
+
+static uint32_t u16_at(const std::vector<uint8_t>& b, size_t at) {
+    return (uint32_t)b[at] | ((uint32_t)b[at + 1] << 8);
+}
+
+TEST(WavEncoder, HeadersDescribeEachKind) {
+    struct Row {
+        WavSampleKind kind;
+        uint32_t format_tag, frame_bytes, bits;
+    };
+    const Row rows[] = {{WavSampleKind::FLOAT32, 3, 8, 32}, {WavSampleKind::PCM16, 1, 4, 16},
+                        {WavSampleKind::PCM24, 1, 6, 24}};
+    for (const Row& row : rows) {
+        uint8_t header[WAV_HEADER_BYTES];
+        build_wav_header(row.kind, 1000, header);
+        std::vector<uint8_t> b(header, header + WAV_HEADER_BYTES);
+        EXPECT_EQ(std::memcmp(header, "RIFF", 4), 0);
+        EXPECT_EQ(u32_at(b, 4), 36 + 1000 * row.frame_bytes);
+        EXPECT_EQ(std::memcmp(header + 8, "WAVEfmt ", 8), 0);
+        EXPECT_EQ(u32_at(b, 16), 16u);
+        EXPECT_EQ(u16_at(b, 20), row.format_tag);
+        EXPECT_EQ(u16_at(b, 22), 2u);
+        EXPECT_EQ(u32_at(b, 24), 48000u);
+        EXPECT_EQ(u32_at(b, 28), 48000 * row.frame_bytes);
+        EXPECT_EQ(u16_at(b, 32), row.frame_bytes);
+        EXPECT_EQ(u16_at(b, 34), row.bits);
+        EXPECT_EQ(std::memcmp(header + 36, "data", 4), 0);
+        EXPECT_EQ(u32_at(b, 40), 1000 * row.frame_bytes);
+    }
+}
+
+TEST(WavEncoder, TheLongestFilesStillFitTheSizeFields) {
+    EXPECT_EQ(wav_max_frames(WavSampleKind::FLOAT32), (uint64_t)TAMSEL_WAV_MAX_FRAMES);
+    EXPECT_EQ(wav_max_frames(WavSampleKind::PCM16), 1073741814u);
+    EXPECT_EQ(wav_max_frames(WavSampleKind::PCM24), 715827876u);
+    uint8_t header[WAV_HEADER_BYTES];
+    build_wav_header(WavSampleKind::PCM24, wav_max_frames(WavSampleKind::PCM24), header);
+    std::vector<uint8_t> b(header, header + WAV_HEADER_BYTES);
+    EXPECT_EQ(u32_at(b, 4), 36u + 715827876u * 6u);
+}
+
+TEST(WavEncoder, SamplesAreLittleEndianAtTheirWidth) {
+    MemoryWriter out16;
+    WavEncoder wav16(WavSampleKind::PCM16, &out16);
+    const int32_t ints16[4] = {1, -1, 32767, -32768};
+    ASSERT_TRUE(wav16.begin(2));
+    ASSERT_TRUE(wav16.write_int(ints16, 2));
+    const uint8_t bytes16[8] = {0x01, 0x00, 0xFF, 0xFF, 0xFF, 0x7F, 0x00, 0x80};
+    ASSERT_EQ(out16.bytes.size(), 44u + 8u);
+    EXPECT_EQ(std::memcmp(out16.bytes.data() + 44, bytes16, 8), 0);
+
+    MemoryWriter out24;
+    WavEncoder wav24(WavSampleKind::PCM24, &out24);
+    const int32_t ints24[2] = {0x123456, -8388608};
+    ASSERT_TRUE(wav24.begin(1));
+    ASSERT_TRUE(wav24.write_int(ints24, 1));
+    const uint8_t bytes24[6] = {0x56, 0x34, 0x12, 0x00, 0x00, 0x80};
+    ASSERT_EQ(out24.bytes.size(), 44u + 6u);
+    EXPECT_EQ(std::memcmp(out24.bytes.data() + 44, bytes24, 6), 0);
+
+    MemoryWriter out_float;
+    WavEncoder wav_float(WavSampleKind::FLOAT32, &out_float);
+    const float floats[2] = {1.0f, -0.5f};
+    ASSERT_TRUE(wav_float.begin(1));
+    ASSERT_TRUE(wav_float.write_float(floats, 1));
+    const uint8_t bytes_float[8] = {0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0xBF};
+    EXPECT_EQ(std::memcmp(out_float.bytes.data() + 44, bytes_float, 8), 0);
+}
+

@@ -1,0 +1,273 @@
+// The public C API: its contract for bad arguments, what a song reports,
+// how long renders are and where they loop, and the two sample forms.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tamsel/tamsel.h"
+#include "tamsel/tamsel.hpp"
+#include "test_support.h"
+
+namespace {
+
+tamsel_song* load(const std::vector<uint8_t>& bytes) {
+    tamsel_song* song = nullptr;
+    EXPECT_EQ(tamsel_song_load_memory(bytes.data(), bytes.size(), &song), TAMSEL_OK);
+    return song;
+}
+
+tamsel_renderer* create(const tamsel_song* song, int32_t loops, double tick_ms, uint32_t muted = 0) {
+    tamsel_render_options options;
+    tamsel_render_options_init(&options);
+    options.loops = loops;
+    options.tick_ms = tick_ms;
+    options.muted_tracks = muted;
+    tamsel_renderer* renderer = nullptr;
+    EXPECT_EQ(tamsel_renderer_create(song, &options, &renderer), TAMSEL_OK);
+    return renderer;
+}
+
+std::vector<uint8_t> demo_bytes() {
+    return read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/demo.tsm");
+}
+
+TEST(LibraryApi, VersionAndStatusMessages) {
+    EXPECT_STREQ(tamsel_version(), TAMSEL_VERSION_STRING);
+    const tamsel_status statuses[] = {TAMSEL_OK, TAMSEL_ERR_IO, TAMSEL_ERR_NOT_A_SONG, TAMSEL_ERR_NO_MEMORY,
+                                      TAMSEL_ERR_TOO_LONG, TAMSEL_ERR_INVALID_ARGUMENT};
+    for (tamsel_status a : statuses) {
+        for (tamsel_status b : statuses) {
+            if (a != b) {
+                EXPECT_STRNE(tamsel_status_message(a), tamsel_status_message(b));
+            }
+        }
+    }
+    EXPECT_STREQ(tamsel_status_message((tamsel_status)99), "unknown error");
+}
+
+TEST(LibraryApi, NullPointersAndBadOptionsAreInvalidArguments) {
+    tamsel_song* song = load(make_song(100, 0, 8, 8).bytes);
+    tamsel_song* out = nullptr;
+    EXPECT_EQ(tamsel_song_load_file(nullptr, &out), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_song_load_file("x.tsm", nullptr), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_song_load_memory(nullptr, 5, &out), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_song_load_memory("TSM", 3, nullptr), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(out, nullptr);
+
+    tamsel_renderer* renderer = nullptr;
+    EXPECT_EQ(tamsel_renderer_create(nullptr, nullptr, &renderer), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_renderer_create(song, nullptr, nullptr), TAMSEL_ERR_INVALID_ARGUMENT);
+    for (double tick : {-1.0, -0.0001, (double)INFINITY, (double)-INFINITY, (double)NAN}) {
+        tamsel_render_options options;
+        tamsel_render_options_init(&options);
+        options.tick_ms = tick;
+        EXPECT_EQ(tamsel_renderer_create(song, &options, &renderer), TAMSEL_ERR_INVALID_ARGUMENT) << tick;
+    }
+    EXPECT_EQ(renderer, nullptr);
+
+    uint64_t frames = 0;
+    size_t count = 0;
+    float f[2];
+    int32_t i[2];
+    int8_t waveform[256];
+    uint8_t envelope[64];
+    EXPECT_EQ(tamsel_renderer_length(nullptr, 100, &frames), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_renderer_wraps(nullptr, 100, nullptr, 0, &count), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_render_float(nullptr, f, 1), 0u);
+    EXPECT_EQ(tamsel_render_int32(nullptr, i, 1), 0u);
+    EXPECT_EQ(tamsel_renderer_seek(nullptr, 5), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_renderer_position(nullptr), 0u);
+    EXPECT_EQ(tamsel_renderer_set_muted_tracks(nullptr, 1), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_song_get_instrument_shape(song, 3, waveform, envelope), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_song_get_instrument_shape(song, -1, waveform, envelope), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_song_tracks_with_notes(nullptr), 0u);
+    tamsel_song_get_info(nullptr, nullptr);
+    tamsel_render_options_init(nullptr);
+    tamsel_renderer_free(nullptr);
+    tamsel_song_free(nullptr);
+
+    tamsel_renderer* made = create(song, 0, 20.0);
+    EXPECT_EQ(tamsel_renderer_length(made, 100, nullptr), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_renderer_wraps(made, 100, nullptr, 3, &count), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_render_float(made, nullptr, 1), 0u);
+    tamsel_renderer_free(made);
+    tamsel_song_free(song);
+}
+
+TEST(LibraryApi, LoadingTellsMissingFilesFromFilesThatAreNoSongs) {
+    std::string good = write_temp_file("good.tsm", make_song(100, 0, 8, 8).bytes);
+    std::string folder = std::filesystem::path(good).parent_path().string();
+    const struct {
+        std::string path;
+        tamsel_status status;
+    } rows[] = {
+        {good, TAMSEL_OK},
+        {folder + "/missing.tsm", TAMSEL_ERR_IO},
+        {folder, TAMSEL_ERR_IO},
+        {write_temp_file("lower.tsm", {'t', 's', 'm', 0}), TAMSEL_ERR_NOT_A_SONG},
+        {write_temp_file("empty.tsm", {}), TAMSEL_ERR_NOT_A_SONG},
+        {write_temp_file("magic.tsm", {'T', 'S', 'M'}), TAMSEL_OK},
+    };
+    for (const auto& row : rows) {
+        tamsel_song* song = nullptr;
+        EXPECT_EQ(tamsel_song_load_file(row.path.c_str(), &song), row.status) << row.path;
+        EXPECT_EQ(song != nullptr, row.status == TAMSEL_OK) << row.path;
+        tamsel_song_free(song);
+    }
+    tamsel_song* song = nullptr;
+    EXPECT_EQ(tamsel_song_load_memory("TSX", 3, &song), TAMSEL_ERR_NOT_A_SONG);
+    EXPECT_EQ(tamsel_song_load_memory(nullptr, 0, &song), TAMSEL_ERR_NOT_A_SONG);
+}
+
+TEST(LibraryApi, InfoShapesAndTracksComeFromTheFile) {
+    SongFile file = make_song(120, 2, 7, 9);
+    int8_t waveform[256];
+    uint8_t envelope[64];
+    for (int32_t p = 0; p < 256; p++) waveform[p] = (int8_t)(p - 128);
+    for (int32_t e = 0; e < 64; e++) envelope[e] = (uint8_t)(2 * e);
+    set_instrument(&file, 1, 37, 4000, 250, waveform, envelope);
+    set_u32(&file, 1044, 123);
+    set_record(&file, 1, 6, 0x01000001);  // a note on track 1, before the wrap
+    set_record(&file, 2, 8, 0x00000004);  // a note past the repeat end: never reached
+    set_record(&file, 3, 0, 0x05000000);  // a pan alone is no note
+    tamsel_song* song = load(file.bytes);
+
+    tamsel_song_info info;
+    tamsel_song_get_info(song, &info);
+    EXPECT_EQ(info.step_ms, 120u);
+    EXPECT_EQ(info.repeat_start, 2);
+    EXPECT_EQ(info.repeat_end, 7);
+    EXPECT_EQ(info.records, 9);
+    EXPECT_EQ(info.drum_volume, 123u);
+    EXPECT_EQ(info.instruments[1].octave, 37);
+    EXPECT_EQ(info.instruments[1].length, 4000);
+    EXPECT_EQ(info.instruments[1].volume, 250);
+    EXPECT_EQ(info.instruments[0].length, 0);
+
+    int8_t got_waveform[256];
+    uint8_t got_envelope[64];
+    ASSERT_EQ(tamsel_song_get_instrument_shape(song, 1, got_waveform, got_envelope), TAMSEL_OK);
+    EXPECT_EQ(std::memcmp(got_waveform, waveform, 256), 0);
+    EXPECT_EQ(std::memcmp(got_envelope, envelope, 64), 0);
+    EXPECT_EQ(tamsel_song_tracks_with_notes(song), 0x2u);
+    tamsel_song_free(song);
+}
+
+// Steps fall every 120 ms (5760 frames) at step time 100 and the default
+// tick. Eight records from 0, then six from the repeat start 2.
+TEST(LibraryApi, LengthsAndLoopPointsOfAWorkedSong) {
+    tamsel_song* song = load(make_song(100, 2, 8, 8).bytes);
+    const struct {
+        int32_t loops;
+        uint64_t frames;
+        std::vector<uint64_t> wraps;
+    } rows[] = {
+        {0, 46080, {}},
+        {1, 80640, {46080}},
+        {2, 115200, {46080, 80640}},
+        {-5, 46080, {}},
+    };
+    for (const auto& row : rows) {
+        tamsel_renderer* renderer = create(song, row.loops, 20.0);
+        uint64_t frames = 0;
+        ASSERT_EQ(tamsel_renderer_length(renderer, TAMSEL_WAV_MAX_FRAMES, &frames), TAMSEL_OK);
+        EXPECT_EQ(frames, row.frames) << row.loops;
+        std::vector<uint64_t> wraps(4, 0);
+        size_t count = 0;
+        ASSERT_EQ(tamsel_renderer_wraps(renderer, TAMSEL_WAV_MAX_FRAMES, wraps.data(), wraps.size(), &count),
+                  TAMSEL_OK);
+        wraps.resize(count);
+        EXPECT_EQ(wraps, row.wraps) << row.loops;
+        EXPECT_EQ(tamsel_renderer_length(renderer, row.frames - 1, &frames), TAMSEL_ERR_TOO_LONG);
+        tamsel_renderer_free(renderer);
+    }
+    // Fewer places than loop points: the count is still the whole number.
+    tamsel_renderer* renderer = create(song, 2, 20.0);
+    uint64_t first = 0;
+    size_t count = 0;
+    ASSERT_EQ(tamsel_renderer_wraps(renderer, TAMSEL_WAV_MAX_FRAMES, &first, 1, &count), TAMSEL_OK);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(first, 46080u);
+    tamsel_renderer_free(renderer);
+    tamsel_song_free(song);
+}
+
+TEST(LibraryApi, SongsThatNeverEndAreTooLong) {
+    tamsel_song* song = load(make_song(0xFFFFFFFFu, 0, 8, 8).bytes);
+    tamsel_renderer* renderer = create(song, 0, 20.0);
+    uint64_t frames = 7;
+    size_t count = 0;
+    EXPECT_EQ(tamsel_renderer_length(renderer, TAMSEL_WAV_MAX_FRAMES, &frames), TAMSEL_ERR_TOO_LONG);
+    EXPECT_EQ(tamsel_renderer_wraps(renderer, 100000, nullptr, 0, &count), TAMSEL_ERR_TOO_LONG);
+    EXPECT_EQ(frames, 7u);
+    tamsel_renderer_free(renderer);
+    tamsel_song_free(song);
+}
+
+TEST(LibraryApi, FloatSamplesAreTheIntegerSumsOver32768) {
+    tamsel_song* song = load(demo_bytes());
+    tamsel_renderer* as_float = create(song, 0, 20.0);
+    tamsel_renderer* as_int = create(song, 0, 20.0);
+    std::vector<float> f(2 * 4096);
+    std::vector<int32_t> i(2 * 4096);
+    uint64_t nonzero = 0;
+    for (int block = 0; block < 200; block++) {
+        size_t got = tamsel_render_float(as_float, f.data(), 4096);
+        ASSERT_EQ(tamsel_render_int32(as_int, i.data(), 4096), got);
+        for (size_t k = 0; k < 2 * got; k++) {
+            ASSERT_EQ(f[k], (float)((double)i[k] / 32768.0)) << block << ":" << k;
+            nonzero += i[k] != 0;
+        }
+    }
+    EXPECT_GT(nonzero, 100000u);
+    tamsel_renderer_free(as_float);
+    tamsel_renderer_free(as_int);
+    tamsel_song_free(song);
+}
+
+TEST(LibraryApi, RenderersKeepTheirSongAlive) {
+    tamsel_song* song = load(demo_bytes());
+    tamsel_renderer* first = create(song, 0, 20.0);
+    tamsel_renderer* second = create(song, 0, 20.0);
+    tamsel_song_free(song);
+    std::vector<int32_t> a(2 * 50000), b(2 * 50000);
+    ASSERT_EQ(tamsel_render_int32(first, a.data(), 50000), 50000u);
+    tamsel_renderer_free(first);
+    ASSERT_EQ(tamsel_render_int32(second, b.data(), 50000), 50000u);
+    EXPECT_EQ(a, b);
+    tamsel_renderer_free(second);
+}
+
+TEST(LibraryApi, TheCppApiOwnsAndReportsLikeTheCApi) {
+    tamsel::Song song;
+    EXPECT_FALSE(song);
+    EXPECT_EQ(song.load_file("/nonexistent/song.tsm"), TAMSEL_ERR_IO);
+    EXPECT_FALSE(song);
+    std::vector<uint8_t> bytes = make_song(100, 2, 8, 8).bytes;
+    ASSERT_EQ(song.load_memory(bytes.data(), bytes.size()), TAMSEL_OK);
+    EXPECT_EQ(song.info().step_ms, 100u);
+
+    tamsel::RenderOptions options;
+    EXPECT_EQ(options.tick_ms, 20.0);
+    options.loops = 1;
+    tamsel::Renderer renderer;
+    ASSERT_EQ(renderer.create(song, options), TAMSEL_OK);
+    tamsel::Song moved = std::move(song);
+    EXPECT_FALSE(song);
+    uint64_t frames = 0;
+    ASSERT_EQ(renderer.length(TAMSEL_WAV_MAX_FRAMES, &frames), TAMSEL_OK);
+    EXPECT_EQ(frames, 80640u);
+    std::vector<uint64_t> wraps;
+    ASSERT_EQ(renderer.wraps(TAMSEL_WAV_MAX_FRAMES, &wraps), TAMSEL_OK);
+    EXPECT_EQ(wraps, std::vector<uint64_t>{46080});
+    options.tick_ms = NAN;
+    EXPECT_EQ(renderer.create(moved, options), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_FALSE(renderer);
+    EXPECT_STREQ(tamsel::message(TAMSEL_ERR_TOO_LONG), tamsel_status_message(TAMSEL_ERR_TOO_LONG));
+}
+
+}  // namespace

@@ -1,0 +1,172 @@
+// The tool as a person runs it: arguments, messages, exit codes, files.
+#include <gtest/gtest.h>
+
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "tool/positional_arguments.h"
+#include "common/path_rules.h"
+#include "test_support.h"
+
+static std::string song_dir() {
+    SongFile song = make_song(100, 0, 8, 8);
+    return std::filesystem::path(write_temp_file("song.tsm", song.bytes)).parent_path().string();
+}
+
+static uint32_t u32_at(const std::vector<uint8_t>& bytes, size_t offset) {
+    return (uint32_t)bytes[offset] | (uint32_t)bytes[offset + 1] << 8 | (uint32_t)bytes[offset + 2] << 16 |
+           (uint32_t)bytes[offset + 3] << 24;
+}
+
+TEST(CommandLine, LoopsParseLikeA32BitStrtoul) {
+    struct Row {
+        const char* text;
+        uint32_t value;
+    } rows[] = {
+        {"0", 0},          {"7", 7},
+        {"  +12x", 12},    {"abc", 0},
+        {"", 0},           {"-1", 4294967295u},
+        {"2147483647", 2147483647u}, {"4294967295", 4294967295u},
+        {"4294967296", 4294967295u}, {"99999999999999999999", 4294967295u},
+        {"-4294967295", 1}, {"-4294967296", 4294967295u},
+        {"\t\n 5", 5},     {"- 5", 0},
+    };
+    for (const Row& row : rows) EXPECT_EQ(parse_u32_like_strtoul(row.text), row.value) << '"' << row.text << '"';
+}
+
+TEST(CommandLine, ArgumentsAndTheirCorrections) {
+    struct Row {
+        std::vector<const char*> argv;
+        int32_t loops;
+        double timer_ms;
+    } rows[] = {
+        {{"x", "song.tsm"}, 0, 20.0},
+        {{"x", "song.tsm", "3"}, 3, 20.0},
+        {{"x", "song.tsm", "-1"}, 0, 20.0},
+        {{"x", "song.tsm", "2147483648"}, 0, 20.0},
+        {{"x", "song.tsm", "2147483647", "16.6"}, 2147483647, 16.6},
+        {{"x", "song.tsm", "1", "abc"}, 1, 0.0},
+        {{"x", "song.tsm", "1", "-5"}, 1, 20.0},
+        {{"x", "song.tsm", "1", "-inf"}, 1, 20.0},
+        {{"x", "song.tsm", "1", "0", "ignored"}, 1, 0.0},
+    };
+    for (Row& row : rows) {
+        ExportArguments args;
+        ASSERT_EQ(parse_arguments((int)row.argv.size(), (char**)row.argv.data(), &args), 1);
+        EXPECT_STREQ(args.input_path, "song.tsm");
+        EXPECT_EQ(args.loops, row.loops) << row.argv.size();
+        EXPECT_EQ(args.timer_ms, row.timer_ms) << row.argv.size();
+    }
+    ExportArguments args;
+    const char* alone[] = {"x"};
+    EXPECT_EQ(parse_arguments(1, (char**)alone, &args), 0);
+}
+
+TEST(CommandLine, OutputIsNamedAfterTheLastComponent) {
+    struct Row {
+        const char* input;
+        const char* output;
+    } rows[] = {
+        {"song.tsm", "song.wav"},         {"music/song", "music/song.wav"},
+        {"dir.old/song", "dir.old/song.wav"}, {"./song", "./song.wav"},
+        {".hidden", ".hidden.wav"},       {"a/b.c.tsm", "a/b.c.wav"},
+        {"song.", "song.wav"},            {"/abs/x.TSM", "/abs/x.wav"},
+    };
+    for (const Row& row : rows) EXPECT_EQ(output_path_for(row.input), row.output) << row.input;
+    std::string long_path(5000, 'a');
+    EXPECT_EQ(output_path_for((long_path + ".tsm").c_str()), long_path + ".wav");
+}
+
+TEST(CommandLine, NoArgumentsPrintsUsage) {
+    ToolRun run = run_tool(song_dir(), "");
+    EXPECT_EQ(run.out, usage_text());
+    EXPECT_EQ(run.code, 1);
+}
+
+TEST(CommandLine, RendersASongWithTheDefaults) {
+    std::string dir = song_dir();
+    ToolRun run = run_tool(dir, "song.tsm");
+    EXPECT_EQ(run.out, usage_text() + "Loading file song.tsm\nExporting to file song.wav\nFile saved\n");
+    EXPECT_EQ(run.code, 0);
+    std::vector<uint8_t> wav = read_file(dir + "/song.wav");
+    ASSERT_EQ(wav.size(), 368684u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(u32_at(wav, 4), 368676u);
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(u32_at(wav, 16), 16u);
+    EXPECT_EQ(u32_at(wav, 20), 3u | 2u << 16);          // float, 2 channels
+    EXPECT_EQ(u32_at(wav, 24), 48000u);
+    EXPECT_EQ(u32_at(wav, 28), 384000u);
+    EXPECT_EQ(u32_at(wav, 32), 8u | 32u << 16);         // 8 bytes a frame, 32 bits
+    EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
+    EXPECT_EQ(u32_at(wav, 40), 368640u);
+}
+
+TEST(CommandLine, ASongWithNoFramesGivesABareHeader) {
+    SongFile song = make_song(100, 0, 0, 8);
+    std::string path = write_temp_file("empty.tsm", song.bytes);
+    std::string dir = std::filesystem::path(path).parent_path().string();
+    ToolRun run = run_tool(dir, "empty.tsm");
+    EXPECT_EQ(run.code, 0);
+    std::vector<uint8_t> wav = read_file(dir + "/empty.wav");
+    ASSERT_EQ(wav.size(), 44u);
+    EXPECT_EQ(u32_at(wav, 4), 36u);
+    EXPECT_EQ(u32_at(wav, 40), 0u);
+}
+
+TEST(CommandLine, FailuresSayOneLineAndLeaveNoFile) {
+    std::string dir = song_dir();
+    SongFile endless = make_song(0xFFFFFFFF, 0, 8, 8);
+    write_temp_file("endless.tsm", endless.bytes);
+    write_temp_file("bad.tsm", std::vector<uint8_t>{'t', 's', 'm'});
+    struct Row {
+        const char* arguments;
+        const char* tail;   // what follows the usage lines
+        const char* output; // a file that must not exist afterwards
+    } rows[] = {
+        {"missing.tsm", "Loading file missing.tsm\nFail load\n", "missing.wav"},
+        {"bad.tsm", "Loading file bad.tsm\nFail load\n", "bad.wav"},
+        {"song.tsm 0 inf", "Bad timer value\n", "song.wav"},
+        {"song.tsm 0 nan", "Bad timer value\n", "song.wav"},
+        {"song.tsm 0 1e999", "Bad timer value\n", "song.wav"},
+        {"endless.tsm", "Loading file endless.tsm\nExporting to file endless.wav\nSong too long for a WAV file\n",
+         "endless.wav"},
+    };
+    for (const Row& row : rows) {
+        ToolRun run = run_tool(dir, row.arguments);
+        EXPECT_EQ(run.out, usage_text() + row.tail) << row.arguments;
+        EXPECT_EQ(run.code, 1) << row.arguments;
+        EXPECT_FALSE(std::filesystem::exists(dir + "/" + row.output)) << row.arguments;
+    }
+}
+
+TEST(CommandLine, NeverWritesOverTheSongOrReportsAFailedWriteAsSaved) {
+    std::string dir = song_dir();
+    std::filesystem::copy_file(dir + "/song.tsm", dir + "/tune.wav");
+    ToolRun same = run_tool(dir, "tune.wav");
+    EXPECT_EQ(same.out, usage_text() + "Loading file tune.wav\nExporting to file tune.wav\nError!\n");
+    EXPECT_EQ(same.code, 1);
+    EXPECT_EQ(read_file(dir + "/tune.wav"), read_file(dir + "/song.tsm"));
+
+    // A path that cannot be created, and a disk that is full.
+    std::filesystem::create_directory(dir + "/song.wav");
+    ToolRun blocked = run_tool(dir, "song.tsm");
+    EXPECT_EQ(blocked.out, usage_text() + "Loading file song.tsm\nExporting to file song.wav\nError!\n");
+    EXPECT_EQ(blocked.code, 1);
+    std::filesystem::remove(dir + "/song.wav");
+
+    if (std::filesystem::exists("/dev/full")) {
+        std::filesystem::create_symlink("/dev/full", dir + "/song.wav");
+        ToolRun full = run_tool(dir, "song.tsm");
+        EXPECT_EQ(full.out, usage_text() + "Loading file song.tsm\nExporting to file song.wav\nError!\n");
+        EXPECT_EQ(full.code, 1);
+        // The link was there before: it stays as it was, with nothing beside it.
+        EXPECT_TRUE(std::filesystem::is_symlink(dir + "/song.wav"));
+        EXPECT_EQ(std::filesystem::read_symlink(dir + "/song.wav"), "/dev/full");
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            EXPECT_EQ(entry.path().filename().string().find(".partial-"), std::string::npos) << entry.path();
+        }
+    }
+}
