@@ -4,7 +4,8 @@
 # prints the exact command to run and stops.
 #
 #   scripts/install-deps.sh            the build, the tests and the benchmarks
-#   scripts/install-deps.sh ci         also clang (sanitizers, fuzzing), the
+#   scripts/install-deps.sh ci         also clang (sanitizers, fuzzing) and
+#                                      clang-format, the
 #                                      web page's toolchain and browser, and
 #                                      MinGW-w64 and Wine for the Windows build
 set -eu
@@ -27,6 +28,7 @@ need_command script bsdutils
 
 if [ "${1:-}" = ci ]; then
   need_command clang++ clang
+  need_command clang-format clang-format
   if ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
     missing="$missing libclang-rt-14-dev"
   fi
