@@ -4,10 +4,10 @@
 # prints the exact command to run and stops.
 #
 #   scripts/install-deps.sh            the build, the tests and the benchmarks
-#   scripts/install-deps.sh ci         also clang (sanitizers, fuzzing) and
-#                                      clang-format, the
-#                                      web page's toolchain and browser, and
-#                                      MinGW-w64 and Wine for the Windows build
+#   scripts/install-deps.sh ci         also clang (sanitizers, fuzzing),
+#                                      clang-format, the web page's toolchain
+#                                      and browser, and MinGW-w64 and Wine for
+#                                      the Windows build
 set -eu
 
 missing=""
