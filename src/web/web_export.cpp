@@ -1,9 +1,11 @@
-// The web page's 16-bit and normalised WAV files: the command line's own
-// audio code (level plan, sample shaping, WAV encoder) compiled into the
-// page's WebAssembly module, so the page saves exactly the bytes of
-// `tamselexport -f wav16 --normalize ...`. Each piece of the file goes to
-// the page as it is made, through Module.onExportBytes, and progress
-// through Module.onExportProgress (false cancels).
+// Every WAV file the web page saves: the command line's own audio code
+// (level plan, sample shaping, WAV encoder) compiled into the page's
+// WebAssembly module, so the page saves exactly the tool's bytes: 32-bit
+// float as `tamselexport song.tsm LOOPS TICK` writes it (a factor of 1
+// gives the positional form's samples and header), 16-bit and normalised
+// files as `tamselexport -f wav16 --normalize ...` does. Each piece of the
+// file goes to the page as it is made, through Module.onExportBytes, and
+// progress through Module.onExportProgress (false cancels).
 #include <emscripten.h>
 
 #include <cstdint>

@@ -1,19 +1,17 @@
-// The export worker: renders a whole song into a WAV file, the same bytes
-// the command line writes, and hands it back as a Blob: 32-bit float as the
-// positional form writes it, or 16-bit and normalised files through the
-// option form's own audio code. One worker per export; the page ends it to
-// cancel.
-import { fetchLibrary, Renderer, STATUS_TOO_LONG } from './library.js';
-import { WAV_MAX_FRAMES } from './constants.js';
+// The export worker: renders a whole song into a WAV file through the
+// module's export code (the command line's own), so its bytes are the
+// tool's: 32-bit float as the positional form writes it, 16-bit and
+// normalised files as the option form does. Hands it back as a Blob. One
+// worker per export; the page ends it to cancel.
+import { fetchLibrary, SAMPLE_RATE } from './library.js';
 import { describeFailure } from './failure.js';
-import { wavHeader } from './wav.js';
 
-// A second of audio per render call; parts are gathered into a Blob every
-// 64 MiB so the browser can move them out of the worker's memory.
-const BLOCK_FRAMES = 48000;
+// Pieces of the file are gathered into a Blob every 64 MiB so the browser
+// can move them out of the worker's memory; progress goes to the page about
+// once a second of audio.
 const BYTES_PER_BLOB = 64 * 1024 * 1024;
+const FRAMES_PER_REPORT = SAMPLE_RATE;
 
-// Pieces of a file gathered into a Blob every 64 MiB.
 class BlobGatherer {
     constructor() {
         this.blobs = [];
@@ -36,32 +34,7 @@ class BlobGatherer {
     }
 }
 
-function renderWav(library, { bytes, loops, tickMs }) {
-    const song = library.openSong(bytes);
-    const renderer = new Renderer(song, { loops, tickMs });
-    song.free();
-    try {
-        const total = renderer.length(WAV_MAX_FRAMES);
-        self.postMessage({ type: 'progress', done: 0, total });
-        const gathered = new BlobGatherer();
-        gathered.add(wavHeader(total));
-        let done = 0;
-        for (;;) {
-            const block = renderer.renderBytes(BLOCK_FRAMES);
-            gathered.add(block);
-            done += block.length / 8;
-            self.postMessage({ type: 'progress', done, total });
-            if (block.length < 8 * BLOCK_FRAMES) break;
-        }
-        if (done !== total) throw new Error(`the render gave ${done} frames where ${total} were expected`);
-        return { blob: gathered.blob(), frames: done };
-    } finally {
-        renderer.free();
-    }
-}
-
-// A 16-bit or normalised file (as -f wav16 and --normalize=DBFS give it).
-function renderLeveledWav(library, { bytes, loops, tickMs, sixteenBit, normalizeDbfs }) {
+function renderWav(library, { bytes, loops, tickMs, sixteenBit, normalizeDbfs }) {
     const gathered = new BlobGatherer();
     let frames = 0;
     let lastReport = 0;
@@ -69,7 +42,7 @@ function renderLeveledWav(library, { bytes, loops, tickMs, sixteenBit, normalize
     library.exportWav(bytes, { loops, tickMs, sixteenBit, normalizeDbfs }, (piece) => gathered.add(piece),
                       (done, total) => {
                           frames = done;
-                          if (done - lastReport >= 48000 || done === total) {
+                          if (done - lastReport >= FRAMES_PER_REPORT || done === total) {
                               lastReport = done;
                               self.postMessage({ type: 'progress', done, total });
                           }
@@ -78,17 +51,11 @@ function renderLeveledWav(library, { bytes, loops, tickMs, sixteenBit, normalize
     return { blob: gathered.blob(), frames };
 }
 
-function describe(error) {
-    return error && error.status === STATUS_TOO_LONG ? 'too long' : describeFailure(error);
-}
-
 self.onmessage = async (event) => {
     try {
-        const library = await fetchLibrary();
-        const leveled = event.data.sixteenBit || typeof event.data.normalizeDbfs === 'number';
-        const { blob, frames } = leveled ? renderLeveledWav(library, event.data) : renderWav(library, event.data);
+        const { blob, frames } = renderWav(await fetchLibrary(), event.data);
         self.postMessage({ type: 'done', blob, frames });
     } catch (error) {
-        self.postMessage({ type: 'error', message: describe(error), status: error?.status ?? null });
+        self.postMessage({ type: 'error', message: describeFailure(error) });
     }
 };

@@ -1,7 +1,13 @@
 // Saving the WAV: runs one export worker per file, shows its progress,
 // offers the result as a download, and cancels by ending the worker.
 import { formatBytes, formatCount, formatTime } from './format.js';
-import { wavFileName } from './wav.js';
+
+// The output name the command line gives: the input name cut at its last
+// "." (if any), then ".wav".
+export function wavFileName(songFileName) {
+    const dot = songFileName.lastIndexOf('.');
+    return (dot >= 0 ? songFileName.slice(0, dot) : songFileName) + '.wav';
+}
 
 export class Exporter {
     constructor({ button, cancelButton, progress, status }) {
@@ -46,10 +52,7 @@ export class Exporter {
             this.download(message.blob, name);
             this.finish(`Saved ${name}: ${formatTime(message.frames)}, ${formatCount(message.frames)} frames, ${formatBytes(message.blob.size)}.`);
         } else if (message.type === 'error') {
-            const text = message.message === 'too long'
-                ? 'Cannot save: with these loops and tick the song is longer than a WAV file can hold, or never ends.'
-                : `Export failed: ${message.message}.`;
-            this.finish(text, true);
+            this.finish(`Export failed: ${message.message}.`, true);
         }
     }
 
