@@ -15,6 +15,8 @@
 #include "mixer/steady_mix.h"
 #include "tamsel/tamsel.hpp"
 
+using namespace tamsel::core;
+
 namespace {
 
 struct BenchSong {

@@ -11,6 +11,8 @@
 #include "mixer/voice.h"
 #include "mixer/voice_block.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 constexpr uint32_t RATE = 48000;

@@ -20,6 +20,8 @@
 #include "song/song.h"
 #include "fuzz_support.h"
 
+using namespace tamsel::core;
+
 // A fifth of a second per input, rendered in blocks of uneven sizes so that
 // segments start and end everywhere. The per-frame loop, which asks all 512
 // slots every frame, costs most: it redoes only the first REFERENCE_FRAMES

@@ -11,6 +11,8 @@
 #include "mixer/steady_mix.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 // Random block sizes for the calls of the fast renderer.

@@ -12,6 +12,8 @@
 #include "mixer/sample_source.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 struct Shape {

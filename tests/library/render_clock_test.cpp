@@ -6,6 +6,8 @@
 #include "engine/render_clock.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 static std::vector<uint64_t> tick_frames(double period_ms, size_t count) {
     RenderClock clock;
     clock_start(&clock, period_ms);

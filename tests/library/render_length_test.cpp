@@ -4,6 +4,8 @@
 #include "engine/render_length.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 struct LengthCase {
     const char* what;
     uint32_t wait;

@@ -6,6 +6,8 @@
 #include "mixer/voice.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 Engine started(const SongFile& song) {

@@ -8,6 +8,8 @@
 #include "song/song.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 // The song the bytes hold, or null when they are not a song.

@@ -13,6 +13,8 @@
 #include "mixer/sound_table.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 constexpr int32_t kSlot = 400;

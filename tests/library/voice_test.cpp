@@ -13,6 +13,8 @@
 #include "mixer/cubic.h"
 #include "mixer/voice.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 using Window = std::vector<int8_t>;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace tamsel::core {
+
 // Milliseconds added per frame: the double nearest to 1/48.
 constexpr double FRAME_MS = 1.0 / 48.0;
 
@@ -37,3 +39,5 @@ inline int32_t whole_ms(double ms) {
 inline int32_t clock_whole_ms(const RenderClock* clock) {
     return whole_ms(clock->ms);
 }
+
+}  // namespace tamsel::core

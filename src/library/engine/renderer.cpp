@@ -5,6 +5,8 @@
 #include "engine/clock_jump.h"
 #include "mixer/voice_block.h"
 
+namespace tamsel::core {
+
 int32_t track_of_slot(int32_t slot) {
     if (slot < FIRST_TRACK_SLOT || slot >= FIRST_TRACK_SLOT + TRACK_COUNT * SLOTS_PER_TRACK) return -1;
     return (slot - FIRST_TRACK_SLOT) / SLOTS_PER_TRACK;
@@ -201,3 +203,5 @@ uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t coun
     renderer->frames_done += i;
     return i;
 }
+
+}  // namespace tamsel::core

@@ -11,6 +11,8 @@
 #include "mixer/sound_table.h"
 #include "mixer/steady_mix.h"
 
+namespace tamsel::core {
+
 // Frames mixed at most between two looks at the sequencer.
 constexpr uint32_t SEGMENT_FRAMES = 1024;
 
@@ -76,3 +78,5 @@ uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t coun
 
 // The slot's track, or -1 for a slot outside the tracks.
 int32_t track_of_slot(int32_t slot);
+
+}  // namespace tamsel::core

@@ -1,5 +1,7 @@
 #include "engine/sequencer.h"
 
+namespace tamsel::core {
+
 static const int32_t PAN_TABLE[8] = {-1, 96, 180, 224, 256, 288, 332, 420};
 
 int32_t pan_for_selector(uint32_t selector) {
@@ -59,3 +61,5 @@ void sequencer_offer_step(const Song* song, SequencerState* sequencer, SoundTabl
     sequencer_take_step(song, sequencer, now);
     for (int32_t t = 0; t < TRACK_COUNT; t++) apply_record(table, t, song_record_word(song, sequencer->position, t));
 }
+
+}  // namespace tamsel::core

@@ -7,6 +7,8 @@
 #include "song/song.h"
 #include "mixer/sound_table.h"
 
+namespace tamsel::core {
+
 constexpr int32_t FIRST_TRACK_SLOT = 400;
 constexpr int32_t SLOTS_PER_TRACK = 24;
 
@@ -36,3 +38,5 @@ void sequencer_offer_step(const Song* song, SequencerState* sequencer, SoundTabl
 uint32_t song_record_word(const Song* song, int32_t position, int32_t track);
 // The pan a selector stands for, or -1 when it leaves the pan unchanged.
 int32_t pan_for_selector(uint32_t selector);
+
+}  // namespace tamsel::core

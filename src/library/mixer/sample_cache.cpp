@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace tamsel::core {
+
 // Samples made per visit beyond the one asked for: enough to serve a voice
 // for thousands of frames, few enough that a note played briefly costs
 // little.
@@ -42,3 +44,5 @@ void sample_cache_release(SampleCache* cache) {
     cache->filled = 0;
     cache->refused = 0;
 }
+
+}  // namespace tamsel::core

@@ -10,6 +10,8 @@
 
 #include "mixer/sample_source.h"
 
+namespace tamsel::core {
+
 // Bytes of samples one renderer keeps at most.
 constexpr uint64_t SAMPLE_CACHE_BUDGET = (uint64_t)16 << 20;
 
@@ -28,3 +30,5 @@ bool sample_cache_cover(SampleCache* cache, const SampleSource* source, uint64_t
 
 // Frees the samples and returns their bytes to the budget.
 void sample_cache_release(SampleCache* cache);
+
+}  // namespace tamsel::core

@@ -4,6 +4,8 @@
 
 #include "mixer/voice_block.h"
 
+namespace tamsel::core {
+
 void sound_table_clear(SoundTable* table) {
     std::memset(table, 0, sizeof *table);
 }
@@ -91,3 +93,5 @@ void sound_table_set_pan(SoundTable* table, int32_t index, int32_t pan) {
     if (!voice) return;
     voice_set_pan(voice, engine_to_hundredths(pan, 256, 10));
 }
+
+}  // namespace tamsel::core

@@ -5,6 +5,8 @@
 
 #include "mixer/cubic.h"
 
+namespace tamsel::core {
+
 static constexpr uint64_t FRACTION_MASK = 0xFFFFFFFFu;
 
 static void update_targets(Voice* voice) {
@@ -179,3 +181,5 @@ void voice_generate_sample(Voice* voice, int32_t* frame) {
     if (voice->playing == 1) generate_playing(voice, frame);
     else generate_stopped(voice);
 }
+
+}  // namespace tamsel::core

@@ -7,6 +7,8 @@
 #include "mixer/sample_cache.h"
 #include "mixer/sample_source.h"
 
+namespace tamsel::core {
+
 struct Voice {
     const SampleSource* source;  // what it plays; null for no voice
     SampleCache* cache;          // the renderer's copy of its samples, or null
@@ -55,3 +57,5 @@ int32_t voice_gain_from_db(int16_t hundredths);
 uint32_t voice_glide_step(uint32_t output_rate);
 int32_t voice_glide(int32_t gain, int32_t target, int32_t glide_step);
 int32_t voice_interpolate(const int8_t history[4], uint32_t fraction);
+
+}  // namespace tamsel::core

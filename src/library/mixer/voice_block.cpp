@@ -1,5 +1,7 @@
 #include "mixer/voice_block.h"
 
+namespace tamsel::core {
+
 // A playing voice is steady when a frame changes nothing but its position:
 // the gains rest at their targets (so the glide does nothing) and the window
 // holds exactly the samples w - 3 .. w at the whole position w, so every
@@ -85,3 +87,5 @@ void voice_mix_block(Voice* voice, int32_t* acc, uint32_t frames, MixScratch* sc
         f++;
     }
 }
+
+}  // namespace tamsel::core

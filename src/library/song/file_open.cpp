@@ -6,7 +6,11 @@
 #include <windows.h>
 
 #include <string>
+#endif
 
+namespace tamsel::core {
+
+#ifdef _WIN32
 std::FILE* open_file_for_reading(const char* utf8_path) {
     int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8_path, -1, nullptr, 0);
     if (length <= 0) return nullptr;
@@ -30,3 +34,5 @@ int seek_file(std::FILE* file, uint64_t offset) {
     return std::fseek(file, (long)offset, SEEK_SET);
 }
 #endif
+
+}  // namespace tamsel::core
