@@ -70,7 +70,7 @@ struct FileBytes {
 static size_t read_file_at(void* context, uint64_t offset, uint8_t* out, size_t size) {
     FileBytes* source = (FileBytes*)context;
     if (size == 0) return 0;
-    if (seek_file(source->file, offset) != 0) return 0;
+    if (!seek_file(source->file, offset)) return 0;
     size_t got = std::fread(out, 1, size, source->file);
     if (got < size && std::ferror(source->file)) source->failed = true;
     return got;

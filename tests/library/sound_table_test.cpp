@@ -129,7 +129,7 @@ TEST(SoundTable, EmptySlotsAndBadIndicesIgnoreEveryOperation) {
     int32_t active[SLOT_COUNT];
     EXPECT_EQ(sound_table_active_slots(table, active), 0);
     EXPECT_EQ(sound_table_voice(table, 472), kick);
-    EXPECT_EQ(kick->playing, 0);
+    EXPECT_FALSE(kick->playing);
     EXPECT_EQ(kick->flush_count, 0);
     EXPECT_EQ(kick->volume_gain, 65536);
     EXPECT_EQ(kick->left_target, 65536);
@@ -144,7 +144,8 @@ TEST(SoundTable, PlayModesOnPlayingAndStoppedSounds) {
     const struct {
         bool playing;
         int32_t mode;
-        uint8_t now_playing, looping, flush_count;
+        bool now_playing, looping;
+        uint8_t flush_count;
         Position position;
     } cases[] = {
         {true, 0, 0, 0, 4, Unchanged},   {true, 1, 1, 0, 4, WholePartZero}, {true, -1, 1, 1, 4, Unchanged},
@@ -178,7 +179,7 @@ TEST(SoundTable, ActiveSlotsAreThoseStartedThroughTheTableUntilSilent) {
     int32_t active[SLOT_COUNT];
     EXPECT_EQ(sound_table_active_slots(&t->table, active), 0);
     // Started behind the table's back: not found.
-    voice_play(sound_table_voice(&t->table, 472), 0);
+    voice_play(sound_table_voice(&t->table, 472), false);
     EXPECT_EQ(sound_table_active_slots(&t->table, active), 0);
     sound_table_play(&t->table, kSlot, 1);
     sound_table_play(&t->table, 472, 1);

@@ -30,8 +30,8 @@ struct Renderer {
     RenderClock start_clock;
     SequencerState start_sequencer;
 
-    uint8_t ended;             // the song has wrapped more than loop_limit times
-    uint8_t step_pending;      // the clock has already moved over a tick whose step is due
+    bool ended;                // the song has wrapped more than loop_limit times
+    bool step_pending;         // the clock has already moved over a tick whose step is due
     uint64_t frames_done;      // frames rendered or skipped so far
 
     SoundTable table;

@@ -16,14 +16,14 @@ struct SequencerState {
     int32_t position;       // current record, -1 before the first step
     uint32_t last_step_ms;  // clock reading at the last step
     int32_t loops_done;     // wraps to the repeat start so far
-    uint8_t force_step;     // the next offer steps whatever the time
+    bool force_step;        // the next offer steps whatever the time
 };
 
 // A sequencer before its first step, which is forced.
 void sequencer_start(SequencerState* sequencer);
 
-// 1 when a step is due at clock reading now (or is forced).
-uint8_t sequencer_step_due(const Song* song, const SequencerState* sequencer, uint32_t now);
+// Whether a step is due at clock reading now (or is forced).
+bool sequencer_step_due(const Song* song, const SequencerState* sequencer, uint32_t now);
 // Takes a step at clock reading now: moves to the next record, wrapping at
 // the end point and counting the wrap, and restarts the step timing. The
 // timing and position half of a step, shared with the render-length

@@ -19,7 +19,7 @@ struct SampleCache {
     int8_t* samples;     // samples 0 .. filled - 1 of the source, or null
     uint64_t size;       // bytes allocated
     uint64_t filled;
-    uint8_t refused;     // over the budget or out of memory: never cached
+    bool refused;        // over the budget or out of memory: never cached
     uint64_t* budget;    // bytes the renderer may still give to caches
 };
 

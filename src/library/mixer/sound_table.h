@@ -18,7 +18,7 @@ struct SoundTable {
     // Slots that were started or stopped and may still sound, each listed
     // once, so the renderer touches only voices that can sound.
     int32_t listed_slots[SLOT_COUNT];
-    uint8_t is_listed[SLOT_COUNT];
+    bool is_listed[SLOT_COUNT];
     int32_t listed_count;
 };
 

@@ -17,8 +17,8 @@ struct Voice {
     int64_t position;         // 32.32 fixed point, never negative
     uint64_t step;            // 32.32 increment per output frame
     uint32_t frequency;       // Hz
-    uint8_t playing;
-    uint8_t looping;
+    bool playing;
+    bool looping;
     int32_t volume_gain;      // 16.16 gains, 65536 is unity
     int32_t pan_left_gain;
     int32_t pan_right_gain;
@@ -45,7 +45,7 @@ bool voice_init(Voice* voice, uint32_t output_rate, const SampleSource* source, 
 void voice_set_frequency(Voice* voice, uint32_t frequency);
 void voice_set_volume(Voice* voice, int16_t volume);
 void voice_set_pan(Voice* voice, int16_t pan);
-void voice_play(Voice* voice, uint8_t looping);
+void voice_play(Voice* voice, bool looping);
 void voice_stop(Voice* voice);
 // Moves the voice on by one frame, adding its output into frame[0] (left)
 // and frame[1] (right); a null frame moves it on without mixing.

@@ -8,7 +8,7 @@ namespace tamsel::core {
 // later fetch inside the data keeps it so. Then each frame's output depends
 // on its position alone.
 static bool is_steady(const Voice* voice) {
-    if (voice->playing != 1 || voice->samples_played == 0) return false;
+    if (!voice->playing || voice->samples_played == 0) return false;
     if (voice->left_gain != voice->left_target || voice->right_gain != voice->right_target) return false;
     uint64_t whole = (uint64_t)voice->position >> 32;
     if (whole < 3) return false;

@@ -17,7 +17,7 @@ void voice_mix_block(Voice* voice, int32_t* acc, uint32_t frames, MixScratch* sc
 
 // True while frames can still change the voice: playing or flushing.
 inline bool voice_is_active(const Voice* voice) {
-    return voice->playing == 1 || voice->flush_count != 0;
+    return voice->playing || voice->flush_count != 0;
 }
 
 }  // namespace tamsel::core
