@@ -208,7 +208,7 @@ tamsel_status tamsel_renderer_create(const tamsel_song* song, const tamsel_rende
     made->song = const_cast<tamsel_song*>(song);
     made->song->references.fetch_add(1, std::memory_order_relaxed);
     renderer_init(&made->renderer);
-    made->renderer.muted_tracks = options->muted_tracks;
+    renderer_set_muted_tracks(&made->renderer, options->muted_tracks);
     renderer_start(&made->renderer, &song->song, options->loops, options->tick_ms);
     *renderer = made;
     return TAMSEL_OK;
@@ -254,11 +254,11 @@ tamsel_status tamsel_renderer_seek(tamsel_renderer* renderer, uint64_t frame) {
 }
 
 uint64_t tamsel_renderer_position(const tamsel_renderer* renderer) {
-    return renderer ? renderer->renderer.frames_done : 0;
+    return renderer ? renderer_position(&renderer->renderer) : 0;
 }
 
 tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer* renderer, uint32_t muted_tracks) {
     if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
-    renderer->renderer.muted_tracks = muted_tracks;
+    renderer_set_muted_tracks(&renderer->renderer, muted_tracks);
     return TAMSEL_OK;
 }

@@ -24,7 +24,7 @@ void force_step(Engine* engine) {
 }
 
 Voice* voice_at(Engine* engine, int32_t slot) {
-    return sound_table_voice(&engine->renderer->table, slot);
+    return renderer_voice(engine->renderer.get(), slot);
 }
 
 TEST(Sequencer, PanSelectorsPickFromThePanTable) {
@@ -101,8 +101,8 @@ TEST(Sequencer, ANewSequencerStandsBeforeRecordZeroWithItsFirstStepForced) {
     set_record(&song, 3, 0, 1);
     Engine engine = started(song);
     ASSERT_NE(engine.renderer, nullptr);
-    EXPECT_EQ(engine.renderer->sequencer.position, 0);
-    EXPECT_FALSE(engine.renderer->sequencer.force_step);
+    EXPECT_EQ(renderer_sequencer(engine.renderer.get())->position, 0);
+    EXPECT_FALSE(renderer_sequencer(engine.renderer.get())->force_step);
     EXPECT_TRUE(voice_at(&engine, 472)->playing);
 }
 
@@ -117,7 +117,7 @@ TEST(Sequencer, AStepIsDueOnceTheClockPassesTheLastStepPlusTheWait) {
         SongFile song = make_song(c.wait, 0, 8, 8);
         Engine engine = started(song);
         ASSERT_NE(engine.renderer, nullptr);
-        SequencerState sequencer = engine.renderer->sequencer;
+        SequencerState sequencer = *renderer_sequencer(engine.renderer.get());
         sequencer.last_step_ms = c.last;
         EXPECT_EQ(sequencer_step_due(engine.song.get(), &sequencer, c.now), c.due)
             << "wait " << c.wait << ", last " << c.last << ", now " << c.now;
@@ -132,8 +132,8 @@ TEST(Sequencer, FirstFrameIsATickButCannotStep) {
     ASSERT_NE(engine.renderer, nullptr);
     float frame[2];
     EXPECT_EQ(renderer_render_float(engine.renderer.get(), frame, 1), 1u);
-    EXPECT_EQ(engine.renderer->sequencer.position, 0);
-    EXPECT_EQ(engine.renderer->sequencer.last_step_ms, 0u);
+    EXPECT_EQ(renderer_sequencer(engine.renderer.get())->position, 0);
+    EXPECT_EQ(renderer_sequencer(engine.renderer.get())->last_step_ms, 0u);
 }
 
 }  // namespace

@@ -178,6 +178,26 @@ void renderer_seek(Renderer* renderer, uint64_t frame) {
     renderer_skip(renderer, frame - renderer->frames_done);
 }
 
+void renderer_set_muted_tracks(Renderer* renderer, uint32_t muted_tracks) {
+    renderer->muted_tracks = muted_tracks;
+}
+
+void renderer_set_mix_path(Renderer* renderer, SteadyMixPath path) {
+    renderer->mix_path = path;
+}
+
+uint64_t renderer_position(const Renderer* renderer) {
+    return renderer->frames_done;
+}
+
+const SequencerState* renderer_sequencer(const Renderer* renderer) {
+    return &renderer->sequencer;
+}
+
+Voice* renderer_voice(Renderer* renderer, int32_t slot) {
+    return sound_table_voice(&renderer->table, slot);
+}
+
 uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t count) {
     uint64_t i = 0;
     for (; i < count && !renderer->ended; i++) {
