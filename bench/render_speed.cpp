@@ -15,6 +15,8 @@
 #include "mixer/steady_mix.h"
 #include "tamsel/tamsel.hpp"
 
+using namespace tamsel::core;
+
 namespace {
 
 struct BenchSong {
@@ -117,7 +119,7 @@ std::unique_ptr<Engine> start(const BenchSong& bench) {
     load_song(read_song_at, (void*)&bench.bytes, engine->song.get());
     std::memset(engine->renderer.get(), 0, sizeof(Renderer));
     renderer_init(engine->renderer.get());
-    engine->renderer->mix_path = bench_path;
+    renderer_set_mix_path(engine->renderer.get(), bench_path);
     renderer_start(engine->renderer.get(), engine->song.get(), bench.loops, 20.0);
     return engine;
 }

@@ -11,6 +11,8 @@
 #include "mixer/voice.h"
 #include "mixer/voice_block.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 constexpr uint32_t RATE = 48000;
@@ -38,7 +40,7 @@ std::unique_ptr<BenchVoice> make_looping_voice(uint32_t seed, bool play = true) 
     if (!play) return v;
     voice_set_volume(&v->voice, -600);
     voice_set_pan(&v->voice, (int16_t)((int32_t)(seed % 21) * 100 - 1000));
-    voice_play(&v->voice, 1);
+    voice_play(&v->voice, true);
     for (uint32_t n = 0; n < seed % 7; n++) {
         int32_t frame[2] = {0, 0};
         voice_generate_sample(&v->voice, frame);

@@ -2,7 +2,7 @@
 # reads no file at run time besides the song.
 # Variables: DRUM_DIR (folder of the .wav files), OUTPUT (the .cpp to write).
 set(names BASS1 BASS2 SNARE1 HAT1 HAT2 SYMBAL1)
-set(body "// Generated from src/library/mixer/drums/*.wav by cmake/embed_drums.cmake.\n#include \"mixer/drum_images.h\"\n\n")
+set(body "// Generated from src/library/mixer/drums/*.wav by cmake/embed_drums.cmake.\n#include \"mixer/drum_images.h\"\n\nnamespace tamsel::core {\n\n")
 set(table "")
 foreach(name IN LISTS names)
   file(READ "${DRUM_DIR}/${name}.wav" hex HEX)
@@ -13,7 +13,7 @@ foreach(name IN LISTS names)
   string(APPEND body "static const uint8_t image_${name}[${size}] = {\n${bytes}\n};\n\n")
   string(APPEND table "    {\"${name}\", image_${name}, ${size}u},\n")
 endforeach()
-string(APPEND body "const drum_image drum_images[DRUM_IMAGE_COUNT] = {\n${table}};\n")
+string(APPEND body "const drum_image drum_images[DRUM_IMAGE_COUNT] = {\n${table}};\n\n}  // namespace tamsel::core\n")
 file(WRITE "${OUTPUT}.tmp" "${body}")
 file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
 file(REMOVE "${OUTPUT}.tmp")

@@ -20,6 +20,8 @@
 #include "song/song.h"
 #include "fuzz_support.h"
 
+using namespace tamsel::core;
+
 // A fifth of a second per input, rendered in blocks of uneven sizes so that
 // segments start and end everywhere. The per-frame loop, which asks all 512
 // slots every frame, costs most: it redoes only the first REFERENCE_FRAMES
@@ -56,8 +58,8 @@ static SteadyMixPath mix_path_from_flags(uint8_t flags) {
 }
 
 static void start(Renderer* r, const Controls* c) {
-    r->mix_path = mix_path_from_flags(c->flags);
-    r->muted_tracks = c->muted;
+    renderer_set_mix_path(r, mix_path_from_flags(c->flags));
+    renderer_set_muted_tracks(r, c->muted);
     renderer_start(r, &song, c->loops, c->tick_ms);
 }
 
@@ -103,7 +105,7 @@ static uint64_t render_window(uint64_t length) {
         uint64_t got = renderer_render_float(&renderer, window + 2 * total, want);
         FUZZ_CHECK(got <= want);
         total += got;
-        FUZZ_CHECK(renderer.frames_done == total);
+        FUZZ_CHECK(renderer_position(&renderer) == total);
         if (got < want) break;
     }
     FUZZ_CHECK(length > WINDOW_FRAMES ? total == WINDOW_FRAMES : total == length);
@@ -141,7 +143,7 @@ static void compare_reference_after_seek(const Controls* c, uint64_t frame, uint
 // when asked, so does the per-frame loop.
 static void check_seek(const Controls* c, uint64_t frame, uint64_t rendered, bool with_reference) {
     renderer_seek(&other, frame);
-    FUZZ_CHECK(other.frames_done == (frame < rendered ? frame : rendered));
+    FUZZ_CHECK(renderer_position(&other) == (frame < rendered ? frame : rendered));
     if (frame >= rendered) return;
     uint64_t want = rendered - frame < SEEK_FRAMES ? rendered - frame : SEEK_FRAMES;
     if (with_reference) compare_reference_after_seek(c, frame, want);

@@ -6,7 +6,7 @@
 #   writable_data_check.sh path/to/libtamsel.a
 set -eu
 library="$1"
-allowed='best_steady_mix_path()::best'
+allowed='tamsel::core::best_steady_mix_path()::best'
 found=$(objdump -t -C "$library" |
   awk '$3 == "O" || $2 == "O" { print }' |
   grep -E '[[:space:]]\.(data|bss)([.[:space:]]|$)' |

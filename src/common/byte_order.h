@@ -1,8 +1,11 @@
 // Files and images store multi-byte values little-endian: song files, drum
-// images and the WAV files the tool writes.
+// images and the WAV files the tool writes. In namespace tamsel because the
+// library compiles them in: a program linking it may have its own.
 #pragma once
 
 #include <cstdint>
+
+namespace tamsel {
 
 inline uint32_t read_u32_le(const uint8_t* p) {
     return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
@@ -17,3 +20,5 @@ inline void put_u32_le(uint8_t* p, uint32_t v) {
     put_u16_le(p, (uint16_t)v);
     put_u16_le(p + 2, (uint16_t)(v >> 16));
 }
+
+}  // namespace tamsel

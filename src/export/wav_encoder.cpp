@@ -4,6 +4,9 @@
 #include <bit>
 #include <cstring>
 
+using tamsel::put_u16_le;
+using tamsel::put_u32_le;
+
 static const uint16_t WAVE_FORMAT_PCM = 1;
 static const uint16_t WAVE_FORMAT_IEEE_FLOAT = 3;
 

@@ -14,6 +14,9 @@
 #include "song/song.h"
 #include "song/file_open.h"
 
+// The C API's own names stay global; everything behind them is the engine's.
+using namespace tamsel::core;
+
 struct tamsel_song {
     Song song;  // holds pointers into itself: never copied or moved
     // The caller's reference and one for each renderer.
@@ -43,6 +46,8 @@ const char* tamsel_status_message(tamsel_status status) {
 
 // ---- Songs
 
+namespace tamsel::core {
+
 struct MemoryBytes {
     const uint8_t* bytes;
     size_t size;
@@ -65,7 +70,7 @@ struct FileBytes {
 static size_t read_file_at(void* context, uint64_t offset, uint8_t* out, size_t size) {
     FileBytes* source = (FileBytes*)context;
     if (size == 0) return 0;
-    if (seek_file(source->file, offset) != 0) return 0;
+    if (!seek_file(source->file, offset)) return 0;
     size_t got = std::fread(out, 1, size, source->file);
     if (got < size && std::ferror(source->file)) source->failed = true;
     return got;
@@ -82,6 +87,16 @@ static tamsel_status new_song(SongReadAt read_at, void* context, tamsel_song** s
     *song = made;
     return TAMSEL_OK;
 }
+
+// A record counts when the sequencer can reach it: those before the wrap
+// point, and the repeat start, where every wrap lands even when it lies
+// past the wrap point.
+static bool record_is_reached(const Song* song, int32_t record) {
+    int32_t end = song->repeat_end < song->record_count ? song->repeat_end : song->record_count;
+    return record < end || record == song->repeat_start;
+}
+
+}  // namespace tamsel::core
 
 tamsel_status tamsel_song_load_memory(const void* bytes, size_t size, tamsel_song** song) {
     if ((!bytes && size > 0) || !song) return TAMSEL_ERR_INVALID_ARGUMENT;
@@ -137,14 +152,6 @@ tamsel_status tamsel_song_get_instrument_shape(const tamsel_song* song, int inst
     return TAMSEL_OK;
 }
 
-// A record counts when the sequencer can reach it: those before the wrap
-// point, and the repeat start, where every wrap lands even when it lies
-// past the wrap point.
-static bool record_is_reached(const Song* song, int32_t record) {
-    int32_t end = song->repeat_end < song->record_count ? song->repeat_end : song->record_count;
-    return record < end || record == song->repeat_start;
-}
-
 uint32_t tamsel_song_tracks_with_notes(const tamsel_song* song) {
     if (!song) return 0;
     const Song* s = &song->song;
@@ -162,15 +169,31 @@ uint32_t tamsel_song_tracks_with_notes(const tamsel_song* song) {
 
 // ---- Rendering
 
+namespace tamsel::core {
+
+static bool options_are_valid(const tamsel_render_options* options) {
+    return std::isfinite(options->tick_ms) && options->tick_ms >= 0.0;
+}
+
+struct WrapList {
+    uint64_t* wraps;
+    size_t capacity;
+    size_t count;
+};
+
+static void collect_wrap(void* context, uint64_t frame) {
+    WrapList* list = (WrapList*)context;
+    if (list->count < list->capacity) list->wraps[list->count] = frame;
+    list->count++;
+}
+
+}  // namespace tamsel::core
+
 void tamsel_render_options_init(tamsel_render_options* options) {
     if (!options) return;
     options->loops = 0;
     options->tick_ms = 20.0;
     options->muted_tracks = 0;
-}
-
-static bool options_are_valid(const tamsel_render_options* options) {
-    return std::isfinite(options->tick_ms) && options->tick_ms >= 0.0;
 }
 
 tamsel_status tamsel_renderer_create(const tamsel_song* song, const tamsel_render_options* options,
@@ -185,7 +208,7 @@ tamsel_status tamsel_renderer_create(const tamsel_song* song, const tamsel_rende
     made->song = const_cast<tamsel_song*>(song);
     made->song->references.fetch_add(1, std::memory_order_relaxed);
     renderer_init(&made->renderer);
-    made->renderer.muted_tracks = options->muted_tracks;
+    renderer_set_muted_tracks(&made->renderer, options->muted_tracks);
     renderer_start(&made->renderer, &song->song, options->loops, options->tick_ms);
     *renderer = made;
     return TAMSEL_OK;
@@ -202,18 +225,6 @@ tamsel_status tamsel_renderer_length(const tamsel_renderer* renderer, uint64_t l
     if (!renderer || !frames) return TAMSEL_ERR_INVALID_ARGUMENT;
     if (!measure_render_length(&renderer->renderer, limit, frames, nullptr, nullptr)) return TAMSEL_ERR_TOO_LONG;
     return TAMSEL_OK;
-}
-
-struct WrapList {
-    uint64_t* wraps;
-    size_t capacity;
-    size_t count;
-};
-
-static void collect_wrap(void* context, uint64_t frame) {
-    WrapList* list = (WrapList*)context;
-    if (list->count < list->capacity) list->wraps[list->count] = frame;
-    list->count++;
 }
 
 tamsel_status tamsel_renderer_wraps(const tamsel_renderer* renderer, uint64_t limit, uint64_t* wraps,
@@ -243,11 +254,11 @@ tamsel_status tamsel_renderer_seek(tamsel_renderer* renderer, uint64_t frame) {
 }
 
 uint64_t tamsel_renderer_position(const tamsel_renderer* renderer) {
-    return renderer ? renderer->renderer.frames_done : 0;
+    return renderer ? renderer_position(&renderer->renderer) : 0;
 }
 
 tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer* renderer, uint32_t muted_tracks) {
     if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
-    renderer->renderer.muted_tracks = muted_tracks;
+    renderer_set_muted_tracks(&renderer->renderer, muted_tracks);
     return TAMSEL_OK;
 }

@@ -8,6 +8,9 @@
 #include "output/output_file.h"
 #include "common/byte_order.h"
 
+using tamsel::put_u16_le;
+using tamsel::put_u32_le;
+
 static_assert(std::endian::native == std::endian::little, "frames are written as little-endian floats");
 
 // Blocks are gathered into one large write; 64 blocks make 512 KiB.

@@ -6,6 +6,8 @@
 
 #include "engine/clock_jump.h"
 
+using namespace tamsel::core;
+
 static uint64_t bits(double x) {
     uint64_t b;
     std::memcpy(&b, &x, sizeof b);

@@ -11,6 +11,8 @@
 #include "mixer/steady_mix.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 // Random block sizes for the calls of the fast renderer.
@@ -53,9 +55,9 @@ void expect_same_bytes(uint32_t seed, SteadyMixPath path, uint32_t muted_tracks)
     Engine fast = start_engine(song.file.bytes, song.loops, song.timer_ms);
     ASSERT_NE(reference.renderer, nullptr) << what;
     ASSERT_NE(fast.renderer, nullptr) << what;
-    reference.renderer->muted_tracks = muted_tracks;
-    fast.renderer->muted_tracks = muted_tracks;
-    fast.renderer->mix_path = path;
+    renderer_set_muted_tracks(reference.renderer.get(), muted_tracks);
+    renderer_set_muted_tracks(fast.renderer.get(), muted_tracks);
+    renderer_set_mix_path(fast.renderer.get(), path);
     std::vector<float> expected = render_with(reference.renderer.get(), renderer_render_reference, nullptr);
     BlockSizes sizes{seed};
     std::vector<float> actual = render_with(fast.renderer.get(), renderer_render_float, &sizes);

@@ -10,6 +10,8 @@
 
 #include "mixer/drum_kit.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 uint32_t u16_at(const uint8_t* p, uint32_t off) { return p[off] | (uint32_t{p[off + 1]} << 8); }

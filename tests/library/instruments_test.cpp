@@ -12,6 +12,8 @@
 #include "mixer/sample_source.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 struct Shape {
@@ -55,7 +57,7 @@ Renderer* load(const Shape (&instruments)[3], uint32_t drum_volume = 300) {
 }
 
 const Voice* slot(int32_t index) {
-    return sound_table_voice(&loaded.renderer->table, index);
+    return renderer_voice(loaded.renderer.get(), index);
 }
 
 // Sample k of the note in a slot.

@@ -10,6 +10,8 @@
 #include "tamsel/tamsel.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 TEST(LargeSongFile, TracksPast2GiBAreReadWhereTheyLie) {
     const uint32_t records = 0x20000000u;  // track 1 starts at 1048 + 2^31
     SongFile header = make_song(100, 0, 8, 0);

@@ -21,6 +21,8 @@
 #include "common/path_rules.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 constexpr uint32_t WAIT = 8;

@@ -6,6 +6,8 @@
 #include "engine/render_clock.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 static std::vector<uint64_t> tick_frames(double period_ms, size_t count) {
     RenderClock clock;
     clock_start(&clock, period_ms);
@@ -74,9 +76,9 @@ static std::vector<uint64_t> step_frames(uint32_t wait, double timer_ms, size_t 
     std::vector<uint64_t> frames;
     float frame[2];
     for (uint64_t i = 0; frames.size() < count && i < 1000000; i++) {
-        int32_t before = engine.renderer->sequencer.position;
+        int32_t before = renderer_sequencer(engine.renderer.get())->position;
         renderer_render_float(engine.renderer.get(), frame, 1);
-        if (engine.renderer->sequencer.position != before) frames.push_back(i);
+        if (renderer_sequencer(engine.renderer.get())->position != before) frames.push_back(i);
     }
     return frames;
 }

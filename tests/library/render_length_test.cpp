@@ -4,6 +4,8 @@
 #include "engine/render_length.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 struct LengthCase {
     const char* what;
     uint32_t wait;
@@ -44,9 +46,9 @@ TEST(RenderLength, MeasuringLeavesTheSongAndClockAlone) {
     ASSERT_TRUE(measure_render_length(engine.renderer.get(), WAV_MAX_FRAMES, &frames, nullptr, nullptr));
     EXPECT_EQ(frames, 46080u);
     // Measuring part-way through gives the whole length and moves nothing.
-    EXPECT_EQ(engine.renderer->frames_done, 3000u);
-    EXPECT_EQ(engine.renderer->sequencer.position, 0);
-    EXPECT_EQ(engine.renderer->sequencer.loops_done, 0);
+    EXPECT_EQ(renderer_position(engine.renderer.get()), 3000u);
+    EXPECT_EQ(renderer_sequencer(engine.renderer.get())->position, 0);
+    EXPECT_EQ(renderer_sequencer(engine.renderer.get())->loops_done, 0);
 }
 
 TEST(RenderLength, SongsThatNeverEndOrOverrunTheLimitAreRefused) {

@@ -7,6 +7,8 @@
 
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 // A whole number of the 1024-frame blocks render_to_end asks for.

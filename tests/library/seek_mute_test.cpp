@@ -129,8 +129,8 @@ TEST(Seek, ThePerFrameLoopTakesOverWhereTheFastRendererStopped) {
         uint32_t last_step_ms = 0;
         float frame[2];
         while (expected.size() < 2 * 40000 && renderer_render_reference(whole.renderer.get(), frame, 1) == 1) {
-            if (whole.renderer->sequencer.last_step_ms != last_step_ms) {
-                last_step_ms = whole.renderer->sequencer.last_step_ms;
+            if (renderer_sequencer(whole.renderer.get())->last_step_ms != last_step_ms) {
+                last_step_ms = renderer_sequencer(whole.renderer.get())->last_step_ms;
                 step_frames.push_back(expected.size() / 2);
             }
             expected.insert(expected.end(), frame, frame + 2);

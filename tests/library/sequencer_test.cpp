@@ -6,6 +6,8 @@
 #include "mixer/voice.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 Engine started(const SongFile& song) {
@@ -17,12 +19,12 @@ Engine started(const SongFile& song) {
 // Takes a step whatever the time, as the first step of a render does.
 void force_step(Engine* engine) {
     Renderer* renderer = engine->renderer.get();
-    renderer->sequencer.force_step = 1;
+    renderer->sequencer.force_step = true;
     sequencer_offer_step(engine->song.get(), &renderer->sequencer, &renderer->table, 0);
 }
 
 Voice* voice_at(Engine* engine, int32_t slot) {
-    return sound_table_voice(&engine->renderer->table, slot);
+    return renderer_voice(engine->renderer.get(), slot);
 }
 
 TEST(Sequencer, PanSelectorsPickFromThePanTable) {
@@ -40,13 +42,13 @@ TEST(Sequencer, PanComesBeforeTheNotesOfTheSameRecord) {
     Engine engine = started(song);
     ASSERT_NE(engine.renderer, nullptr);
     Voice* kick = voice_at(&engine, 472);
-    EXPECT_EQ(kick->playing, 1);
+    EXPECT_TRUE(kick->playing);
     EXPECT_EQ(kick->pan_left_gain, 65536);
     EXPECT_EQ(kick->pan_right_gain, voice_gain_from_db(-1600));
     // The pan reaches all 24 slots of the track, sounding or not.
     EXPECT_EQ(voice_at(&engine, 495)->pan_right_gain, voice_gain_from_db(-1600));
     force_step(&engine);
-    EXPECT_EQ(voice_at(&engine, 473)->playing, 1);
+    EXPECT_TRUE(voice_at(&engine, 473)->playing);
     EXPECT_EQ(voice_at(&engine, 473)->pan_right_gain, voice_gain_from_db(-1600));
 }
 
@@ -62,13 +64,13 @@ TEST(Sequencer, RecordsOutsideTheLoadedOnesReadAsSilence) {
         Engine engine = started(song);
         ASSERT_NE(engine.renderer, nullptr);
         SequencerState* sequencer = &engine.renderer->sequencer;
-        voice_at(&engine, 472)->playing = 0;
+        voice_at(&engine, 472)->playing = false;
         sequencer->position = row.records - 1;
         force_step(&engine);
         EXPECT_EQ(sequencer->position, row.repeat_start) << row.what;
         EXPECT_EQ(sequencer->loops_done, 1) << row.what;
         EXPECT_EQ(song_record_word(engine.song.get(), sequencer->position, 3), 0u) << row.what;
-        EXPECT_EQ(voice_at(&engine, 472)->playing, 0) << row.what;
+        EXPECT_FALSE(voice_at(&engine, 472)->playing) << row.what;
     }
 }
 
@@ -93,20 +95,20 @@ TEST(Sequencer, ANewSequencerStandsBeforeRecordZeroWithItsFirstStepForced) {
     EXPECT_EQ(sequencer.position, -1);
     EXPECT_EQ(sequencer.loops_done, 0);
     EXPECT_EQ(sequencer.last_step_ms, 0u);
-    EXPECT_EQ(sequencer.force_step, 1);
+    EXPECT_TRUE(sequencer.force_step);
     // A renderer has taken that step before its first frame.
     SongFile song = make_song(100, 0, 8, 8);
     set_record(&song, 3, 0, 1);
     Engine engine = started(song);
     ASSERT_NE(engine.renderer, nullptr);
-    EXPECT_EQ(engine.renderer->sequencer.position, 0);
-    EXPECT_EQ(engine.renderer->sequencer.force_step, 0);
-    EXPECT_EQ(voice_at(&engine, 472)->playing, 1);
+    EXPECT_EQ(renderer_sequencer(engine.renderer.get())->position, 0);
+    EXPECT_FALSE(renderer_sequencer(engine.renderer.get())->force_step);
+    EXPECT_TRUE(voice_at(&engine, 472)->playing);
 }
 
 TEST(Sequencer, AStepIsDueOnceTheClockPassesTheLastStepPlusTheWait) {
     // The sum wraps at 32 bits and the comparison is strict.
-    const struct { uint32_t wait, last, now; uint8_t due; } cases[] = {
+    const struct { uint32_t wait, last, now; bool due; } cases[] = {
         {100, 0, 100, 0},         {100, 0, 101, 1},          {0, 0, 0, 0},
         {0, 0, 1, 1},             {0xFFFFFFFFu, 0, 5, 0},    {0xFFFFFFFFu, 1, 5, 1},
         {0xFFFFFFFFu, 2, 0, 0},   {0xFFFFFFFFu, 2, 2, 1},    {10, 0xFFFFFFF0u, 0xFFFFFFFFu, 1},
@@ -115,12 +117,12 @@ TEST(Sequencer, AStepIsDueOnceTheClockPassesTheLastStepPlusTheWait) {
         SongFile song = make_song(c.wait, 0, 8, 8);
         Engine engine = started(song);
         ASSERT_NE(engine.renderer, nullptr);
-        SequencerState sequencer = engine.renderer->sequencer;
+        SequencerState sequencer = *renderer_sequencer(engine.renderer.get());
         sequencer.last_step_ms = c.last;
         EXPECT_EQ(sequencer_step_due(engine.song.get(), &sequencer, c.now), c.due)
             << "wait " << c.wait << ", last " << c.last << ", now " << c.now;
-        sequencer.force_step = 1;
-        EXPECT_EQ(sequencer_step_due(engine.song.get(), &sequencer, c.now), 1);
+        sequencer.force_step = true;
+        EXPECT_TRUE(sequencer_step_due(engine.song.get(), &sequencer, c.now));
     }
 }
 
@@ -130,8 +132,8 @@ TEST(Sequencer, FirstFrameIsATickButCannotStep) {
     ASSERT_NE(engine.renderer, nullptr);
     float frame[2];
     EXPECT_EQ(renderer_render_float(engine.renderer.get(), frame, 1), 1u);
-    EXPECT_EQ(engine.renderer->sequencer.position, 0);
-    EXPECT_EQ(engine.renderer->sequencer.last_step_ms, 0u);
+    EXPECT_EQ(renderer_sequencer(engine.renderer.get())->position, 0);
+    EXPECT_EQ(renderer_sequencer(engine.renderer.get())->last_step_ms, 0u);
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include "mixer/sound_table.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 constexpr int32_t kSlot = 400;
@@ -31,10 +33,6 @@ std::unique_ptr<Table> table_with_hat() {
     EXPECT_TRUE(drum_slot_source(kHat2, &t->hat));
     EXPECT_TRUE(sound_table_set_source(&t->table, kSlot, &t->hat));
     return t;
-}
-
-Voice* voice_at(Renderer* renderer, int32_t slot) {
-    return sound_table_voice(&renderer->table, slot);
 }
 
 void run_frames(Voice* v, int32_t frames) {
@@ -127,7 +125,7 @@ TEST(SoundTable, EmptySlotsAndBadIndicesIgnoreEveryOperation) {
     int32_t active[SLOT_COUNT];
     EXPECT_EQ(sound_table_active_slots(table, active), 0);
     EXPECT_EQ(sound_table_voice(table, 472), kick);
-    EXPECT_EQ(kick->playing, 0);
+    EXPECT_FALSE(kick->playing);
     EXPECT_EQ(kick->flush_count, 0);
     EXPECT_EQ(kick->volume_gain, 65536);
     EXPECT_EQ(kick->left_target, 65536);
@@ -142,7 +140,8 @@ TEST(SoundTable, PlayModesOnPlayingAndStoppedSounds) {
     const struct {
         bool playing;
         int32_t mode;
-        uint8_t now_playing, looping, flush_count;
+        bool now_playing, looping;
+        uint8_t flush_count;
         Position position;
     } cases[] = {
         {true, 0, 0, 0, 4, Unchanged},   {true, 1, 1, 0, 4, WholePartZero}, {true, -1, 1, 1, 4, Unchanged},
@@ -176,7 +175,7 @@ TEST(SoundTable, ActiveSlotsAreThoseStartedThroughTheTableUntilSilent) {
     int32_t active[SLOT_COUNT];
     EXPECT_EQ(sound_table_active_slots(&t->table, active), 0);
     // Started behind the table's back: not found.
-    voice_play(sound_table_voice(&t->table, 472), 0);
+    voice_play(sound_table_voice(&t->table, 472), false);
     EXPECT_EQ(sound_table_active_slots(&t->table, active), 0);
     sound_table_play(&t->table, kSlot, 1);
     sound_table_play(&t->table, 472, 1);
@@ -243,7 +242,7 @@ TEST(SoundTable, RendererFillsTheDrumSlotsWithSignedReadingsOfTheImages) {
     for (int32_t k = 0; k < 24; k++) {
         SCOPED_TRACE(testing::Message() << "slot " << 472 + k << ", " << slots[k].name);
         EXPECT_STREQ(drum_slot_image(k), slots[k].name);
-        const Voice* v = voice_at(engine.renderer.get(), 472 + k);
+        const Voice* v = renderer_voice(engine.renderer.get(), 472 + k);
         ASSERT_NE(v, nullptr);
         EXPECT_EQ(v->source, &engine.song->drums[k]);
         ASSERT_EQ(v->size, slots[k].samples);
@@ -275,9 +274,9 @@ TEST(SoundTable, EveryDrumBitSoundsInItsOwnStep) {
         int32_t loud = 0;
         for (float s : block) loud += s != 0.0f;
         EXPECT_GT(loud, 1000);
-        EXPECT_EQ(voice_at(renderer, 472 + r)->samples_played, 960u);
+        EXPECT_EQ(renderer_voice(renderer, 472 + r)->samples_played, 960u);
         if (r < 23) {
-            EXPECT_EQ(voice_at(renderer, 473 + r)->samples_played, 0u);
+            EXPECT_EQ(renderer_voice(renderer, 473 + r)->samples_played, 0u);
         }
     }
 }
@@ -316,7 +315,7 @@ TEST(SoundTable, DrumPanSelectorsSetGainsAndTargetsOfAll24Slots) {
         render_drums(c.selector << 24 | 1u, &engine);
         ASSERT_NE(engine.renderer, nullptr);
         for (int32_t k = 0; k < 24; k++) {
-            const Voice* v = voice_at(engine.renderer.get(), 472 + k);
+            const Voice* v = renderer_voice(engine.renderer.get(), 472 + k);
             int32_t volume_gain = k % 2 == 0 ? 65536 : 28607;
             EXPECT_EQ(v->pan_left_gain, c.left) << k;
             EXPECT_EQ(v->pan_right_gain, c.right) << k;

@@ -13,6 +13,8 @@
 #include "mixer/cubic.h"
 #include "mixer/voice.h"
 
+using namespace tamsel::core;
+
 namespace {
 
 using Window = std::vector<int8_t>;
@@ -40,7 +42,7 @@ Held make_held(uint64_t size, const std::vector<int8_t>& samples = {}) {
     return h;
 }
 
-Held started(uint64_t size, const std::vector<int8_t>& samples, uint8_t looping) {
+Held started(uint64_t size, const std::vector<int8_t>& samples, bool looping) {
     Held h = make_held(size, samples);
     voice_play(&h->voice, looping);
     return h;
@@ -61,7 +63,7 @@ Frame run(Voice* v, int32_t n = 1, Frame start = {0, 0}) {
 
 uint64_t frames_until_stopped(Voice* v) {
     uint64_t frames = 0;
-    for (; v->playing == 1 && frames < 10000; frames++) run(v);
+    for (; v->playing && frames < 10000; frames++) run(v);
     return frames;
 }
 
@@ -94,8 +96,8 @@ TEST(VoiceCreate, NewVoiceIsSilentAt22050HzAndUnityGain) {
     EXPECT_EQ(v->step, 1973000601u);
     EXPECT_EQ(v->frequency, 22050u);
     EXPECT_EQ(v->position, 0);
-    EXPECT_EQ(v->playing, 0);
-    EXPECT_EQ(v->looping, 0);
+    EXPECT_FALSE(v->playing);
+    EXPECT_FALSE(v->looping);
     EXPECT_EQ(v->flush_count, 0);
     EXPECT_EQ(v->samples_played, 0u);
     for (int32_t g : {v->left_target, v->right_target, v->left_gain, v->right_gain}) EXPECT_EQ(g, 65536);
@@ -104,15 +106,15 @@ TEST(VoiceCreate, NewVoiceIsSilentAt22050HzAndUnityGain) {
 TEST(VoiceCreate, EmptyVoiceIgnoresPlayAndFrames) {
     Voice empty;
     std::memset(&empty, 0, sizeof empty);
-    voice_play(&empty, 1);
-    EXPECT_EQ(empty.playing, 0);
+    voice_play(&empty, true);
+    EXPECT_FALSE(empty.playing);
     EXPECT_EQ(run(&empty, 1, {5, 6}).right, 6);
     EXPECT_EQ(empty.samples_played, 0u);
 }
 
 TEST(VoiceCreate, NoFrameMovesTheVoiceOnWithoutMixing) {
-    Held mixed = started(4, {11, 22, 33, 44}, 1);
-    Held moved = started(4, {11, 22, 33, 44}, 1);
+    Held mixed = started(4, {11, 22, 33, 44}, true);
+    Held moved = started(4, {11, 22, 33, 44}, true);
     for (int32_t n = 0; n < 7; n++) {
         run(&mixed->voice);
         voice_generate_sample(&moved->voice, nullptr);
@@ -158,7 +160,7 @@ TEST(VoiceGain, SettersMoveOnlyTargetsAndTheFirstFrameOfALifeSnaps) {
     EXPECT_EQ(v->left_target, 4135);
     EXPECT_EQ(v->right_target, 216);
     EXPECT_EQ(v->right_gain, 65536);
-    voice_play(v, 1);
+    voice_play(v, true);
     run(v);
     EXPECT_EQ(v->left_gain, 4135);
     EXPECT_EQ(v->right_gain, 216);
@@ -170,7 +172,7 @@ TEST(VoiceGain, SettersMoveOnlyTargetsAndTheFirstFrameOfALifeSnaps) {
 }
 
 TEST(VoiceGain, UnityGlidesDownTo4135On314thFrame) {
-    Held h = started(64, {}, 1);
+    Held h = started(64, {}, true);
     Voice* v = &h->voice;
     run(v);
     voice_set_volume(v, -2400);
@@ -182,12 +184,12 @@ TEST(VoiceGain, UnityGlidesDownTo4135On314thFrame) {
 }
 
 TEST(VoiceGain, RestartGlidesFromThePreviousGainsInsteadOfSnapping) {
-    Held h = started(64, {}, 0);
+    Held h = started(64, {}, false);
     Voice* v = &h->voice;
     run(v);
     voice_stop(v);
     voice_set_pan(v, -2560);
-    voice_play(v, 0);
+    voice_play(v, false);
     run(v);
     EXPECT_EQ(v->left_gain, 65536);
     EXPECT_EQ(v->right_gain, 65536 - 196);
@@ -214,7 +216,7 @@ TEST(VoiceMix, FrameAddsEachSideScaledByItsOwnGain) {
     Voice* v = &h->voice;
     voice_set_volume(v, -2400);
     voice_set_pan(v, -2560);
-    voice_play(v, 1);
+    voice_play(v, true);
     std::memcpy(v->history, Window{0, 64, 0, 0}.data(), 4);
     v->position = kHalf;
     Frame f = run(v, 1, {1000, -1000});
@@ -223,7 +225,7 @@ TEST(VoiceMix, FrameAddsEachSideScaledByItsOwnGain) {
 }
 
 TEST(VoicePlay, NewVoiceIsQuietUntilItsFirstFetchWhichIsData1) {
-    Held h = started(8, {100, 50}, 0);
+    Held h = started(8, {100, 50}, false);
     Voice* v = &h->voice;
     for (int32_t n = 0; n < 3; n++) EXPECT_EQ(run(v).left, 0) << n;
     EXPECT_EQ(window(v), (Window{50, 0, 0, 0}));
@@ -231,7 +233,7 @@ TEST(VoicePlay, NewVoiceIsQuietUntilItsFirstFetchWhichIsData1) {
 }
 
 TEST(VoicePlay, LoopingFourSampleVoiceFetches1230123AndNeverEnds) {
-    Held h = started(4, {11, 22, 33, 44}, 1);
+    Held h = started(4, {11, 22, 33, 44}, true);
     Voice* v = &h->voice;
     Window fetched;
     for (int32_t n = 0; n < 2000; n++) {
@@ -241,7 +243,7 @@ TEST(VoicePlay, LoopingFourSampleVoiceFetches1230123AndNeverEnds) {
         ASSERT_LT((uint64_t)v->position, (uint64_t)4 << 32);
     }
     EXPECT_EQ(fetched, (Window{22, 33, 44, 11, 22, 33, 44, 11, 22}));
-    EXPECT_EQ(v->playing, 1);
+    EXPECT_TRUE(v->playing);
     EXPECT_EQ(v->samples_played, 2000u);
 }
 
@@ -253,7 +255,7 @@ TEST(VoicePlay, StepsOfSeveralSamplesFetchEveryPassedSampleUpToFour) {
         Held h = make_held(8, {0, 10, 20, 30, 40, 50, 60, 70});
     Voice* v = &h->voice;
         voice_set_frequency(v, c.hz);
-        voice_play(v, 1);
+        voice_play(v, true);
         run(v, c.frames);
         EXPECT_EQ(window(v), c.w) << c.hz << " Hz, " << c.frames << " frames";
     }
@@ -263,7 +265,7 @@ TEST(VoicePlay, OneShotPlaysCeilOfLengthOverStepFramesThenFlushes) {
     const struct { uint64_t size, frames; Window end; } cases[] = {
         {2016, 4389, {0, 0, 0, 0}}, {2, 5, {0, 50, 0, 0}}};  // fetched past the end: 0
     for (const auto& c : cases) {
-        Held h = started(c.size, {100, 50}, 0);
+        Held h = started(c.size, {100, 50}, false);
     Voice* v = &h->voice;
         EXPECT_EQ(frames_until_stopped(v), c.frames) << c.size;
         EXPECT_EQ(v->samples_played, c.frames);
@@ -273,17 +275,17 @@ TEST(VoicePlay, OneShotPlaysCeilOfLengthOverStepFramesThenFlushes) {
 }
 
 TEST(VoicePlay, StartOnPlayingVoiceOnlyReplacesTheLoopFlag) {
-    Held h = started(2, {}, 1);
+    Held h = started(2, {}, true);
     Voice* v = &h->voice;
     run(v, 7);
     const int64_t at = v->position;
-    voice_play(v, 0);
+    voice_play(v, false);
     EXPECT_EQ(v->position, at);
     EXPECT_EQ(frames_until_stopped(v), 2u);  // 1.216 samples into a pass: ceil(0.784 / 0.459375)
 }
 
 TEST(VoiceFlush, StoppedFramesShiftInAZeroPerCrossingAndAddNothing) {
-    Held h = started(4, {11, 22, 33, 44}, 1);
+    Held h = started(4, {11, 22, 33, 44}, true);
     Voice* v = &h->voice;
     run(v, 20);
     voice_stop(v);
@@ -306,7 +308,7 @@ TEST(VoiceFlush, StoppedFramesShiftInAZeroPerCrossingAndAddNothing) {
 }
 
 TEST(VoiceFlush, RestartWithinFlushBlendsTheOldWindowAtTheOldFraction) {
-    Held h = started(4, {11, 22, 33, 44}, 1);
+    Held h = started(4, {11, 22, 33, 44}, true);
     Voice* v = &h->voice;
     run(v, 6);
     voice_stop(v);
@@ -315,14 +317,14 @@ TEST(VoiceFlush, RestartWithinFlushBlendsTheOldWindowAtTheOldFraction) {
     const uint32_t frac = (uint32_t)v->position;
     ASSERT_NE(w, kZeros);
     voice_stop(v);
-    voice_play(v, 0);
+    voice_play(v, false);
     EXPECT_EQ(v->position, (int64_t)frac);
     EXPECT_EQ(window(v), w);
     EXPECT_EQ(run(v).left, voice_interpolate(w.data(), frac));
 }
 
 TEST(VoiceFlush, RestartAfterFlushKeepsTheFractionButStartFromSilentIsZero) {
-    Held h = started(4, {11, 22, 33, 44}, 1);
+    Held h = started(4, {11, 22, 33, 44}, true);
     Voice* v = &h->voice;
     run(v, 6);
     voice_stop(v);
@@ -330,39 +332,39 @@ TEST(VoiceFlush, RestartAfterFlushKeepsTheFractionButStartFromSilentIsZero) {
     const uint32_t frac = (uint32_t)v->position;
     ASSERT_NE(frac, 0u);
     voice_stop(v);
-    voice_play(v, 1);
+    voice_play(v, true);
     EXPECT_EQ(v->position, (int64_t)frac);
     EXPECT_EQ(run(v).left, 0);
     voice_stop(v);
     while (v->flush_count != 0) run(v);
-    voice_play(v, 1);
+    voice_play(v, true);
     EXPECT_EQ(v->position, 0);
     EXPECT_EQ(v->samples_played, 7u);  // counts across restarts
 }
 
 TEST(VoiceEdge, FrequencyZeroHoldsTheOutputAndNeverEndsAFlush) {
-    Held h = started(4, {11, 22, 33, 44}, 0);
+    Held h = started(4, {11, 22, 33, 44}, false);
     Voice* v = &h->voice;
     run(v, 5);
     voice_set_frequency(v, 0);
     const int32_t held = run(v).left;
     for (int32_t n = 0; n < 100; n++) ASSERT_EQ(run(v).left, held);
-    EXPECT_EQ(v->playing, 1);
+    EXPECT_TRUE(v->playing);
     voice_stop(v);
     run(v, 100);
     EXPECT_EQ(v->flush_count, 4);
 }
 
 TEST(VoiceEdge, OutOfRangeFrequencyOnATinyVoiceStaysInsideData) {
-    for (uint8_t looping : {1, 0}) {
+    for (bool looping : {true, false}) {
         for (uint32_t hz : {96000u, 1000000u, UINT32_MAX}) {
             Held h = make_held(2, {-128, 127});
     Voice* v = &h->voice;
             voice_set_frequency(v, hz);
             voice_play(v, looping);
-            for (int32_t n = 0; n < 50 && v->playing == 1; n++) {
+            for (int32_t n = 0; n < 50 && v->playing; n++) {
                 run(v);
-                ASSERT_TRUE(v->playing == 0 || (uint64_t)v->position < ((uint64_t)2 << 32)) << hz;
+                ASSERT_TRUE(!v->playing || (uint64_t)v->position < ((uint64_t)2 << 32)) << hz;
             }
             EXPECT_EQ(v->playing, looping) << hz;  // a one-shot ends on its first frame
             run(v, 8);                        // and flushes

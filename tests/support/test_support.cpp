@@ -19,6 +19,8 @@
 
 #include "mixer/steady_mix.h"
 
+using namespace tamsel::core;
+
 SongFile make_song(uint32_t wait, int32_t repeat_start, int32_t repeat_end, int32_t records) {
     SongFile song;
     song.records = records < 0 ? 0 : records;

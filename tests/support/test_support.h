@@ -33,19 +33,19 @@ std::vector<uint8_t> read_file(const std::string& path);
 // A song loaded from bytes and a renderer started on it the way the library
 // starts one: clock at 0, first step forced.
 struct RendererRelease {
-    void operator()(Renderer* renderer) const {
-        renderer_release(renderer);
+    void operator()(tamsel::core::Renderer* renderer) const {
+        tamsel::core::renderer_release(renderer);
         delete renderer;
     }
 };
 struct Engine {
-    std::unique_ptr<Song> song;  // holds pointers into itself: kept on the heap
-    std::unique_ptr<Renderer, RendererRelease> renderer;
+    std::unique_ptr<tamsel::core::Song> song;  // holds pointers into itself: kept on the heap
+    std::unique_ptr<tamsel::core::Renderer, RendererRelease> renderer;
 };
 // Null members when the bytes are not a song.
 Engine start_engine(const std::vector<uint8_t>& bytes, int32_t loops, double timer_ms);
 // Renders to the end, or max_frames, in blocks of 1024 frames.
-std::vector<float> render_to_end(Renderer* renderer, uint64_t max_frames);
+std::vector<float> render_to_end(tamsel::core::Renderer* renderer, uint64_t max_frames);
 
 // The eight lines every run of the tool prints first.
 const std::string& usage_text();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+namespace tamsel::core {
 
 // 2^53 as a count of units in the last place: the end of a binade.
 static constexpr uint64_t BINADE_UNITS = (uint64_t)1 << 53;
@@ -83,3 +84,5 @@ uint64_t advance_clock_to_tick(RenderClock* clock, uint64_t limit) {
     add_frame_ms(ms, frames);
     return frames;
 }
+
+}  // namespace tamsel::core

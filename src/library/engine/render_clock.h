@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace tamsel::core {
+
 // Milliseconds added per frame: the double nearest to 1/48.
 constexpr double FRAME_MS = 1.0 / 48.0;
 
@@ -17,11 +19,11 @@ struct RenderClock {
 void clock_start(RenderClock* clock, double tick_ms);
 
 // Advances a clock by one frame: the reading first, then the tick counter.
-// Returns 1 when the frame is a tick; the caller offers the sequencer a
+// Returns true when the frame is a tick; the caller offers the sequencer a
 // step then.
-inline uint8_t advance_clock(RenderClock* clock) {
+inline bool advance_clock(RenderClock* clock) {
     clock->ms = FRAME_MS + clock->ms;
-    uint8_t tick = clock->to_next_tick <= 0.0 ? 1 : 0;
+    bool tick = clock->to_next_tick <= 0.0;
     if (tick) clock->to_next_tick = clock->to_next_tick + clock->tick_period_s * 48000.0;
     clock->to_next_tick = clock->to_next_tick - 1.0;
     return tick;
@@ -37,3 +39,5 @@ inline int32_t whole_ms(double ms) {
 inline int32_t clock_whole_ms(const RenderClock* clock) {
     return whole_ms(clock->ms);
 }
+
+}  // namespace tamsel::core

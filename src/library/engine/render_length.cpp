@@ -2,6 +2,8 @@
 
 #include "engine/clock_jump.h"
 
+namespace tamsel::core {
+
 bool measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* frames, WrapVisitor visit,
                            void* context) {
     const Song* song = renderer->song;
@@ -34,3 +36,5 @@ bool measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* f
     }
     return false;
 }
+
+}  // namespace tamsel::core

@@ -7,6 +7,8 @@
 
 #include "engine/renderer.h"
 
+namespace tamsel::core {
+
 // Most frames a float WAV file can describe: its RIFF size field must hold
 // 8 x frames + 36 within 32 bits.
 constexpr uint64_t WAV_MAX_FRAMES = 536870907;
@@ -22,3 +24,5 @@ typedef void (*WrapVisitor)(void* context, uint64_t frame);
 // the end goes to visit, when given.
 bool measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* frames, WrapVisitor visit,
                            void* context);
+
+}  // namespace tamsel::core

@@ -5,6 +5,8 @@
 #include "engine/clock_jump.h"
 #include "mixer/voice_block.h"
 
+namespace tamsel::core {
+
 int32_t track_of_slot(int32_t slot) {
     if (slot < FIRST_TRACK_SLOT || slot >= FIRST_TRACK_SLOT + TRACK_COUNT * SLOTS_PER_TRACK) return -1;
     return (slot - FIRST_TRACK_SLOT) / SLOTS_PER_TRACK;
@@ -57,8 +59,8 @@ void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double 
     renderer->sequencer.last_step_ms = 0;
     renderer->start_clock = renderer->clock;
     renderer->start_sequencer = renderer->sequencer;
-    renderer->ended = 0;
-    renderer->step_pending = 0;
+    renderer->ended = false;
+    renderer->step_pending = false;
     renderer->frames_done = 0;
 }
 
@@ -74,7 +76,7 @@ static void offer_step(Renderer* renderer) {
 }
 
 static bool step_is_due(const Renderer* renderer) {
-    return sequencer_step_due(renderer->song, &renderer->sequencer, (uint32_t)clock_whole_ms(&renderer->clock)) != 0;
+    return sequencer_step_due(renderer->song, &renderer->sequencer, (uint32_t)clock_whole_ms(&renderer->clock));
 }
 
 // The render works in segments: a segment starts at a sequencer step (or
@@ -95,7 +97,7 @@ static uint32_t advance_clock_to_step(Renderer* renderer, uint32_t limit) {
         if (frames == limit) break;
         advance_clock(&renderer->clock);
         if (step_is_due(renderer)) {
-            renderer->step_pending = 1;
+            renderer->step_pending = true;
             break;
         }
         frames++;
@@ -136,7 +138,7 @@ static uint64_t render_frames(Renderer* renderer, OutputKind kind, void* out, ui
         uint64_t left = count - done;
         uint32_t room = left < SEGMENT_FRAMES ? (uint32_t)left : SEGMENT_FRAMES;
         if (renderer->step_pending) {
-            renderer->step_pending = 0;
+            renderer->step_pending = false;
             offer_step(renderer);
         } else if (advance_clock(&renderer->clock)) {
             offer_step(renderer);
@@ -144,7 +146,7 @@ static uint64_t render_frames(Renderer* renderer, OutputKind kind, void* out, ui
         if (renderer->sequencer.loops_done > renderer->loop_limit) {
             // The frame that notices the loop limit is not part of the song,
             // but the voices still move through it.
-            renderer->ended = 1;
+            renderer->ended = true;
             mix_segment(renderer, 1, kind != OUTPUT_NONE);
             break;
         }
@@ -176,6 +178,26 @@ void renderer_seek(Renderer* renderer, uint64_t frame) {
     renderer_skip(renderer, frame - renderer->frames_done);
 }
 
+void renderer_set_muted_tracks(Renderer* renderer, uint32_t muted_tracks) {
+    renderer->muted_tracks = muted_tracks;
+}
+
+void renderer_set_mix_path(Renderer* renderer, SteadyMixPath path) {
+    renderer->mix_path = path;
+}
+
+uint64_t renderer_position(const Renderer* renderer) {
+    return renderer->frames_done;
+}
+
+const SequencerState* renderer_sequencer(const Renderer* renderer) {
+    return &renderer->sequencer;
+}
+
+Voice* renderer_voice(Renderer* renderer, int32_t slot) {
+    return sound_table_voice(&renderer->table, slot);
+}
+
 uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t count) {
     uint64_t i = 0;
     for (; i < count && !renderer->ended; i++) {
@@ -183,12 +205,12 @@ uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t coun
         // After a fast render or a seek the clock may already stand on a
         // tick whose step is due: that frame's step comes first.
         if (renderer->step_pending) {
-            renderer->step_pending = 0;
+            renderer->step_pending = false;
             offer_step(renderer);
         } else if (advance_clock(&renderer->clock)) {
             offer_step(renderer);
         }
-        if (renderer->sequencer.loops_done > renderer->loop_limit) renderer->ended = 1;
+        if (renderer->sequencer.loops_done > renderer->loop_limit) renderer->ended = true;
         for (int32_t slot = 0; slot < SLOT_COUNT; slot++) {
             int32_t track = track_of_slot(slot);
             bool muted = track >= 0 && (renderer->muted_tracks >> track & 1u);
@@ -201,3 +223,5 @@ uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t coun
     renderer->frames_done += i;
     return i;
 }
+
+}  // namespace tamsel::core

@@ -11,6 +11,8 @@
 #include "mixer/sound_table.h"
 #include "mixer/steady_mix.h"
 
+namespace tamsel::core {
+
 // Frames mixed at most between two looks at the sequencer.
 constexpr uint32_t SEGMENT_FRAMES = 1024;
 
@@ -28,8 +30,8 @@ struct Renderer {
     RenderClock start_clock;
     SequencerState start_sequencer;
 
-    uint8_t ended;             // the song has wrapped more than loop_limit times
-    uint8_t step_pending;      // the clock has already moved over a tick whose step is due
+    bool ended;                // the song has wrapped more than loop_limit times
+    bool step_pending;         // the clock has already moved over a tick whose step is due
     uint64_t frames_done;      // frames rendered or skipped so far
 
     SoundTable table;
@@ -67,6 +69,22 @@ uint64_t renderer_skip(Renderer* renderer, uint64_t count);
 // Moves to frame: a restart when it lies behind, then a skip.
 void renderer_seek(Renderer* renderer, uint64_t frame);
 
+// Bit t set: track t's voices move on without being mixed, from the next
+// frame rendered.
+void renderer_set_muted_tracks(Renderer* renderer, uint32_t muted_tracks);
+// Chooses the steady inner loop: one the processor has
+// (steady_mix_path_available), not STEADY_MIX_BEST. Every loop gives the
+// same bytes; renderer_init chooses the fastest.
+void renderer_set_mix_path(Renderer* renderer, SteadyMixPath path);
+
+// Frames rendered or skipped since the start.
+uint64_t renderer_position(const Renderer* renderer);
+// Where the render stands in the song: the record, the wraps so far and the
+// clock reading at the last step.
+const SequencerState* renderer_sequencer(const Renderer* renderer);
+// The voice in slot, or null for an empty slot or a bad index.
+Voice* renderer_voice(Renderer* renderer, int32_t slot);
+
 // The render loop in its plainest form: every frame advances the clock,
 // offers the sequencer a tick and asks all 512 slots for their voice's
 // contribution. The fast renderer must match it byte for byte; tests and
@@ -76,3 +94,5 @@ uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t coun
 
 // The slot's track, or -1 for a slot outside the tracks.
 int32_t track_of_slot(int32_t slot);
+
+}  // namespace tamsel::core

@@ -1,5 +1,7 @@
 #include "engine/sequencer.h"
 
+namespace tamsel::core {
+
 static const int32_t PAN_TABLE[8] = {-1, 96, 180, 224, 256, 288, 332, 420};
 
 int32_t pan_for_selector(uint32_t selector) {
@@ -10,15 +12,15 @@ void sequencer_start(SequencerState* sequencer) {
     sequencer->position = -1;
     sequencer->last_step_ms = 0;
     sequencer->loops_done = 0;
-    sequencer->force_step = 1;
+    sequencer->force_step = true;
 }
 
-uint8_t sequencer_step_due(const Song* song, const SequencerState* sequencer, uint32_t now) {
-    if (sequencer->force_step) return 1;
+bool sequencer_step_due(const Song* song, const SequencerState* sequencer, uint32_t now) {
+    if (sequencer->force_step) return true;
     // The sum wraps modulo 2^32 and is compared unsigned: a step needs the
     // clock to read strictly more than the last step plus the wait.
     uint32_t earliest = song->step_ms + sequencer->last_step_ms;
-    return earliest < now ? 1 : 0;
+    return earliest < now;
 }
 
 void sequencer_take_step(const Song* song, SequencerState* sequencer, uint32_t now) {
@@ -31,7 +33,7 @@ void sequencer_take_step(const Song* song, SequencerState* sequencer, uint32_t n
     }
     // The next step is timed from this one's reading; lateness is not
     // carried over.
-    sequencer->force_step = 0;
+    sequencer->force_step = false;
     sequencer->last_step_ms = now;
 }
 
@@ -59,3 +61,5 @@ void sequencer_offer_step(const Song* song, SequencerState* sequencer, SoundTabl
     sequencer_take_step(song, sequencer, now);
     for (int32_t t = 0; t < TRACK_COUNT; t++) apply_record(table, t, song_record_word(song, sequencer->position, t));
 }
+
+}  // namespace tamsel::core

@@ -7,6 +7,8 @@
 #include "song/song.h"
 #include "mixer/sound_table.h"
 
+namespace tamsel::core {
+
 constexpr int32_t FIRST_TRACK_SLOT = 400;
 constexpr int32_t SLOTS_PER_TRACK = 24;
 
@@ -14,14 +16,14 @@ struct SequencerState {
     int32_t position;       // current record, -1 before the first step
     uint32_t last_step_ms;  // clock reading at the last step
     int32_t loops_done;     // wraps to the repeat start so far
-    uint8_t force_step;     // the next offer steps whatever the time
+    bool force_step;        // the next offer steps whatever the time
 };
 
 // A sequencer before its first step, which is forced.
 void sequencer_start(SequencerState* sequencer);
 
-// 1 when a step is due at clock reading now (or is forced).
-uint8_t sequencer_step_due(const Song* song, const SequencerState* sequencer, uint32_t now);
+// Whether a step is due at clock reading now (or is forced).
+bool sequencer_step_due(const Song* song, const SequencerState* sequencer, uint32_t now);
 // Takes a step at clock reading now: moves to the next record, wrapping at
 // the end point and counting the wrap, and restarts the step timing. The
 // timing and position half of a step, shared with the render-length
@@ -36,3 +38,5 @@ void sequencer_offer_step(const Song* song, SequencerState* sequencer, SoundTabl
 uint32_t song_record_word(const Song* song, int32_t position, int32_t track);
 // The pan a selector stands for, or -1 when it leaves the pan unchanged.
 int32_t pan_for_selector(uint32_t selector);
+
+}  // namespace tamsel::core

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace tamsel::core {
+
 // The curve through four points (signed samples already scaled by 256; ym1
 // the oldest, y2 the newest), evaluated between y0 and y1. The order of
 // every operation is part of the output: each step is rounded to double on
@@ -42,3 +44,5 @@ inline int32_t scale_by_gain(int32_t gain, int32_t s) {
 inline int32_t add_wrapping(int32_t a, int32_t b) {
     return (int32_t)((uint32_t)a + (uint32_t)b);
 }
+
+}  // namespace tamsel::core

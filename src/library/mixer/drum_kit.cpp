@@ -5,6 +5,8 @@
 #include "common/byte_order.h"
 #include "mixer/drum_images.h"
 
+namespace tamsel::core {
+
 // Even drum bits play an image at the drum volume, the odd bit after it the
 // same image at 70 % of it.
 static const char* const slot_images[DRUM_SLOT_COUNT] = {
@@ -36,3 +38,5 @@ bool drum_slot_source(int32_t k, SampleSource* source) {
     source->stored_flip = 0x80;
     return true;
 }
+
+}  // namespace tamsel::core

@@ -5,6 +5,8 @@
 
 #include "mixer/sample_source.h"
 
+namespace tamsel::core {
+
 constexpr int32_t DRUM_FIRST_SLOT = 472;
 constexpr int32_t DRUM_SLOT_COUNT = 24;
 
@@ -19,3 +21,5 @@ const char* drum_slot_image(int32_t k);
 // The samples of drum slot DRUM_FIRST_SLOT + k: its image, read as signed.
 // False (source untouched) for another k.
 bool drum_slot_source(int32_t k, SampleSource* source);
+
+}  // namespace tamsel::core

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace tamsel::core {
+
 // Samples made per visit beyond the one asked for: enough to serve a voice
 // for thousands of frames, few enough that a note played briefly costs
 // little.
@@ -9,12 +11,12 @@ static constexpr uint64_t FILL_BLOCK = 16384;
 
 static bool allocate(SampleCache* cache, const SampleSource* source) {
     if (cache->refused || !cache->budget || *cache->budget < source->size) {
-        cache->refused = 1;
+        cache->refused = true;
         return false;
     }
     cache->samples = (int8_t*)std::malloc((size_t)source->size);
     if (!cache->samples) {
-        cache->refused = 1;
+        cache->refused = true;
         return false;
     }
     *cache->budget -= source->size;
@@ -40,5 +42,7 @@ void sample_cache_release(SampleCache* cache) {
     cache->samples = nullptr;
     cache->size = 0;
     cache->filled = 0;
-    cache->refused = 0;
+    cache->refused = false;
 }
+
+}  // namespace tamsel::core

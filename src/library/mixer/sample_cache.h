@@ -10,6 +10,8 @@
 
 #include "mixer/sample_source.h"
 
+namespace tamsel::core {
+
 // Bytes of samples one renderer keeps at most.
 constexpr uint64_t SAMPLE_CACHE_BUDGET = (uint64_t)16 << 20;
 
@@ -17,7 +19,7 @@ struct SampleCache {
     int8_t* samples;     // samples 0 .. filled - 1 of the source, or null
     uint64_t size;       // bytes allocated
     uint64_t filled;
-    uint8_t refused;     // over the budget or out of memory: never cached
+    bool refused;        // over the budget or out of memory: never cached
     uint64_t* budget;    // bytes the renderer may still give to caches
 };
 
@@ -28,3 +30,5 @@ bool sample_cache_cover(SampleCache* cache, const SampleSource* source, uint64_t
 
 // Frees the samples and returns their bytes to the budget.
 void sample_cache_release(SampleCache* cache);
+
+}  // namespace tamsel::core

@@ -1,5 +1,7 @@
 #include "mixer/sample_source.h"
 
+namespace tamsel::core {
+
 // Envelope values above 128 can push the quotient out of the signed byte
 // range; it wraps rather than saturates. The phase is divided as a signed
 // value, truncating towards zero, before its low byte picks the point.
@@ -45,3 +47,5 @@ void source_fill(const SampleSource* source, uint64_t first, uint32_t count, int
     const uint8_t* in = source->stored + first;
     for (uint32_t i = 0; i < count; i++) out[i] = (int8_t)(uint8_t)(in[i] ^ source->stored_flip);
 }
+
+}  // namespace tamsel::core

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace tamsel::core {
+
 struct SampleSource {
     uint64_t size;             // samples; a voice needs at least 2
     // Stored samples, or null for a synthesised note.
@@ -31,3 +33,5 @@ void source_fill(const SampleSource* source, uint64_t first, uint32_t count, int
 // One sample of a note: the waveform point under phase times the envelope
 // value e, over 128.
 int8_t shaped_sample(const int8_t* waveform, int32_t e, int32_t phase);
+
+}  // namespace tamsel::core

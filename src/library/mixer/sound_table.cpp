@@ -4,6 +4,8 @@
 
 #include "mixer/voice_block.h"
 
+namespace tamsel::core {
+
 void sound_table_clear(SoundTable* table) {
     std::memset(table, 0, sizeof *table);
 }
@@ -26,7 +28,7 @@ void sound_table_release(SoundTable* table, int32_t index) {
 
 static void list_slot(SoundTable* table, int32_t index) {
     if (table->is_listed[index]) return;
-    table->is_listed[index] = 1;
+    table->is_listed[index] = true;
     table->listed_slots[table->listed_count++] = index;
 }
 
@@ -36,7 +38,7 @@ int32_t sound_table_active_slots(SoundTable* table, int32_t* slots) {
         int32_t slot = table->listed_slots[i];
         Voice* voice = &table->voices[slot];
         if (!voice->source || !voice_is_active(voice)) {
-            table->is_listed[slot] = 0;
+            table->is_listed[slot] = false;
             continue;
         }
         table->listed_slots[kept] = slot;
@@ -64,10 +66,10 @@ void sound_table_play(SoundTable* table, int32_t index, int32_t mode) {
         break;
     case 1:
         voice_stop(voice);
-        voice_play(voice, 0);
+        voice_play(voice, false);
         break;
     case -1:
-        voice_play(voice, 1);
+        voice_play(voice, true);
         break;
     default:
         break;
@@ -91,3 +93,5 @@ void sound_table_set_pan(SoundTable* table, int32_t index, int32_t pan) {
     if (!voice) return;
     voice_set_pan(voice, engine_to_hundredths(pan, 256, 10));
 }
+
+}  // namespace tamsel::core

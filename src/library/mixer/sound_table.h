@@ -8,6 +8,8 @@
 
 #include "mixer/voice.h"
 
+namespace tamsel::core {
+
 constexpr int32_t SLOT_COUNT = 512;
 constexpr uint32_t MIXER_OUTPUT_RATE = 48000;
 
@@ -16,7 +18,7 @@ struct SoundTable {
     // Slots that were started or stopped and may still sound, each listed
     // once, so the renderer touches only voices that can sound.
     int32_t listed_slots[SLOT_COUNT];
-    uint8_t is_listed[SLOT_COUNT];
+    bool is_listed[SLOT_COUNT];
     int32_t listed_count;
 };
 
@@ -46,3 +48,5 @@ void sound_table_set_pan(SoundTable* table, int32_t index, int32_t pan);
 // fallen silent; a voice must be started through sound_table_play to be
 // found.
 int32_t sound_table_active_slots(SoundTable* table, int32_t* slots);
+
+}  // namespace tamsel::core

@@ -3,6 +3,8 @@
 #include "mixer/cubic.h"
 #include "mixer/steady_mix_simd.h"
 
+namespace tamsel::core {
+
 static void mix_frames_scalar(const SteadyRun* run, int32_t* acc, uint32_t first, uint32_t frames) {
     uint64_t position = run->position + (uint64_t)first * run->step;
     for (uint32_t f = first; f < frames; f++) {
@@ -62,3 +64,5 @@ void mix_steady_run(const SteadyRun* run, int32_t* acc, uint32_t frames) {
 #endif
     mix_frames_scalar(run, acc, done, frames);
 }
+
+}  // namespace tamsel::core

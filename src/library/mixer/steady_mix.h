@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace tamsel::core {
+
 // The inner loops there are; all give the same bytes.
 enum SteadyMixPath : uint8_t { STEADY_MIX_SCALAR, STEADY_MIX_AVX2, STEADY_MIX_AVX512, STEADY_MIX_BEST };
 
@@ -40,3 +42,5 @@ void mix_steady_run(const SteadyRun* run, int32_t* acc, uint32_t frames);
 SteadyMixPath best_steady_mix_path();
 // Whether the processor has the loop.
 bool steady_mix_path_available(SteadyMixPath path);
+
+}  // namespace tamsel::core

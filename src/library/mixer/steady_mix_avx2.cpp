@@ -11,6 +11,7 @@
 
 #include <cstring>
 
+namespace tamsel::core {
 
 #define AVX2_TARGET __attribute__((target("avx2")))
 
@@ -120,5 +121,7 @@ AVX2_TARGET uint32_t mix_frames_avx2(const SteadyRun* run, int32_t* acc, uint32_
     }
     return done;
 }
+
+}  // namespace tamsel::core
 
 #endif

@@ -15,6 +15,7 @@
 
 #include <immintrin.h>
 
+namespace tamsel::core {
 
 #define AVX512_TARGET __attribute__((target("avx2,avx512f,avx512dq,avx512vl")))
 
@@ -102,5 +103,7 @@ AVX512_TARGET uint32_t mix_frames_avx512(const SteadyRun* run, int32_t* acc, uin
     }
     return done;
 }
+
+}  // namespace tamsel::core
 
 #endif

@@ -11,6 +11,8 @@
 #if defined(__x86_64__) && defined(__GNUC__)
 #define TAMSEL_HAVE_SIMD_PATHS 1
 
+namespace tamsel::core {
+
 // Fills coefficients j .. count - 1 of the windows ending at samples
 // first + j ..., one window at a time: the tail the vector code leaves.
 void fill_coefficients_one_by_one(double (*coefficients)[STEADY_CHUNK_FRAMES + 24], const int8_t* data,
@@ -18,4 +20,6 @@ void fill_coefficients_one_by_one(double (*coefficients)[STEADY_CHUNK_FRAMES + 2
 
 uint32_t mix_frames_avx2(const SteadyRun* run, int32_t* acc, uint32_t frames);
 uint32_t mix_frames_avx512(const SteadyRun* run, int32_t* acc, uint32_t frames);
+
+}  // namespace tamsel::core
 #endif

@@ -5,6 +5,8 @@
 
 #include "mixer/cubic.h"
 
+namespace tamsel::core {
+
 static constexpr uint64_t FRACTION_MASK = 0xFFFFFFFFu;
 
 static void update_targets(Voice* voice) {
@@ -90,19 +92,19 @@ void voice_set_pan(Voice* voice, int16_t pan) {
     update_targets(voice);
 }
 
-void voice_play(Voice* voice, uint8_t looping) {
+void voice_play(Voice* voice, bool looping) {
     if (!voice->source) return;
-    if (voice->playing != 1) {
+    if (!voice->playing) {
         // Within a flush the old fraction and window carry over, so a quick
         // restart blends into the new pass instead of clicking.
         voice->position = voice->flush_count != 0 ? (int64_t)((uint64_t)voice->position & FRACTION_MASK) : 0;
     }
-    voice->playing = 1;
+    voice->playing = true;
     voice->looping = looping;
 }
 
 void voice_stop(Voice* voice) {
-    voice->playing = 0;
+    voice->playing = false;
     voice->flush_count = 4;
 }
 
@@ -168,7 +170,7 @@ static void generate_playing(Voice* voice, int32_t* frame) {
         if (voice->looping) {
             voice->position = (int64_t)((uint64_t)voice->position % end);
         } else {
-            voice->playing = 0;
+            voice->playing = false;
             voice->flush_count = 4;
         }
     }
@@ -176,6 +178,8 @@ static void generate_playing(Voice* voice, int32_t* frame) {
 
 void voice_generate_sample(Voice* voice, int32_t* frame) {
     if (!voice->source) return;
-    if (voice->playing == 1) generate_playing(voice, frame);
+    if (voice->playing) generate_playing(voice, frame);
     else generate_stopped(voice);
 }
+
+}  // namespace tamsel::core

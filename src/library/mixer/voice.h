@@ -7,6 +7,8 @@
 #include "mixer/sample_cache.h"
 #include "mixer/sample_source.h"
 
+namespace tamsel::core {
+
 struct Voice {
     const SampleSource* source;  // what it plays; null for no voice
     SampleCache* cache;          // the renderer's copy of its samples, or null
@@ -15,8 +17,8 @@ struct Voice {
     int64_t position;         // 32.32 fixed point, never negative
     uint64_t step;            // 32.32 increment per output frame
     uint32_t frequency;       // Hz
-    uint8_t playing;
-    uint8_t looping;
+    bool playing;
+    bool looping;
     int32_t volume_gain;      // 16.16 gains, 65536 is unity
     int32_t pan_left_gain;
     int32_t pan_right_gain;
@@ -43,7 +45,7 @@ bool voice_init(Voice* voice, uint32_t output_rate, const SampleSource* source, 
 void voice_set_frequency(Voice* voice, uint32_t frequency);
 void voice_set_volume(Voice* voice, int16_t volume);
 void voice_set_pan(Voice* voice, int16_t pan);
-void voice_play(Voice* voice, uint8_t looping);
+void voice_play(Voice* voice, bool looping);
 void voice_stop(Voice* voice);
 // Moves the voice on by one frame, adding its output into frame[0] (left)
 // and frame[1] (right); a null frame moves it on without mixing.
@@ -55,3 +57,5 @@ int32_t voice_gain_from_db(int16_t hundredths);
 uint32_t voice_glide_step(uint32_t output_rate);
 int32_t voice_glide(int32_t gain, int32_t target, int32_t glide_step);
 int32_t voice_interpolate(const int8_t history[4], uint32_t fraction);
+
+}  // namespace tamsel::core

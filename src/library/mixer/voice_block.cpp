@@ -1,12 +1,14 @@
 #include "mixer/voice_block.h"
 
+namespace tamsel::core {
+
 // A playing voice is steady when a frame changes nothing but its position:
 // the gains rest at their targets (so the glide does nothing) and the window
 // holds exactly the samples w - 3 .. w at the whole position w, so every
 // later fetch inside the data keeps it so. Then each frame's output depends
 // on its position alone.
 static bool is_steady(const Voice* voice) {
-    if (voice->playing != 1 || voice->samples_played == 0) return false;
+    if (!voice->playing || voice->samples_played == 0) return false;
     if (voice->left_gain != voice->left_target || voice->right_gain != voice->right_target) return false;
     uint64_t whole = (uint64_t)voice->position >> 32;
     if (whole < 3) return false;
@@ -85,3 +87,5 @@ void voice_mix_block(Voice* voice, int32_t* acc, uint32_t frames, MixScratch* sc
         f++;
     }
 }
+
+}  // namespace tamsel::core

@@ -8,6 +8,8 @@
 #include "mixer/steady_mix.h"
 #include "mixer/voice.h"
 
+namespace tamsel::core {
+
 // acc holds frames interleaved pairs (left, right) to add into; a null acc
 // moves the voice on over the frames without mixing (for seeking and muted
 // tracks), which costs little over steady stretches.
@@ -15,5 +17,7 @@ void voice_mix_block(Voice* voice, int32_t* acc, uint32_t frames, MixScratch* sc
 
 // True while frames can still change the voice: playing or flushing.
 inline bool voice_is_active(const Voice* voice) {
-    return voice->playing == 1 || voice->flush_count != 0;
+    return voice->playing || voice->flush_count != 0;
 }
+
+}  // namespace tamsel::core

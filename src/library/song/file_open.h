@@ -5,8 +5,12 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace tamsel::core {
+
 std::FILE* open_file_for_reading(const char* utf8_path);
 
 // Moves to a byte offset of any size: fseek's long has 32 bits on Windows.
-// 0 on success.
-int seek_file(std::FILE* file, uint64_t offset);
+// True on success.
+bool seek_file(std::FILE* file, uint64_t offset);
+
+}  // namespace tamsel::core

@@ -5,6 +5,8 @@
 #include "song/song.h"
 #include "mixer/sample_source.h"
 
+namespace tamsel::core {
+
 const int32_t SEMITONE_INCREMENTS[12] = {1551, 1652, 1747, 1848, 1955, 2074, 2205, 2324, 2461, 2616, 2770, 2938};
 
 int32_t note_increment(int32_t note, int32_t multiplier) {
@@ -34,3 +36,5 @@ void make_note_sources(Song* song) {
         }
     }
 }
+
+}  // namespace tamsel::core

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace tamsel::core {
+
 struct Song;
 
 // Phase increments of the twelve semitones of the lower octave at octave
@@ -24,3 +26,5 @@ int8_t note_sample(const int8_t* waveform, const uint8_t* envelope, int32_t phas
 // the instrument's waveform at its increment; any other length leaves the
 // instrument's 24 notes empty (size 0), and so silent.
 void make_note_sources(Song* song);
+
+}  // namespace tamsel::core

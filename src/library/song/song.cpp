@@ -5,6 +5,8 @@
 #include "song/instruments.h"
 #include "common/byte_order.h"
 
+namespace tamsel::core {
+
 static void decode_instrument(const uint8_t* bytes, Instrument* instrument) {
     instrument->octave = bytes[0];
     instrument->length = (int32_t)read_u32_le(bytes + 4);
@@ -62,3 +64,5 @@ SongLoadResult load_song(SongReadAt read_at, void* context, Song* song) {
     make_drum_sources(song);
     return SONG_LOADED;
 }
+
+}  // namespace tamsel::core

@@ -9,6 +9,8 @@
 #include "mixer/drum_kit.h"
 #include "mixer/sample_source.h"
 
+namespace tamsel::core {
+
 constexpr uint32_t SONG_HEADER_SIZE = 1048;
 constexpr uint32_t INSTRUMENT_SIZE = 340;
 constexpr int32_t TRACK_COUNT = 4;
@@ -60,3 +62,5 @@ SongLoadResult load_song(SongReadAt read_at, void* context, Song* song);
 void decode_song_header(const uint8_t* bytes, Song* song);
 // Records per track actually held: record_count bounded to 0..1000.
 int32_t loaded_record_count(int32_t record_count);
+
+}  // namespace tamsel::core
