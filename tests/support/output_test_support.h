@@ -10,7 +10,8 @@
 #include <thread>
 #include <vector>
 
-// read_file comes from the shared helpers.
+// read_file and file_exists come from the shared helpers.
+#include "cli_runner.h"
 #include "test_support.h"
 
 // A fresh empty folder for the running test, removed with everything in it
