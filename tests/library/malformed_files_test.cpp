@@ -410,8 +410,8 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
 TEST(MalformedFiles, LargestInstrumentsArePlayed) {
     SongFile all_three = base_song();
     for (uint32_t i = 0; i < 3; i++) {
-        set_u32(&all_three, LENGTH + INSTRUMENT_SIZE * i, 1u << 25);
-        set_u32(&all_three, VOLUME + INSTRUMENT_SIZE * i, 300);
+        set_u32(&all_three, LENGTH + tamsel::core::INSTRUMENT_SIZE * i, 1u << 25);
+        set_u32(&all_three, VOLUME + tamsel::core::INSTRUMENT_SIZE * i, 300);
         for (int32_t r = 0; r < 8; r++) set_record(&all_three, (int32_t)i, r, 0x00FFFFFFu);
     }
     run_cases({{"length 2^25", with_u32(LENGTH, 1u << 25), "", saved(PASS)},

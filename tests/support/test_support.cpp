@@ -42,7 +42,7 @@ void set_record(SongFile* song, int32_t track, int32_t record, uint32_t word) {
 
 void set_instrument(SongFile* song, int32_t i, uint8_t octave, int32_t length, int32_t volume,
                     const int8_t waveform[256], const uint8_t envelope[64]) {
-    uint32_t base = 24 + INSTRUMENT_SIZE * (uint32_t)i;
+    uint32_t base = 24 + tamsel::core::INSTRUMENT_SIZE * (uint32_t)i;
     song->bytes[base] = octave;
     set_u32(song, base + 4, (uint32_t)length);
     set_u32(song, base + 8, (uint32_t)volume);

@@ -8,12 +8,16 @@
 
 #include "mixer/drum_kit.h"
 #include "mixer/sample_source.h"
+#include "song/song_layout.h"
 
-constexpr uint32_t SONG_HEADER_SIZE = 1048;
-constexpr uint32_t INSTRUMENT_SIZE = 340;
-constexpr int32_t TRACK_COUNT = 4;
-constexpr int32_t MELODIC_TRACK_COUNT = 3;
-constexpr int32_t DRUM_TRACK = 3;
+// The file's tracks and sizes, by the names the library's files use.
+using tamsel::core::DRUM_TRACK;
+using tamsel::core::ENVELOPE_SIZE;
+using tamsel::core::MELODIC_TRACK_COUNT;
+using tamsel::core::SONG_HEADER_SIZE;
+using tamsel::core::TRACK_COUNT;
+using tamsel::core::WAVEFORM_SIZE;
+
 // Records each track holds; records beyond it are not loaded.
 constexpr int32_t TRACK_CAPACITY = 1000;
 constexpr int32_t NOTES_PER_TRACK = 24;
@@ -22,8 +26,8 @@ struct Instrument {
     uint8_t octave;
     int32_t length;      // samples per note
     int32_t volume;      // engine volume scale, 300 is full level
-    int8_t waveform[256];
-    uint8_t envelope[64];
+    int8_t waveform[WAVEFORM_SIZE];
+    uint8_t envelope[ENVELOPE_SIZE];
 };
 
 struct Song {
