@@ -48,7 +48,7 @@ Renderer* load(const Shape (&instruments)[3], uint32_t drum_volume = 300) {
         const Shape& in = instruments[i];
         set_instrument(&song, i, in.octave, in.length, in.volume, in.waveform, in.envelope);
     }
-    set_u32(&song, 1044, drum_volume);
+    set_drum_volume(&song, drum_volume);
     loaded = start_engine(song.bytes, 0, 20.0);
     EXPECT_NE(loaded.renderer, nullptr);
     return loaded.renderer.get();

@@ -130,7 +130,7 @@ TEST(LibraryApi, InfoShapesAndTracksComeFromTheFile) {
     for (int32_t p = 0; p < 256; p++) waveform[p] = (int8_t)(p - 128);
     for (int32_t e = 0; e < 64; e++) envelope[e] = (uint8_t)(2 * e);
     set_instrument(&file, 1, 37, 4000, 250, waveform, envelope);
-    set_u32(&file, 1044, 123);
+    set_drum_volume(&file, 123);
     set_record(&file, 1, 6, 0x01000001);  // a note on track 1, before the wrap
     set_record(&file, 2, 8, 0x00000004);  // a note past the repeat end: never reached
     set_record(&file, 3, 0, 0x05000000);  // a pan alone is no note

@@ -21,16 +21,14 @@
 #include "common/path_rules.h"
 #include "test_support.h"
 
+using namespace tamsel::core;
+
 namespace {
 
-constexpr uint32_t WAIT = 8;
-constexpr uint32_t REPEAT_START = 12;
-constexpr uint32_t REPEAT_END = 16;
-constexpr uint32_t RECORD_COUNT = 20;
-constexpr uint32_t OCTAVE = 24;  // instrument 0
-constexpr uint32_t LENGTH = 28;
-constexpr uint32_t VOLUME = 32;
-constexpr uint32_t DRUM_VOLUME = 1044;
+// Instrument 0's fields, as file offsets.
+constexpr uint32_t OCTAVE = instrument_at(0) + INSTRUMENT_OCTAVE_AT;
+constexpr uint32_t LENGTH = instrument_at(0) + INSTRUMENT_LENGTH_AT;
+constexpr uint32_t VOLUME = instrument_at(0) + INSTRUMENT_VOLUME_AT;
 
 constexpr int64_t ANY_LENGTH = -1;
 constexpr int64_t PASS = 46080;  // one pass of the base song
@@ -141,7 +139,7 @@ std::vector<uint8_t> with_byte(uint32_t offset, uint8_t value) {
 
 std::vector<uint8_t> with_magic(const char magic[3]) {
     SongFile song = base_song();
-    std::memcpy(song.bytes.data(), magic, 3);
+    set_magic(&song, magic);
     return song.bytes;
 }
 
@@ -152,7 +150,7 @@ std::vector<uint8_t> claiming_records(int32_t claimed, int32_t laid_out) {
     for (int32_t t = 0; t < 4; t++) {
         for (int32_t r = 0; r < laid_out; r += 97) set_record(&song, t, r, 0x01000001u);
     }
-    set_u32(&song, RECORD_COUNT, (uint32_t)claimed);
+    set_record_count(&song, (uint32_t)claimed);
     return song.bytes;
 }
 
@@ -225,17 +223,17 @@ TEST(MalformedFiles, RecordCountsBeyondTheTracks) {
 TEST(MalformedFiles, RepeatPointsOutsideTheRecords) {
     run_cases({
         // One pass of 8 steps, then each loop replays positions -5..7.
-        {"repeat_start -5", with_u32(REPEAT_START, (uint32_t)-5), "2", saved((8 + 2 * 13) * 5760)},
-        {"repeat_start at the end point", with_u32(REPEAT_START, 8), "2", saved((8 + 2) * 5760)},
-        {"repeat_start far beyond", with_u32(REPEAT_START, 5000), "2", saved((8 + 2) * 5760)},
-        {"repeat_start 2^31 - 1, played once", with_u32(REPEAT_START, 2147483647u), "", saved(PASS)},
-        {"repeat_start -2^31, played once", with_u32(REPEAT_START, 0x80000000u), "", saved(PASS)},
-        {"repeat_end 0", with_u32(REPEAT_END, 0), "", saved(0)},
-        {"repeat_end 0, 3 loops", with_u32(REPEAT_END, 0), "3", saved(3 * 5760)},
-        {"repeat_end -1", with_u32(REPEAT_END, (uint32_t)-1), "", saved(0)},
-        {"repeat_end -2^31", with_u32(REPEAT_END, 0x80000000u), "1", saved(5760)},
-        {"repeat_end 1", with_u32(REPEAT_END, 1), "", saved(5760)},
-        {"repeat_end beyond the records", with_u32(REPEAT_END, 1001), "", saved(PASS)},
+        {"repeat_start -5", with_u32(REPEAT_START_AT, (uint32_t)-5), "2", saved((8 + 2 * 13) * 5760)},
+        {"repeat_start at the end point", with_u32(REPEAT_START_AT, 8), "2", saved((8 + 2) * 5760)},
+        {"repeat_start far beyond", with_u32(REPEAT_START_AT, 5000), "2", saved((8 + 2) * 5760)},
+        {"repeat_start 2^31 - 1, played once", with_u32(REPEAT_START_AT, 2147483647u), "", saved(PASS)},
+        {"repeat_start -2^31, played once", with_u32(REPEAT_START_AT, 0x80000000u), "", saved(PASS)},
+        {"repeat_end 0", with_u32(REPEAT_END_AT, 0), "", saved(0)},
+        {"repeat_end 0, 3 loops", with_u32(REPEAT_END_AT, 0), "3", saved(3 * 5760)},
+        {"repeat_end -1", with_u32(REPEAT_END_AT, (uint32_t)-1), "", saved(0)},
+        {"repeat_end -2^31", with_u32(REPEAT_END_AT, 0x80000000u), "1", saved(5760)},
+        {"repeat_end 1", with_u32(REPEAT_END_AT, 1), "", saved(5760)},
+        {"repeat_end beyond the records", with_u32(REPEAT_END_AT, 1001), "", saved(PASS)},
     });
 }
 
@@ -256,16 +254,16 @@ TEST(MalformedFiles, InstrumentsAndVolumesAtTheEndsOfTheirRange) {
         {"volume 4395", with_u32(VOLUME, 4395), "", saved(PASS)},
         {"volume 4396", with_u32(VOLUME, 4396), "", saved(PASS)},
         {"volume 2^31 - 1", with_u32(VOLUME, 2147483647u), "", saved(PASS)},
-        {"drum_volume 0", with_u32(DRUM_VOLUME, 0), "", saved(PASS)},
-        {"drum_volume 428", with_u32(DRUM_VOLUME, 428), "", saved(PASS)},
-        {"drum_volume 429", with_u32(DRUM_VOLUME, 429), "", saved(PASS)},
-        {"drum_volume 4396", with_u32(DRUM_VOLUME, 4396), "", saved(PASS)},
-        {"drum_volume 2^32 - 1", with_u32(DRUM_VOLUME, 0xFFFFFFFFu), "", saved(PASS)},
+        {"drum_volume 0", with_u32(DRUM_VOLUME_AT, 0), "", saved(PASS)},
+        {"drum_volume 428", with_u32(DRUM_VOLUME_AT, 428), "", saved(PASS)},
+        {"drum_volume 429", with_u32(DRUM_VOLUME_AT, 429), "", saved(PASS)},
+        {"drum_volume 4396", with_u32(DRUM_VOLUME_AT, 4396), "", saved(PASS)},
+        {"drum_volume 2^32 - 1", with_u32(DRUM_VOLUME_AT, 0xFFFFFFFFu), "", saved(PASS)},
         {"notes of 2, 3 and 64 samples, all bits set", tiny_notes_all_bits(), "", saved(PASS)},
         {"the same at a tick of 0", tiny_notes_all_bits(), "0 0", saved(ANY_LENGTH)},
         {"the same at a tick of 16.6 ms", tiny_notes_all_bits(), "1 16.6", saved(ANY_LENGTH)},
         {"pan selectors 8..255", unknown_pans(), "", saved(248 * 960)},
-        {"wait 0", with_u32(WAIT, 0), "", saved(8 * 960)},
+        {"wait 0", with_u32(WAIT_AT, 0), "", saved(8 * 960)},
     });
 }
 
@@ -297,10 +295,10 @@ TEST(MalformedFiles, ArgumentsAtTheEndsOfTheirRange) {
 TEST(MalformedFiles, SongsTooLongForAWavFileAreRefused) {
     SongFile one_record = make_song(0, 0, 1, 1);
     run_cases({
-        {"wait never passes", with_u32(WAIT, 0xFFFFFFFFu), "", TOO_LONG},
+        {"wait never passes", with_u32(WAIT_AT, 0xFFFFFFFFu), "", TOO_LONG},
         {"the clock ticks once", base_song().bytes, "0 1e300", TOO_LONG},
         {"loops 2^31 - 1", base_song().bytes, "2147483647", TOO_LONG},
-        {"repeat_start 2^31 - 1 wraps to -2^31", with_u32(REPEAT_START, 2147483647u), "1", TOO_LONG},
+        {"repeat_start 2^31 - 1 wraps to -2^31", with_u32(REPEAT_START_AT, 2147483647u), "1", TOO_LONG},
         // 1 + loops steps of at least 960 frames: 536871360 frames, beyond
         // the 536870907 a WAV file can describe.
         {"one loop past the largest WAV file", one_record.bytes, "559240", TOO_LONG},
@@ -316,8 +314,8 @@ TEST(MalformedFiles, FilesCutAtEveryLength) {
     std::vector<uint8_t> untagged = with_magic("XSM");
     for (size_t n = 0; n <= song.bytes.size(); n++) {
         std::vector<uint8_t> cut(song.bytes.begin(), song.bytes.begin() + (ptrdiff_t)n);
-        // The record count is whole from byte 21 on: before it the end point is 0.
-        uint64_t expected = n < 21 ? 0 : PASS;
+        // Until the record count is whole the end point is 0.
+        uint64_t expected = n <= RECORD_COUNT_AT ? 0 : PASS;
         Engine engine = start_engine(cut, 0, 20.0);
         ASSERT_EQ(engine.renderer != nullptr, n >= 3) << n;
         if (n >= 3) {
@@ -331,10 +329,12 @@ TEST(MalformedFiles, FilesCutAtEveryLength) {
     }
 
     std::vector<FileCase> cases;
-    for (size_t n : {0, 1, 2, 3, 20, 21, 24, 1047, 1048, 1049, 1048 + 16 * 8 - 1}) {
+    const uint64_t ends[] = {0, 1, 2, 3, RECORD_COUNT_AT, RECORD_COUNT_AT + 1, FIRST_INSTRUMENT_AT,
+                             SONG_HEADER_SIZE - 1, SONG_HEADER_SIZE, SONG_HEADER_SIZE + 1, song_file_size(8) - 1};
+    for (uint64_t n : ends) {
         std::vector<uint8_t> cut(song.bytes.begin(), song.bytes.begin() + (ptrdiff_t)n);
         std::vector<uint8_t> cut_untagged(untagged.begin(), untagged.begin() + (ptrdiff_t)n);
-        cases.push_back({"cut", cut, "", n < 3 ? FAIL_LOAD : saved(n < 21 ? 0 : PASS)});
+        cases.push_back({"cut", cut, "", n < SONG_MAGIC_SIZE ? FAIL_LOAD : saved(n <= RECORD_COUNT_AT ? 0 : PASS)});
         cases.push_back({"cut without the magic", cut_untagged, "", FAIL_LOAD});
     }
     run_cases(cases);
@@ -389,7 +389,7 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
     const bool has_full_device = is_there("/dev/full");
 #endif
     if (has_full_device) {
-        write_temp_file("empty.tsm", with_u32(REPEAT_END, 0));
+        write_temp_file("empty.tsm", with_u32(REPEAT_END_AT, 0));
         for (const char* name : {"song", "empty"}) {
             std::string output = dir + "/" + name + ".wav";
             std::filesystem::create_symlink("/dev/full", output, error);
@@ -410,8 +410,8 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
 TEST(MalformedFiles, LargestInstrumentsArePlayed) {
     SongFile all_three = base_song();
     for (uint32_t i = 0; i < 3; i++) {
-        set_u32(&all_three, LENGTH + tamsel::core::INSTRUMENT_SIZE * i, 1u << 25);
-        set_u32(&all_three, VOLUME + tamsel::core::INSTRUMENT_SIZE * i, 300);
+        set_u32(&all_three, instrument_at((int32_t)i) + INSTRUMENT_LENGTH_AT, 1u << 25);
+        set_u32(&all_three, instrument_at((int32_t)i) + INSTRUMENT_VOLUME_AT, 300);
         for (int32_t r = 0; r < 8; r++) set_record(&all_three, (int32_t)i, r, 0x00FFFFFFu);
     }
     run_cases({{"length 2^25", with_u32(LENGTH, 1u << 25), "", saved(PASS)},

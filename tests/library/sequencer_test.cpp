@@ -74,7 +74,7 @@ TEST(Sequencer, RecordsOutsideTheLoadedOnesReadAsSilence) {
 
 TEST(Sequencer, PositionWrapsLikeA32BitRegister) {
     SongFile song = make_song(0, 0x7FFFFFFF, 0x7FFFFFFF, 8);
-    set_u32(&song, 20, 0x7FFFFFFF);
+    set_record_count(&song, 0x7FFFFFFF);
     Engine engine = started(song);
     ASSERT_NE(engine.renderer, nullptr);
     SequencerState* sequencer = &engine.renderer->sequencer;

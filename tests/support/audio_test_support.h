@@ -9,6 +9,7 @@
 #include "export/audio_render.h"
 #include "common/byte_writer.h"
 #include "tamsel/tamsel.hpp"
+#include "test_songs.h"
 
 // An output in memory. A pipe refuses to seek; fail_after makes every write
 // fail once that many bytes were written.
@@ -58,13 +59,5 @@ std::vector<float> library_floats(const tamsel::Song& song, const tamsel::Render
 std::vector<float> wav_float_samples(const std::vector<uint8_t>& bytes);
 // The integers of a 16- or 24-bit WAV file made by this module.
 std::vector<int32_t> wav_int_samples(const std::vector<uint8_t>& bytes, uint32_t bytes_per_sample);
-
-// Songs: the demo and a short example from examples/, and a song built in
-// memory whose every record is empty (it renders silence).
-tamsel::Song example_song(const char* name);
-tamsel::Song silent_song();
-// A loud song: three instruments and drums at full volume, so its sums go
-// beyond 16 bits.
-tamsel::Song loud_song();
 
 double rms_of(const std::vector<float>& samples, size_t first, size_t count);

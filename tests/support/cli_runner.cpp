@@ -1,7 +1,6 @@
 #include "cli_runner.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -120,24 +119,4 @@ std::vector<std::string> files_in(const std::string& dir) {
     for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-std::vector<uint8_t> song_bytes(uint32_t wait, int32_t repeat_start, int32_t repeat_end, int32_t records) {
-    SongFile song = make_song(wait, repeat_start, repeat_end, records);
-    for (int32_t r = 0; r < records; r++) set_record(&song, 0, r, 1u << (r % 24));
-    return song.bytes;
-}
-
-std::vector<uint8_t> sounding_song(uint32_t seed, int32_t records) {
-    SongFile song = make_song(100, 0, records, records);
-    int8_t waveform[256];
-    uint8_t envelope[64];
-    for (int32_t i = 0; i < 256; i++) waveform[i] = (int8_t)(100.0 * std::sin(i * 2.0 * 3.14159265358979 / 256.0));
-    for (int32_t i = 0; i < 64; i++) envelope[i] = (uint8_t)(128 - 2 * i);
-    set_instrument(&song, 0, 3, 8000, 300, waveform, envelope);
-    for (int32_t r = 0; r < records; r++) {
-        set_record(&song, 0, r, 1u << ((seed + (uint32_t)r * 5u) % 24u));
-        if (r % 2 == 0) set_record(&song, 3, r, 1u << ((seed + (uint32_t)r) % 6u));
-    }
-    return song.bytes;
 }

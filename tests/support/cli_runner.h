@@ -37,11 +37,3 @@ std::string folder_of_file(const std::string& path);
 bool file_exists(const std::string& path);
 // Names of the files in dir, sorted.
 std::vector<std::string> files_in(const std::string& dir);
-
-// A song of records records at step time wait, repeating from repeat_start
-// to repeat_end, with a note on track 0 at every record: at the default
-// tick each record lasts 5760 frames.
-std::vector<uint8_t> song_bytes(uint32_t wait, int32_t repeat_start, int32_t repeat_end, int32_t records);
-// A short song that sounds: instrument 1 plays a sine-like note every
-// record, the drums every other one; seed varies the notes.
-std::vector<uint8_t> sounding_song(uint32_t seed, int32_t records);

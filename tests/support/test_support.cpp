@@ -19,37 +19,6 @@
 
 #include "mixer/steady_mix.h"
 
-SongFile make_song(uint32_t wait, int32_t repeat_start, int32_t repeat_end, int32_t records) {
-    SongFile song;
-    song.records = records < 0 ? 0 : records;
-    song.bytes.assign(SONG_HEADER_SIZE + 16 * (size_t)song.records, 0);
-    std::memcpy(song.bytes.data(), "TSM", 3);
-    set_u32(&song, 8, wait);
-    set_u32(&song, 12, (uint32_t)repeat_start);
-    set_u32(&song, 16, (uint32_t)repeat_end);
-    set_u32(&song, 20, (uint32_t)records);
-    set_u32(&song, 1044, 300);
-    return song;
-}
-
-void set_u32(SongFile* song, uint32_t offset, uint32_t value) {
-    for (uint32_t i = 0; i < 4; i++) song->bytes[offset + i] = (uint8_t)(value >> (8 * i));
-}
-
-void set_record(SongFile* song, int32_t track, int32_t record, uint32_t word) {
-    set_u32(song, SONG_HEADER_SIZE + 4 * (uint32_t)(track * song->records + record), word);
-}
-
-void set_instrument(SongFile* song, int32_t i, uint8_t octave, int32_t length, int32_t volume,
-                    const int8_t waveform[256], const uint8_t envelope[64]) {
-    uint32_t base = 24 + tamsel::core::INSTRUMENT_SIZE * (uint32_t)i;
-    song->bytes[base] = octave;
-    set_u32(song, base + 4, (uint32_t)length);
-    set_u32(song, base + 8, (uint32_t)volume);
-    std::memcpy(&song->bytes[base + 20], waveform, 256);
-    std::memcpy(&song->bytes[base + 276], envelope, 64);
-}
-
 // Each test process keeps its files under its own folder, so runs of the
 // suite side by side (ctest -j, two build trees) never touch each other's
 // files; the folder goes when the process ends.
@@ -188,60 +157,6 @@ ToolRun run_tool(const std::string& dir, const std::string& arguments) {
     while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) run.out.append(chunk, got);
     run.code = close_tool_pipe(pipe);
     return run;
-}
-
-namespace {
-
-struct Random {
-    uint32_t state;
-    uint32_t next() {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state;
-    }
-    uint32_t below(uint32_t n) { return next() % n; }
-};
-
-const double GENERATED_TIMERS[] = {20.0, 0.0, 16.666666666666668, 16.6, 10.5, 3.3};
-
-void random_instrument(Random* rng, SongFile* song, int32_t i) {
-    int8_t waveform[256];
-    uint8_t envelope[64];
-    for (int8_t& w : waveform) w = (int8_t)(uint8_t)rng->next();
-    // Mostly gentle envelopes, sometimes above 128 where samples wrap.
-    uint32_t ceiling = rng->below(4) == 0 ? 256 : 129;
-    for (uint8_t& e : envelope) e = (uint8_t)rng->below(ceiling);
-    // Short notes end inside a segment; some are only a few samples long.
-    const int32_t lengths[] = {2, 3, 5, 64, 700, 2500, 9000};
-    set_instrument(song, i, (uint8_t)rng->below(9), lengths[rng->below(7)], 150 + (int32_t)rng->below(200), waveform,
-                   envelope);
-}
-
-}  // namespace
-
-GeneratedSong generated_song(uint32_t seed) {
-    Random rng{seed * 2654435761u + 1};
-    int32_t records = 4 + (int32_t)rng.below(40);
-    int32_t repeat_start = (int32_t)rng.below((uint32_t)records);
-    GeneratedSong song{make_song(rng.below(160), repeat_start, records, records), (int32_t)rng.below(3),
-                       GENERATED_TIMERS[rng.below(6)]};
-    for (int32_t i = 0; i < 3; i++) random_instrument(&rng, &song.file, i);
-    set_u32(&song.file, 1044, 200 + rng.below(150));
-    uint32_t density = 1 + rng.below(12);
-    for (int32_t r = 0; r < records; r++) {
-        for (int32_t t = 0; t < 4; t++) {
-            uint32_t word = 0;
-            for (int32_t k = 0; k < 24; k++) {
-                if (rng.below(24) < density) word |= 1u << k;
-            }
-            // Pan changes glide on voices that already sound; 8 and up are
-            // ignored.
-            if (rng.below(3) == 0) word |= rng.below(10) << 24;
-            set_record(&song.file, t, r, word);
-        }
-    }
-    return song;
 }
 
 uint64_t fnv1a(const void* bytes, size_t size) {

@@ -10,21 +10,8 @@
 
 #include "engine/renderer.h"
 #include "song/song.h"
-
-// A song file under construction; fields are written at their file offsets.
-struct SongFile {
-    std::vector<uint8_t> bytes;
-    int32_t records;  // records per track as laid out in bytes
-};
-
-// A song with the magic, the given wait, repeat points and record count,
-// silent instruments (length 0) and every record word 0.
-SongFile make_song(uint32_t wait, int32_t repeat_start, int32_t repeat_end, int32_t records);
-void set_u32(SongFile* song, uint32_t offset, uint32_t value);
-void set_record(SongFile* song, int32_t track, int32_t record, uint32_t word);
-// Sets instrument i's octave, length, volume, waveform and envelope.
-void set_instrument(SongFile* song, int32_t i, uint8_t octave, int32_t length, int32_t volume,
-                    const int8_t waveform[256], const uint8_t envelope[64]);
+#include "song_builder.h"
+#include "test_songs.h"
 
 // Writes bytes to a fresh file in the test's temporary folder; returns its path.
 std::string write_temp_file(const std::string& name, const std::vector<uint8_t>& bytes);
@@ -57,16 +44,6 @@ struct ToolRun {
 
 // Runs the built tool in dir with the given arguments (shell syntax).
 ToolRun run_tool(const std::string& dir, const std::string& arguments);
-
-// A random but valid song for comparisons: loops, glides from pan changes,
-// restarts within a flush, one-shot ends, short and long notes, several
-// tick periods. The same seed always gives the same song.
-struct GeneratedSong {
-    SongFile file;
-    int32_t loops;
-    double timer_ms;
-};
-GeneratedSong generated_song(uint32_t seed);
 
 // FNV-1a over bytes: a compact fingerprint for recorded renders.
 uint64_t fnv1a(const void* bytes, size_t size);
