@@ -10,7 +10,8 @@
 #include "song/instruments.h"
 #include "engine/renderer.h"
 #include "mixer/sample_source.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_engine.h"
 
 namespace {
 

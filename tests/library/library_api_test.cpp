@@ -10,7 +10,8 @@
 
 #include "tamsel/tamsel.h"
 #include "tamsel/tamsel.hpp"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_folder.h"
 
 namespace {
 
@@ -99,18 +100,17 @@ TEST(LibraryApi, NullPointersAndBadOptionsAreInvalidArguments) {
 }
 
 TEST(LibraryApi, LoadingTellsMissingFilesFromFilesThatAreNoSongs) {
-    std::string good = write_temp_file("good.tsm", make_song(100, 0, 8, 8).bytes);
-    std::string folder = std::filesystem::path(good).parent_path().string();
+    TestFolder folder;
     const struct {
         std::string path;
         tamsel_status status;
     } rows[] = {
-        {good, TAMSEL_OK},
-        {folder + "/missing.tsm", TAMSEL_ERR_IO},
-        {folder, TAMSEL_ERR_IO},
-        {write_temp_file("lower.tsm", {'t', 's', 'm', 0}), TAMSEL_ERR_NOT_A_SONG},
-        {write_temp_file("empty.tsm", {}), TAMSEL_ERR_NOT_A_SONG},
-        {write_temp_file("magic.tsm", {'T', 'S', 'M'}), TAMSEL_OK},
+        {folder.write("good.tsm", make_song(100, 0, 8, 8).bytes), TAMSEL_OK},
+        {folder.file("missing.tsm"), TAMSEL_ERR_IO},
+        {folder.path(), TAMSEL_ERR_IO},
+        {folder.write("lower.tsm", {'t', 's', 'm', 0}), TAMSEL_ERR_NOT_A_SONG},
+        {folder.write("empty.tsm", {}), TAMSEL_ERR_NOT_A_SONG},
+        {folder.write("magic.tsm", {'T', 'S', 'M'}), TAMSEL_OK},
     };
     for (const auto& row : rows) {
         tamsel_song* song = nullptr;

@@ -19,7 +19,11 @@
 
 #include "engine/render_length.h"
 #include "common/path_rules.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_engine.h"
+#include "test_folder.h"
+#include "tool_forms.h"
+#include "tool_process.h"
 
 using namespace tamsel::core;
 
@@ -47,28 +51,9 @@ constexpr Outcome saved(int64_t frames) {
     return {0, "File saved", frames};
 }
 
-// Whether anything, a dangling link included, is at path.
-bool is_there(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
-}
-
 void remove_path(const std::string& path) {
     std::error_code error;
     std::filesystem::remove(path, error);
-}
-
-// Whether a temporary output (".NAME.partial-XXXXXX") is left in dir.
-bool has_partial_files(const std::string& dir) {
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
-        if (entry.path().filename().string().find(".partial-") != std::string::npos) return true;
-    }
-    return false;
-}
-
-std::string folder_of(const std::string& path) {
-    return std::filesystem::path(path).parent_path().string();
 }
 
 uint32_t u32_at(const std::vector<uint8_t>& bytes, size_t offset) {
@@ -85,17 +70,21 @@ std::string expected_output(const std::string& input, const std::string& output,
     return usage_text() + loading + "Exporting to file " + output + "\n" + line + "\n";
 }
 
-// Runs the tool on the file input in dir with the extra arguments and checks
-// the outcome. what names the case in failure messages.
+// Runs the tool on the file input in dir with the extra arguments (words
+// between blanks) and checks the outcome. what names the case in failure
+// messages.
 void expect_outcome(const std::string& dir, const std::string& input, const std::string& extra,
                     const Outcome& expected, const std::string& what) {
     std::string output = output_path_for(input.c_str());
     std::string output_path = dir + "/" + output;
-    ToolRun run = run_tool(dir, "'" + input + "' " + extra);
+    std::vector<std::string> arguments = {input};
+    for (const std::string& word : words_of(extra)) arguments.push_back(word);
+    ToolResult run = run_tool(dir, arguments);
     EXPECT_EQ(run.code, expected.code) << what;
     EXPECT_EQ(run.out, expected_output(input, output, expected.line)) << what;
+    EXPECT_EQ(run.err, "") << what;
     if (expected.code != 0) {
-        EXPECT_FALSE(is_there(output_path)) << what;
+        EXPECT_FALSE(file_exists(output_path)) << what;
         return;
     }
     std::vector<uint8_t> wav = read_file(output_path);
@@ -187,10 +176,11 @@ struct FileCase {
 };
 
 void run_cases(const std::vector<FileCase>& cases) {
+    TestFolder folder;
     for (size_t i = 0; i < cases.size(); i++) {
         std::string name = "case" + std::to_string(i) + ".tsm";
-        std::string dir = folder_of(write_temp_file(name, cases[i].bytes));
-        expect_outcome(dir, name, cases[i].arguments, cases[i].outcome,
+        folder.write(name, cases[i].bytes);
+        expect_outcome(folder.path(), name, cases[i].arguments, cases[i].outcome,
                        std::string(cases[i].what) + " [" + cases[i].arguments + "]");
     }
 }
@@ -341,24 +331,28 @@ TEST(MalformedFiles, FilesCutAtEveryLength) {
 }
 
 TEST(MalformedFiles, InputsThatAreNotSongFiles) {
-    std::string dir = folder_of(write_temp_file("song.tsm", base_song().bytes));
+    TestFolder folder;
+    folder.write("song.tsm", base_song().bytes);
+    std::string dir = folder.path();
     std::error_code error;
     std::filesystem::create_directory(dir + "/folder.tsm", error);
     expect_outcome(dir, "missing.tsm", "", FAIL_LOAD, "a missing file");
     expect_outcome(dir, "folder.tsm", "", FAIL_LOAD, "a folder");
     EXPECT_TRUE(std::filesystem::is_directory(dir + "/folder.tsm", error));
-    if (is_there("/dev/null")) expect_outcome(dir, "/dev/null", "", FAIL_LOAD, "/dev/null");
+    if (file_exists("/dev/null")) expect_outcome(dir, "/dev/null", "", FAIL_LOAD, "/dev/null");
     expect_outcome(dir, "song.tsm", "", saved(PASS), "the song itself");
 }
 
 TEST(MalformedFiles, OutputsThatCannotBeWritten) {
     SongFile song = base_song();
-    std::string dir = folder_of(write_temp_file("song.tsm", song.bytes));
+    TestFolder folder;
+    folder.write("song.tsm", song.bytes);
+    std::string dir = folder.path();
     std::error_code error;
 
     // An input named like its output: the song must survive.
-    write_temp_file("song.wav", song.bytes);
-    ToolRun same = run_tool(dir, "song.wav");
+    folder.write("song.wav", song.bytes);
+    ToolResult same = run_tool(dir, {"song.wav"});
     EXPECT_EQ(same.out, expected_output("song.wav", "song.wav", "Error!"));
     EXPECT_EQ(same.code, 1);
     EXPECT_EQ(read_file(dir + "/song.wav"), song.bytes);
@@ -368,7 +362,7 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
     // with a privilege).
     std::filesystem::create_symlink("song.tsm", dir + "/song.wav", error);
     if (!error) {
-        ToolRun linked = run_tool(dir, "song.tsm");
+        ToolResult linked = run_tool(dir, {"song.tsm"});
         EXPECT_EQ(linked.out, expected_output("song.tsm", "song.wav", "Error!"));
         EXPECT_EQ(linked.code, 1);
         EXPECT_EQ(read_file(dir + "/song.tsm"), song.bytes);
@@ -377,7 +371,7 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
 
     // A name one component cannot hold: 255 characters and ".wav".
     std::string long_name(255, 'n');
-    write_temp_file(long_name, song.bytes);
+    folder.write(long_name, song.bytes);
     expect_outcome(dir, long_name, "", WRITE_ERROR, "an output name of 259 characters");
 
     // A disk that is full, for a song with frames and for a bare header. The
@@ -386,20 +380,20 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
 #ifdef _WIN32
     const bool has_full_device = false;  // Windows has none
 #else
-    const bool has_full_device = is_there("/dev/full");
+    const bool has_full_device = file_exists("/dev/full");
 #endif
     if (has_full_device) {
-        write_temp_file("empty.tsm", with_u32(REPEAT_END_AT, 0));
+        folder.write("empty.tsm", with_u32(REPEAT_END_AT, 0));
         for (const char* name : {"song", "empty"}) {
             std::string output = dir + "/" + name + ".wav";
             std::filesystem::create_symlink("/dev/full", output, error);
             std::string input = std::string(name) + ".tsm";
-            ToolRun full = run_tool(dir, input);
+            ToolResult full = run_tool(dir, {input});
             EXPECT_EQ(full.out, expected_output(input, std::string(name) + ".wav", "Error!")) << name;
             EXPECT_EQ(full.code, 1) << name;
             EXPECT_TRUE(std::filesystem::is_symlink(output, error)) << name;
             EXPECT_EQ(std::filesystem::read_symlink(output, error), "/dev/full") << name;
-            EXPECT_FALSE(has_partial_files(dir)) << name;
+            for (const std::string& entry : files_in(dir)) EXPECT_EQ(entry.find(".partial-"), std::string::npos) << name;
             remove_path(output);
         }
     }

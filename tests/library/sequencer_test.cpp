@@ -4,7 +4,8 @@
 #include "engine/renderer.h"
 #include "engine/sequencer.h"
 #include "mixer/voice.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_engine.h"
 
 namespace {
 

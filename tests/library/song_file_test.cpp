@@ -6,7 +6,8 @@
 
 #include "engine/renderer.h"
 #include "song/song.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_engine.h"
 
 using namespace tamsel::core;
 

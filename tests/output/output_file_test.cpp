@@ -20,7 +20,8 @@
 #include "output/output_file.h"
 #include "output/temporary_names.h"
 #include "output/output_writer.h"
-#include "output_test_support.h"
+#include "test_folder.h"
+#include "tool_forms.h"
 
 namespace {
 
