@@ -31,10 +31,10 @@ constexpr int32_t TRACK_COUNT = 4;
 
 // An instrument's fields, as offsets within it. Bytes 1..3 and 12..19 are
 // not interpreted.
-constexpr uint32_t INSTRUMENT_OCTAVE_AT = 0;    // unsigned byte
-constexpr uint32_t INSTRUMENT_LENGTH_AT = 4;    // samples per note, signed
-constexpr uint32_t INSTRUMENT_VOLUME_AT = 8;    // signed
-constexpr uint32_t INSTRUMENT_WAVEFORM_AT = 20; // WAVEFORM_SIZE signed bytes
+constexpr uint32_t INSTRUMENT_OCTAVE_AT = 0;      // unsigned byte
+constexpr uint32_t INSTRUMENT_LENGTH_AT = 4;      // samples per note, signed
+constexpr uint32_t INSTRUMENT_VOLUME_AT = 8;      // signed
+constexpr uint32_t INSTRUMENT_WAVEFORM_AT = 20;   // WAVEFORM_SIZE signed bytes
 constexpr uint32_t INSTRUMENT_ENVELOPE_AT = 276;  // ENVELOPE_SIZE unsigned bytes
 constexpr uint32_t WAVEFORM_SIZE = 256;
 constexpr uint32_t ENVELOPE_SIZE = 64;
