@@ -10,14 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_order.h"
 #include "engine/renderer.h"
+#include "song/song_layout.h"
 #include "tool/wav_file.h"
 #include "mixer/steady_mix.h"
 #include "tamsel/tamsel.hpp"
 
 using namespace tamsel::core;
+using tamsel::put_u32_le;
 
 namespace {
+
+namespace layout = tamsel::core;
 
 struct BenchSong {
     const char* name;
@@ -26,33 +31,31 @@ struct BenchSong {
     double reference_seconds;  // audio the slow loop renders for its figure
 };
 
-void put_u32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; i++) b[at + (size_t)i] = (uint8_t)(v >> (8 * i));
-}
-
 std::vector<uint8_t> song_header(uint32_t wait, int32_t repeat_start, int32_t records, uint32_t drum_volume) {
-    std::vector<uint8_t> b(1048 + 16 * (size_t)records, 0);
-    std::memcpy(b.data(), "TSM", 3);
-    put_u32(b, 8, wait);
-    put_u32(b, 12, (uint32_t)repeat_start);
-    put_u32(b, 16, (uint32_t)records);
-    put_u32(b, 20, (uint32_t)records);
-    put_u32(b, 1044, drum_volume);
+    std::vector<uint8_t> b((size_t)layout::song_file_size((uint64_t)records), 0);
+    std::memcpy(b.data(), layout::SONG_MAGIC, layout::SONG_MAGIC_SIZE);
+    put_u32_le(&b[layout::WAIT_AT], wait);
+    put_u32_le(&b[layout::REPEAT_START_AT], (uint32_t)repeat_start);
+    put_u32_le(&b[layout::REPEAT_END_AT], (uint32_t)records);
+    put_u32_le(&b[layout::RECORD_COUNT_AT], (uint32_t)records);
+    put_u32_le(&b[layout::DRUM_VOLUME_AT], drum_volume);
     return b;
 }
 
 // A plain waveform (one cycle of a rounded square) and a decaying envelope.
 void instrument(std::vector<uint8_t>& b, int i, uint8_t octave, int32_t length, int32_t volume) {
-    size_t base = 24 + 340 * (size_t)i;
-    b[base] = octave;
-    put_u32(b, base + 4, (uint32_t)length);
-    put_u32(b, base + 8, (uint32_t)volume);
-    for (int p = 0; p < 256; p++) b[base + 20 + (size_t)p] = (uint8_t)(int8_t)(p < 128 ? 90 - p / 4 : -90 + (p - 128) / 4);
-    for (int e = 0; e < 64; e++) b[base + 276 + (size_t)e] = (uint8_t)(128 - 2 * e);
+    uint8_t* at = &b[layout::instrument_at(i)];
+    at[layout::INSTRUMENT_OCTAVE_AT] = octave;
+    put_u32_le(at + layout::INSTRUMENT_LENGTH_AT, (uint32_t)length);
+    put_u32_le(at + layout::INSTRUMENT_VOLUME_AT, (uint32_t)volume);
+    uint8_t* waveform = at + layout::INSTRUMENT_WAVEFORM_AT;
+    for (int p = 0; p < 256; p++) waveform[p] = (uint8_t)(int8_t)(p < 128 ? 90 - p / 4 : -90 + (p - 128) / 4);
+    uint8_t* envelope = at + layout::INSTRUMENT_ENVELOPE_AT;
+    for (int e = 0; e < 64; e++) envelope[e] = (uint8_t)(128 - 2 * e);
 }
 
 void record(std::vector<uint8_t>& b, int32_t records, int32_t track, int32_t r, uint32_t word) {
-    put_u32(b, 1048 + 4 * ((size_t)track * (size_t)records + (size_t)r), word);
+    put_u32_le(&b[layout::record_at(track, (uint64_t)records, (uint64_t)r)], word);
 }
 
 // About 150 s with a lead, chords, bass and drums: 7 voices on average.

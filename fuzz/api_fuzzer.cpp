@@ -85,16 +85,16 @@ static void check_null_song_calls() {
 static void check_song_fields(const tamsel_song* song, const uint8_t* bytes, size_t size, int32_t instrument) {
     tamsel_song_info info;
     tamsel_song_get_info(song, &info);
-    FUZZ_CHECK(info.step_ms == word_at(bytes, size, STEP_MS_AT));
-    FUZZ_CHECK(info.repeat_start == (int32_t)word_at(bytes, size, REPEAT_START_AT));
-    FUZZ_CHECK(info.repeat_end == (int32_t)word_at(bytes, size, REPEAT_END_AT));
-    FUZZ_CHECK(info.records == (int32_t)word_at(bytes, size, RECORDS_AT));
-    FUZZ_CHECK(info.drum_volume == word_at(bytes, size, DRUM_VOLUME_AT));
-    for (uint32_t i = 0; i < 3; i++) {
-        uint64_t at = FIRST_INSTRUMENT_AT + INSTRUMENT_BYTES * i;
-        FUZZ_CHECK(info.instruments[i].octave == (uint8_t)word_at(bytes, size, at));
-        FUZZ_CHECK(info.instruments[i].length == (int32_t)word_at(bytes, size, at + 4));
-        FUZZ_CHECK(info.instruments[i].volume == (int32_t)word_at(bytes, size, at + 8));
+    FUZZ_CHECK(info.step_ms == word_at(bytes, size, layout::WAIT_AT));
+    FUZZ_CHECK(info.repeat_start == (int32_t)word_at(bytes, size, layout::REPEAT_START_AT));
+    FUZZ_CHECK(info.repeat_end == (int32_t)word_at(bytes, size, layout::REPEAT_END_AT));
+    FUZZ_CHECK(info.records == (int32_t)word_at(bytes, size, layout::RECORD_COUNT_AT));
+    FUZZ_CHECK(info.drum_volume == word_at(bytes, size, layout::DRUM_VOLUME_AT));
+    for (int32_t i = 0; i < layout::MELODIC_TRACK_COUNT; i++) {
+        uint64_t at = layout::instrument_at(i);
+        FUZZ_CHECK(info.instruments[i].octave == (uint8_t)word_at(bytes, size, at + layout::INSTRUMENT_OCTAVE_AT));
+        FUZZ_CHECK(info.instruments[i].length == (int32_t)word_at(bytes, size, at + layout::INSTRUMENT_LENGTH_AT));
+        FUZZ_CHECK(info.instruments[i].volume == (int32_t)word_at(bytes, size, at + layout::INSTRUMENT_VOLUME_AT));
     }
     int8_t waveform[256];
     uint8_t envelope[64];
@@ -106,9 +106,14 @@ static void check_song_fields(const tamsel_song* song, const uint8_t* bytes, siz
         return;
     }
     FUZZ_CHECK(status == TAMSEL_OK);
-    uint64_t at = FIRST_INSTRUMENT_AT + INSTRUMENT_BYTES * (uint64_t)instrument;
-    for (uint32_t k = 0; k < 256; k++) FUZZ_CHECK((uint8_t)waveform[k] == (uint8_t)word_at(bytes, size, at + 20 + k));
-    for (uint32_t k = 0; k < 64; k++) FUZZ_CHECK(envelope[k] == (uint8_t)word_at(bytes, size, at + 276 + k));
+    uint64_t waveform_at = layout::instrument_at(instrument) + layout::INSTRUMENT_WAVEFORM_AT;
+    uint64_t envelope_at = layout::instrument_at(instrument) + layout::INSTRUMENT_ENVELOPE_AT;
+    for (uint32_t k = 0; k < layout::WAVEFORM_SIZE; k++) {
+        FUZZ_CHECK((uint8_t)waveform[k] == (uint8_t)word_at(bytes, size, waveform_at + k));
+    }
+    for (uint32_t k = 0; k < layout::ENVELOPE_SIZE; k++) {
+        FUZZ_CHECK(envelope[k] == (uint8_t)word_at(bytes, size, envelope_at + k));
+    }
     FUZZ_CHECK(tamsel_song_get_instrument_shape(song, instrument, nullptr, envelope) == TAMSEL_ERR_INVALID_ARGUMENT);
     FUZZ_CHECK(tamsel_song_get_instrument_shape(song, instrument, waveform, nullptr) == TAMSEL_ERR_INVALID_ARGUMENT);
 }

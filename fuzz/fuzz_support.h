@@ -24,6 +24,11 @@
 #include <cstring>
 #include <limits>
 
+#include "song/song_layout.h"
+
+// The song file's layout: offsets, sizes and where the records lie.
+namespace layout = tamsel::core;
+
 #define FUZZ_CHECK(condition)                                                                  \
     do {                                                                                       \
         if (!(condition)) {                                                                    \
@@ -129,30 +134,21 @@ inline size_t read_memory_song(void* context, uint64_t offset, uint8_t* out, siz
 }
 
 inline bool starts_with_tag(const uint8_t* bytes, size_t size) {
-    return size >= 3 && bytes[0] == 'T' && bytes[1] == 'S' && bytes[2] == 'M';
+    return size >= layout::SONG_MAGIC_SIZE && std::memcmp(bytes, layout::SONG_MAGIC, layout::SONG_MAGIC_SIZE) == 0;
 }
 
-// Byte offsets of the song file's fields.
-static constexpr uint64_t HEADER_BYTES = 1048;
-static constexpr uint64_t STEP_MS_AT = 8;
-static constexpr uint64_t REPEAT_START_AT = 12;
-static constexpr uint64_t REPEAT_END_AT = 16;
-static constexpr uint64_t RECORDS_AT = 20;
-static constexpr uint64_t FIRST_INSTRUMENT_AT = 24;
-static constexpr uint64_t INSTRUMENT_BYTES = 340;
-static constexpr uint64_t DRUM_VOLUME_AT = 1044;
 static constexpr int32_t RECORDS_HELD = 1000;
 
-// The records a track holds as the file lays them out: track t's record r
-// at 1048 + 4 (t x count + r), for r below the count bounded to 0..1000.
+// The records a track holds as the file lays them out, for r below the
+// count bounded to 0..1000.
 inline int32_t records_held(int32_t count) {
     if (count < 0) return 0;
     return count > RECORDS_HELD ? RECORDS_HELD : count;
 }
 
 inline uint32_t record_in_file(const uint8_t* bytes, size_t size, int32_t track, int32_t record) {
-    uint64_t count = (uint64_t)(int64_t)(int32_t)word_at(bytes, size, RECORDS_AT);
-    return word_at(bytes, size, HEADER_BYTES + 4 * ((uint64_t)track * count + (uint64_t)record));
+    uint64_t count = (uint64_t)(int64_t)(int32_t)word_at(bytes, size, layout::RECORD_COUNT_AT);
+    return word_at(bytes, size, layout::record_at(track, count, (uint64_t)record));
 }
 
 // Bit t set when track t starts a note (bits 0..23 of a record word) at a
@@ -162,13 +158,13 @@ inline uint32_t record_in_file(const uint8_t* bytes, size_t size, int32_t track,
 // point; a repeat start at or past the end point is replayed at every step.
 // Records outside those the track holds read as 0.
 inline uint32_t tracks_reached_with_notes(const uint8_t* bytes, size_t size) {
-    int64_t repeat_start = (int32_t)word_at(bytes, size, REPEAT_START_AT);
-    int64_t repeat_end = (int32_t)word_at(bytes, size, REPEAT_END_AT);
-    int64_t count = (int32_t)word_at(bytes, size, RECORDS_AT);
+    int64_t repeat_start = (int32_t)word_at(bytes, size, layout::REPEAT_START_AT);
+    int64_t repeat_end = (int32_t)word_at(bytes, size, layout::REPEAT_END_AT);
+    int64_t count = (int32_t)word_at(bytes, size, layout::RECORD_COUNT_AT);
     int64_t end = repeat_end < count ? repeat_end : count;
     int64_t held = records_held((int32_t)count);
     uint32_t tracks = 0;
-    for (int32_t t = 0; t < 4; t++) {
+    for (int32_t t = 0; t < layout::TRACK_COUNT; t++) {
         for (int64_t r = 0; r < held; r++) {
             bool reached = r < end || r == repeat_start || (r >= repeat_start && r < end);
             if (reached && (record_in_file(bytes, size, t, (int32_t)r) & 0xFFFFFFu)) {

@@ -15,19 +15,18 @@
 #include <string>
 #include <vector>
 
-static constexpr uint32_t HEADER_SIZE = 1048;
-static constexpr uint32_t INSTRUMENT_SIZE = 340;
-static constexpr uint32_t CONTROL_BYTES = 16;
+#include "common/byte_order.h"
+#include "fuzz_support.h"
 
 struct Seed {
     std::vector<uint8_t> bytes;  // control bytes, then the song
     int32_t records;             // records per track as laid out
 };
 
-static void put_u32(Seed* seed, uint32_t song_offset, uint32_t value) {
+static void put_u32(Seed* seed, uint64_t song_offset, uint32_t value) {
     size_t at = CONTROL_BYTES + (size_t)song_offset;
     if (seed->bytes.size() < at + 4) seed->bytes.resize(at + 4, 0);
-    for (uint32_t i = 0; i < 4; i++) seed->bytes[at + i] = (uint8_t)(value >> (8 * i));
+    tamsel::put_u32_le(&seed->bytes[at], value);
 }
 
 // The tick code of a tick in hundredths of a millisecond (below 0xFF00), or
@@ -62,33 +61,37 @@ static Seed make_seed(int32_t loops, double tick_ms, uint32_t wait, int32_t repe
                       int32_t records) {
     Seed seed;
     seed.records = records < 0 ? 0 : records;
-    seed.bytes.assign(CONTROL_BYTES + HEADER_SIZE + 16 * (size_t)seed.records, 0);
+    seed.bytes.assign(CONTROL_BYTES + (size_t)layout::song_file_size((uint64_t)seed.records), 0);
     set_controls(&seed.bytes, loops, tick_ms, 0, 0, 2000, 700);
-    std::memcpy(&seed.bytes[CONTROL_BYTES], "TSM", 3);
-    put_u32(&seed, 8, wait);
-    put_u32(&seed, 12, (uint32_t)repeat_start);
-    put_u32(&seed, 16, (uint32_t)repeat_end);
-    put_u32(&seed, 20, (uint32_t)records);
-    put_u32(&seed, 1044, 300);
+    std::memcpy(&seed.bytes[CONTROL_BYTES], layout::SONG_MAGIC, layout::SONG_MAGIC_SIZE);
+    put_u32(&seed, layout::WAIT_AT, wait);
+    put_u32(&seed, layout::REPEAT_START_AT, (uint32_t)repeat_start);
+    put_u32(&seed, layout::REPEAT_END_AT, (uint32_t)repeat_end);
+    put_u32(&seed, layout::RECORD_COUNT_AT, (uint32_t)records);
+    put_u32(&seed, layout::DRUM_VOLUME_AT, 300);
     return seed;
 }
 
 // A sine-like tone with a decaying envelope (peak scales the envelope; above
 // 128 the samples wrap).
-static void set_instrument(Seed* seed, uint32_t i, uint8_t octave, int32_t length, int32_t volume, int32_t peak) {
-    uint32_t base = CONTROL_BYTES + 24 + INSTRUMENT_SIZE * i;
-    seed->bytes[base] = octave;
-    put_u32(seed, 24 + INSTRUMENT_SIZE * i + 4, (uint32_t)length);
-    put_u32(seed, 24 + INSTRUMENT_SIZE * i + 8, (uint32_t)volume);
-    for (uint32_t k = 0; k < 256; k++) {
-        double s = std::sin(6.283185307179586 * (double)k / 256.0);
-        seed->bytes[base + 20 + k] = (uint8_t)(int8_t)(int32_t)(s * 127.0);
+static void set_instrument(Seed* seed, int32_t i, uint8_t octave, int32_t length, int32_t volume, int32_t peak) {
+    uint32_t at = layout::instrument_at(i);
+    uint8_t* instrument = &seed->bytes[CONTROL_BYTES + at];
+    instrument[layout::INSTRUMENT_OCTAVE_AT] = octave;
+    put_u32(seed, at + layout::INSTRUMENT_LENGTH_AT, (uint32_t)length);
+    put_u32(seed, at + layout::INSTRUMENT_VOLUME_AT, (uint32_t)volume);
+    for (uint32_t k = 0; k < layout::WAVEFORM_SIZE; k++) {
+        double s = std::sin(6.283185307179586 * (double)k / (double)layout::WAVEFORM_SIZE);
+        instrument[layout::INSTRUMENT_WAVEFORM_AT + k] = (uint8_t)(int8_t)(int32_t)(s * 127.0);
     }
-    for (uint32_t k = 0; k < 64; k++) seed->bytes[base + 276 + k] = (uint8_t)(peak * (int32_t)(64 - k) / 64);
+    const int32_t points = (int32_t)layout::ENVELOPE_SIZE;
+    for (int32_t k = 0; k < points; k++) {
+        instrument[layout::INSTRUMENT_ENVELOPE_AT + (uint32_t)k] = (uint8_t)(peak * (points - k) / points);
+    }
 }
 
 static void set_record(Seed* seed, int32_t track, int32_t record, uint32_t word) {
-    put_u32(seed, HEADER_SIZE + 4 * (uint32_t)(track * seed->records + record), word);
+    put_u32(seed, layout::record_at(track, (uint64_t)seed->records, (uint64_t)record), word);
 }
 
 static uint8_t write_seed(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -127,7 +130,7 @@ static Seed tune(int32_t loops, double timer_ms, uint32_t wait) {
 // the render reads a few samples of each, never the whole notes.
 static Seed largest_instruments() {
     Seed seed = make_seed(0, 20.0, 50, 0, 2, 2);
-    for (uint32_t i = 0; i < 3; i++) set_instrument(&seed, i, (uint8_t)(2 + i), 33554432, 300, 128);
+    for (int32_t i = 0; i < 3; i++) set_instrument(&seed, i, (uint8_t)(2 + i), 33554432, 300, 128);
     for (int32_t t = 0; t < 3; t++) set_record(&seed, t, 0, 0x04FFFFFFu);
     return seed;
 }
@@ -189,7 +192,7 @@ int main(int argc, char** argv) {
     seeds.push_back({"tune_tick_0", tune(1, 0.0, 0)});
 
     Seed all = make_seed(1, 0.0, 0, 0, 4, 4);
-    for (uint32_t i = 0; i < 3; i++) set_instrument(&all, i, (uint8_t)(3 + i), 4000, 300, 255);
+    for (int32_t i = 0; i < 3; i++) set_instrument(&all, i, (uint8_t)(3 + i), 4000, 300, 255);
     for (int32_t t = 0; t < 4; t++) {
         for (int32_t r = 0; r < 4; r++) set_record(&all, t, r, 0x00FFFFFFu | (uint32_t)(1 + (t + r) % 7) << 24);
     }
@@ -204,7 +207,7 @@ int main(int argc, char** argv) {
     set_instrument(&odd, 0, 31, 2, 4396, 255);
     set_instrument(&odd, 1, 255, 3, -1, 129);
     set_instrument(&odd, 2, 20, 64, 0, 128);
-    put_u32(&odd, 1044, 0xFFFFFFFFu);
+    put_u32(&odd, layout::DRUM_VOLUME_AT, 0xFFFFFFFFu);
     for (int32_t r = 0; r < 6; r++) {
         for (int32_t t = 0; t < 4; t++) set_record(&odd, t, r, 0xFFFFFFFFu);
     }
@@ -222,11 +225,11 @@ int main(int argc, char** argv) {
     seeds.push_back({"record_count_1000", full});
 
     Seed over = make_seed(0, 0.0, 0, 0, 2000, 12);
-    put_u32(&over, 20, 1001);
+    put_u32(&over, layout::RECORD_COUNT_AT, 1001);
     seeds.push_back({"record_count_1001_short_file", over});
 
     Seed huge = make_seed(0, 0.0, 0, 0, 8, 2);
-    put_u32(&huge, 20, 2147483647u);
+    put_u32(&huge, layout::RECORD_COUNT_AT, 2147483647u);
     seeds.push_back({"record_count_int_max", huge});
 
     seeds.push_back({"wait_never_passes", make_seed(0, 20.0, 0xFFFFFFFFu, 0, 8, 8)});

@@ -25,27 +25,29 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/byte_order.h"
+#include "song/song_layout.h"
+
 namespace {
 
-constexpr int32_t kTracks = 4;
-constexpr int32_t kMelodicTracks = 3;
-constexpr int32_t kDrumTrack = 3;
+namespace layout = tamsel::core;
+using tamsel::put_u32_le;
+
+constexpr int32_t kTracks = layout::TRACK_COUNT;
+constexpr int32_t kMelodicTracks = layout::MELODIC_TRACK_COUNT;
+constexpr int32_t kDrumTrack = layout::DRUM_TRACK;
 constexpr int32_t kMaxRecords = 1000;
 constexpr int32_t kMaxPatterns = 64;
 constexpr int32_t kNameSize = 32;
 constexpr int32_t kLineSize = 1024;
 constexpr int32_t kMaxTokens = 64;
 constexpr int32_t kMaxWaveTerms = 16;
-constexpr int32_t kWavePoints = 256;
-constexpr int32_t kEnvPoints = 64;
+constexpr int32_t kWavePoints = static_cast<int32_t>(layout::WAVEFORM_SIZE);
+constexpr int32_t kEnvPoints = static_cast<int32_t>(layout::ENVELOPE_SIZE);
 constexpr int32_t kEnvUnity = 128;
 constexpr int32_t kNotesPerTrack = 24;
 
-constexpr int32_t kHeaderSize = 1048;
-constexpr int32_t kInstrumentOffset = 24;
-constexpr int32_t kInstrumentSize = 340;
-constexpr int32_t kDrumVolumeOffset = 1044;
-constexpr int32_t kFileMax = kHeaderSize + kTracks * 4 * kMaxRecords;
+constexpr uint64_t kFileMax = layout::song_file_size(kMaxRecords);
 
 constexpr int32_t kTickMs = 20;
 constexpr double kPi = 3.14159265358979323846;
@@ -810,37 +812,33 @@ bool read_description(Parser &p, FILE *in) {
 
 // ---------------------------------------------------------------- output
 
-void put_u32(uint8_t *at, uint32_t value) {
-    for (int32_t i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 void put_instrument(uint8_t *at, const Instrument &ins) {
-    at[0] = ins.octave;
-    put_u32(at + 4, static_cast<uint32_t>(ins.length));
-    put_u32(at + 8, static_cast<uint32_t>(ins.volume));
-    std::memcpy(at + 20, ins.waveform, kWavePoints);
-    std::memcpy(at + 276, ins.envelope, kEnvPoints);
+    at[layout::INSTRUMENT_OCTAVE_AT] = ins.octave;
+    put_u32_le(at + layout::INSTRUMENT_LENGTH_AT, static_cast<uint32_t>(ins.length));
+    put_u32_le(at + layout::INSTRUMENT_VOLUME_AT, static_cast<uint32_t>(ins.volume));
+    std::memcpy(at + layout::INSTRUMENT_WAVEFORM_AT, ins.waveform, layout::WAVEFORM_SIZE);
+    std::memcpy(at + layout::INSTRUMENT_ENVELOPE_AT, ins.envelope, layout::ENVELOPE_SIZE);
 }
 
 // Lays the song out as header plus four tracks of records; returns the byte size.
-int32_t build_file(const Song &song, uint8_t *out) {
-    std::memset(out, 0, kHeaderSize);
-    std::memcpy(out, "TSM", 3);
-    put_u32(out + 8, song.wait);
-    put_u32(out + 12, static_cast<uint32_t>(song.repeat_start));
-    put_u32(out + 16, static_cast<uint32_t>(song.repeat_end));
-    put_u32(out + 20, static_cast<uint32_t>(song.record_count));
+uint64_t build_file(const Song &song, uint8_t *out) {
+    std::memset(out, 0, layout::SONG_HEADER_SIZE);
+    std::memcpy(out, layout::SONG_MAGIC, layout::SONG_MAGIC_SIZE);
+    put_u32_le(out + layout::WAIT_AT, song.wait);
+    put_u32_le(out + layout::REPEAT_START_AT, static_cast<uint32_t>(song.repeat_start));
+    put_u32_le(out + layout::REPEAT_END_AT, static_cast<uint32_t>(song.repeat_end));
+    put_u32_le(out + layout::RECORD_COUNT_AT, static_cast<uint32_t>(song.record_count));
     for (int32_t i = 0; i < kMelodicTracks; ++i)
-        if (song.instrument[i].defined)
-            put_instrument(out + kInstrumentOffset + kInstrumentSize * i, song.instrument[i]);
-    put_u32(out + kDrumVolumeOffset, song.drum_volume);
-    uint8_t *at = out + kHeaderSize;
+        if (song.instrument[i].defined) put_instrument(out + layout::instrument_at(i), song.instrument[i]);
+    put_u32_le(out + layout::DRUM_VOLUME_AT, song.drum_volume);
+    uint64_t records = static_cast<uint64_t>(song.record_count);
     for (int32_t t = 0; t < kTracks; ++t)
-        for (int32_t r = 0; r < song.record_count; ++r, at += 4) put_u32(at, song.records[r][t]);
-    return kHeaderSize + kTracks * 4 * song.record_count;
+        for (int32_t r = 0; r < song.record_count; ++r)
+            put_u32_le(out + layout::record_at(t, records, static_cast<uint64_t>(r)), song.records[r][t]);
+    return layout::song_file_size(records);
 }
 
-bool write_file(const char *path, const uint8_t *data, int32_t size) {
+bool write_file(const char *path, const uint8_t *data, uint64_t size) {
     FILE *out = std::fopen(path, "wb");
     if (out == nullptr) {
         std::fprintf(stderr, "%s: cannot create file\n", path);
@@ -877,7 +875,7 @@ int main(int argc, char **argv) {
     bool ok = read_description(parser, in);
     std::fclose(in);
     if (!ok) return 1;
-    int32_t size = build_file(g_song, g_file);
+    uint64_t size = build_file(g_song, g_file);
     if (!write_file(argv[2], g_file, size)) return 1;
     print_summary(argv[2], g_song);
     return 0;

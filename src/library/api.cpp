@@ -147,8 +147,8 @@ tamsel_status tamsel_song_get_instrument_shape(const tamsel_song* song, int inst
     if (!song || !waveform || !envelope || instrument < 0 || instrument >= MELODIC_TRACK_COUNT) {
         return TAMSEL_ERR_INVALID_ARGUMENT;
     }
-    std::memcpy(waveform, song->song.instruments[instrument].waveform, 256);
-    std::memcpy(envelope, song->song.instruments[instrument].envelope, 64);
+    std::memcpy(waveform, song->song.instruments[instrument].waveform, WAVEFORM_SIZE);
+    std::memcpy(envelope, song->song.instruments[instrument].envelope, ENVELOPE_SIZE);
     return TAMSEL_OK;
 }
 

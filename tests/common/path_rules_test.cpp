@@ -4,12 +4,13 @@
 // command line to the file system.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "common/path_rules.h"
-#include "common/utf8_path.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_folder.h"
+#include "tool_forms.h"
+#include "tool_process.h"
 
 #ifdef _WIN32
 static const bool ON_WINDOWS = true;
@@ -43,31 +44,25 @@ TEST(OutputNaming, BackslashesAndDrivesOnlyOnWindows) {
 // written with a drive, or with letters beyond ASCII.
 class OutputNamingRun : public testing::Test {
 protected:
-    void SetUp() override {
-        SongFile song = make_song(100, 0, 8, 8);
-        dir_ = std::filesystem::path(write_temp_file("song.tsm", song.bytes)).parent_path();
-    }
+    void SetUp() override { folder_.write("song.tsm", make_song(100, 0, 8, 8).bytes); }
     // Copies the song to the given (UTF-8, '/'-separated) path in the folder.
-    void place_song(const std::string& relative) {
-        std::filesystem::path path = dir_ / path_from_utf8(relative);
-        std::filesystem::create_directories(path.parent_path());
-        std::filesystem::copy_file(dir_ / "song.tsm", path);
-    }
-    bool exists(const std::string& relative) { return std::filesystem::exists(dir_ / path_from_utf8(relative)); }
+    void place_song(const std::string& relative) { folder_.write(relative, read_file(folder_.file("song.tsm"))); }
+    bool exists(const std::string& relative) { return file_exists(folder_.file(relative)); }
     std::string tail(const std::string& input, const std::string& output) {
         return usage_text() + "Loading file " + input + "\nExporting to file " + output + "\nFile saved\n";
     }
-    std::string dir() { return utf8_from_path(dir_); }
+    std::string dir() { return folder_.path(); }
 
-    std::filesystem::path dir_;
+    TestFolder folder_;
 };
 
 TEST_F(OutputNamingRun, ASongInAFolderWithADot) {
     place_song("dir.old/song");
     const char* input = ON_WINDOWS ? "dir.old\\song" : "dir.old/song";
     const char* output = ON_WINDOWS ? "dir.old\\song.wav" : "dir.old/song.wav";
-    ToolRun run = run_tool(dir(), std::string("'") + input + "'");
+    ToolResult run = run_tool(dir(), {input});
     EXPECT_EQ(run.out, tail(input, output));
+    EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.code, 0);
     EXPECT_TRUE(exists("dir.old/song.wav"));
     EXPECT_FALSE(exists("dir.wav"));
@@ -78,8 +73,9 @@ TEST_F(OutputNamingRun, ASongNamedWithItsDrive) {
     // The folder's own drive, whose current folder the run makes this one.
     std::string drive = dir().substr(0, 2);
     ASSERT_EQ(drive[1], ':');
-    ToolRun run = run_tool(dir(), drive + "song.tsm");
+    ToolResult run = run_tool(dir(), {drive + "song.tsm"});
     EXPECT_EQ(run.out, tail(drive + "song.tsm", drive + "song.wav"));
+    EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.code, 0);
     EXPECT_TRUE(exists("song.wav"));
 }
@@ -91,8 +87,9 @@ TEST_F(OutputNamingRun, NamesBeyondASCIIReachTheFileSystem) {
     place_song("M\xC3\xBCsik/" + name + ".tsm");
     std::string input = "M\xC3\xBCsik/" + name + ".tsm";
     std::string output = "M\xC3\xBCsik/" + name + ".wav";
-    ToolRun run = run_tool(dir(), "'" + input + "'");
+    ToolResult run = run_tool(dir(), {input});
     EXPECT_EQ(run.out, tail(input, output));
+    EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.code, 0);
     EXPECT_TRUE(exists(output));
 }

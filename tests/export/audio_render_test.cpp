@@ -8,7 +8,10 @@
 
 #include "export/sample_shaper.h"
 #include "export/wav_encoder.h"
-#include "audio_test_support.h"
+#include "decoding.h"
+#include "memory_writer.h"
+#include "renders.h"
+#include "test_songs.h"
 
 #ifdef TAMSEL_HAVE_EBUR128
 #include <ebur128.h>

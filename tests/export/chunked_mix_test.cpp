@@ -5,7 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "audio_test_support.h"
+#include "renders.h"
+#include "test_songs.h"
 #include "export/chunked_mix.h"
 #include "export/mix_source.h"
 #include "tool/job_runner.h"

@@ -5,7 +5,10 @@
 #include <cstring>
 
 #include "export/ogg_pages.h"
-#include "audio_test_support.h"
+#include "decoding.h"
+#include "memory_writer.h"
+#include "renders.h"
+#include "test_songs.h"
 
 // The serial numbers of the pages of an Ogg stream, in order.
 static std::vector<uint32_t> page_serials(const std::vector<uint8_t>& bytes) {

@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "export/sndfile_encoder.h"
-#include "audio_test_support.h"
+#include "decoding.h"
+#include "memory_writer.h"
 
 #ifdef TAMSEL_HAVE_SNDFILE
 #include <sndfile.h>

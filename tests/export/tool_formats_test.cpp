@@ -4,16 +4,16 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 
-#include "audio_test_support.h"
-#include "test_support.h"
+#include "decoding.h"
+#include "renders.h"
+#include "test_folder.h"
+#include "test_songs.h"
+#include "tool_process.h"
 
-// A copy of examples/short.tsm in the test's own folder; returns the folder.
-static std::string folder_with_short_song() {
-    std::vector<uint8_t> bytes = read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm");
-    std::string path = write_temp_file("short.tsm", bytes);
-    return std::filesystem::path(path).parent_path().string();
+// A copy of examples/short.tsm in the folder.
+static void put_short_song(const TestFolder& folder) {
+    folder.write("short.tsm", read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm"));
 }
 
 static int32_t clamp16(int32_t sum) {
@@ -22,10 +22,11 @@ static int32_t clamp16(int32_t sum) {
 
 TEST(ToolFormats, FlacHoldsTheClampedSumsAndIsTagged) {
     if (!can_write(OutputFormat::FLAC16)) GTEST_SKIP() << "no FLAC in this build";
-    std::string dir = folder_with_short_song();
-    ToolRun run = run_tool(dir, "-q -f flac --artist 'Ann Example' short.tsm");
-    ASSERT_EQ(run.code, 0) << run.out;
-    Decoded decoded = decode_bytes(read_file(dir + "/short.flac"));
+    TestFolder folder;
+    put_short_song(folder);
+    ToolResult run = run_tool(folder.path(), {"-q", "-f", "flac", "--artist", "Ann Example", "short.tsm"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    Decoded decoded = decode_bytes(read_file(folder.file("short.flac")));
     ASSERT_TRUE(decoded.ok);
     std::vector<int32_t> sums = library_sums(example_song("short.tsm"), tamsel::RenderOptions());
     ASSERT_EQ(decoded.ints.size(), sums.size());
@@ -36,13 +37,14 @@ TEST(ToolFormats, FlacHoldsTheClampedSumsAndIsTagged) {
 }
 
 TEST(ToolFormats, StemsAddUpToTheMix) {
-    std::string dir = folder_with_short_song();
-    ASSERT_EQ(run_tool(dir, "-q --stems short.tsm").code, 0);
-    ASSERT_EQ(run_tool(dir, "-q -o mix.wav short.tsm").code, 0);
-    std::vector<float> mix = wav_float_samples(read_file(dir + "/mix.wav"));
+    TestFolder folder;
+    put_short_song(folder);
+    ASSERT_EQ(run_tool(folder.path(), {"-q", "--stems", "short.tsm"}).code, 0);
+    ASSERT_EQ(run_tool(folder.path(), {"-q", "-o", "mix.wav", "short.tsm"}).code, 0);
+    std::vector<float> mix = wav_float_samples(read_file(folder.file("mix.wav")));
     std::vector<std::vector<float>> stems;
     for (const char* name : {"track1", "track2", "track3", "drums"}) {
-        stems.push_back(wav_float_samples(read_file(dir + "/short." + name + ".wav")));
+        stems.push_back(wav_float_samples(read_file(folder.file(std::string("short.") + name + ".wav"))));
         ASSERT_EQ(stems.back().size(), mix.size()) << name;
     }
     uint64_t wrong = 0;
@@ -54,11 +56,17 @@ TEST(ToolFormats, StemsAddUpToTheMix) {
 
 TEST(ToolFormats, ANormalizedFadedFlacIsTheSameThroughAPipe) {
     if (!can_write(OutputFormat::FLAC16)) GTEST_SKIP() << "no FLAC in this build";
-    std::string dir = folder_with_short_song();
-    ASSERT_EQ(run_tool(dir, "-q -f flac --normalize --fade 2 short.tsm").code, 0);
-    ASSERT_EQ(run_tool(dir, "-q -f flac --normalize --fade 2 -o - short.tsm > piped.flac").code, 0);
-    Decoded file = decode_bytes(read_file(dir + "/short.flac"));
-    Decoded piped = decode_bytes(read_file(dir + "/piped.flac"));
+    TestFolder folder;
+    put_short_song(folder);
+    ASSERT_EQ(run_tool(folder.path(), {"-q", "-f", "flac", "--normalize", "--fade", "2", "short.tsm"}).code, 0);
+    ToolSetup to_pipe;
+    to_pipe.folder = folder.path();
+    to_pipe.arguments = {"-q", "-f", "flac", "--normalize", "--fade", "2", "-o", "-", "short.tsm"};
+    to_pipe.keep_line_ends = true;
+    ToolResult through_pipe = run_tool_process(to_pipe);
+    ASSERT_EQ(through_pipe.code, 0) << through_pipe.err;
+    Decoded file = decode_bytes(read_file(folder.file("short.flac")));
+    Decoded piped = decode_bytes(std::vector<uint8_t>(through_pipe.out.begin(), through_pipe.out.end()));
     ASSERT_TRUE(file.ok);
     ASSERT_TRUE(piped.ok);
     EXPECT_EQ(file.ints, piped.ints);

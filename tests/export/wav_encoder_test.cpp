@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "export/wav_encoder.h"
-#include "audio_test_support.h"
+#include "memory_writer.h"
+#include "tamsel/tamsel.h"
 
 static uint32_t u32_at(const std::vector<uint8_t>& b, size_t at) {
     return (uint32_t)b[at] | ((uint32_t)b[at + 1] << 8) | ((uint32_t)b[at + 2] << 16) | ((uint32_t)b[at + 3] << 24);

@@ -9,7 +9,8 @@
 
 #include "engine/renderer.h"
 #include "mixer/steady_mix.h"
-#include "test_support.h"
+#include "test_engine.h"
+#include "test_songs.h"
 
 using namespace tamsel::core;
 

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "engine/renderer.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_engine.h"
 
 namespace {
 

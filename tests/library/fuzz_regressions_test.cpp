@@ -11,7 +11,7 @@
 
 #include "tool/cli_options.h"
 #include "tamsel/tamsel.h"
-#include "test_support.h"
+#include "test_folder.h"
 
 static constexpr size_t CONTROL_BYTES = 16;
 

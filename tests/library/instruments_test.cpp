@@ -10,7 +10,8 @@
 #include "song/instruments.h"
 #include "engine/renderer.h"
 #include "mixer/sample_source.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_engine.h"
 
 using namespace tamsel::core;
 
@@ -50,7 +51,7 @@ Renderer* load(const Shape (&instruments)[3], uint32_t drum_volume = 300) {
         const Shape& in = instruments[i];
         set_instrument(&song, i, in.octave, in.length, in.volume, in.waveform, in.envelope);
     }
-    set_u32(&song, 1044, drum_volume);
+    set_drum_volume(&song, drum_volume);
     loaded = start_engine(song.bytes, 0, 20.0);
     EXPECT_NE(loaded.renderer, nullptr);
     return loaded.renderer.get();

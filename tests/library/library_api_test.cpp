@@ -10,7 +10,8 @@
 
 #include "tamsel/tamsel.h"
 #include "tamsel/tamsel.hpp"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_folder.h"
 
 namespace {
 
@@ -99,18 +100,17 @@ TEST(LibraryApi, NullPointersAndBadOptionsAreInvalidArguments) {
 }
 
 TEST(LibraryApi, LoadingTellsMissingFilesFromFilesThatAreNoSongs) {
-    std::string good = write_temp_file("good.tsm", make_song(100, 0, 8, 8).bytes);
-    std::string folder = std::filesystem::path(good).parent_path().string();
+    TestFolder folder;
     const struct {
         std::string path;
         tamsel_status status;
     } rows[] = {
-        {good, TAMSEL_OK},
-        {folder + "/missing.tsm", TAMSEL_ERR_IO},
-        {folder, TAMSEL_ERR_IO},
-        {write_temp_file("lower.tsm", {'t', 's', 'm', 0}), TAMSEL_ERR_NOT_A_SONG},
-        {write_temp_file("empty.tsm", {}), TAMSEL_ERR_NOT_A_SONG},
-        {write_temp_file("magic.tsm", {'T', 'S', 'M'}), TAMSEL_OK},
+        {folder.write("good.tsm", make_song(100, 0, 8, 8).bytes), TAMSEL_OK},
+        {folder.file("missing.tsm"), TAMSEL_ERR_IO},
+        {folder.path(), TAMSEL_ERR_IO},
+        {folder.write("lower.tsm", {'t', 's', 'm', 0}), TAMSEL_ERR_NOT_A_SONG},
+        {folder.write("empty.tsm", {}), TAMSEL_ERR_NOT_A_SONG},
+        {folder.write("magic.tsm", {'T', 'S', 'M'}), TAMSEL_OK},
     };
     for (const auto& row : rows) {
         tamsel_song* song = nullptr;
@@ -130,7 +130,7 @@ TEST(LibraryApi, InfoShapesAndTracksComeFromTheFile) {
     for (int32_t p = 0; p < 256; p++) waveform[p] = (int8_t)(p - 128);
     for (int32_t e = 0; e < 64; e++) envelope[e] = (uint8_t)(2 * e);
     set_instrument(&file, 1, 37, 4000, 250, waveform, envelope);
-    set_u32(&file, 1044, 123);
+    set_drum_volume(&file, 123);
     set_record(&file, 1, 6, 0x01000001);  // a note on track 1, before the wrap
     set_record(&file, 2, 8, 0x00000004);  // a note past the repeat end: never reached
     set_record(&file, 3, 0, 0x05000000);  // a pan alone is no note

@@ -19,20 +19,22 @@
 
 #include "engine/render_length.h"
 #include "common/path_rules.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_engine.h"
+#include "test_folder.h"
+#include "tool_forms.h"
+#include "tool_process.h"
+
+using namespace tamsel::core;
 
 using namespace tamsel::core;
 
 namespace {
 
-constexpr uint32_t WAIT = 8;
-constexpr uint32_t REPEAT_START = 12;
-constexpr uint32_t REPEAT_END = 16;
-constexpr uint32_t RECORD_COUNT = 20;
-constexpr uint32_t OCTAVE = 24;  // instrument 0
-constexpr uint32_t LENGTH = 28;
-constexpr uint32_t VOLUME = 32;
-constexpr uint32_t DRUM_VOLUME = 1044;
+// Instrument 0's fields, as file offsets.
+constexpr uint32_t OCTAVE = instrument_at(0) + INSTRUMENT_OCTAVE_AT;
+constexpr uint32_t LENGTH = instrument_at(0) + INSTRUMENT_LENGTH_AT;
+constexpr uint32_t VOLUME = instrument_at(0) + INSTRUMENT_VOLUME_AT;
 
 constexpr int64_t ANY_LENGTH = -1;
 constexpr int64_t PASS = 46080;  // one pass of the base song
@@ -51,28 +53,9 @@ constexpr Outcome saved(int64_t frames) {
     return {0, "File saved", frames};
 }
 
-// Whether anything, a dangling link included, is at path.
-bool is_there(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
-}
-
 void remove_path(const std::string& path) {
     std::error_code error;
     std::filesystem::remove(path, error);
-}
-
-// Whether a temporary output (".NAME.partial-XXXXXX") is left in dir.
-bool has_partial_files(const std::string& dir) {
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
-        if (entry.path().filename().string().find(".partial-") != std::string::npos) return true;
-    }
-    return false;
-}
-
-std::string folder_of(const std::string& path) {
-    return std::filesystem::path(path).parent_path().string();
 }
 
 uint32_t u32_at(const std::vector<uint8_t>& bytes, size_t offset) {
@@ -89,17 +72,21 @@ std::string expected_output(const std::string& input, const std::string& output,
     return usage_text() + loading + "Exporting to file " + output + "\n" + line + "\n";
 }
 
-// Runs the tool on the file input in dir with the extra arguments and checks
-// the outcome. what names the case in failure messages.
+// Runs the tool on the file input in dir with the extra arguments (words
+// between blanks) and checks the outcome. what names the case in failure
+// messages.
 void expect_outcome(const std::string& dir, const std::string& input, const std::string& extra,
                     const Outcome& expected, const std::string& what) {
     std::string output = output_path_for(input.c_str());
     std::string output_path = dir + "/" + output;
-    ToolRun run = run_tool(dir, "'" + input + "' " + extra);
+    std::vector<std::string> arguments = {input};
+    for (const std::string& word : words_of(extra)) arguments.push_back(word);
+    ToolResult run = run_tool(dir, arguments);
     EXPECT_EQ(run.code, expected.code) << what;
     EXPECT_EQ(run.out, expected_output(input, output, expected.line)) << what;
+    EXPECT_EQ(run.err, "") << what;
     if (expected.code != 0) {
-        EXPECT_FALSE(is_there(output_path)) << what;
+        EXPECT_FALSE(file_exists(output_path)) << what;
         return;
     }
     std::vector<uint8_t> wav = read_file(output_path);
@@ -143,7 +130,7 @@ std::vector<uint8_t> with_byte(uint32_t offset, uint8_t value) {
 
 std::vector<uint8_t> with_magic(const char magic[3]) {
     SongFile song = base_song();
-    std::memcpy(song.bytes.data(), magic, 3);
+    set_magic(&song, magic);
     return song.bytes;
 }
 
@@ -154,7 +141,7 @@ std::vector<uint8_t> claiming_records(int32_t claimed, int32_t laid_out) {
     for (int32_t t = 0; t < 4; t++) {
         for (int32_t r = 0; r < laid_out; r += 97) set_record(&song, t, r, 0x01000001u);
     }
-    set_u32(&song, RECORD_COUNT, (uint32_t)claimed);
+    set_record_count(&song, (uint32_t)claimed);
     return song.bytes;
 }
 
@@ -191,10 +178,11 @@ struct FileCase {
 };
 
 void run_cases(const std::vector<FileCase>& cases) {
+    TestFolder folder;
     for (size_t i = 0; i < cases.size(); i++) {
         std::string name = "case" + std::to_string(i) + ".tsm";
-        std::string dir = folder_of(write_temp_file(name, cases[i].bytes));
-        expect_outcome(dir, name, cases[i].arguments, cases[i].outcome,
+        folder.write(name, cases[i].bytes);
+        expect_outcome(folder.path(), name, cases[i].arguments, cases[i].outcome,
                        std::string(cases[i].what) + " [" + cases[i].arguments + "]");
     }
 }
@@ -227,17 +215,17 @@ TEST(MalformedFiles, RecordCountsBeyondTheTracks) {
 TEST(MalformedFiles, RepeatPointsOutsideTheRecords) {
     run_cases({
         // One pass of 8 steps, then each loop replays positions -5..7.
-        {"repeat_start -5", with_u32(REPEAT_START, (uint32_t)-5), "2", saved((8 + 2 * 13) * 5760)},
-        {"repeat_start at the end point", with_u32(REPEAT_START, 8), "2", saved((8 + 2) * 5760)},
-        {"repeat_start far beyond", with_u32(REPEAT_START, 5000), "2", saved((8 + 2) * 5760)},
-        {"repeat_start 2^31 - 1, played once", with_u32(REPEAT_START, 2147483647u), "", saved(PASS)},
-        {"repeat_start -2^31, played once", with_u32(REPEAT_START, 0x80000000u), "", saved(PASS)},
-        {"repeat_end 0", with_u32(REPEAT_END, 0), "", saved(0)},
-        {"repeat_end 0, 3 loops", with_u32(REPEAT_END, 0), "3", saved(3 * 5760)},
-        {"repeat_end -1", with_u32(REPEAT_END, (uint32_t)-1), "", saved(0)},
-        {"repeat_end -2^31", with_u32(REPEAT_END, 0x80000000u), "1", saved(5760)},
-        {"repeat_end 1", with_u32(REPEAT_END, 1), "", saved(5760)},
-        {"repeat_end beyond the records", with_u32(REPEAT_END, 1001), "", saved(PASS)},
+        {"repeat_start -5", with_u32(REPEAT_START_AT, (uint32_t)-5), "2", saved((8 + 2 * 13) * 5760)},
+        {"repeat_start at the end point", with_u32(REPEAT_START_AT, 8), "2", saved((8 + 2) * 5760)},
+        {"repeat_start far beyond", with_u32(REPEAT_START_AT, 5000), "2", saved((8 + 2) * 5760)},
+        {"repeat_start 2^31 - 1, played once", with_u32(REPEAT_START_AT, 2147483647u), "", saved(PASS)},
+        {"repeat_start -2^31, played once", with_u32(REPEAT_START_AT, 0x80000000u), "", saved(PASS)},
+        {"repeat_end 0", with_u32(REPEAT_END_AT, 0), "", saved(0)},
+        {"repeat_end 0, 3 loops", with_u32(REPEAT_END_AT, 0), "3", saved(3 * 5760)},
+        {"repeat_end -1", with_u32(REPEAT_END_AT, (uint32_t)-1), "", saved(0)},
+        {"repeat_end -2^31", with_u32(REPEAT_END_AT, 0x80000000u), "1", saved(5760)},
+        {"repeat_end 1", with_u32(REPEAT_END_AT, 1), "", saved(5760)},
+        {"repeat_end beyond the records", with_u32(REPEAT_END_AT, 1001), "", saved(PASS)},
     });
 }
 
@@ -258,16 +246,16 @@ TEST(MalformedFiles, InstrumentsAndVolumesAtTheEndsOfTheirRange) {
         {"volume 4395", with_u32(VOLUME, 4395), "", saved(PASS)},
         {"volume 4396", with_u32(VOLUME, 4396), "", saved(PASS)},
         {"volume 2^31 - 1", with_u32(VOLUME, 2147483647u), "", saved(PASS)},
-        {"drum_volume 0", with_u32(DRUM_VOLUME, 0), "", saved(PASS)},
-        {"drum_volume 428", with_u32(DRUM_VOLUME, 428), "", saved(PASS)},
-        {"drum_volume 429", with_u32(DRUM_VOLUME, 429), "", saved(PASS)},
-        {"drum_volume 4396", with_u32(DRUM_VOLUME, 4396), "", saved(PASS)},
-        {"drum_volume 2^32 - 1", with_u32(DRUM_VOLUME, 0xFFFFFFFFu), "", saved(PASS)},
+        {"drum_volume 0", with_u32(DRUM_VOLUME_AT, 0), "", saved(PASS)},
+        {"drum_volume 428", with_u32(DRUM_VOLUME_AT, 428), "", saved(PASS)},
+        {"drum_volume 429", with_u32(DRUM_VOLUME_AT, 429), "", saved(PASS)},
+        {"drum_volume 4396", with_u32(DRUM_VOLUME_AT, 4396), "", saved(PASS)},
+        {"drum_volume 2^32 - 1", with_u32(DRUM_VOLUME_AT, 0xFFFFFFFFu), "", saved(PASS)},
         {"notes of 2, 3 and 64 samples, all bits set", tiny_notes_all_bits(), "", saved(PASS)},
         {"the same at a tick of 0", tiny_notes_all_bits(), "0 0", saved(ANY_LENGTH)},
         {"the same at a tick of 16.6 ms", tiny_notes_all_bits(), "1 16.6", saved(ANY_LENGTH)},
         {"pan selectors 8..255", unknown_pans(), "", saved(248 * 960)},
-        {"wait 0", with_u32(WAIT, 0), "", saved(8 * 960)},
+        {"wait 0", with_u32(WAIT_AT, 0), "", saved(8 * 960)},
     });
 }
 
@@ -299,10 +287,10 @@ TEST(MalformedFiles, ArgumentsAtTheEndsOfTheirRange) {
 TEST(MalformedFiles, SongsTooLongForAWavFileAreRefused) {
     SongFile one_record = make_song(0, 0, 1, 1);
     run_cases({
-        {"wait never passes", with_u32(WAIT, 0xFFFFFFFFu), "", TOO_LONG},
+        {"wait never passes", with_u32(WAIT_AT, 0xFFFFFFFFu), "", TOO_LONG},
         {"the clock ticks once", base_song().bytes, "0 1e300", TOO_LONG},
         {"loops 2^31 - 1", base_song().bytes, "2147483647", TOO_LONG},
-        {"repeat_start 2^31 - 1 wraps to -2^31", with_u32(REPEAT_START, 2147483647u), "1", TOO_LONG},
+        {"repeat_start 2^31 - 1 wraps to -2^31", with_u32(REPEAT_START_AT, 2147483647u), "1", TOO_LONG},
         // 1 + loops steps of at least 960 frames: 536871360 frames, beyond
         // the 536870907 a WAV file can describe.
         {"one loop past the largest WAV file", one_record.bytes, "559240", TOO_LONG},
@@ -318,8 +306,8 @@ TEST(MalformedFiles, FilesCutAtEveryLength) {
     std::vector<uint8_t> untagged = with_magic("XSM");
     for (size_t n = 0; n <= song.bytes.size(); n++) {
         std::vector<uint8_t> cut(song.bytes.begin(), song.bytes.begin() + (ptrdiff_t)n);
-        // The record count is whole from byte 21 on: before it the end point is 0.
-        uint64_t expected = n < 21 ? 0 : PASS;
+        // Until the record count is whole the end point is 0.
+        uint64_t expected = n <= RECORD_COUNT_AT ? 0 : PASS;
         Engine engine = start_engine(cut, 0, 20.0);
         ASSERT_EQ(engine.renderer != nullptr, n >= 3) << n;
         if (n >= 3) {
@@ -333,34 +321,40 @@ TEST(MalformedFiles, FilesCutAtEveryLength) {
     }
 
     std::vector<FileCase> cases;
-    for (size_t n : {0, 1, 2, 3, 20, 21, 24, 1047, 1048, 1049, 1048 + 16 * 8 - 1}) {
+    const uint64_t ends[] = {0, 1, 2, 3, RECORD_COUNT_AT, RECORD_COUNT_AT + 1, FIRST_INSTRUMENT_AT,
+                             SONG_HEADER_SIZE - 1, SONG_HEADER_SIZE, SONG_HEADER_SIZE + 1, song_file_size(8) - 1};
+    for (uint64_t n : ends) {
         std::vector<uint8_t> cut(song.bytes.begin(), song.bytes.begin() + (ptrdiff_t)n);
         std::vector<uint8_t> cut_untagged(untagged.begin(), untagged.begin() + (ptrdiff_t)n);
-        cases.push_back({"cut", cut, "", n < 3 ? FAIL_LOAD : saved(n < 21 ? 0 : PASS)});
+        cases.push_back({"cut", cut, "", n < SONG_MAGIC_SIZE ? FAIL_LOAD : saved(n <= RECORD_COUNT_AT ? 0 : PASS)});
         cases.push_back({"cut without the magic", cut_untagged, "", FAIL_LOAD});
     }
     run_cases(cases);
 }
 
 TEST(MalformedFiles, InputsThatAreNotSongFiles) {
-    std::string dir = folder_of(write_temp_file("song.tsm", base_song().bytes));
+    TestFolder folder;
+    folder.write("song.tsm", base_song().bytes);
+    std::string dir = folder.path();
     std::error_code error;
     std::filesystem::create_directory(dir + "/folder.tsm", error);
     expect_outcome(dir, "missing.tsm", "", FAIL_LOAD, "a missing file");
     expect_outcome(dir, "folder.tsm", "", FAIL_LOAD, "a folder");
     EXPECT_TRUE(std::filesystem::is_directory(dir + "/folder.tsm", error));
-    if (is_there("/dev/null")) expect_outcome(dir, "/dev/null", "", FAIL_LOAD, "/dev/null");
+    if (file_exists("/dev/null")) expect_outcome(dir, "/dev/null", "", FAIL_LOAD, "/dev/null");
     expect_outcome(dir, "song.tsm", "", saved(PASS), "the song itself");
 }
 
 TEST(MalformedFiles, OutputsThatCannotBeWritten) {
     SongFile song = base_song();
-    std::string dir = folder_of(write_temp_file("song.tsm", song.bytes));
+    TestFolder folder;
+    folder.write("song.tsm", song.bytes);
+    std::string dir = folder.path();
     std::error_code error;
 
     // An input named like its output: the song must survive.
-    write_temp_file("song.wav", song.bytes);
-    ToolRun same = run_tool(dir, "song.wav");
+    folder.write("song.wav", song.bytes);
+    ToolResult same = run_tool(dir, {"song.wav"});
     EXPECT_EQ(same.out, expected_output("song.wav", "song.wav", "Error!"));
     EXPECT_EQ(same.code, 1);
     EXPECT_EQ(read_file(dir + "/song.wav"), song.bytes);
@@ -370,7 +364,7 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
     // with a privilege).
     std::filesystem::create_symlink("song.tsm", dir + "/song.wav", error);
     if (!error) {
-        ToolRun linked = run_tool(dir, "song.tsm");
+        ToolResult linked = run_tool(dir, {"song.tsm"});
         EXPECT_EQ(linked.out, expected_output("song.tsm", "song.wav", "Error!"));
         EXPECT_EQ(linked.code, 1);
         EXPECT_EQ(read_file(dir + "/song.tsm"), song.bytes);
@@ -379,7 +373,7 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
 
     // A name one component cannot hold: 255 characters and ".wav".
     std::string long_name(255, 'n');
-    write_temp_file(long_name, song.bytes);
+    folder.write(long_name, song.bytes);
     expect_outcome(dir, long_name, "", WRITE_ERROR, "an output name of 259 characters");
 
     // A disk that is full, for a song with frames and for a bare header. The
@@ -388,20 +382,20 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
 #ifdef _WIN32
     const bool has_full_device = false;  // Windows has none
 #else
-    const bool has_full_device = is_there("/dev/full");
+    const bool has_full_device = file_exists("/dev/full");
 #endif
     if (has_full_device) {
-        write_temp_file("empty.tsm", with_u32(REPEAT_END, 0));
+        folder.write("empty.tsm", with_u32(REPEAT_END_AT, 0));
         for (const char* name : {"song", "empty"}) {
             std::string output = dir + "/" + name + ".wav";
             std::filesystem::create_symlink("/dev/full", output, error);
             std::string input = std::string(name) + ".tsm";
-            ToolRun full = run_tool(dir, input);
+            ToolResult full = run_tool(dir, {input});
             EXPECT_EQ(full.out, expected_output(input, std::string(name) + ".wav", "Error!")) << name;
             EXPECT_EQ(full.code, 1) << name;
             EXPECT_TRUE(std::filesystem::is_symlink(output, error)) << name;
             EXPECT_EQ(std::filesystem::read_symlink(output, error), "/dev/full") << name;
-            EXPECT_FALSE(has_partial_files(dir)) << name;
+            for (const std::string& entry : files_in(dir)) EXPECT_EQ(entry.find(".partial-"), std::string::npos) << name;
             remove_path(output);
         }
     }
@@ -412,8 +406,8 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
 TEST(MalformedFiles, LargestInstrumentsArePlayed) {
     SongFile all_three = base_song();
     for (uint32_t i = 0; i < 3; i++) {
-        set_u32(&all_three, LENGTH + INSTRUMENT_SIZE * i, 1u << 25);
-        set_u32(&all_three, VOLUME + INSTRUMENT_SIZE * i, 300);
+        set_u32(&all_three, instrument_at((int32_t)i) + INSTRUMENT_LENGTH_AT, 1u << 25);
+        set_u32(&all_three, instrument_at((int32_t)i) + INSTRUMENT_VOLUME_AT, 300);
         for (int32_t r = 0; r < 8; r++) set_record(&all_three, (int32_t)i, r, 0x00FFFFFFu);
     }
     run_cases({{"length 2^25", with_u32(LENGTH, 1u << 25), "", saved(PASS)},

@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "engine/render_clock.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_engine.h"
 
 using namespace tamsel::core;
 

@@ -2,7 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/render_length.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_engine.h"
 
 using namespace tamsel::core;
 

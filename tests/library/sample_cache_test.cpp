@@ -5,7 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "test_support.h"
+#include "test_engine.h"
+#include "test_songs.h"
 
 using namespace tamsel::core;
 

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "tamsel/tamsel.h"
-#include "test_support.h"
+#include "test_engine.h"
+#include "test_folder.h"
+#include "test_songs.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include "engine/renderer.h"
 #include "engine/sequencer.h"
 #include "mixer/voice.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_engine.h"
 
 using namespace tamsel::core;
 
@@ -76,7 +77,7 @@ TEST(Sequencer, RecordsOutsideTheLoadedOnesReadAsSilence) {
 
 TEST(Sequencer, PositionWrapsLikeA32BitRegister) {
     SongFile song = make_song(0, 0x7FFFFFFF, 0x7FFFFFFF, 8);
-    set_u32(&song, 20, 0x7FFFFFFF);
+    set_record_count(&song, 0x7FFFFFFF);
     Engine engine = started(song);
     ASSERT_NE(engine.renderer, nullptr);
     SequencerState* sequencer = &engine.renderer->sequencer;

@@ -6,7 +6,10 @@
 
 #include "engine/renderer.h"
 #include "song/song.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_engine.h"
+
+using namespace tamsel::core;
 
 using namespace tamsel::core;
 
@@ -21,12 +24,12 @@ TEST(SongFile, HeaderFieldsComeFromTheirOffsets) {
     SongFile song = make_song(0x01020304, -2, 77, 3);
     song.bytes[3] = 'X';   // bytes 3..7 are not used
     song.bytes[4] = 0xAB;
-    song.bytes[24 + 340] = 9;  // instrument 1 octave
-    set_u32(&song, 24 + 340 + 4, 4000);
-    set_u32(&song, 24 + 680 + 8, 0xFFFFFFFF);
-    song.bytes[24 + 680 + 20 + 255] = 0x80;  // last waveform point of instrument 2
-    song.bytes[24 + 276 + 63] = 200;         // last envelope point of instrument 0
-    set_u32(&song, 1044, 123);
+    song.bytes[instrument_at(1) + INSTRUMENT_OCTAVE_AT] = 9;
+    set_u32(&song, instrument_at(1) + INSTRUMENT_LENGTH_AT, 4000);
+    set_u32(&song, instrument_at(2) + INSTRUMENT_VOLUME_AT, 0xFFFFFFFF);
+    song.bytes[instrument_at(2) + INSTRUMENT_WAVEFORM_AT + 255] = 0x80;  // last waveform point
+    song.bytes[instrument_at(0) + INSTRUMENT_ENVELOPE_AT + 63] = 200;    // last envelope point
+    set_drum_volume(&song, 123);
     std::unique_ptr<Song> loaded = load(song);
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(loaded->step_ms, 0x01020304u);
@@ -61,7 +64,7 @@ TEST(SongFile, OnlyTheExactMagicLoads) {
     const char* magics[] = {"tsm", "TSm", "TSN", "XSM"};
     for (const char* magic : magics) {
         SongFile song = make_song(100, 0, 8, 8);
-        std::memcpy(song.bytes.data(), magic, 3);
+        set_magic(&song, magic);
         EXPECT_EQ(load(song), nullptr) << magic;
     }
     EXPECT_NE(load(make_song(100, 0, 8, 8)), nullptr);
@@ -70,7 +73,7 @@ TEST(SongFile, OnlyTheExactMagicLoads) {
 TEST(SongFile, MissingBytesReadAsZero) {
     SongFile song = make_song(100, 0, 8, 8);
     for (int32_t r = 0; r < 8; r++) set_record(&song, 0, r, 0xFFFFFFFF);
-    song.bytes.resize(SONG_HEADER_SIZE + 4 * 5);
+    song.bytes.resize(record_at(0, 8, 5));  // track 0 ends after 5 records
     std::unique_ptr<Song> loaded = load(song);
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(loaded->records[0][4], 0xFFFFFFFFu);
@@ -102,7 +105,7 @@ TEST(SongFile, RecordCountsBeyondTheArraysKeepTheFirstThousand) {
     EXPECT_EQ(song_record_word(loaded.get(), 1000, 0), 0u);
 
     SongFile huge = make_song(100, 0, 8, 8);
-    set_u32(&huge, 20, 0x7FFFFFFF);
+    set_record_count(&huge, 0x7FFFFFFF);
     set_record(&huge, 0, 0, 5);
     std::unique_ptr<Song> huge_loaded = load(huge);
     ASSERT_NE(huge_loaded, nullptr);
@@ -110,7 +113,7 @@ TEST(SongFile, RecordCountsBeyondTheArraysKeepTheFirstThousand) {
     EXPECT_EQ(huge_loaded->records[1][0], 0u);
 
     SongFile negative = make_song(100, 0, 8, 8);
-    set_u32(&negative, 20, 0xFFFFFFFF);
+    set_record_count(&negative, 0xFFFFFFFF);
     std::unique_ptr<Song> negative_loaded = load(negative);
     ASSERT_NE(negative_loaded, nullptr);
     EXPECT_EQ(negative_loaded->loaded_records, 0);

@@ -11,7 +11,8 @@
 #include "engine/renderer.h"
 #include "mixer/drum_kit.h"
 #include "mixer/sound_table.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_engine.h"
 
 using namespace tamsel::core;
 

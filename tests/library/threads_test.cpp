@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "tamsel/tamsel.hpp"
-#include "test_support.h"
+#include "test_folder.h"
+#include "test_songs.h"
 
 namespace {
 

@@ -10,8 +10,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "cli_runner.h"
-#include "output_test_support.h"
+#include "test_folder.h"
+#include "tool_forms.h"
+#include "tool_process.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ void expect_clean_failure(Form form, const std::string& dir, const ToolSetup& se
     ToolResult result = run_tool_process(setup);
     EXPECT_FALSE(result.timed_out);
     EXPECT_EQ(result.signal, 0);
-    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.code, 1);
     std::string line;
     EXPECT_TRUE(failed_with_one_line(form, result, &line)) << line;
     if (form == Form::OPTIONS) {
@@ -90,7 +91,7 @@ TEST(FaultInjection, TheDemoFitsExactlyUnderItsOwnSize) {
         setup.arguments = render_arguments(form, 0);
         setup.file_size_limit = DEMO_WAV_BYTES;
         ToolResult result = run_tool_process(setup);
-        EXPECT_EQ(result.exit_code, 0) << result.out << result.err;
+        EXPECT_EQ(result.code, 0) << result.out << result.err;
         EXPECT_EQ(std::filesystem::file_size(folder.file("song.wav")), (uintmax_t)DEMO_WAV_BYTES);
         EXPECT_TRUE(partial_files(folder.path(), "song.wav").empty());
     }
@@ -142,7 +143,7 @@ TEST(FaultInjection, AMissingOutputFolderIsOneLineAndCreatesNothing) {
     setup.folder = folder.path();
     setup.arguments = {"--quiet", "-o", "missing/song.wav", "song.tsm"};
     ToolResult result = run_tool_process(setup);
-    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.code, 1);
     std::string line;
     EXPECT_TRUE(failed_with_one_line(Form::OPTIONS, result, &line)) << line;
     EXPECT_NE(line.find("No such file or directory"), std::string::npos) << line;
@@ -161,7 +162,7 @@ TEST(FaultInjection, AClosedStandardOutputIsOneLineAndTouchesNoFile) {
     ToolResult result = run_tool_process(setup);
     EXPECT_FALSE(result.timed_out);
     EXPECT_EQ(result.signal, 0);
-    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.code, 1);
     std::string line;
     EXPECT_TRUE(failed_with_one_line(Form::OPTIONS, result, &line)) << line;
     // With descriptor 1 closed the song may be opened as 1: it must stay whole.
@@ -169,6 +170,7 @@ TEST(FaultInjection, AClosedStandardOutputIsOneLineAndTouchesNoFile) {
     EXPECT_EQ(names_starting(folder.path(), ".").size(), 0u);
 }
 
+// Quietly even without --quiet: no summary, no error line, no file.
 TEST(FaultInjection, APipeClosedEarlyEndsTheRunQuietly) {
     if (!tool_has_option_form()) GTEST_SKIP() << "the tool has no option form yet";
     const size_t taken[] = {0, 100, 44 + (1 << 20) + 5};
@@ -178,18 +180,19 @@ TEST(FaultInjection, APipeClosedEarlyEndsTheRunQuietly) {
         place_song(folder.path(), "demo.tsm");
         ToolSetup setup;
         setup.folder = folder.path();
-        setup.arguments = {"--quiet", "-o", "-", "song.tsm"};
+        setup.arguments = {"-o", "-", "song.tsm"};
         setup.standard_output = StandardOutput::PIPE_CLOSED_EARLY;
         setup.bytes_read_before_closing = bytes;
         ToolResult result = run_tool_process(setup);
         EXPECT_FALSE(result.timed_out);
         EXPECT_EQ(result.signal, 0);
-        EXPECT_EQ(result.exit_code, 1);
+        EXPECT_EQ(result.code, 1);
         EXPECT_EQ(result.err, "");
         EXPECT_EQ(result.out.size(), bytes);
         if (bytes >= 4) {
             EXPECT_EQ(result.out.substr(0, 4), "RIFF");
         }
+        EXPECT_EQ(files_in(folder.path()), std::vector<std::string>{"song.tsm"});
     }
 }
 
@@ -206,7 +209,7 @@ TEST(FaultInjection, TheInputMayVanishOrChangeDuringTheRender) {
         ToolSetup plain;
         plain.folder = reference.path();
         plain.arguments = render_arguments(form, loops);
-        ASSERT_EQ(run_tool_process(plain).exit_code, 0);
+        ASSERT_EQ(run_tool_process(plain).code, 0);
         for (Change change : changes) {
             SCOPED_TRACE("change " + std::to_string((int)change));
             TestFolder folder;
@@ -229,7 +232,7 @@ TEST(FaultInjection, TheInputMayVanishOrChangeDuringTheRender) {
             }
             if (change == REWRITTEN) put_file(song, std::string("TSM but no longer a song"));
             ToolResult result = tool.finish();
-            EXPECT_EQ(result.exit_code, 0) << result.out << result.err;
+            EXPECT_EQ(result.code, 0) << result.out << result.err;
             EXPECT_TRUE(files_equal(folder.file("song.wav"), reference.file("song.wav")));
             EXPECT_TRUE(partial_files(folder.path(), "song.wav").empty());
         }

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "output_test_support.h"
+#include "test_folder.h"
+#include "tool_forms.h"
+#include "tool_process.h"
 
 namespace {
 
@@ -49,7 +51,7 @@ TEST(Interruption, SignalsMidRenderRemoveTheTemporaryFileAndKeepTheOldRender) {
             ASSERT_TRUE(run.caught_mid_render);
             EXPECT_FALSE(run.result.timed_out);
             EXPECT_EQ(run.result.signal, 0);
-            EXPECT_EQ(run.result.exit_code, expected_exit_code(form, signal));
+            EXPECT_EQ(run.result.code, expected_exit_code(form, signal));
             EXPECT_EQ(read_file(folder.file("song.wav")), old_render());
             EXPECT_TRUE(partial_files(folder.path(), "song.wav").empty());
         }

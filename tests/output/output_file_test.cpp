@@ -20,8 +20,8 @@
 #include "output/output_file.h"
 #include "output/temporary_names.h"
 #include "output/output_writer.h"
-#include "cli_runner.h"
-#include "output_test_support.h"
+#include "test_folder.h"
+#include "tool_forms.h"
 
 namespace {
 

@@ -8,11 +8,15 @@
 
 #include "tool/positional_arguments.h"
 #include "common/path_rules.h"
-#include "test_support.h"
+#include "song_builder.h"
+#include "test_folder.h"
+#include "tool_forms.h"
+#include "tool_process.h"
 
-static std::string song_dir() {
-    SongFile song = make_song(100, 0, 8, 8);
-    return std::filesystem::path(write_temp_file("song.tsm", song.bytes)).parent_path().string();
+// Puts song.tsm in the folder; returns the folder's path.
+static std::string song_dir(const TestFolder& folder) {
+    folder.write("song.tsm", make_song(100, 0, 8, 8).bytes);
+    return folder.path();
 }
 
 static uint32_t u32_at(const std::vector<uint8_t>& bytes, size_t offset) {
@@ -80,15 +84,19 @@ TEST(CommandLine, OutputIsNamedAfterTheLastComponent) {
 }
 
 TEST(CommandLine, NoArgumentsPrintsUsage) {
-    ToolRun run = run_tool(song_dir(), "");
+    TestFolder folder;
+    ToolResult run = run_tool(song_dir(folder), {});
     EXPECT_EQ(run.out, usage_text());
+    EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.code, 1);
 }
 
 TEST(CommandLine, RendersASongWithTheDefaults) {
-    std::string dir = song_dir();
-    ToolRun run = run_tool(dir, "song.tsm");
+    TestFolder folder;
+    std::string dir = song_dir(folder);
+    ToolResult run = run_tool(dir, {"song.tsm"});
     EXPECT_EQ(run.out, usage_text() + "Loading file song.tsm\nExporting to file song.wav\nFile saved\n");
+    EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.code, 0);
     std::vector<uint8_t> wav = read_file(dir + "/song.wav");
     ASSERT_EQ(wav.size(), 368684u);
@@ -105,10 +113,10 @@ TEST(CommandLine, RendersASongWithTheDefaults) {
 }
 
 TEST(CommandLine, ASongWithNoFramesGivesABareHeader) {
-    SongFile song = make_song(100, 0, 0, 8);
-    std::string path = write_temp_file("empty.tsm", song.bytes);
-    std::string dir = std::filesystem::path(path).parent_path().string();
-    ToolRun run = run_tool(dir, "empty.tsm");
+    TestFolder folder;
+    folder.write("empty.tsm", make_song(100, 0, 0, 8).bytes);
+    std::string dir = folder.path();
+    ToolResult run = run_tool(dir, {"empty.tsm"});
     EXPECT_EQ(run.code, 0);
     std::vector<uint8_t> wav = read_file(dir + "/empty.wav");
     ASSERT_EQ(wav.size(), 44u);
@@ -117,10 +125,10 @@ TEST(CommandLine, ASongWithNoFramesGivesABareHeader) {
 }
 
 TEST(CommandLine, FailuresSayOneLineAndLeaveNoFile) {
-    std::string dir = song_dir();
-    SongFile endless = make_song(0xFFFFFFFF, 0, 8, 8);
-    write_temp_file("endless.tsm", endless.bytes);
-    write_temp_file("bad.tsm", std::vector<uint8_t>{'t', 's', 'm'});
+    TestFolder folder;
+    std::string dir = song_dir(folder);
+    folder.write("endless.tsm", make_song(0xFFFFFFFF, 0, 8, 8).bytes);
+    folder.write("bad.tsm", std::vector<uint8_t>{'t', 's', 'm'});
     struct Row {
         const char* arguments;
         const char* tail;   // what follows the usage lines
@@ -135,31 +143,33 @@ TEST(CommandLine, FailuresSayOneLineAndLeaveNoFile) {
          "endless.wav"},
     };
     for (const Row& row : rows) {
-        ToolRun run = run_tool(dir, row.arguments);
+        ToolResult run = run_tool(dir, words_of(row.arguments));
         EXPECT_EQ(run.out, usage_text() + row.tail) << row.arguments;
+        EXPECT_EQ(run.err, "") << row.arguments;
         EXPECT_EQ(run.code, 1) << row.arguments;
         EXPECT_FALSE(std::filesystem::exists(dir + "/" + row.output)) << row.arguments;
     }
 }
 
 TEST(CommandLine, NeverWritesOverTheSongOrReportsAFailedWriteAsSaved) {
-    std::string dir = song_dir();
+    TestFolder folder;
+    std::string dir = song_dir(folder);
     std::filesystem::copy_file(dir + "/song.tsm", dir + "/tune.wav");
-    ToolRun same = run_tool(dir, "tune.wav");
+    ToolResult same = run_tool(dir, {"tune.wav"});
     EXPECT_EQ(same.out, usage_text() + "Loading file tune.wav\nExporting to file tune.wav\nError!\n");
     EXPECT_EQ(same.code, 1);
     EXPECT_EQ(read_file(dir + "/tune.wav"), read_file(dir + "/song.tsm"));
 
     // A path that cannot be created, and a disk that is full.
     std::filesystem::create_directory(dir + "/song.wav");
-    ToolRun blocked = run_tool(dir, "song.tsm");
+    ToolResult blocked = run_tool(dir, {"song.tsm"});
     EXPECT_EQ(blocked.out, usage_text() + "Loading file song.tsm\nExporting to file song.wav\nError!\n");
     EXPECT_EQ(blocked.code, 1);
     std::filesystem::remove(dir + "/song.wav");
 
     if (std::filesystem::exists("/dev/full")) {
         std::filesystem::create_symlink("/dev/full", dir + "/song.wav");
-        ToolRun full = run_tool(dir, "song.tsm");
+        ToolResult full = run_tool(dir, {"song.tsm"});
         EXPECT_EQ(full.out, usage_text() + "Loading file song.tsm\nExporting to file song.wav\nError!\n");
         EXPECT_EQ(full.code, 1);
         // The link was there before: it stays as it was, with nothing beside it.

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "cli_runner.h"
+#include "test_folder.h"
+#include "test_songs.h"
+#include "tool_process.h"
 
 namespace {
 
@@ -18,8 +20,9 @@ std::string text_of(const std::string& path) {
 }
 
 TEST(Documentation, ManualAndCompletionNameEveryOption) {
-    std::string dir = folder_of_file(write_temp_file("a.tsm", song_bytes(100, 0, 8, 8)));
-    std::string help = run_cli(dir, "--help").out;
+    TestFolder folder;
+    folder.write("a.tsm", song_bytes(100, 0, 8, 8));
+    std::string help = run_tool(folder.path(), {"--help"}).out;
     std::string manual = text_of(TAMSEL_BINARY_DIR "/man/tamselexport.1");
     std::string completion = text_of(TAMSEL_SOURCE_DIR "/completion/tamselexport.bash");
     ASSERT_FALSE(manual.empty());

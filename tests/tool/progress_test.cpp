@@ -1,20 +1,30 @@
-// The live progress line: drawn on a terminal (the tool runs under a
-// pseudo-terminal made by script), never into a file or pipe, never with
-// --quiet, and redrawn at most ten times a second.
+// The live progress line: drawn on a terminal (the tool runs on a
+// pseudo-terminal), never into a file or pipe, never with --quiet, and
+// redrawn at most ten times a second.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
 
-#include "cli_runner.h"
+#include "test_folder.h"
+#include "tool_process.h"
 
 namespace {
 
-std::string demo_song() {
+void put_demo_song(const TestFolder& folder) {
     std::vector<uint8_t> demo = read_file(TAMSEL_SOURCE_DIR "/examples/demo.tsm");
     EXPECT_FALSE(demo.empty());
-    return write_temp_file("demo.tsm", demo);
+    folder.write("demo.tsm", demo);
+}
+
+// The tool in folder with its standard output and error on a terminal.
+ToolResult run_on_terminal(const TestFolder& folder, const std::vector<std::string>& arguments) {
+    ToolSetup setup;
+    setup.folder = folder.path();
+    setup.arguments = arguments;
+    setup.standard_output = StandardOutput::TERMINAL;
+    return run_tool_process(setup);
 }
 
 size_t count_of(const std::string& text, const std::string& part) {
@@ -24,10 +34,11 @@ size_t count_of(const std::string& text, const std::string& part) {
 }
 
 TEST(Progress, DrawnOnATerminalAtMostTenTimesASecondThenCleared) {
-    SKIP_WITHOUT_POSIX_SHELL();
-    std::string dir = folder_of_file(demo_song());
+    SKIP_ON_WINDOWS("a pseudo-terminal");
+    TestFolder folder;
+    put_demo_song(folder);
     auto start = std::chrono::steady_clock::now();
-    CliRun run = run_shell(dir, "script -qec '\"$T\" -l 1 demo.tsm' /dev/null");
+    ToolResult run = run_on_terminal(folder, {"-l", "1", "demo.tsm"});
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(run.code, 0) << run.out;
     // The first drawing comes as the file starts, at 0 %.
@@ -41,15 +52,16 @@ TEST(Progress, DrawnOnATerminalAtMostTenTimesASecondThenCleared) {
 }
 
 TEST(Progress, NothingOfItIntoAFileOrWithQuiet) {
-    SKIP_WITHOUT_POSIX_SHELL();
-    std::string dir = folder_of_file(demo_song());
-    CliRun run = run_cli(dir, "-- demo.tsm");
+    TestFolder folder;
+    put_demo_song(folder);
+    ToolResult run = run_tool(folder.path(), {"--", "demo.tsm"});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.err.rfind("demo.tsm -> demo.wav: 1:59.040, peak ", 0), 0u) << run.err;
     EXPECT_EQ(count_of(run.err, "\n"), 1u);
     EXPECT_EQ(run.err.find('\r'), std::string::npos);
     EXPECT_EQ(run.err.find('\033'), std::string::npos);
-    run = run_shell(dir, "script -qec '\"$T\" -q --force demo.tsm' /dev/null");
+    SKIP_ON_WINDOWS("a pseudo-terminal");
+    run = run_on_terminal(folder, {"-q", "--force", "demo.tsm"});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out, "");
 }

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "cli_runner.h"
+#include "song_builder.h"
+#include "test_folder.h"
+#include "test_songs.h"
+#include "tool_process.h"
 #include "tamsel/tamsel.h"
 
 namespace {
@@ -62,9 +65,10 @@ TEST(SongInfo, LengthsAndLoopPointsWorkedOutByHand) {
         // next wrap at 115200, to 128640.
         {"-l 1 --fade 1", 100, 2, 8, 8, 1, "20", "1", 128640, "2.68", "46080,80640,115200"},
     };
+    TestFolder folder;
     for (const InfoCase& c : cases) {
-        std::string dir = folder_of_file(write_temp_file("s.tsm", song_bytes(c.step_ms, c.repeat_start, c.repeat_end, c.records)));
-        CliRun run = run_cli(dir, std::string("--info --json ") + c.options + " s.tsm");
+        folder.write("s.tsm", song_bytes(c.step_ms, c.repeat_start, c.repeat_end, c.records));
+        ToolResult run = run_tool(folder.path(), words_of(std::string("--info --json ") + c.options + " s.tsm"));
         EXPECT_EQ(run.code, 0) << c.options;
         EXPECT_EQ(run.err, "") << c.options;
         EXPECT_EQ(run.out, json_line("s.tsm", c.loops, c.tick, c.fade, c.step_ms, c.records, c.repeat_start,
@@ -74,23 +78,25 @@ TEST(SongInfo, LengthsAndLoopPointsWorkedOutByHand) {
 }
 
 TEST(SongInfo, NeverEndsAndTooLongHaveNoFrames) {
-    std::string dir = folder_of_file(write_temp_file("never.tsm", song_bytes(0x80000000u, 0, 8, 8)));
-    write_temp_file("s.tsm", song_bytes(100, 0, 8, 8));
-    CliRun run = run_cli(dir, "--json never.tsm");
+    TestFolder folder;
+    folder.write("never.tsm", song_bytes(0x80000000u, 0, 8, 8));
+    folder.write("s.tsm", song_bytes(100, 0, 8, 8));
+    ToolResult run = run_tool(folder.path(), {"--json", "never.tsm"});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out, json_line("never.tsm", 0, "20", "0", 0x80000000u, 8, 0, 8,
                                  "\"frames\":null,\"seconds\":null,\"length_problem\":\"never ends\"", ""));
     // 8 + 2147483647 x 8 records of 5760 frames: far more than a WAV file holds.
-    run = run_cli(dir, "--json -l 2147483647 s.tsm");
+    run = run_tool(folder.path(), {"--json", "-l", "2147483647", "s.tsm"});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out, json_line("s.tsm", 2147483647, "20", "0", 100, 8, 0, 8,
                                  "\"frames\":null,\"seconds\":null,\"length_problem\":\"too long for a WAV file\"", ""));
 }
 
 TEST(SongInfo, ASongThatDoesNotLoadReportsItsErrorAndExitsOne) {
-    std::string dir = folder_of_file(write_temp_file("s.tsm", song_bytes(100, 0, 8, 8)));
-    write_temp_file("bad.tsm", std::vector<uint8_t>{'R', 'I', 'F', 'F'});
-    CliRun run = run_cli(dir, "--info --json s.tsm bad.tsm");
+    TestFolder folder;
+    folder.write("s.tsm", song_bytes(100, 0, 8, 8));
+    folder.write("bad.tsm", std::vector<uint8_t>{'R', 'I', 'F', 'F'});
+    ToolResult run = run_tool(folder.path(), {"--info", "--json", "s.tsm", "bad.tsm"});
     EXPECT_EQ(run.code, 1);
     std::string bad = std::string("{\"file\":\"bad.tsm\",\"loops\":0,\"tick_ms\":20,\"fade_seconds\":0,") +
                       "\"step_ms\":null,\"records\":null,\"repeat_start\":null,\"repeat_end\":null,"
@@ -99,11 +105,11 @@ TEST(SongInfo, ASongThatDoesNotLoadReportsItsErrorAndExitsOne) {
                       tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\"}\n";
     EXPECT_EQ(run.out, json_line("s.tsm", 0, "20", "0", 100, 8, 0, 8, length_of(46080, "0.96"), "") + bad);
     EXPECT_EQ(run.err, std::string("tamselexport: bad.tsm: ") + tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\n");
-    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"bad.tsm", "s.tsm"}));
+    EXPECT_EQ(files_in(folder.path()), (std::vector<std::string>{"bad.tsm", "s.tsm"}));
 }
 
 TEST(SongInfo, InstrumentsTracksAndOddFileNamesInJson) {
-    SKIP_WITHOUT_POSIX_SHELL();
+    SKIP_ON_WINDOWS("quotes and backslashes in file names");
     SongFile song = make_song(100, 0, 4, 4);
     int8_t waveform[256] = {};
     uint8_t envelope[64] = {};
@@ -112,8 +118,9 @@ TEST(SongInfo, InstrumentsTracksAndOddFileNamesInJson) {
     set_instrument(&song, 2, 1, -5, 0, waveform, envelope);
     set_record(&song, 1, 2, 1u << 4);
     set_record(&song, 3, 0, 1u);
-    std::string dir = folder_of_file(write_temp_file("a \"b\"\\c.tsm", song.bytes));
-    CliRun run = run_cli(dir, "--json -- 'a \"b\"\\c.tsm'");
+    TestFolder folder;
+    folder.write("a \"b\"\\c.tsm", song.bytes);
+    ToolResult run = run_tool(folder.path(), {"--json", "--", "a \"b\"\\c.tsm"});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out.rfind("{\"file\":\"a \\\"b\\\"\\\\c.tsm\",", 0), 0u) << run.out;
     EXPECT_NE(run.out.find("\"instruments\":[{\"octave\":3,\"length\":7000,\"volume\":182},"
@@ -124,9 +131,10 @@ TEST(SongInfo, InstrumentsTracksAndOddFileNamesInJson) {
 }
 
 TEST(SongInfo, TextForPeople) {
-    std::string dir = folder_of_file(write_temp_file("s.tsm", song_bytes(100, 2, 8, 8)));
-    write_temp_file("never.tsm", song_bytes(0x80000000u, 0, 8, 8));
-    CliRun run = run_cli(dir, "--info -l 2 s.tsm never.tsm");
+    TestFolder folder;
+    folder.write("s.tsm", song_bytes(100, 2, 8, 8));
+    folder.write("never.tsm", song_bytes(0x80000000u, 0, 8, 8));
+    ToolResult run = run_tool(folder.path(), {"--info", "-l", "2", "s.tsm", "never.tsm"});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out,
@@ -153,9 +161,10 @@ TEST(SongInfo, TextForPeople) {
 }
 
 TEST(SongInfo, WritesNothing) {
-    std::string dir = folder_of_file(write_temp_file("s.tsm", song_bytes(100, 0, 8, 8)));
-    EXPECT_EQ(run_cli(dir, "--info -d out --stems s.tsm").code, 0);
-    EXPECT_EQ(files_in(dir), std::vector<std::string>{"s.tsm"});
+    TestFolder folder;
+    folder.write("s.tsm", song_bytes(100, 0, 8, 8));
+    EXPECT_EQ(run_tool(folder.path(), {"--info", "-d", "out", "--stems", "s.tsm"}).code, 0);
+    EXPECT_EQ(files_in(folder.path()), std::vector<std::string>{"s.tsm"});
 }
 
 }  // namespace

@@ -5,6 +5,7 @@ import assert from 'node:assert/strict';
 import { before, describe, test } from 'node:test';
 
 import { exampleBytes, loadWasmLibrary, nativeOptionWav, nativeWav } from '../test-support/node-support.js';
+import * as layout from '../test-support/song-maker.js';
 import { makeSong } from '../test-support/song-maker.js';
 
 let tamsel;   // library.js of the build
@@ -235,19 +236,23 @@ describe('songs', () => {
         const v = new DataView(bytes.buffer);
         const song = library.openSong(bytes);
         const info = song.info();
-        assert.equal(info.stepMs, v.getUint32(8, true));
-        assert.equal(info.repeatStart, v.getInt32(12, true));
-        assert.equal(info.repeatEnd, v.getInt32(16, true));
-        assert.equal(info.records, v.getInt32(20, true));
-        assert.equal(info.drumVolume, v.getUint32(1044, true));
-        for (let i = 0; i < 3; i++) {
-            const at = 24 + 340 * i;
+        assert.equal(info.stepMs, v.getUint32(layout.WAIT_AT, true));
+        assert.equal(info.repeatStart, v.getInt32(layout.REPEAT_START_AT, true));
+        assert.equal(info.repeatEnd, v.getInt32(layout.REPEAT_END_AT, true));
+        assert.equal(info.records, v.getInt32(layout.RECORD_COUNT_AT, true));
+        assert.equal(info.drumVolume, v.getUint32(layout.DRUM_VOLUME_AT, true));
+        for (let i = 0; i < layout.MELODIC_TRACK_COUNT; i++) {
+            const at = layout.instrumentAt(i);
             assert.deepEqual(info.instruments[i], {
-                octave: v.getUint8(at), length: v.getInt32(at + 4, true), volume: v.getInt32(at + 8, true),
+                octave: v.getUint8(at + layout.INSTRUMENT_OCTAVE_AT),
+                length: v.getInt32(at + layout.INSTRUMENT_LENGTH_AT, true),
+                volume: v.getInt32(at + layout.INSTRUMENT_VOLUME_AT, true),
             });
             const shape = song.shape(i);
-            assert.deepEqual(shape.waveform, new Int8Array(bytes.buffer, at + 20, 256));
-            assert.deepEqual(shape.envelope, bytes.subarray(at + 276, at + 340));
+            const waveformAt = at + layout.INSTRUMENT_WAVEFORM_AT;
+            const envelopeAt = at + layout.INSTRUMENT_ENVELOPE_AT;
+            assert.deepEqual(shape.waveform, new Int8Array(bytes.buffer, waveformAt, layout.WAVEFORM_SIZE));
+            assert.deepEqual(shape.envelope, bytes.subarray(envelopeAt, envelopeAt + layout.ENVELOPE_SIZE));
         }
         assert.throws(() => song.shape(3), (e) => e.status === tamsel.STATUS_INVALID_ARGUMENT);
         song.free();

@@ -3,27 +3,28 @@
 #include <cstring>
 
 #include "song/instruments.h"
+#include "song/song_layout.h"
 #include "common/byte_order.h"
 
 namespace tamsel::core {
 
 static void decode_instrument(const uint8_t* bytes, Instrument* instrument) {
-    instrument->octave = bytes[0];
-    instrument->length = (int32_t)read_u32_le(bytes + 4);
-    instrument->volume = (int32_t)read_u32_le(bytes + 8);
-    std::memcpy(instrument->waveform, bytes + 20, 256);
-    std::memcpy(instrument->envelope, bytes + 276, 64);
+    instrument->octave = bytes[INSTRUMENT_OCTAVE_AT];
+    instrument->length = (int32_t)read_u32_le(bytes + INSTRUMENT_LENGTH_AT);
+    instrument->volume = (int32_t)read_u32_le(bytes + INSTRUMENT_VOLUME_AT);
+    std::memcpy(instrument->waveform, bytes + INSTRUMENT_WAVEFORM_AT, WAVEFORM_SIZE);
+    std::memcpy(instrument->envelope, bytes + INSTRUMENT_ENVELOPE_AT, ENVELOPE_SIZE);
 }
 
 void decode_song_header(const uint8_t* bytes, Song* song) {
-    song->step_ms = read_u32_le(bytes + 8);
-    song->repeat_start = (int32_t)read_u32_le(bytes + 12);
-    song->repeat_end = (int32_t)read_u32_le(bytes + 16);
-    song->record_count = (int32_t)read_u32_le(bytes + 20);
+    song->step_ms = read_u32_le(bytes + WAIT_AT);
+    song->repeat_start = (int32_t)read_u32_le(bytes + REPEAT_START_AT);
+    song->repeat_end = (int32_t)read_u32_le(bytes + REPEAT_END_AT);
+    song->record_count = (int32_t)read_u32_le(bytes + RECORD_COUNT_AT);
     for (int32_t i = 0; i < MELODIC_TRACK_COUNT; i++) {
-        decode_instrument(bytes + 24 + INSTRUMENT_SIZE * (uint32_t)i, &song->instruments[i]);
+        decode_instrument(bytes + instrument_at(i), &song->instruments[i]);
     }
-    song->drum_volume = read_u32_le(bytes + 1044);
+    song->drum_volume = read_u32_le(bytes + DRUM_VOLUME_AT);
 }
 
 int32_t loaded_record_count(int32_t record_count) {
@@ -40,11 +41,10 @@ static void read_or_zero(SongReadAt read_at, void* context, uint64_t offset, uin
 static void load_tracks(SongReadAt read_at, void* context, Song* song) {
     if (song->loaded_records == 0) return;
     uint64_t stored = (uint64_t)song->record_count;
-    uint8_t words[TRACK_CAPACITY * 4];
+    uint8_t words[TRACK_CAPACITY * RECORD_SIZE];
     for (int32_t t = 0; t < TRACK_COUNT; t++) {
-        uint64_t offset = SONG_HEADER_SIZE + 4 * (uint64_t)t * stored;
-        read_or_zero(read_at, context, offset, words, (size_t)song->loaded_records * 4);
-        for (int32_t r = 0; r < song->loaded_records; r++) song->records[t][r] = read_u32_le(words + 4 * r);
+        read_or_zero(read_at, context, record_at(t, stored, 0), words, (size_t)song->loaded_records * RECORD_SIZE);
+        for (int32_t r = 0; r < song->loaded_records; r++) song->records[t][r] = read_u32_le(words + RECORD_SIZE * r);
     }
 }
 
@@ -56,7 +56,7 @@ SongLoadResult load_song(SongReadAt read_at, void* context, Song* song) {
     std::memset(song, 0, sizeof *song);
     uint8_t header[SONG_HEADER_SIZE];
     read_or_zero(read_at, context, 0, header, sizeof header);
-    if (std::memcmp(header, "TSM", 3) != 0) return SONG_NOT_A_SONG;
+    if (std::memcmp(header, SONG_MAGIC, SONG_MAGIC_SIZE) != 0) return SONG_NOT_A_SONG;
     decode_song_header(header, song);
     song->loaded_records = loaded_record_count(song->record_count);
     load_tracks(read_at, context, song);

@@ -8,14 +8,10 @@
 
 #include "mixer/drum_kit.h"
 #include "mixer/sample_source.h"
+#include "song/song_layout.h"
 
 namespace tamsel::core {
 
-constexpr uint32_t SONG_HEADER_SIZE = 1048;
-constexpr uint32_t INSTRUMENT_SIZE = 340;
-constexpr int32_t TRACK_COUNT = 4;
-constexpr int32_t MELODIC_TRACK_COUNT = 3;
-constexpr int32_t DRUM_TRACK = 3;
 // Records each track holds; records beyond it are not loaded.
 constexpr int32_t TRACK_CAPACITY = 1000;
 constexpr int32_t NOTES_PER_TRACK = 24;
@@ -24,8 +20,8 @@ struct Instrument {
     uint8_t octave;
     int32_t length;      // samples per note
     int32_t volume;      // engine volume scale, 300 is full level
-    int8_t waveform[256];
-    uint8_t envelope[64];
+    int8_t waveform[WAVEFORM_SIZE];
+    uint8_t envelope[ENVELOPE_SIZE];
 };
 
 struct Song {

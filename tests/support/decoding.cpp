@@ -1,6 +1,4 @@
-#include "audio_test_support.h"
-
-#include <gtest/gtest.h>
+#include "decoding.h"
 
 #include <cmath>
 #include <cstring>
@@ -9,21 +7,7 @@
 #include <sndfile.h>
 #endif
 
-
-bool MemoryWriter::write(const void* data, size_t size) {
-    if (offset_ + size > fail_after_) return false;
-    if (offset_ + size > bytes.size()) bytes.resize(offset_ + size);
-    if (size > 0) std::memcpy(bytes.data() + offset_, data, size);
-    offset_ += size;
-    return true;
-}
-
-bool MemoryWriter::seek(uint64_t offset) {
-    if (!seekable_ || offset > bytes.size()) return false;
-    if (offset != offset_) seeks++;
-    offset_ = offset;
-    return true;
-}
+#include "common/byte_order.h"
 
 #ifdef TAMSEL_HAVE_SNDFILE
 struct ReadCursor {
@@ -102,19 +86,15 @@ Decoded decode_bytes(const std::vector<uint8_t>& bytes) {
     return decoded;
 }
 
-#else  // without libsndfile: the WAV files this module writes, read by hand
-
-static uint32_t u32_at(const std::vector<uint8_t>& b, size_t at) {
-    return (uint32_t)b[at] | ((uint32_t)b[at + 1] << 8) | ((uint32_t)b[at + 2] << 16) | ((uint32_t)b[at + 3] << 24);
-}
+#else  // without libsndfile: the WAV files the export module writes, read by hand
 
 Decoded decode_bytes(const std::vector<uint8_t>& bytes) {
     Decoded decoded;
     if (bytes.size() < 44 || std::memcmp(bytes.data(), "RIFF", 4) != 0) return decoded;
-    uint32_t tag = u32_at(bytes, 20) & 0xFFFF;
-    uint32_t bits = u32_at(bytes, 32) >> 16;
-    decoded.channels = (int32_t)(u32_at(bytes, 20) >> 16);
-    decoded.samplerate = (int32_t)u32_at(bytes, 24);
+    uint32_t tag = read_u32_le(bytes.data() + 20) & 0xFFFF;
+    uint32_t bits = read_u32_le(bytes.data() + 32) >> 16;
+    decoded.channels = (int32_t)(read_u32_le(bytes.data() + 20) >> 16);
+    decoded.samplerate = (int32_t)read_u32_le(bytes.data() + 24);
     if (tag == 3) {
         decoded.floats = wav_float_samples(bytes);
         for (float f : decoded.floats) {
@@ -138,39 +118,6 @@ Decoded decode_bytes(const std::vector<uint8_t>& bytes) {
 bool can_write(OutputFormat format) {
     std::string why;
     return output_format_available(format, &why);
-}
-
-
-std::vector<uint8_t> render_to_bytes(const tamsel::Song& song, const tamsel::RenderOptions& options,
-                                     const AudioSettings& settings, const LevelPlan& plan, AudioResult* result) {
-    MemoryWriter out;
-    AudioResult ignored;
-    std::string error;
-    bool ok = render_audio(song, options, settings, plan, &out, nullptr, result ? result : &ignored, &error);
-    EXPECT_TRUE(ok) << error;
-    return out.bytes;
-}
-
-std::vector<int32_t> library_sums(const tamsel::Song& song, const tamsel::RenderOptions& options) {
-    tamsel::Renderer renderer;
-    EXPECT_EQ(renderer.create(song, options), TAMSEL_OK);
-    std::vector<int32_t> all;
-    std::vector<int32_t> block(2 * 4096);
-    while (size_t got = renderer.render_int32(block.data(), 4096)) {
-        all.insert(all.end(), block.begin(), block.begin() + (ptrdiff_t)(2 * got));
-    }
-    return all;
-}
-
-std::vector<float> library_floats(const tamsel::Song& song, const tamsel::RenderOptions& options) {
-    tamsel::Renderer renderer;
-    EXPECT_EQ(renderer.create(song, options), TAMSEL_OK);
-    std::vector<float> all;
-    std::vector<float> block(2 * 4096);
-    while (size_t got = renderer.render_float(block.data(), 4096)) {
-        all.insert(all.end(), block.begin(), block.begin() + (ptrdiff_t)(2 * got));
-    }
-    return all;
 }
 
 std::vector<float> wav_float_samples(const std::vector<uint8_t>& bytes) {
