@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cli_runner.h"
 #include "output_test_support.h"
 
 namespace {

@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "cli_runner.h"
 #include "output/output_cleanup.h"
 #include "output/output_file.h"
 #include "output/temporary_names.h"
