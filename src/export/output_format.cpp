@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "common/path_rules.h"
 #include "export/sndfile_encoder.h"
 
 struct FormatEntry {
@@ -42,11 +43,7 @@ static std::string lower_case(const std::string& text) {
 }
 
 bool output_format_from_path(const std::string& path, OutputFormat* format) {
-    size_t slash = path.find_last_of("/\\");
-    size_t dot = path.rfind('.');
-    if (dot == std::string::npos) return false;
-    if (slash != std::string::npos && dot < slash) return false;
-    std::string extension = lower_case(path.substr(dot));
+    std::string extension = lower_case(path.substr(path_extension_start(path)));
     // .wav names the default WAV (32-bit float); the integer WAVs need -f.
     if (extension == ".wav") {
         *format = OutputFormat::WAV_FLOAT;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "common/path_rules.h"
 #include "output/output_cleanup.h"
 #include "output/temporary_names.h"
 #include "output/output_system.h"
@@ -69,7 +70,7 @@ bool TemporaryOutput::create_temporary(std::string* why) {
 bool TemporaryOutput::open(std::string* error) {
     std::string why;
     if (!create_temporary(&why)) {
-        std::string folder = folder_of(destination_);
+        std::string folder = path_folder(destination_);
         *error = "cannot create a file in " + (folder.empty() ? std::string("the current folder") : folder) + ": " + why;
         finished_ = true;
         return false;

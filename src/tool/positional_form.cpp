@@ -46,7 +46,7 @@ int run_positional_form(int argc, char** argv) {
         return 1;
     }
 
-    std::string output = output_path_for(args.input_path);
+    std::string output = path_with_extension(args.input_path, ".wav");
     std::printf("Exporting to file %s\n", output.c_str());
     uint64_t frames = 0;
     if (renderer.length(TAMSEL_WAV_MAX_FRAMES, &frames) != TAMSEL_OK) {

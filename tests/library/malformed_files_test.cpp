@@ -91,7 +91,7 @@ std::string expected_output(const std::string& input, const std::string& output,
 // the outcome. what names the case in failure messages.
 void expect_outcome(const std::string& dir, const std::string& input, const std::string& extra,
                     const Outcome& expected, const std::string& what) {
-    std::string output = output_path_for(input.c_str());
+    std::string output = path_with_extension(input, ".wav");
     std::string output_path = dir + "/" + output;
     ToolRun run = run_tool(dir, "'" + input + "' " + extra);
     EXPECT_EQ(run.code, expected.code) << what;

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "tool/positional_arguments.h"
-#include "common/path_rules.h"
 #include "test_support.h"
 
 static std::string song_dir() {
@@ -62,21 +61,6 @@ TEST(CommandLine, ArgumentsAndTheirCorrections) {
     ExportArguments args;
     const char* alone[] = {"x"};
     EXPECT_EQ(parse_arguments(1, (char**)alone, &args), 0);
-}
-
-TEST(CommandLine, OutputIsNamedAfterTheLastComponent) {
-    struct Row {
-        const char* input;
-        const char* output;
-    } rows[] = {
-        {"song.tsm", "song.wav"},         {"music/song", "music/song.wav"},
-        {"dir.old/song", "dir.old/song.wav"}, {"./song", "./song.wav"},
-        {".hidden", ".hidden.wav"},       {"a/b.c.tsm", "a/b.c.wav"},
-        {"song.", "song.wav"},            {"/abs/x.TSM", "/abs/x.wav"},
-    };
-    for (const Row& row : rows) EXPECT_EQ(output_path_for(row.input), row.output) << row.input;
-    std::string long_path(5000, 'a');
-    EXPECT_EQ(output_path_for((long_path + ".tsm").c_str()), long_path + ".wav");
 }
 
 TEST(CommandLine, NoArgumentsPrintsUsage) {
