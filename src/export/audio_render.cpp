@@ -21,22 +21,6 @@ bool audio_frames(const tamsel::Song& song, const tamsel::RenderOptions& options
     return true;
 }
 
-static SampleDepth depth_of(OutputFormat format) {
-    if (format == OutputFormat::WAV16 || format == OutputFormat::FLAC16) return SampleDepth::INT16;
-    if (format == OutputFormat::WAV24 || format == OutputFormat::FLAC24) return SampleDepth::INT24;
-    return SampleDepth::FLOAT32;
-}
-
-static bool uses_own_wav_writer(OutputFormat format) {
-    return format == OutputFormat::WAV_FLOAT || format == OutputFormat::WAV16 || format == OutputFormat::WAV24;
-}
-
-static WavSampleKind wav_kind_of(OutputFormat format) {
-    if (format == OutputFormat::WAV16) return WavSampleKind::PCM16;
-    if (format == OutputFormat::WAV24) return WavSampleKind::PCM24;
-    return WavSampleKind::FLOAT32;
-}
-
 static std::string software_name() {
     return "tamselexport " TAMSEL_VERSION_STRING;
 }
@@ -44,26 +28,27 @@ static std::string software_name() {
 // One of the two encoders, chosen by the format, behind one interface.
 class Encoder {
 public:
-    Encoder(OutputFormat format, ByteWriter* out) : format_(format), wav_(wav_kind_of(format), out), coded_(out) {}
+    Encoder(const FormatEntry& format, ByteWriter* out)
+        : format_(format), own_wav_(format.encoder == FormatEncoder::OWN_WAV), wav_(format.depth, out), coded_(out) {}
 
     bool begin(const AudioSettings& settings, uint64_t frames, std::string* error) {
-        if (uses_own_wav_writer(format_)) return wav_.begin(frames) || failed_write(error);
+        if (own_wav_) return wav_.begin(frames) || failed_write(error);
         SndfileTags tags;
         tags.title = settings.title;
         tags.artist = settings.artist;
         tags.software = software_name();
-        return coded_.begin(format_, settings.quality, tags, error);
+        return coded_.begin(format_.format, settings.quality, tags, error);
     }
     bool write_float(const float* samples, size_t frames, std::string* error) {
-        if (uses_own_wav_writer(format_)) return wav_.write_float(samples, frames) || failed_write(error);
+        if (own_wav_) return wav_.write_float(samples, frames) || failed_write(error);
         return coded_.write_float(samples, frames, error);
     }
     bool write_int(const int32_t* samples, size_t frames, std::string* error) {
-        if (uses_own_wav_writer(format_)) return wav_.write_int(samples, frames) || failed_write(error);
+        if (own_wav_) return wav_.write_int(samples, frames) || failed_write(error);
         return coded_.write_int(samples, frames, error);
     }
     bool finish(std::string* error) {
-        if (uses_own_wav_writer(format_)) return true;
+        if (own_wav_) return true;
         return coded_.finish(error);
     }
 
@@ -72,7 +57,8 @@ private:
         *error = "could not write the output";
         return false;
     }
-    OutputFormat format_;
+    const FormatEntry& format_;
+    bool own_wav_;
     WavEncoder wav_;
     SndfileEncoder coded_;
 };
@@ -103,11 +89,12 @@ bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options
     MixSource source;
     if (!source.open(song, options, length, error, settings.render_threads)) return false;
 
-    SampleDepth depth = depth_of(settings.format);
+    const FormatEntry& format = format_entry(settings.format);
+    SampleDepth depth = format.depth;
     bool dither = settings.dither != DitherMode::NONE;
     SampleShaper shaper(depth, plan.factor, length.song_frames, length.fade_frames, dither,
                         dither_seed(options.muted_tracks));
-    Encoder encoder(settings.format, out);
+    Encoder encoder(format, out);
     if (!encoder.begin(settings, length.total(), error)) return false;
 
     std::vector<int32_t> sums(2 * BLOCK_FRAMES);

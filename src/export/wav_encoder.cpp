@@ -7,25 +7,14 @@
 static const uint16_t WAVE_FORMAT_PCM = 1;
 static const uint16_t WAVE_FORMAT_IEEE_FLOAT = 3;
 
-uint32_t wav_bytes_per_frame(WavSampleKind kind) {
-    if (kind == WavSampleKind::PCM16) return 4;
-    if (kind == WavSampleKind::PCM24) return 6;
-    return 8;
-}
-
-uint64_t wav_max_frames(WavSampleKind kind) {
-    // The RIFF size field holds the data size plus 36.
-    return (uint64_t)(UINT32_MAX - 36u) / wav_bytes_per_frame(kind);
-}
-
-void build_wav_header(WavSampleKind kind, uint64_t frames, uint8_t header[WAV_HEADER_BYTES]) {
-    uint32_t frame_bytes = wav_bytes_per_frame(kind);
+void build_wav_header(SampleDepth depth, uint64_t frames, uint8_t header[WAV_HEADER_BYTES]) {
+    uint32_t frame_bytes = wav_bytes_per_frame(depth);
     uint32_t data_size = (uint32_t)(frames * frame_bytes);
     std::memcpy(header, "RIFF", 4);
     put_u32_le(header + 4, data_size + 36);
     std::memcpy(header + 8, "WAVEfmt ", 8);
     put_u32_le(header + 16, 16);
-    put_u16_le(header + 20, kind == WavSampleKind::FLOAT32 ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM);
+    put_u16_le(header + 20, depth == SampleDepth::FLOAT32 ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM);
     put_u16_le(header + 22, 2);
     put_u32_le(header + 24, 48000);
     put_u32_le(header + 28, 48000 * frame_bytes);
@@ -35,11 +24,11 @@ void build_wav_header(WavSampleKind kind, uint64_t frames, uint8_t header[WAV_HE
     put_u32_le(header + 40, data_size);
 }
 
-WavEncoder::WavEncoder(WavSampleKind kind, ByteWriter* out) : kind_(kind), out_(out) {}
+WavEncoder::WavEncoder(SampleDepth depth, ByteWriter* out) : depth_(depth), out_(out) {}
 
 bool WavEncoder::begin(uint64_t frames) {
     uint8_t header[WAV_HEADER_BYTES];
-    build_wav_header(kind_, frames, header);
+    build_wav_header(depth_, frames, header);
     return out_->write(header, WAV_HEADER_BYTES);
 }
 
@@ -59,7 +48,7 @@ bool WavEncoder::write_float(const float* samples, size_t frames) {
 
 bool WavEncoder::write_int(const int32_t* samples, size_t frames) {
     size_t count = 2 * frames;
-    uint32_t sample_bytes = wav_bytes_per_frame(kind_) / 2;
+    uint32_t sample_bytes = wav_bytes_per_frame(depth_) / 2;
     bytes_.resize(sample_bytes * count);
     uint8_t* p = bytes_.data();
     for (size_t i = 0; i < count; i++) {

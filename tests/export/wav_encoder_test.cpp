@@ -16,14 +16,14 @@ static uint32_t u16_at(const std::vector<uint8_t>& b, size_t at) {
 
 TEST(WavEncoder, HeadersDescribeEachKind) {
     struct Row {
-        WavSampleKind kind;
+        SampleDepth depth;
         uint32_t format_tag, frame_bytes, bits;
     };
-    const Row rows[] = {{WavSampleKind::FLOAT32, 3, 8, 32}, {WavSampleKind::PCM16, 1, 4, 16},
-                        {WavSampleKind::PCM24, 1, 6, 24}};
+    const Row rows[] = {{SampleDepth::FLOAT32, 3, 8, 32}, {SampleDepth::INT16, 1, 4, 16},
+                        {SampleDepth::INT24, 1, 6, 24}};
     for (const Row& row : rows) {
         uint8_t header[WAV_HEADER_BYTES];
-        build_wav_header(row.kind, 1000, header);
+        build_wav_header(row.depth, 1000, header);
         std::vector<uint8_t> b(header, header + WAV_HEADER_BYTES);
         EXPECT_EQ(std::memcmp(header, "RIFF", 4), 0);
         EXPECT_EQ(u32_at(b, 4), 36 + 1000 * row.frame_bytes);
@@ -41,18 +41,18 @@ TEST(WavEncoder, HeadersDescribeEachKind) {
 }
 
 TEST(WavEncoder, TheLongestFilesStillFitTheSizeFields) {
-    EXPECT_EQ(wav_max_frames(WavSampleKind::FLOAT32), (uint64_t)TAMSEL_WAV_MAX_FRAMES);
-    EXPECT_EQ(wav_max_frames(WavSampleKind::PCM16), 1073741814u);
-    EXPECT_EQ(wav_max_frames(WavSampleKind::PCM24), 715827876u);
+    EXPECT_EQ(wav_max_frames(SampleDepth::FLOAT32), (uint64_t)TAMSEL_WAV_MAX_FRAMES);
+    EXPECT_EQ(wav_max_frames(SampleDepth::INT16), 1073741814u);
+    EXPECT_EQ(wav_max_frames(SampleDepth::INT24), 715827876u);
     uint8_t header[WAV_HEADER_BYTES];
-    build_wav_header(WavSampleKind::PCM24, wav_max_frames(WavSampleKind::PCM24), header);
+    build_wav_header(SampleDepth::INT24, wav_max_frames(SampleDepth::INT24), header);
     std::vector<uint8_t> b(header, header + WAV_HEADER_BYTES);
     EXPECT_EQ(u32_at(b, 4), 36u + 715827876u * 6u);
 }
 
 TEST(WavEncoder, SamplesAreLittleEndianAtTheirWidth) {
     MemoryWriter out16;
-    WavEncoder wav16(WavSampleKind::PCM16, &out16);
+    WavEncoder wav16(SampleDepth::INT16, &out16);
     const int32_t ints16[4] = {1, -1, 32767, -32768};
     ASSERT_TRUE(wav16.begin(2));
     ASSERT_TRUE(wav16.write_int(ints16, 2));
@@ -61,7 +61,7 @@ TEST(WavEncoder, SamplesAreLittleEndianAtTheirWidth) {
     EXPECT_EQ(std::memcmp(out16.bytes.data() + 44, bytes16, 8), 0);
 
     MemoryWriter out24;
-    WavEncoder wav24(WavSampleKind::PCM24, &out24);
+    WavEncoder wav24(SampleDepth::INT24, &out24);
     const int32_t ints24[2] = {0x123456, -8388608};
     ASSERT_TRUE(wav24.begin(1));
     ASSERT_TRUE(wav24.write_int(ints24, 1));
@@ -70,7 +70,7 @@ TEST(WavEncoder, SamplesAreLittleEndianAtTheirWidth) {
     EXPECT_EQ(std::memcmp(out24.bytes.data() + 44, bytes24, 6), 0);
 
     MemoryWriter out_float;
-    WavEncoder wav_float(WavSampleKind::FLOAT32, &out_float);
+    WavEncoder wav_float(SampleDepth::FLOAT32, &out_float);
     const float floats[2] = {1.0f, -0.5f};
     ASSERT_TRUE(wav_float.begin(1));
     ASSERT_TRUE(wav_float.write_float(floats, 1));
