@@ -25,6 +25,8 @@ public:
     bool open(std::string* error);
 
     bool write(const void* bytes, size_t size) override { return writer_.write(bytes, size); }
+    uint8_t* reserve(size_t wanted, size_t* lent) override { return writer_.reserve(wanted, lent); }
+    bool commit_reserved(size_t size) override { return writer_.commit_reserved(size); }
     bool seekable() const override { return true; }
     bool seek(uint64_t offset) override { return writer_.seek(offset); }
     uint64_t tell() const override { return writer_.tell(); }
@@ -134,6 +136,8 @@ public:
     }
 
     bool write(const void* bytes, size_t size) override { return writer_.write(bytes, size); }
+    uint8_t* reserve(size_t wanted, size_t* lent) override { return writer_.reserve(wanted, lent); }
+    bool commit_reserved(size_t size) override { return writer_.commit_reserved(size); }
     bool seekable() const override { return seekable_; }
     bool seek(uint64_t offset) override { return seekable_ && writer_.seek(offset); }
     uint64_t tell() const override { return writer_.tell(); }

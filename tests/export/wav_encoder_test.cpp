@@ -73,8 +73,60 @@ TEST(WavEncoder, SamplesAreLittleEndianAtTheirWidth) {
     WavEncoder wav_float(SampleDepth::FLOAT32, &out_float);
     const float floats[2] = {1.0f, -0.5f};
     ASSERT_TRUE(wav_float.begin(1));
-    ASSERT_TRUE(wav_float.write_float(floats, 1));
+    ASSERT_TRUE(wav_float.write_float(1, [&](float* out, size_t, size_t) { std::memcpy(out, floats, sizeof floats); }));
     const uint8_t bytes_float[8] = {0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0xBF};
     EXPECT_EQ(std::memcmp(out_float.bytes.data() + 44, bytes_float, 8), 0);
 }
 
+
+// Lends at most limit bytes at a time, one byte past an aligned start when
+// misaligned, as a writer whose buffer is nearly full (or oddly placed) does.
+class StingyWriter : public MemoryWriter {
+public:
+    StingyWriter(size_t limit, bool misaligned) : limit_(limit), misaligned_(misaligned), room_(limit + 8) {}
+    uint8_t* reserve(size_t wanted, size_t* lent) override {
+        *lent = wanted < limit_ ? wanted : limit_;
+        return room_.data() + (misaligned_ ? 1 : 0);
+    }
+    bool commit_reserved(size_t size) override { return write(room_.data() + (misaligned_ ? 1 : 0), size); }
+
+private:
+    size_t limit_;
+    bool misaligned_;
+    std::vector<uint8_t> room_;
+};
+
+TEST(WavEncoder, FramesMadeInPlaceAreTheSameInAnyRoom) {
+    const size_t frames = 1000;
+    std::vector<float> floats(2 * frames);
+    std::vector<int32_t> ints(2 * frames);
+    for (size_t i = 0; i < floats.size(); i++) {
+        floats[i] = (float)i * 0.001f - 1.0f;
+        ints[i] = (int32_t)(i * 7919u % 65536u) - 32768;
+    }
+    auto write_all = [&](SampleDepth depth, ByteWriter* out) {
+        WavEncoder wav(depth, out);
+        if (!wav.begin(frames)) return false;
+        if (depth != SampleDepth::FLOAT32) return wav.write_int(ints.data(), frames);
+        return wav.write_float(frames, [&](float* to, size_t first, size_t count) {
+            std::memcpy(to, floats.data() + 2 * first, 8 * count);
+        });
+    };
+    struct Row {
+        SampleDepth depth;
+        size_t limit;  // bytes lent at most: below a frame, or not a whole number of them
+        bool misaligned;
+    } rows[] = {
+        {SampleDepth::FLOAT32, 5, false}, {SampleDepth::FLOAT32, 8 * 99 + 4, false},
+        {SampleDepth::FLOAT32, 4096, true}, {SampleDepth::INT16, 3, false},
+        {SampleDepth::INT16, 4 * 77 + 2, true}, {SampleDepth::INT24, 6 * 50 + 5, false},
+    };
+    for (const Row& row : rows) {
+        MemoryWriter plain;
+        ASSERT_TRUE(write_all(row.depth, &plain));
+        StingyWriter stingy(row.limit, row.misaligned);
+        ASSERT_TRUE(write_all(row.depth, &stingy));
+        EXPECT_EQ(stingy.bytes, plain.bytes) << row.limit;
+        EXPECT_EQ(plain.bytes.size(), 44 + frames * wav_bytes_per_frame(row.depth));
+    }
+}
