@@ -53,14 +53,14 @@ TEST(CommandLine, ArgumentsAndTheirCorrections) {
     };
     for (Row& row : rows) {
         ExportArguments args;
-        ASSERT_EQ(parse_arguments((int)row.argv.size(), (char**)row.argv.data(), &args), 1);
+        ASSERT_TRUE(parse_arguments((int)row.argv.size(), (char**)row.argv.data(), &args));
         EXPECT_STREQ(args.input_path, "song.tsm");
         EXPECT_EQ(args.loops, row.loops) << row.argv.size();
         EXPECT_EQ(args.timer_ms, row.timer_ms) << row.argv.size();
     }
     ExportArguments args;
     const char* alone[] = {"x"};
-    EXPECT_EQ(parse_arguments(1, (char**)alone, &args), 0);
+    EXPECT_FALSE(parse_arguments(1, (char**)alone, &args));
 }
 
 TEST(CommandLine, NoArgumentsPrintsUsage) {
