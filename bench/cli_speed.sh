@@ -8,7 +8,8 @@
 #      voices at once, 10 loops of 30 s, a 128 MB WAV file.
 # For each it prints the best of RUNS runs (default 7) of the processor time
 # (user + system) and of the wall time, and the load average before and
-# after: wall times on a busy machine say little.
+# after: wall times on a busy machine say little. Then it times this tool's
+# option form on eight two-minute songs with -j 1 and with -j 2.
 #
 #   bench/cli_speed.sh [TOOL] [WORKDIR]
 # TOOL defaults to build/src/tool/tamselexport; WORKDIR (default: a new
@@ -110,3 +111,20 @@ report() {
 }
 report typical "typical song, 40 loops, $typical_mb MB"
 report dense "dense song, 10 loops, $dense_mb MB"
+
+songs=()
+for i in 1 2 3 4 5 6 7 8; do
+    cp "$here/examples/demo.tsm" "song$i.tsm"
+    songs+=("song$i.tsm")
+done
+for ((i = 0; i < runs; i++)); do
+    for jobs in 1 2; do
+        rm -rf out
+        keep_best "jobs-$jobs" < <( { time "$tool" -q -j "$jobs" -d out "${songs[@]}"; } 2>&1 |
+            awk '{ printf "%.3f %.3f\n", $1 + $2, $3 }')
+    done
+done
+rm -rf out
+echo "eight songs, 2 minutes each, option form (best of $runs):"
+printf '  -j 1      cpu %7s s   wall %7s s\n' "${best_cpu[jobs-1]}" "${best_wall[jobs-1]}"
+printf '  -j 2      cpu %7s s   wall %7s s\n' "${best_cpu[jobs-2]}" "${best_wall[jobs-2]}"
