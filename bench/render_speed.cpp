@@ -13,9 +13,9 @@
 #include "common/byte_order.h"
 #include "engine/renderer.h"
 #include "song/song_layout.h"
-#include "tool/wav_file.h"
 #include "mixer/steady_mix.h"
 #include "tamsel/tamsel.hpp"
+#include "tool/positional_form.h"
 
 using namespace tamsel::core;
 using tamsel::put_u32_le;
@@ -177,7 +177,8 @@ void compare_with_plain_write(const std::string& folder, const BenchSong& song) 
     renderer.create(loaded, options);
     uint64_t frames = 0;
     auto begin = std::chrono::steady_clock::now();
-    if (!write_wav_render(wav.c_str(), &renderer, &frames)) std::fprintf(stderr, "cannot write %s\n", wav.c_str());
+    renderer.length(TAMSEL_WAV_MAX_FRAMES, &frames);
+    if (!write_wav_file(wav, &renderer, frames)) std::fprintf(stderr, "cannot write %s\n", wav.c_str());
     double export_seconds = seconds_since(begin);
 
     static float zeros[2 * 1024 * 64];

@@ -21,49 +21,50 @@ bool audio_frames(const tamsel::Song& song, const tamsel::RenderOptions& options
     return true;
 }
 
-static SampleDepth depth_of(OutputFormat format) {
-    if (format == OutputFormat::WAV16 || format == OutputFormat::FLAC16) return SampleDepth::INT16;
-    if (format == OutputFormat::WAV24 || format == OutputFormat::FLAC24) return SampleDepth::INT24;
-    return SampleDepth::FLOAT32;
-}
-
-static bool uses_own_wav_writer(OutputFormat format) {
-    return format == OutputFormat::WAV_FLOAT || format == OutputFormat::WAV16 || format == OutputFormat::WAV24;
-}
-
-static WavSampleKind wav_kind_of(OutputFormat format) {
-    if (format == OutputFormat::WAV16) return WavSampleKind::PCM16;
-    if (format == OutputFormat::WAV24) return WavSampleKind::PCM24;
-    return WavSampleKind::FLOAT32;
-}
-
 static std::string software_name() {
     return "tamselexport " TAMSEL_VERSION_STRING;
 }
 
-// One of the two encoders, chosen by the format, behind one interface.
+// Shapes blocks of sums and hands them to one of the two encoders, chosen
+// by the format. Float WAV samples are shaped straight into the output's
+// buffer; the others go through a block of samples first.
 class Encoder {
 public:
-    Encoder(OutputFormat format, ByteWriter* out) : format_(format), wav_(wav_kind_of(format), out), coded_(out) {}
+    Encoder(const FormatEntry& format, SampleShaper* shaper, ByteWriter* out)
+        : format_(format),
+          own_wav_(format.encoder == FormatEncoder::OWN_WAV),
+          shaper_(shaper),
+          wav_(format.depth, out),
+          coded_(out) {}
 
     bool begin(const AudioSettings& settings, uint64_t frames, std::string* error) {
-        if (uses_own_wav_writer(format_)) return wav_.begin(frames) || failed_write(error);
+        if (own_wav_) return wav_.begin(frames) || failed_write(error);
         SndfileTags tags;
         tags.title = settings.title;
         tags.artist = settings.artist;
         tags.software = software_name();
-        return coded_.begin(format_, settings.quality, tags, error);
+        return coded_.begin(format_.format, settings.quality, tags, error);
     }
-    bool write_float(const float* samples, size_t frames, std::string* error) {
-        if (uses_own_wav_writer(format_)) return wav_.write_float(samples, frames) || failed_write(error);
-        return coded_.write_float(samples, frames, error);
-    }
-    bool write_int(const int32_t* samples, size_t frames, std::string* error) {
-        if (uses_own_wav_writer(format_)) return wav_.write_int(samples, frames) || failed_write(error);
-        return coded_.write_int(samples, frames, error);
+    // Frames frames of sums, the first of them frame first of the render.
+    bool write(const int32_t* sums, uint64_t first, size_t frames, std::string* error) {
+        if (format_.depth == SampleDepth::FLOAT32 && own_wav_) {
+            auto shape = [this, sums, first](float* out, size_t at, size_t count) {
+                shaper_->to_float(sums + 2 * at, first + at, count, out);
+            };
+            return wav_.write_float(frames, shape) || failed_write(error);
+        }
+        if (format_.depth == SampleDepth::FLOAT32) {
+            floats_.resize(2 * frames);
+            shaper_->to_float(sums, first, frames, floats_.data());
+            return coded_.write_float(floats_.data(), frames, error);
+        }
+        ints_.resize(2 * frames);
+        shaper_->to_int(sums, first, frames, ints_.data());
+        if (own_wav_) return wav_.write_int(ints_.data(), frames) || failed_write(error);
+        return coded_.write_int(ints_.data(), frames, error);
     }
     bool finish(std::string* error) {
-        if (uses_own_wav_writer(format_)) return true;
+        if (own_wav_) return true;
         return coded_.finish(error);
     }
 
@@ -72,9 +73,13 @@ private:
         *error = "could not write the output";
         return false;
     }
-    OutputFormat format_;
+    const FormatEntry& format_;
+    bool own_wav_;
+    SampleShaper* shaper_;
     WavEncoder wav_;
     SndfileEncoder coded_;
+    std::vector<float> floats_;
+    std::vector<int32_t> ints_;
 };
 
 static bool check_settings(const AudioSettings& settings, std::string* error) {
@@ -103,30 +108,20 @@ bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options
     MixSource source;
     if (!source.open(song, options, length, error, settings.render_threads)) return false;
 
-    SampleDepth depth = depth_of(settings.format);
+    const FormatEntry& format = format_entry(settings.format);
     bool dither = settings.dither != DitherMode::NONE;
-    SampleShaper shaper(depth, plan.factor, length.song_frames, length.fade_frames, dither,
+    SampleShaper shaper(format.depth, plan.factor, length.song_frames, length.fade_frames, dither,
                         dither_seed(options.muted_tracks));
-    Encoder encoder(settings.format, out);
+    Encoder encoder(format, &shaper, out);
     if (!encoder.begin(settings, length.total(), error)) return false;
 
     std::vector<int32_t> sums(2 * BLOCK_FRAMES);
-    std::vector<float> floats(depth == SampleDepth::FLOAT32 ? 2 * BLOCK_FRAMES : 0);
-    std::vector<int32_t> ints(depth == SampleDepth::FLOAT32 ? 0 : 2 * BLOCK_FRAMES);
     uint64_t total = length.total();
     while (true) {
         uint64_t first = source.position();
         size_t frames = source.read(sums.data(), BLOCK_FRAMES);
         if (frames == 0) break;
-        bool written;
-        if (depth == SampleDepth::FLOAT32) {
-            shaper.to_float(sums.data(), first, frames, floats.data());
-            written = encoder.write_float(floats.data(), frames, error);
-        } else {
-            shaper.to_int(sums.data(), first, frames, ints.data());
-            written = encoder.write_int(ints.data(), frames, error);
-        }
-        if (!written) return false;
+        if (!encoder.write(sums.data(), first, frames, error)) return false;
         if (progress && !progress(source.position(), total)) {
             *error = "cancelled";
             return false;

@@ -1,8 +1,5 @@
 // Renders a song into an encoded audio stream: the option form's formats,
-// levels, dither and fade. The positional form keeps its own writer.
-//
-// Contract between the command line (src/cli) and the audio module
-// (src/audio); the audio module implements it.
+// levels, dither and fade.
 #pragma once
 
 #include <cstddef>
@@ -11,28 +8,8 @@
 #include <string>
 
 #include "common/byte_writer.h"
+#include "export/format_table.h"
 #include "tamsel/tamsel.hpp"
-
-enum class OutputFormat { WAV_FLOAT, WAV16, WAV24, FLAC16, FLAC24, OGG, OPUS, MP3 };
-
-// "wav", "wav16", "wav24", "flac", "flac24", "ogg", "opus", "mp3".
-bool parse_output_format(const std::string& name, OutputFormat* format);
-// From a path's extension (.wav .flac .ogg .oga .opus .mp3, any case): .wav
-// gives wav and .flac gives flac (16-bit); false when there is none or it
-// names no format.
-bool output_format_from_path(const std::string& path, OutputFormat* format);
-// False when path's extension names a format whose extension differs from
-// format's (a -o that contradicts -f: "x.mp3" with flac); an extension of
-// the same kind ("x.wav" with wav24) or none that names a format is fine.
-bool output_format_matches_path(OutputFormat format, const std::string& path);
-// The extension outputs of the format get: ".wav", ".flac", ".ogg", ...
-const char* output_format_extension(OutputFormat format);
-const char* output_format_name(OutputFormat format);
-// True when this build can write the format; otherwise why holds one line
-// saying so (for --help and the error).
-bool output_format_available(OutputFormat format, std::string* why);
-// True for formats whose samples are integers (wav16, wav24, flac, flac24).
-bool output_format_is_integer(OutputFormat format);
 
 enum class LevelMode { NONE, GAIN, NORMALIZE, LOUDNESS };
 // DEFAULT and TPDF: integer samples whose gain is not exactly 1 (a level

@@ -2,21 +2,11 @@
 
 #include <cmath>
 
-#include "export/wav_encoder.h"
-
 static const double MAX_FADE_SECONDS = 3600.0;
 static const int64_t MAX_EXTRA_LOOPS = 65536;
 
 uint64_t fade_frames_of(double seconds) {
     return (uint64_t)std::floor(seconds * 48000.0 + 0.5);
-}
-
-uint64_t format_max_frames(OutputFormat format) {
-    if (format == OutputFormat::WAV_FLOAT) return wav_max_frames(WavSampleKind::FLOAT32);
-    if (format == OutputFormat::WAV16) return wav_max_frames(WavSampleKind::PCM16);
-    if (format == OutputFormat::WAV24) return wav_max_frames(WavSampleKind::PCM24);
-    // The encoded formats get a day's worth, about 24.8 hours.
-    return UINT32_MAX;
 }
 
 bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
@@ -32,7 +22,7 @@ bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& option
         *error = tamsel::message(status);
         return false;
     }
-    uint64_t max_frames = format_max_frames(settings.format);
+    uint64_t max_frames = format_entry(settings.format).max_frames;
     uint64_t fade_frames = fade_frames_of(fade);
     uint64_t song_frames = 0;
     status = renderer.length(max_frames - fade_frames, &song_frames);

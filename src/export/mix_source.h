@@ -20,8 +20,6 @@ struct ExportLength {
 
 // Frames of a fade of seconds (rounded to the nearest frame).
 uint64_t fade_frames_of(double seconds);
-// Most frames a file of the format may hold.
-uint64_t format_max_frames(OutputFormat format);
 
 // The export's length for options, settings.fade_seconds and the format's
 // limit. False with error set when the fade is not a finite number of

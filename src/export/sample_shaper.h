@@ -15,9 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "export/format_table.h"
 #include "export/tpdf_noise.h"
-
-enum class SampleDepth { FLOAT32, INT16, INT24 };
 
 // The fade's gain at frame: 1 before fade_start, then falling linearly over
 // fade_frames frames to exactly 0 at the last one:

@@ -11,38 +11,22 @@
 #include <sndfile.h>
 #endif
 
-int default_quality(OutputFormat format) {
-    // Vorbis q0.7 (about 224 kbit/s nominal), Opus at about 180 kbit/s and
-    // MP3 VBR V2 (about 190 kbit/s) are transparent for almost all music.
-    if (format == OutputFormat::OGG) return 7;
-    if (format == OutputFormat::OPUS) return 5;
-    if (format == OutputFormat::MP3) return 8;
-    return -1;
-}
-
 #ifdef TAMSEL_HAVE_SNDFILE
+
+static int32_t container_of(int32_t sf_format) {
+    return sf_format & SF_FORMAT_TYPEMASK;
+}
 
 // libsndfile's compression level for quality 0..10: 0 is the best quality,
 // 1 the smallest file. Vorbis and MP3 spread the scale evenly (MP3's
 // encoder takes levels below 1 only); Opus turns the level into a bitrate
 // of about 13 + 501 * (1 - level) kbit/s, so its qualities run from about
 // 48 to 320 kbit/s.
-static double compression_level(OutputFormat format, int quality) {
-    if (format == OutputFormat::OPUS) return 0.93 - 0.0543 * quality;
+static double compression_level(int32_t sf_format, int quality) {
+    if ((sf_format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS) return 0.93 - 0.0543 * quality;
     double level = 1.0 - (double)quality / 10.0;
-    if (format == OutputFormat::MP3 && level > 0.99) level = 0.99;
+    if (container_of(sf_format) == SF_FORMAT_MPEG && level > 0.99) level = 0.99;
     return level;
-}
-
-static int sndfile_format_of(OutputFormat format) {
-    switch (format) {
-    case OutputFormat::FLAC16: return SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
-    case OutputFormat::FLAC24: return SF_FORMAT_FLAC | SF_FORMAT_PCM_24;
-    case OutputFormat::OGG: return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
-    case OutputFormat::OPUS: return SF_FORMAT_OGG | SF_FORMAT_OPUS;
-    case OutputFormat::MP3: return SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
-    default: return 0;
-    }
 }
 
 // Whether the library lists the container and the codec among the formats
@@ -72,12 +56,12 @@ static bool sndfile_lists(int major, int subtype) {
 }
 
 bool sndfile_can_write(OutputFormat format, std::string* why) {
-    int sf_format = sndfile_format_of(format);
+    int32_t sf_format = format_entry(format).sndfile_format;
     SF_INFO info = {};
     info.samplerate = 48000;
     info.channels = 2;
     info.format = sf_format;
-    if (sf_format != 0 && sndfile_lists(sf_format & SF_FORMAT_TYPEMASK, sf_format & SF_FORMAT_SUBMASK) &&
+    if (sf_format != 0 && sndfile_lists(container_of(sf_format), sf_format & SF_FORMAT_SUBMASK) &&
         sf_format_check(&info)) {
         return true;
     }
@@ -181,13 +165,15 @@ bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& 
         *error = why;
         return false;
     }
+    const FormatEntry& entry = format_entry(format);
+    int32_t container = container_of(entry.sndfile_format);
     SF_INFO info = {};
     info.samplerate = 48000;
     info.channels = 2;
-    info.format = sndfile_format_of(format);
-    state_->shift = format == OutputFormat::FLAC24 ? 8 : 16;
-    if (format == OutputFormat::MP3 && !state_->destination->seekable()) state_->out = &state_->spool;
-    if (format == OutputFormat::OGG || format == OutputFormat::OPUS) {
+    info.format = entry.sndfile_format;
+    state_->shift = entry.depth == SampleDepth::INT24 ? 8 : 16;
+    if (container == SF_FORMAT_MPEG && !state_->destination->seekable()) state_->out = &state_->spool;
+    if (container == SF_FORMAT_OGG) {
         state_->stamp.reset(new OggPageStamp(state_->destination));
         state_->out = state_->stamp.get();
     }
@@ -200,20 +186,20 @@ bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& 
         *error = "could not write the output";
         return false;
     }
-    if (format == OutputFormat::FLAC16 || format == OutputFormat::FLAC24) {
+    if (container == SF_FORMAT_FLAC) {
         // flac -2: fixed predictors with stereo decorrelation. About 2.5
         // times as fast as libsndfile's default (-5), for files about 7%
         // larger.
         double level = FLAC_LEVEL;
         sf_command(state_->file, SFC_SET_COMPRESSION_LEVEL, &level, (int)sizeof(level));
     }
-    if (quality < 0) quality = default_quality(format);
-    if (quality >= 0 && !output_format_is_integer(format)) {
-        if (format == OutputFormat::MP3) {
+    if (quality < 0) quality = entry.default_quality;
+    if (quality >= 0 && !entry.integer()) {
+        if (container == SF_FORMAT_MPEG) {
             int mode = SF_BITRATE_MODE_VARIABLE;
             sf_command(state_->file, SFC_SET_BITRATE_MODE, &mode, (int)sizeof(mode));
         }
-        double level = compression_level(format, quality);
+        double level = compression_level(entry.sndfile_format, quality);
         sf_command(state_->file, SFC_SET_COMPRESSION_LEVEL, &level, (int)sizeof(level));
     }
     set_tag(state_->file, SF_STR_TITLE, tags.title);

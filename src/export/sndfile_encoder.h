@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "export/audio_render.h"
 #include "common/byte_writer.h"
+#include "export/format_table.h"
 
 // True when the linked libsndfile can write format (one of the formats
 // above); otherwise why gets one line saying what is missing.
@@ -44,7 +44,3 @@ public:
 private:
     SndfileState* state_;
 };
-
-// The quality a format gets when none is asked for: transparent for the
-// lossy formats.
-int default_quality(OutputFormat format);

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "common/path_rules.h"
 #include "output/output_cleanup.h"
 #include "output/temporary_names.h"
 #include "output/output_system.h"
@@ -24,6 +25,8 @@ public:
     bool open(std::string* error);
 
     bool write(const void* bytes, size_t size) override { return writer_.write(bytes, size); }
+    uint8_t* reserve(size_t wanted, size_t* lent) override { return writer_.reserve(wanted, lent); }
+    bool commit_reserved(size_t size) override { return writer_.commit_reserved(size); }
     bool seekable() const override { return true; }
     bool seek(uint64_t offset) override { return writer_.seek(offset); }
     uint64_t tell() const override { return writer_.tell(); }
@@ -69,7 +72,7 @@ bool TemporaryOutput::create_temporary(std::string* why) {
 bool TemporaryOutput::open(std::string* error) {
     std::string why;
     if (!create_temporary(&why)) {
-        std::string folder = folder_of(destination_);
+        std::string folder = path_folder(destination_);
         *error = "cannot create a file in " + (folder.empty() ? std::string("the current folder") : folder) + ": " + why;
         finished_ = true;
         return false;
@@ -133,6 +136,8 @@ public:
     }
 
     bool write(const void* bytes, size_t size) override { return writer_.write(bytes, size); }
+    uint8_t* reserve(size_t wanted, size_t* lent) override { return writer_.reserve(wanted, lent); }
+    bool commit_reserved(size_t size) override { return writer_.commit_reserved(size); }
     bool seekable() const override { return seekable_; }
     bool seek(uint64_t offset) override { return seekable_ && writer_.seek(offset); }
     uint64_t tell() const override { return writer_.tell(); }

@@ -1,14 +1,25 @@
 #include "output/output_writer.h"
 
 #include <cstring>
+#include <new>
 #include <system_error>
 
 #include "output/output_system.h"
 
+void BufferedWriter::BufferRelease::operator()(uint8_t* buffer) const {
+    ::operator delete(buffer, std::align_val_t(WRITER_BUFFER_ALIGNMENT));
+}
+
+// Storage from an allocation function: samples of any type may be made in
+// it in place.
+BufferedWriter::Buffer BufferedWriter::new_buffer() {
+    return Buffer(static_cast<uint8_t*>(::operator new(WRITER_BUFFER_BYTES, std::align_val_t(WRITER_BUFFER_ALIGNMENT))));
+}
+
 bool BufferedWriter::start(int fd, std::string* why) {
     fd_ = fd;
-    buffers_[0] = std::make_unique_for_overwrite<uint8_t[]>(WRITER_BUFFER_BYTES);
-    buffers_[1] = std::make_unique_for_overwrite<uint8_t[]>(WRITER_BUFFER_BYTES);
+    buffers_[0] = new_buffer();
+    buffers_[1] = new_buffer();
     try {
         thread_ = std::thread(&BufferedWriter::run, this);
     } catch (const std::system_error& failure) {
@@ -77,6 +88,22 @@ bool BufferedWriter::write(const void* bytes, size_t size) {
         position_ += chunk;
         if (filled_ == WRITER_BUFFER_BYTES && !hand_over()) return false;
     }
+    return error().empty();
+}
+
+uint8_t* BufferedWriter::reserve(size_t wanted, size_t* lent) {
+    if (!thread_.joinable()) return nullptr;
+    if (filled_ == WRITER_BUFFER_BYTES && !hand_over()) return nullptr;
+    size_t room = WRITER_BUFFER_BYTES - filled_;
+    *lent = wanted < room ? wanted : room;
+    return buffers_[filling_].get() + filled_;
+}
+
+bool BufferedWriter::commit_reserved(size_t size) {
+    if (!thread_.joinable() || size > WRITER_BUFFER_BYTES - filled_) return false;
+    filled_ += size;
+    position_ += size;
+    if (filled_ == WRITER_BUFFER_BYTES && !hand_over()) return false;
     return error().empty();
 }
 

@@ -13,22 +13,11 @@
 #define current_process_id getpid
 #endif
 
+#include "common/path_rules.h"
+
 // Long names are shortened so the temporary name stays within the usual
 // 255-byte limit of a name.
 static constexpr size_t MAX_NAME_BYTES = 200;
-
-static size_t name_start(const std::string& path) {
-#ifdef _WIN32
-    size_t separator = path.find_last_of("/\\:");
-#else
-    size_t separator = path.find_last_of('/');
-#endif
-    return separator == std::string::npos ? 0 : separator + 1;
-}
-
-std::string folder_of(const std::string& destination) {
-    return destination.substr(0, name_start(destination));
-}
 
 // Cuts name to at most MAX_NAME_BYTES without splitting a UTF-8 character.
 static std::string shortened(const std::string& name) {
@@ -39,7 +28,7 @@ static std::string shortened(const std::string& name) {
 }
 
 std::string temporary_path_for(const std::string& destination) {
-    size_t start = name_start(destination);
+    size_t start = path_name_start(destination);
     return destination.substr(0, start) + "." + shortened(destination.substr(start)) + ".partial-" + random_suffix();
 }
 

@@ -5,9 +5,6 @@
 
 #include <string>
 
-// The folder part of destination, separator included ("" for a bare name;
-// on Windows "\" and a drive's "C:" end a folder too).
-std::string folder_of(const std::string& destination);
 // A fresh temporary name beside destination; each call gives another suffix.
 std::string temporary_path_for(const std::string& destination);
 // Six characters of [A-Za-z0-9], different on each call and in each process.

@@ -275,7 +275,7 @@ static bool check_combination(CliOptions* options, std::string* error) {
         options->audio.format = from_path;
         return true;
     }
-    if (std::strcmp(output_format_extension(from_path), output_format_extension(options->audio.format)) != 0) {
+    if (!output_format_matches_path(options->audio.format, options->output)) {
         *error = "--output '" + options->output + "' has an extension that contradicts --format " +
                  output_format_name(options->audio.format);
         return false;

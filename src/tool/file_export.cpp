@@ -22,7 +22,7 @@ static bool file_failed(ProgressDisplay* display, const std::string& input, cons
 // The title tag an output gets when --title is not given: the input's file
 // name without its extension.
 static std::string default_title(const std::string& input) {
-    return last_component(path_without_extension(input));
+    return path_last_component(path_without_extension(input));
 }
 
 // Refuses, before anything is written, an output that exists (without

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "export/audio_render.h"
+#include "export/format_table.h"
 #include "tamsel/tamsel.h"
 
 static const char* const HELP_TEXT =
@@ -70,15 +70,11 @@ static const char* const HELP_TEXT =
     "Exit status: 0 every file done, 1 some file failed, 2 usage error,\n"
     "130/143/129 interrupted (SIGINT/SIGTERM/SIGHUP). See man tamselexport.\n";
 
-static const OutputFormat ALL_FORMATS[] = {OutputFormat::WAV_FLOAT, OutputFormat::WAV16, OutputFormat::WAV24,
-                                           OutputFormat::FLAC16,    OutputFormat::FLAC24, OutputFormat::OGG,
-                                           OutputFormat::OPUS,      OutputFormat::MP3};
-
 static void print_unavailable_formats(std::FILE* out) {
-    for (OutputFormat format : ALL_FORMATS) {
+    for (const FormatEntry& format : format_table()) {
         std::string why;
-        if (output_format_available(format, &why)) continue;
-        std::fprintf(out, "Not in this build: %s: %s\n", output_format_name(format), why.c_str());
+        if (output_format_available(format.format, &why)) continue;
+        std::fprintf(out, "Not in this build: %s: %s\n", format.name, why.c_str());
     }
 }
 
@@ -91,9 +87,9 @@ void print_version(std::FILE* out) {
     std::fprintf(out, "tamselexport %s\n", TAMSEL_VERSION_STRING);
     std::fprintf(out, "libtamsel %s\n", tamsel_version());
     std::fputs("formats:", out);
-    for (OutputFormat format : ALL_FORMATS) {
+    for (const FormatEntry& format : format_table()) {
         std::string why;
-        if (output_format_available(format, &why)) std::fprintf(out, " %s", output_format_name(format));
+        if (output_format_available(format.format, &why)) std::fprintf(out, " %s", format.name);
     }
     std::fputs("\n", out);
 }

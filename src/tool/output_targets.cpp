@@ -5,18 +5,6 @@
 
 static const char* const STEM_SUFFIXES[TAMSEL_TRACK_COUNT] = {".track1", ".track2", ".track3", ".drums"};
 
-std::string path_without_extension(const std::string& path) {
-    // The positional form's name takes the extension off and appends
-    // ".wav"; taking those four characters back leaves the bare name.
-    std::string named = output_path_for(path.c_str());
-    named.resize(named.size() - 4);
-    return named;
-}
-
-std::string last_component(const std::string& path) {
-    return path.substr(path_name_start(path));
-}
-
 // The output's path without its extension.
 static std::string output_base(const std::string& input, const CliOptions& options) {
     if (!options.output.empty()) return path_without_extension(options.output);
@@ -24,7 +12,7 @@ static std::string output_base(const std::string& input, const CliOptions& optio
     if (options.output_dir.empty()) return base;
     std::string dir = options.output_dir;
     if (path_name_start(dir) != dir.size()) dir += '/';
-    return dir + last_component(base);
+    return dir + path_last_component(base);
 }
 
 std::vector<OutputTarget> output_targets(const std::string& input, const CliOptions& options) {

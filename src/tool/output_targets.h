@@ -13,15 +13,6 @@ struct OutputTarget {
     uint32_t muted_tracks;  // the tracks this output leaves out
 };
 
-// The path without the extension of its last component, by the same rule
-// as the positional form's output name: "dir.old/song.tsm" gives
-// "dir.old/song", ".hidden" stays ".hidden".
-std::string path_without_extension(const std::string& path);
-
-// The last component of path, as the positional form's naming finds it
-// (after the last '/', and on Windows '\\' or a drive's colon too).
-std::string last_component(const std::string& path);
-
 // The outputs of input under options: one target, or with --stems four
 // (NAME.track1.EXT, NAME.track2.EXT, NAME.track3.EXT, NAME.drums.EXT), each
 // muting every other track.

@@ -3,24 +3,24 @@
 #include <cmath>
 #include <cstdlib>
 
-static uint8_t is_blank(char c) {
+static bool is_blank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 uint32_t parse_u32_like_strtoul(const char* text) {
     const char* p = text;
     while (is_blank(*p)) p++;
-    uint8_t negative = 0;
+    bool negative = false;
     if (*p == '+' || *p == '-') {
         negative = *p == '-';
         p++;
     }
     uint64_t value = 0;
-    uint8_t overflow = 0;
+    bool overflow = false;
     for (; *p >= '0' && *p <= '9'; p++) {
         value = value * 10 + (uint64_t)(*p - '0');
         if (value > UINT32_MAX) {
-            overflow = 1;
+            overflow = true;
             value = UINT32_MAX;
         }
     }
@@ -29,11 +29,11 @@ uint32_t parse_u32_like_strtoul(const char* text) {
     return negative ? (uint32_t)(0u - (uint32_t)value) : (uint32_t)value;
 }
 
-uint8_t parse_arguments(int argc, char** argv, ExportArguments* args) {
+bool parse_arguments(int argc, char** argv, ExportArguments* args) {
     args->input_path = nullptr;
     args->loops = 0;
     args->timer_ms = DEFAULT_TIMER_MS;
-    if (argc < 2) return 0;
+    if (argc < 2) return false;
     args->input_path = argv[1];
     if (argc > 2) {
         args->loops = (int32_t)parse_u32_like_strtoul(argv[2]);
@@ -45,9 +45,9 @@ uint8_t parse_arguments(int argc, char** argv, ExportArguments* args) {
             if (args->timer_ms < 0.0) args->timer_ms = DEFAULT_TIMER_MS;
         }
     }
-    return 1;
+    return true;
 }
 
-uint8_t timer_is_usable(double timer_ms) {
-    return std::isfinite(timer_ms) ? 1 : 0;
+bool timer_is_usable(double timer_ms) {
+    return std::isfinite(timer_ms);
 }

@@ -17,9 +17,9 @@ struct ExportArguments {
 uint32_t parse_u32_like_strtoul(const char* text);
 
 // Fills args from argv with the defaults and corrections applied: loops
-// below 0 become 0, a timer below 0 becomes 20. Returns 0 when there is no
+// below 0 become 0, a timer below 0 becomes 20. False when there is no
 // file argument.
-uint8_t parse_arguments(int argc, char** argv, ExportArguments* args);
+bool parse_arguments(int argc, char** argv, ExportArguments* args);
 
 // A timer the clock can run with: finite (0 is fine, it ticks every frame).
-uint8_t timer_is_usable(double timer_ms);
+bool timer_is_usable(double timer_ms);

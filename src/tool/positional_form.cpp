@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#include "common/path_rules.h"
+#include "export/wav_encoder.h"
 #include "output/output_file.h"
 #include "tool/positional_arguments.h"
-#include "common/path_rules.h"
-#include "tool/wav_file.h"
 #include "tamsel/tamsel.hpp"
 
 static const char* const USAGE_LINES[] = {
@@ -19,6 +19,21 @@ static const char* const USAGE_LINES[] = {
     "you can lower the volume in audacity or something",
     "if it clips a lot (floating point samples)",
 };
+
+bool write_wav_file(const std::string& path, tamsel::Renderer* renderer, uint64_t frames) {
+    // The positional form's only message for any failure is "Error!", so
+    // the reason is not kept.
+    std::string error;
+    std::unique_ptr<OutputFile> out = open_output(path, ReplacePolicy::REPLACE, &error);
+    if (!out) return false;
+    if (!write_render_as_wav(renderer, frames, out.get())) {
+        out->abort();
+        return false;
+    }
+    // Committing flushes, closes and renames; any failure there removes the
+    // new file and keeps the old one.
+    return out->commit(&error);
+}
 
 int run_positional_form(int argc, char** argv) {
     install_interrupt_cleanup([](int) { return 1; });
@@ -46,7 +61,7 @@ int run_positional_form(int argc, char** argv) {
         return 1;
     }
 
-    std::string output = output_path_for(args.input_path);
+    std::string output = path_with_extension(args.input_path, ".wav");
     std::printf("Exporting to file %s\n", output.c_str());
     uint64_t frames = 0;
     if (renderer.length(TAMSEL_WAV_MAX_FRAMES, &frames) != TAMSEL_OK) {
@@ -54,7 +69,7 @@ int run_positional_form(int argc, char** argv) {
         return 1;
     }
     // Writing over the song file would destroy it before it is read.
-    if (same_file(args.input_path, output.c_str()) || !write_wav_render(output.c_str(), &renderer, &frames)) {
+    if (same_file(args.input_path, output.c_str()) || !write_wav_file(output, &renderer, frames)) {
         std::puts("Error!");
         return 1;
     }

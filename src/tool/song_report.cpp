@@ -19,14 +19,8 @@ static const uint32_t NEVER_REACHED_STEP_MS = 0x80000000u;
 std::string describe_length_problem(const tamsel_song_info& info, const AudioSettings& settings,
                                     const std::string& audio_error) {
     if (info.step_ms >= NEVER_REACHED_STEP_MS) return "never ends";
-    switch (settings.format) {
-    case OutputFormat::WAV_FLOAT:
-    case OutputFormat::WAV16:
-    case OutputFormat::WAV24:
-        return "too long for a WAV file";
-    default:
-        return audio_error;
-    }
+    if (format_entry(settings.format).encoder == FormatEncoder::OWN_WAV) return "too long for a WAV file";
+    return audio_error;
 }
 
 static void wraps_of_longer_render(const tamsel::Song& song, tamsel::RenderOptions options, uint64_t total,

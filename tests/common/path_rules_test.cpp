@@ -1,7 +1,8 @@
-// Output naming where Windows and Linux differ: on Windows '\' ends a path
-// component as '/' does and a drive "C:" is a boundary too; on Linux both
-// are ordinary characters of a name. And names are UTF-8 on both, from the
-// command line to the file system.
+// Paths taken apart and outputs named after inputs, where Windows and Linux
+// differ too: on Windows '\' ends a path component as '/' does and a drive
+// "C:" at the start is a boundary too; on Linux both are ordinary characters
+// of a name. And names are UTF-8 on both, from the command line to the file
+// system.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,26 +19,55 @@ static const bool ON_WINDOWS = true;
 static const bool ON_WINDOWS = false;
 #endif
 
-TEST(OutputNaming, BackslashesAndDrivesOnlyOnWindows) {
-    struct Row {
-        const char* input;
-        const char* on_windows;
-        const char* on_linux;
-    } rows[] = {
-        {"dir.old\\song", "dir.old\\song.wav", "dir.wav"},
-        {"C:\\dir.old\\song", "C:\\dir.old\\song.wav", "C:\\dir.wav"},
-        {"a.b\\.hidden", "a.b\\.hidden.wav", "a.b\\.wav"},
-        {"music\\song.tsm", "music\\song.wav", "music\\song.wav"},
-        {"dir.old/sub\\song", "dir.old/sub\\song.wav", "dir.old/sub\\song.wav"},
-        {"C:song.tsm", "C:song.wav", "C:song.wav"},
-        {"C:.hidden", "C:.hidden.wav", "C:.wav"},
-        {"c:x.y\\z", "c:x.y\\z.wav", "c:x.wav"},
-        {"1:.tsm", "1:.wav", "1:.wav"},
-        {"\\\\server\\share.d\\song", "\\\\server\\share.d\\song.wav", "\\\\server\\share.wav"},
-        {"M\xC3\xBCsik.alt\\Lied.tsm", "M\xC3\xBCsik.alt\\Lied.wav", "M\xC3\xBCsik.alt\\Lied.wav"},
+// Each row: the path, then on Windows and elsewhere its folder part and the
+// name it gives with ".wav" (the positional form's output). The last
+// component is what follows the folder; the extension what the ".wav"
+// replaced.
+TEST(PathRules, FolderAndExtensionOnEachSystem) {
+    struct Side {
+        const char* folder;
+        const char* wav;
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(output_path_for(row.input), ON_WINDOWS ? row.on_windows : row.on_linux) << row.input;
+    struct Row {
+        const char* path;
+        Side windows, posix;
+    } rows[] = {
+        {"song.tsm", {"", "song.wav"}, {"", "song.wav"}},
+        {"music/song", {"music/", "music/song.wav"}, {"music/", "music/song.wav"}},
+        {"dir.old/song", {"dir.old/", "dir.old/song.wav"}, {"dir.old/", "dir.old/song.wav"}},
+        {"./song", {"./", "./song.wav"}, {"./", "./song.wav"}},
+        {".hidden", {"", ".hidden.wav"}, {"", ".hidden.wav"}},
+        {"a/b.c.tsm", {"a/", "a/b.c.wav"}, {"a/", "a/b.c.wav"}},
+        {"song.", {"", "song.wav"}, {"", "song.wav"}},
+        {"/abs/x.TSM", {"/abs/", "/abs/x.wav"}, {"/abs/", "/abs/x.wav"}},
+        {"out/dir.old/", {"out/dir.old/", "out/dir.old/.wav"}, {"out/dir.old/", "out/dir.old/.wav"}},
+        {"dir.old\\song", {"dir.old\\", "dir.old\\song.wav"}, {"", "dir.wav"}},
+        {"C:\\dir.old\\song", {"C:\\dir.old\\", "C:\\dir.old\\song.wav"}, {"", "C:\\dir.wav"}},
+        {"a.b\\.hidden", {"a.b\\", "a.b\\.hidden.wav"}, {"", "a.b\\.wav"}},
+        {"music\\song.tsm", {"music\\", "music\\song.wav"}, {"", "music\\song.wav"}},
+        {"dir.old/sub\\song", {"dir.old/sub\\", "dir.old/sub\\song.wav"}, {"dir.old/", "dir.old/sub\\song.wav"}},
+        {"C:song.tsm", {"C:", "C:song.wav"}, {"", "C:song.wav"}},
+        {"C:.hidden", {"C:", "C:.hidden.wav"}, {"", "C:.wav"}},
+        {"c:x.y\\z", {"c:x.y\\", "c:x.y\\z.wav"}, {"", "c:x.wav"}},
+        // Only a drive letter at the very start is a drive; any other ':' is
+        // part of a name.
+        {"1:.tsm", {"", "1:.wav"}, {"", "1:.wav"}},
+        {"dir/a:b.tsm", {"dir/", "dir/a:b.wav"}, {"dir/", "dir/a:b.wav"}},
+        {"\\\\server\\share.d\\song", {"\\\\server\\share.d\\", "\\\\server\\share.d\\song.wav"},
+         {"", "\\\\server\\share.wav"}},
+        {"M\xC3\xBCsik.alt\\Lied.tsm", {"M\xC3\xBCsik.alt\\", "M\xC3\xBCsik.alt\\Lied.wav"},
+         {"", "M\xC3\xBCsik.alt\\Lied.wav"}},
+    };
+    for (const Row& row : rows) {
+        const Side& side = ON_WINDOWS ? row.windows : row.posix;
+        std::string path = row.path;
+        EXPECT_EQ(path_folder(path), side.folder) << path;
+        EXPECT_EQ(path_folder(path) + path_last_component(path), path) << path;
+        EXPECT_EQ(path_with_extension(path, ".wav"), side.wav) << path;
+        EXPECT_EQ(path_without_extension(path) + path.substr(path_extension_start(path)), path) << path;
+    }
+    std::string long_path(5000, 'a');
+    EXPECT_EQ(path_with_extension(long_path + ".tsm", ".wav"), long_path + ".wav");
 }
 
 // The song as a person names it: in a folder whose name has a dot, or

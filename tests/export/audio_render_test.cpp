@@ -63,7 +63,7 @@ TEST(AudioRender, DefaultWavIsTheFloatRenderByteForByte) {
     std::vector<float> floats = library_floats(song, options);
     ASSERT_EQ(bytes.size(), WAV_HEADER_BYTES + 4 * floats.size());
     uint8_t header[WAV_HEADER_BYTES];
-    build_wav_header(WavSampleKind::FLOAT32, floats.size() / 2, header);
+    build_wav_header(SampleDepth::FLOAT32, floats.size() / 2, header);
     EXPECT_EQ(std::memcmp(bytes.data(), header, WAV_HEADER_BYTES), 0);
     EXPECT_EQ(std::memcmp(bytes.data() + WAV_HEADER_BYTES, floats.data(), 4 * floats.size()), 0);
     EXPECT_EQ(result.frames, floats.size() / 2);

@@ -77,7 +77,7 @@ std::string expected_output(const std::string& input, const std::string& output,
 // messages.
 void expect_outcome(const std::string& dir, const std::string& input, const std::string& extra,
                     const Outcome& expected, const std::string& what) {
-    std::string output = output_path_for(input.c_str());
+    std::string output = path_with_extension(input, ".wav");
     std::string output_path = dir + "/" + output;
     std::vector<std::string> arguments = {input};
     for (const std::string& word : words_of(extra)) arguments.push_back(word);

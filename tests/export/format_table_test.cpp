@@ -1,17 +1,16 @@
-// Format names, extensions and what the build can write.
+// Format names, extensions, limits and what the build can write.
 #include <gtest/gtest.h>
 
-#include "export/audio_render.h"
-
-static const OutputFormat ALL_FORMATS[] = {OutputFormat::WAV_FLOAT, OutputFormat::WAV16, OutputFormat::WAV24,
-                                           OutputFormat::FLAC16,    OutputFormat::FLAC24, OutputFormat::OGG,
-                                           OutputFormat::OPUS,      OutputFormat::MP3};
+#include "export/format_table.h"
+#include "tamsel/tamsel.h"
 
 TEST(OutputFormat, NamesParseBackToTheirFormats) {
-    for (OutputFormat format : ALL_FORMATS) {
+    ASSERT_EQ(format_table().size(), 8u);
+    for (const FormatEntry& entry : format_table()) {
         OutputFormat parsed = OutputFormat::MP3;
-        EXPECT_TRUE(parse_output_format(output_format_name(format), &parsed)) << output_format_name(format);
-        EXPECT_EQ(parsed, format);
+        EXPECT_TRUE(parse_output_format(entry.name, &parsed)) << entry.name;
+        EXPECT_EQ(parsed, entry.format);
+        EXPECT_EQ(&format_entry(entry.format), &entry);
     }
 }
 
@@ -23,21 +22,28 @@ TEST(OutputFormat, UnknownNamesAreRefused) {
     EXPECT_EQ(format, OutputFormat::OGG);
 }
 
-TEST(OutputFormat, ExtensionsAndSampleKinds) {
+TEST(OutputFormat, ExtensionsSampleKindsAndLongestFiles) {
     struct Row {
         OutputFormat format;
         const char* extension;
         bool integer;
+        uint64_t max_frames;
     };
     const Row rows[] = {
-        {OutputFormat::WAV_FLOAT, ".wav", false}, {OutputFormat::WAV16, ".wav", true},
-        {OutputFormat::WAV24, ".wav", true},      {OutputFormat::FLAC16, ".flac", true},
-        {OutputFormat::FLAC24, ".flac", true},    {OutputFormat::OGG, ".ogg", false},
-        {OutputFormat::OPUS, ".opus", false},     {OutputFormat::MP3, ".mp3", false},
+        {OutputFormat::WAV_FLOAT, ".wav", false, TAMSEL_WAV_MAX_FRAMES},
+        {OutputFormat::WAV16, ".wav", true, 1073741814u},
+        {OutputFormat::WAV24, ".wav", true, 715827876u},
+        {OutputFormat::FLAC16, ".flac", true, UINT32_MAX},
+        {OutputFormat::FLAC24, ".flac", true, UINT32_MAX},
+        {OutputFormat::OGG, ".ogg", false, UINT32_MAX},
+        {OutputFormat::OPUS, ".opus", false, UINT32_MAX},
+        {OutputFormat::MP3, ".mp3", false, UINT32_MAX},
     };
     for (const Row& row : rows) {
-        EXPECT_STREQ(output_format_extension(row.format), row.extension) << output_format_name(row.format);
-        EXPECT_EQ(output_format_is_integer(row.format), row.integer) << output_format_name(row.format);
+        const FormatEntry& entry = format_entry(row.format);
+        EXPECT_STREQ(output_format_extension(row.format), row.extension) << entry.name;
+        EXPECT_EQ(entry.integer(), row.integer) << entry.name;
+        EXPECT_EQ(entry.max_frames, row.max_frames) << entry.name;
     }
 }
 
@@ -57,7 +63,7 @@ TEST(OutputFormat, ComesFromThePathsExtensionInAnyCase) {
         EXPECT_EQ(format, row.format) << row.path;
     }
     OutputFormat format;
-    for (const char* path : {"song", "song.tsm", "song.", "dir.flac/song", "-", "song.aiff"}) {
+    for (const char* path : {"song", "song.tsm", "song.", "dir.flac/song", "-", "song.aiff", ".flac"}) {
         EXPECT_FALSE(output_format_from_path(path, &format)) << path;
     }
 }
@@ -78,14 +84,14 @@ TEST(OutputFormat, WavIsAlwaysAvailableAndTheRestSayWhyNot) {
     EXPECT_TRUE(output_format_available(OutputFormat::WAV_FLOAT, &why));
     EXPECT_TRUE(output_format_available(OutputFormat::WAV16, &why));
     EXPECT_TRUE(output_format_available(OutputFormat::WAV24, &why));
-    for (OutputFormat format : ALL_FORMATS) {
+    for (const FormatEntry& entry : format_table()) {
         why.clear();
-        if (output_format_available(format, &why)) continue;
-        EXPECT_NE(why.find(output_format_name(format)), std::string::npos) << why;
+        if (output_format_available(entry.format, &why)) continue;
+        EXPECT_NE(why.find(entry.name), std::string::npos) << why;
         EXPECT_EQ(why.find('\n'), std::string::npos) << why;
     }
 #ifdef TAMSEL_HAVE_SNDFILE
     // This machine's libsndfile writes them all.
-    for (OutputFormat format : ALL_FORMATS) EXPECT_TRUE(output_format_available(format, &why)) << why;
+    for (const FormatEntry& entry : format_table()) EXPECT_TRUE(output_format_available(entry.format, &why)) << why;
 #endif
 }
