@@ -32,7 +32,7 @@ public:
         if (wanted > scratch_size_) {
             // An array of bytes made by new: samples of any type may be
             // made in it.
-            scratch_ = std::make_unique_for_overwrite<uint8_t[]>(wanted);
+            scratch_.reset(new uint8_t[wanted]);
             scratch_size_ = wanted;
         }
         *lent = wanted;

@@ -23,5 +23,6 @@ public:
     bool integrated(double* lufs);
 
 private:
-    LoudnessState* state_;
+    // Unused in builds without libebur128.
+    [[maybe_unused]] LoudnessState* state_;
 };

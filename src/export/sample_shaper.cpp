@@ -11,8 +11,7 @@ double fade_gain(uint64_t frame, uint64_t fade_start, uint64_t fade_frames) {
 
 SampleShaper::SampleShaper(SampleDepth depth, double factor, uint64_t fade_start, uint64_t fade_frames, bool dither,
                            uint64_t seed)
-    : depth_(depth),
-      factor_(factor),
+    : factor_(factor),
       float_scale_(factor / 32768.0),
       int_scale_(depth == SampleDepth::INT24 ? factor * 256.0 : factor),
       int_unit_(depth == SampleDepth::INT24 ? 256 : 1),

@@ -52,7 +52,6 @@ private:
     int32_t scaled_int(int32_t sum, double gain);
     int32_t clamp_int(int64_t value);
 
-    SampleDepth depth_;
     double factor_;
     double float_scale_;  // factor / 32768
     double int_scale_;    // factor in steps of the depth

@@ -42,5 +42,6 @@ public:
     bool finish(std::string* error);
 
 private:
-    SndfileState* state_;
+    // Unused in builds without libsndfile.
+    [[maybe_unused]] SndfileState* state_;
 };
