@@ -103,7 +103,7 @@ static void check_numbers(const char* text) {
 static void check_positional_form(int argc, char** argv) {
     ExportArguments args;
     bool parsed = parse_arguments(argc, argv, &args);
-    FUZZ_CHECK(parsed == (argc >= 2 ? 1 : 0));
+    FUZZ_CHECK(parsed == (argc >= 2));
     FUZZ_CHECK(args.loops >= 0);
     FUZZ_CHECK(!(args.timer_ms < 0.0));
     if (parsed) FUZZ_CHECK(args.input_path == argv[1]);
