@@ -91,10 +91,10 @@ Decoded decode_bytes(const std::vector<uint8_t>& bytes) {
 Decoded decode_bytes(const std::vector<uint8_t>& bytes) {
     Decoded decoded;
     if (bytes.size() < 44 || std::memcmp(bytes.data(), "RIFF", 4) != 0) return decoded;
-    uint32_t tag = read_u32_le(bytes.data() + 20) & 0xFFFF;
-    uint32_t bits = read_u32_le(bytes.data() + 32) >> 16;
-    decoded.channels = (int32_t)(read_u32_le(bytes.data() + 20) >> 16);
-    decoded.samplerate = (int32_t)read_u32_le(bytes.data() + 24);
+    uint32_t tag = tamsel::read_u32_le(bytes.data() + 20) & 0xFFFF;
+    uint32_t bits = tamsel::read_u32_le(bytes.data() + 32) >> 16;
+    decoded.channels = (int32_t)(tamsel::read_u32_le(bytes.data() + 20) >> 16);
+    decoded.samplerate = (int32_t)tamsel::read_u32_le(bytes.data() + 24);
     if (tag == 3) {
         decoded.floats = wav_float_samples(bytes);
         for (float f : decoded.floats) {
