@@ -12,13 +12,13 @@
 # option form on eight two-minute songs with -j 1 and with -j 2.
 #
 #   bench/cli_speed.sh [TOOL] [WORKDIR]
-# TOOL defaults to build/src/tool/tamselexport; WORKDIR (default: a new
+# TOOL defaults to build/tamselexport; WORKDIR (default: a new
 # folder under /tmp) must be on the file system to time. The old build is
 # kept in build/cli_speed-6276ed6 (BASE_BUILD to put it elsewhere).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-tool=${1:-$here/build/src/tool/tamselexport}
+tool=${1:-$here/build/tamselexport}
 runs=${RUNS:-7}
 base=6276ed6
 base_build=${BASE_BUILD:-$here/build/cli_speed-$base}
