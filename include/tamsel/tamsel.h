@@ -154,15 +154,18 @@ TAMSEL_API void tamsel_renderer_free(tamsel_renderer *renderer);
 /* Exact length of the whole render in frames (from frame 0, wherever the
  * renderer is); TAMSEL_ERR_TOO_LONG when it exceeds limit or never ends.
  * Runs the clock and the sequencer alone, without making audio: a few
- * milliseconds for a typical song. */
+ * milliseconds for a typical song. A render that never ends is found out
+ * without following it to the limit, however large: its tick never comes
+ * back, or the steps it still needs cannot fit below the clock's highest
+ * reading, 2^31 - 1 ms (24.8 days), at which steps stop. */
 TAMSEL_API tamsel_status tamsel_renderer_length(const tamsel_renderer *renderer, uint64_t limit, uint64_t *frames);
 
 /* The frames at which the song wraps to its repeat start (the loop points),
- * in order, up to the end of the render or limit frames: up to capacity of
- * them are stored in wraps (which may be null when capacity is 0), and
- * *count receives how many there are in all. TAMSEL_ERR_TOO_LONG as for
- * tamsel_renderer_length. The wrap that ends the render is not a loop point
- * and is not listed. */
+ * in order, up to the end of the render: up to capacity of them are stored
+ * in wraps (which may be null when capacity is 0), and *count receives how
+ * many there are in all. TAMSEL_ERR_TOO_LONG as for tamsel_renderer_length,
+ * and then neither wraps nor *count is written. The wrap that ends the
+ * render is not a loop point and is not listed. */
 TAMSEL_API tamsel_status tamsel_renderer_wraps(const tamsel_renderer *renderer, uint64_t limit, uint64_t *wraps,
                                                size_t capacity, size_t *count);
 

@@ -230,9 +230,15 @@ tamsel_status tamsel_renderer_length(const tamsel_renderer* renderer, uint64_t l
 tamsel_status tamsel_renderer_wraps(const tamsel_renderer* renderer, uint64_t limit, uint64_t* wraps,
                                     size_t capacity, size_t* count) {
     if (!renderer || !count || (!wraps && capacity > 0)) return TAMSEL_ERR_INVALID_ARGUMENT;
-    WrapList list = {wraps, capacity, 0};
+    // Counted first, so that a render that turns out too long leaves the
+    // caller's array as it was; stored on a second run, to the known end.
+    WrapList list = {nullptr, 0, 0};
     uint64_t frames = 0;
     if (!measure_render_length(&renderer->renderer, limit, &frames, collect_wrap, &list)) return TAMSEL_ERR_TOO_LONG;
+    if (capacity > 0 && list.count > 0) {
+        list = {wraps, capacity, 0};
+        measure_render_length(&renderer->renderer, frames, &frames, collect_wrap, &list);
+    }
     *count = list.count;
     return TAMSEL_OK;
 }

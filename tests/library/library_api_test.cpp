@@ -183,6 +183,12 @@ TEST(LibraryApi, LengthsAndLoopPointsOfAWorkedSong) {
         wraps.resize(count);
         EXPECT_EQ(wraps, row.wraps) << row.loops;
         EXPECT_EQ(tamsel_renderer_length(renderer, row.frames - 1, &frames), TAMSEL_ERR_TOO_LONG);
+        // Too long: nothing is written, though loop points came before the limit.
+        std::vector<uint64_t> untouched(4, 7);
+        count = 7;
+        EXPECT_EQ(tamsel_renderer_wraps(renderer, row.frames - 1, untouched.data(), 4, &count), TAMSEL_ERR_TOO_LONG);
+        EXPECT_EQ(untouched, std::vector<uint64_t>(4, 7)) << row.loops;
+        EXPECT_EQ(count, 7u);
         tamsel_renderer_free(renderer);
     }
     // Fewer places than loop points: the count is still the whole number.
@@ -196,16 +202,24 @@ TEST(LibraryApi, LengthsAndLoopPointsOfAWorkedSong) {
     tamsel_song_free(song);
 }
 
-TEST(LibraryApi, SongsThatNeverEndAreTooLong) {
-    tamsel_song* song = load(make_song(0xFFFFFFFFu, 0, 8, 8).bytes);
-    tamsel_renderer* renderer = create(song, 0, 20.0);
-    uint64_t frames = 7;
-    size_t count = 0;
-    EXPECT_EQ(tamsel_renderer_length(renderer, TAMSEL_WAV_MAX_FRAMES, &frames), TAMSEL_ERR_TOO_LONG);
-    EXPECT_EQ(tamsel_renderer_wraps(renderer, 100000, nullptr, 0, &count), TAMSEL_ERR_TOO_LONG);
-    EXPECT_EQ(frames, 7u);
-    tamsel_renderer_free(renderer);
-    tamsel_song_free(song);
+TEST(LibraryApi, SongsThatNeverEndAreTooLongWhateverTheLimit) {
+    const struct {
+        uint32_t wait;
+        double tick_ms;
+    } rows[] = {{0xFFFFFFFFu, 20.0}, {100, 1e14}};
+    for (const auto& row : rows) {
+        tamsel_song* song = load(make_song(row.wait, 0, 8, 8).bytes);
+        tamsel_renderer* renderer = create(song, 0, row.tick_ms);
+        uint64_t frames = 7;
+        uint64_t wraps[2] = {7, 7};
+        size_t count = 7;
+        EXPECT_EQ(tamsel_renderer_length(renderer, UINT64_MAX, &frames), TAMSEL_ERR_TOO_LONG) << row.wait;
+        EXPECT_EQ(tamsel_renderer_wraps(renderer, UINT64_MAX, wraps, 2, &count), TAMSEL_ERR_TOO_LONG) << row.wait;
+        EXPECT_EQ(frames, 7u);
+        EXPECT_EQ(count, 7u);
+        tamsel_renderer_free(renderer);
+        tamsel_song_free(song);
+    }
 }
 
 TEST(LibraryApi, FloatSamplesAreTheIntegerSumsOver32768) {
