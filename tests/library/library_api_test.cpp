@@ -278,6 +278,16 @@ TEST(LibraryApi, TheCppApiOwnsAndReportsLikeTheCApi) {
     std::vector<uint64_t> wraps;
     ASSERT_EQ(renderer.wraps(TAMSEL_WAV_MAX_FRAMES, &wraps), TAMSEL_OK);
     EXPECT_EQ(wraps, std::vector<uint64_t>{46080});
+    // The C functions' contracts: a null pointer is an invalid argument, a
+    // failure leaves the result alone.
+    EXPECT_EQ(renderer.wraps(TAMSEL_WAV_MAX_FRAMES, nullptr), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(renderer.wraps(46080, &wraps), TAMSEL_ERR_TOO_LONG);
+    EXPECT_EQ(wraps, std::vector<uint64_t>{46080});
+    int8_t waveform[256];
+    uint8_t envelope[64];
+    EXPECT_EQ(moved.instrument_shape(0, waveform, envelope), TAMSEL_OK);
+    EXPECT_EQ(moved.instrument_shape(3, waveform, envelope), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel::Song().instrument_shape(0, waveform, envelope), TAMSEL_ERR_INVALID_ARGUMENT);
     options.tick_ms = NAN;
     EXPECT_EQ(renderer.create(moved, options), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_FALSE(renderer);
