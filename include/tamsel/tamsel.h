@@ -19,6 +19,17 @@
  * bad options give TAMSEL_ERR_INVALID_ARGUMENT; no function crashes on them,
  * prints, or throws.
  *
+ * Memory: loading a song and creating a renderer allocate them (a renderer
+ * takes under 200 KiB), and the free functions release them. Rendering and
+ * seeking allocate too, on the calling thread: the first time a renderer
+ * plays a note it keeps a copy of the note's samples (up to 16 MiB per
+ * renderer). A real-time caller (an audio callback) calls
+ * tamsel_renderer_prepare first, on another thread; from then on rendering
+ * and seeking on that renderer neither allocate nor lock. No other function
+ * allocates. The library allocates through C++'s operator new alone, so a
+ * program that replaces it sees every allocation (but those the C library
+ * makes inside fopen, for tamsel_song_load_file).
+ *
  *     tamsel_song *song;
  *     if (tamsel_song_load_file("demo.tsm", &song) != TAMSEL_OK) ...
  *     tamsel_render_options options;
@@ -150,6 +161,16 @@ TAMSEL_API tamsel_status tamsel_renderer_create(const tamsel_song *song, const t
 
 /* Releases a renderer. Null is ignored. */
 TAMSEL_API void tamsel_renderer_free(tamsel_renderer *renderer);
+
+/* Makes now every allocation the renderer would otherwise make while
+ * rendering: a copy of each note the song's records can start, filled with
+ * its samples. Afterwards no call on this renderer but tamsel_renderer_free
+ * touches the allocator; the copies are kept through seeks. Notes
+ * beyond the renderer's 16 MiB, or those whose memory cannot be had, are
+ * made from the song as they play, the same samples, without allocating.
+ * Takes time that grows with the song's note lengths (a few milliseconds
+ * for the demo). TAMSEL_ERR_INVALID_ARGUMENT for null. */
+TAMSEL_API tamsel_status tamsel_renderer_prepare(tamsel_renderer *renderer);
 
 /* Exact length of the whole render in frames (from frame 0, wherever the
  * renderer is); TAMSEL_ERR_TOO_LONG when it exceeds limit or never ends.

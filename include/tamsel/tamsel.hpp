@@ -115,6 +115,8 @@ public:
     explicit operator bool() const { return renderer_ != nullptr; }
     tamsel_renderer* get() const { return renderer_; }
 
+    // Every allocation rendering would make, done now (see tamsel_renderer_prepare).
+    Status prepare() { return tamsel_renderer_prepare(renderer_); }
     Status length(uint64_t limit, uint64_t* frames) const { return tamsel_renderer_length(renderer_, limit, frames); }
     // The loop points up to the end of the render (see tamsel_renderer_wraps);
     // *frames is replaced only on TAMSEL_OK.

@@ -221,6 +221,12 @@ void tamsel_renderer_free(tamsel_renderer* renderer) {
     delete renderer;
 }
 
+tamsel_status tamsel_renderer_prepare(tamsel_renderer* renderer) {
+    if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
+    renderer_prepare(&renderer->renderer);
+    return TAMSEL_OK;
+}
+
 tamsel_status tamsel_renderer_length(const tamsel_renderer* renderer, uint64_t limit, uint64_t* frames) {
     if (!renderer || !frames) return TAMSEL_ERR_INVALID_ARGUMENT;
     if (!measure_render_length(&renderer->renderer, limit, frames, nullptr, nullptr)) return TAMSEL_ERR_TOO_LONG;

@@ -82,6 +82,7 @@ TEST(LibraryApi, NullPointersAndBadOptionsAreInvalidArguments) {
     EXPECT_EQ(tamsel_renderer_seek(nullptr, 5), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(tamsel_renderer_position(nullptr), 0u);
     EXPECT_EQ(tamsel_renderer_set_muted_tracks(nullptr, 1), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_renderer_prepare(nullptr), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(tamsel_song_get_instrument_shape(song, 3, waveform, envelope), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(tamsel_song_get_instrument_shape(song, -1, waveform, envelope), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(tamsel_song_tracks_with_notes(nullptr), 0u);
@@ -281,6 +282,8 @@ TEST(LibraryApi, TheCppApiOwnsAndReportsLikeTheCApi) {
     // The C functions' contracts: a null pointer is an invalid argument, a
     // failure leaves the result alone.
     EXPECT_EQ(renderer.wraps(TAMSEL_WAV_MAX_FRAMES, nullptr), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(renderer.prepare(), TAMSEL_OK);
+    EXPECT_EQ(tamsel::Renderer().prepare(), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(renderer.wraps(46080, &wraps), TAMSEL_ERR_TOO_LONG);
     EXPECT_EQ(wraps, std::vector<uint64_t>{46080});
     int8_t waveform[256];

@@ -64,6 +64,25 @@ void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double 
     renderer->frames_done = 0;
 }
 
+// Bit k of track t set when some loaded record of the track starts note k;
+// records beyond them read as 0 and start nothing.
+static uint32_t notes_started(const Song* song, int32_t track) {
+    uint32_t notes = 0;
+    for (int32_t r = 0; r < song->loaded_records; r++) notes |= song->records[track][r];
+    return notes & ((1u << SLOTS_PER_TRACK) - 1u);
+}
+
+void renderer_prepare(Renderer* renderer) {
+    for (int32_t t = 0; t < TRACK_COUNT; t++) {
+        uint32_t notes = notes_started(renderer->song, t);
+        for (int32_t k = 0; k < SLOTS_PER_TRACK; k++) {
+            Voice* voice = sound_table_voice(&renderer->table, FIRST_TRACK_SLOT + SLOTS_PER_TRACK * t + k);
+            if (!(notes >> k & 1u) || !voice || !voice->cache) continue;
+            sample_cache_cover(voice->cache, voice->source, voice->size - 1);
+        }
+    }
+}
+
 void clock_start(RenderClock* clock, double tick_ms) {
     clock->ms = 0.0;
     clock->to_next_tick = 0.0;

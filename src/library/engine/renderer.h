@@ -58,6 +58,11 @@ void renderer_release(Renderer* renderer);
 // needs renderer_release first.
 void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double tick_ms);
 
+// Makes and fills the cache of every note the song's records can start,
+// in slot order while the budget lasts, so that rendering allocates nothing
+// afterwards: a note without a cache is read from its source.
+void renderer_prepare(Renderer* renderer);
+
 // Renders up to count frames and returns how many it made; fewer than count
 // means the song has ended. renderer_render_float stores the sums divided by
 // 32768, renderer_render_sums the mixer's 32-bit sums themselves;
