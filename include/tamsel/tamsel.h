@@ -195,9 +195,13 @@ TAMSEL_API tamsel_status tamsel_renderer_wraps(const tamsel_renderer *renderer, 
  * of the render, 0 after it (or for a null pointer).
  * tamsel_render_float gives exactly the samples the command line writes (the
  * sum divided by 32768); tamsel_render_int32 gives the mixer's integer sums
- * themselves. Calls of the two may be mixed. */
+ * themselves; tamsel_render_int16 gives those sums saturated to -32768 ..
+ * 32767 (the float samples times 32768, clamped), for a 16-bit device: loud
+ * songs clip there, as they would at full scale. Calls of the three may be
+ * mixed. */
 TAMSEL_API size_t tamsel_render_float(tamsel_renderer *renderer, float *out, size_t frames);
 TAMSEL_API size_t tamsel_render_int32(tamsel_renderer *renderer, int32_t *out, size_t frames);
+TAMSEL_API size_t tamsel_render_int16(tamsel_renderer *renderer, int16_t *out, size_t frames);
 
 /* Moves to frame: the renderer then yields exactly the frames a render from
  * the start yields from that frame on. Backwards and forwards both work; a

@@ -132,6 +132,7 @@ public:
     }
     size_t render_float(float* out, size_t frames) { return tamsel_render_float(renderer_, out, frames); }
     size_t render_int32(int32_t* out, size_t frames) { return tamsel_render_int32(renderer_, out, frames); }
+    size_t render_int16(int16_t* out, size_t frames) { return tamsel_render_int16(renderer_, out, frames); }
     Status seek(uint64_t frame) { return tamsel_renderer_seek(renderer_, frame); }
     uint64_t position() const { return tamsel_renderer_position(renderer_); }
     Status set_muted_tracks(uint32_t muted) { return tamsel_renderer_set_muted_tracks(renderer_, muted); }

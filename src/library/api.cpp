@@ -259,6 +259,11 @@ size_t tamsel_render_int32(tamsel_renderer* renderer, int32_t* out, size_t frame
     return (size_t)renderer_render_sums(&renderer->renderer, out, frames);
 }
 
+size_t tamsel_render_int16(tamsel_renderer* renderer, int16_t* out, size_t frames) {
+    if (!renderer || !out) return 0;
+    return (size_t)renderer_render_int16(&renderer->renderer, out, frames);
+}
+
 tamsel_status tamsel_renderer_seek(tamsel_renderer* renderer, uint64_t frame) {
     if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
     renderer_seek(&renderer->renderer, frame);

@@ -79,6 +79,8 @@ TEST(LibraryApi, NullPointersAndBadOptionsAreInvalidArguments) {
     EXPECT_EQ(tamsel_renderer_wraps(nullptr, 100, nullptr, 0, &count), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(tamsel_render_float(nullptr, f, 1), 0u);
     EXPECT_EQ(tamsel_render_int32(nullptr, i, 1), 0u);
+    int16_t s16[2];
+    EXPECT_EQ(tamsel_render_int16(nullptr, s16, 1), 0u);
     EXPECT_EQ(tamsel_renderer_seek(nullptr, 5), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(tamsel_renderer_position(nullptr), 0u);
     EXPECT_EQ(tamsel_renderer_set_muted_tracks(nullptr, 1), TAMSEL_ERR_INVALID_ARGUMENT);
@@ -223,25 +225,39 @@ TEST(LibraryApi, SongsThatNeverEndAreTooLongWhateverTheLimit) {
     }
 }
 
-TEST(LibraryApi, FloatSamplesAreTheIntegerSumsOver32768) {
-    tamsel_song* song = load(demo_bytes());
-    tamsel_renderer* as_float = create(song, 0, 20.0);
-    tamsel_renderer* as_int = create(song, 0, 20.0);
-    std::vector<float> f(2 * 4096);
-    std::vector<int32_t> i(2 * 4096);
-    uint64_t nonzero = 0;
-    for (int block = 0; block < 200; block++) {
-        size_t got = tamsel_render_float(as_float, f.data(), 4096);
-        ASSERT_EQ(tamsel_render_int32(as_int, i.data(), 4096), got);
-        for (size_t k = 0; k < 2 * got; k++) {
-            ASSERT_EQ(f[k], (float)((double)i[k] / 32768.0)) << block << ":" << k;
-            nonzero += i[k] != 0;
+// The three sample forms of one render, over both shipped songs, which go
+// beyond full scale: floats are the sums over 32768, 16-bit samples the
+// sums (and the floats times 32768) clamped.
+TEST(LibraryApi, FloatAndSixteenBitSamplesComeFromTheIntegerSums) {
+    for (const char* name : {"demo.tsm", "short.tsm"}) {
+        tamsel_song* song = load(read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/" + name));
+        tamsel_renderer* as_float = create(song, 0, 20.0);
+        tamsel_renderer* as_int = create(song, 0, 20.0);
+        tamsel_renderer* as_int16 = create(song, 0, 20.0);
+        std::vector<float> f(2 * 4096);
+        std::vector<int32_t> i(2 * 4096);
+        std::vector<int16_t> s(2 * 4096);
+        uint64_t nonzero = 0, clipped = 0;
+        while (size_t got = tamsel_render_float(as_float, f.data(), 4096)) {
+            ASSERT_EQ(tamsel_render_int32(as_int, i.data(), 4096), got);
+            ASSERT_EQ(tamsel_render_int16(as_int16, s.data(), 4096), got);
+            for (size_t k = 0; k < 2 * got; k++) {
+                ASSERT_EQ(f[k], (float)((double)i[k] / 32768.0)) << name << " " << k;
+                int32_t expected = i[k] < -32768 ? -32768 : i[k] > 32767 ? 32767 : i[k];
+                double scaled = std::fmin(std::fmax((double)f[k] * 32768.0, -32768.0), 32767.0);
+                ASSERT_EQ(s[k], expected) << name << " " << k;
+                ASSERT_EQ(s[k], (int16_t)scaled) << name << " " << k;
+                nonzero += i[k] != 0;
+                clipped += expected != i[k];
+            }
         }
+        EXPECT_GT(nonzero, 100000u) << name;
+        EXPECT_GT(clipped, 0u) << name;
+        tamsel_renderer_free(as_float);
+        tamsel_renderer_free(as_int);
+        tamsel_renderer_free(as_int16);
+        tamsel_song_free(song);
     }
-    EXPECT_GT(nonzero, 100000u);
-    tamsel_renderer_free(as_float);
-    tamsel_renderer_free(as_int);
-    tamsel_song_free(song);
 }
 
 TEST(LibraryApi, RenderersKeepTheirSongAlive) {

@@ -139,7 +139,11 @@ static void mix_segment(Renderer* renderer, uint32_t frames, bool mix) {
     }
 }
 
-enum OutputKind { OUTPUT_FLOAT, OUTPUT_SUMS, OUTPUT_NONE };
+enum OutputKind { OUTPUT_FLOAT, OUTPUT_SUMS, OUTPUT_INT16, OUTPUT_NONE };
+
+static int16_t saturate_to_int16(int32_t sum) {
+    return (int16_t)(sum < INT16_MIN ? INT16_MIN : sum > INT16_MAX ? INT16_MAX : sum);
+}
 
 static void emit_segment(const Renderer* renderer, OutputKind kind, void* out, uint64_t at, uint32_t frames) {
     const int32_t* segment = renderer->segment;
@@ -148,6 +152,9 @@ static void emit_segment(const Renderer* renderer, OutputKind kind, void* out, u
         for (uint32_t i = 0; i < 2 * frames; i++) f[i] = (float)((double)segment[i] / 32768.0);
     } else if (kind == OUTPUT_SUMS) {
         std::memcpy((int32_t*)out + 2 * at, segment, 2 * (size_t)frames * sizeof segment[0]);
+    } else if (kind == OUTPUT_INT16) {
+        int16_t* s = (int16_t*)out + 2 * at;
+        for (uint32_t i = 0; i < 2 * frames; i++) s[i] = saturate_to_int16(segment[i]);
     }
 }
 
@@ -184,6 +191,10 @@ uint64_t renderer_render_float(Renderer* renderer, float* out, uint64_t count) {
 
 uint64_t renderer_render_sums(Renderer* renderer, int32_t* out, uint64_t count) {
     return render_frames(renderer, OUTPUT_SUMS, out, count);
+}
+
+uint64_t renderer_render_int16(Renderer* renderer, int16_t* out, uint64_t count) {
+    return render_frames(renderer, OUTPUT_INT16, out, count);
 }
 
 uint64_t renderer_skip(Renderer* renderer, uint64_t count) {

@@ -65,10 +65,12 @@ void renderer_prepare(Renderer* renderer);
 
 // Renders up to count frames and returns how many it made; fewer than count
 // means the song has ended. renderer_render_float stores the sums divided by
-// 32768, renderer_render_sums the mixer's 32-bit sums themselves;
-// renderer_skip moves on without making audio.
+// 32768, renderer_render_sums the mixer's 32-bit sums themselves,
+// renderer_render_int16 the sums saturated to 16 bits; renderer_skip moves
+// on without making audio.
 uint64_t renderer_render_float(Renderer* renderer, float* out, uint64_t count);
 uint64_t renderer_render_sums(Renderer* renderer, int32_t* out, uint64_t count);
+uint64_t renderer_render_int16(Renderer* renderer, int16_t* out, uint64_t count);
 uint64_t renderer_skip(Renderer* renderer, uint64_t count);
 
 // Moves to frame: a restart when it lies behind, then a skip.
