@@ -67,6 +67,17 @@ extern "C" {
 /* TAMSEL_VERSION_MAJOR, _MINOR, _PATCH and TAMSEL_VERSION_STRING. */
 #include "tamsel/tamsel_version.h"
 
+/* Compatibility, the rule for every later 1.x version: what an earlier 1.x
+ * declares keeps its name, value and meaning, and every struct here keeps
+ * its layout, so a program built against an earlier 1.x header runs
+ * unchanged with a later library. Additions come as new functions, new
+ * constants and new values of existing fields (as TAMSEL_LOOPS_FOREVER for
+ * loops), never as new members of a struct: a new render setting gets a
+ * setter on the renderer (as tamsel_renderer_set_muted_tracks does), to call
+ * before the first render when it must hold from frame 0; a new song value
+ * gets a getter of its own; new play-state values come from a new function.
+ * TAMSEL_VERSION_MINOR tells which additions a header has. */
+
 /* Frames per second of every render. */
 #define TAMSEL_SAMPLE_RATE 48000
 /* Tracks of a song: three melodic instruments, then the drums. */
@@ -143,11 +154,35 @@ TAMSEL_API uint32_t tamsel_song_tracks_with_notes(const tamsel_song *song);
 
 /* ---- Rendering ---------------------------------------------------------- */
 
+/* tamsel_render_options.loops: play on for ever; other negatives count as 0. */
+#define TAMSEL_LOOPS_FOREVER (-1)
+
 typedef struct {
-    int32_t loops;          /* extra passes from the repeat point; below 0 counts as 0 */
+    int32_t loops;          /* extra passes from the repeat point, or TAMSEL_LOOPS_FOREVER */
     double tick_ms;         /* engine tick; finite and >= 0, else TAMSEL_ERR_INVALID_ARGUMENT */
     uint32_t muted_tracks;  /* bit t mutes track t: 0..2 melodic, 3 drums */
 } tamsel_render_options;
+
+/* Endless renders (loops TAMSEL_LOOPS_FOREVER), for game music and a
+ * player's repeat, never end and never fall silent for good: for every L
+ * their first frames are exactly those of the render with L loops, up to
+ * that render's end, and they play the repeat region on for as long as
+ * they are pulled. That holds up to the second loop point at or after frame
+ * 2^29 (3 h 6 min, past the TAMSEL_WAV_MAX_FRAMES a WAV file holds). From
+ * the first of those two loop points on, every pass is the one before it,
+ * sample for sample: at each later loop point the render returns to its
+ * exact state at that first one, the clock's reading included. So the
+ * clock never leaves the range it had there (a finite render's reading
+ * stops at 2^31 - 1 ms, on day 24.8, and its steps with it), the music
+ * never drifts (a finite render's passes differ in their notes' sub-sample
+ * phase, so no two are alike), and a seek to any frame, up to 2^64 - 1, is
+ * at most a skip to the second of those loop points and then less than a
+ * pass. The play state's pass counts on through the returns.
+ * tamsel_renderer_length and tamsel_renderer_wraps answer
+ * TAMSEL_ERR_TOO_LONG at once. A song that stops stepping (a step time the
+ * clock never passes), or whose pass from the repeat start lasts longer
+ * than about 24 days, never returns and plays on as its finite renders do:
+ * silent once its notes end. */
 
 /* loops 0, tick 20 ms, nothing muted. Does nothing for null. */
 TAMSEL_API void tamsel_render_options_init(tamsel_render_options *options);
@@ -206,11 +241,32 @@ TAMSEL_API size_t tamsel_render_int16(tamsel_renderer *renderer, int16_t *out, s
 /* Moves to frame: the renderer then yields exactly the frames a render from
  * the start yields from that frame on. Backwards and forwards both work; a
  * frame at or past the end leaves the renderer at the end. Costs far less
- * than rendering the frames skipped. */
+ * than rendering the frames skipped (and in an endless render, at most the
+ * skip described with TAMSEL_LOOPS_FOREVER). */
 TAMSEL_API tamsel_status tamsel_renderer_seek(tamsel_renderer *renderer, uint64_t frame);
 
 /* The frame the next render call starts at; 0 for null. */
 TAMSEL_API uint64_t tamsel_renderer_position(const tamsel_renderer *renderer);
+
+typedef struct {
+    uint64_t frame;      /* the renderer's position: frames 0 .. frame-1 are rendered */
+    int32_t record;      /* the record of the latest sequencer step taken in those frames
+                            (0 at frame 0: the first step comes before the first frame) */
+    uint32_t pass;       /* wraps to the repeat start among those steps */
+    uint32_t notes[4];   /* per track: the low 24 bits of that record's word, the notes it started */
+} tamsel_play_state;
+
+/* What is playing now, for a pattern display, a visualiser or a game that
+ * syncs events to the music: exact at every frame, after seeks and in
+ * endless renders (whose pass counts on, modulo 2^32). The step of frame f
+ * is taken in that frame, so it shows once frame f is rendered. A song
+ * whose first step already wraps (an end point of 0) stands at its repeat
+ * start with pass 1 at frame 0. At the end of a render the state is that of
+ * its last frame: the wrap that ends it is no part of it. A record beyond
+ * the file's records has notes 0. Reads what the renderer holds anyway: the
+ * render loop does no work for it. TAMSEL_ERR_INVALID_ARGUMENT for a null
+ * pointer. */
+TAMSEL_API tamsel_status tamsel_renderer_get_state(const tamsel_renderer *renderer, tamsel_play_state *state);
 
 /* Changes which tracks are heard from the next frame on (bit t mutes track
  * t). Muted voices go on playing silently, so unmuting resumes them exactly

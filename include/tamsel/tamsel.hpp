@@ -34,6 +34,10 @@ namespace tamsel {
 using Status = tamsel_status;
 using SongInfo = tamsel_song_info;
 using InstrumentInfo = tamsel_instrument_info;
+using PlayState = tamsel_play_state;
+
+// RenderOptions::loops for a render that plays on for ever.
+constexpr int32_t LOOPS_FOREVER = TAMSEL_LOOPS_FOREVER;
 
 inline const char* message(Status status) { return tamsel_status_message(status); }
 inline const char* version() { return tamsel_version(); }
@@ -135,6 +139,8 @@ public:
     size_t render_int16(int16_t* out, size_t frames) { return tamsel_render_int16(renderer_, out, frames); }
     Status seek(uint64_t frame) { return tamsel_renderer_seek(renderer_, frame); }
     uint64_t position() const { return tamsel_renderer_position(renderer_); }
+    // What is playing now (see tamsel_renderer_get_state); *state is written only on TAMSEL_OK.
+    Status state(PlayState* state) const { return tamsel_renderer_get_state(renderer_, state); }
     Status set_muted_tracks(uint32_t muted) { return tamsel_renderer_set_muted_tracks(renderer_, muted); }
 
 private:

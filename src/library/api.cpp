@@ -274,6 +274,18 @@ uint64_t tamsel_renderer_position(const tamsel_renderer* renderer) {
     return renderer ? renderer_position(&renderer->renderer) : 0;
 }
 
+tamsel_status tamsel_renderer_get_state(const tamsel_renderer* renderer, tamsel_play_state* state) {
+    if (!renderer || !state) return TAMSEL_ERR_INVALID_ARGUMENT;
+    const Renderer* r = &renderer->renderer;
+    int32_t record = renderer_sequencer(r)->position;
+    std::memset(state, 0, sizeof *state);
+    state->frame = renderer_position(r);
+    state->record = record;
+    state->pass = renderer_passes(r);
+    for (int32_t t = 0; t < TRACK_COUNT; t++) state->notes[t] = song_record_word(r->song, record, t) & 0xFFFFFFu;
+    return TAMSEL_OK;
+}
+
 tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer* renderer, uint32_t muted_tracks) {
     if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
     renderer_set_muted_tracks(&renderer->renderer, muted_tracks);

@@ -1,7 +1,8 @@
 // Counts the library's allocations through a replaced operator new (every
 // one goes through it): after tamsel_renderer_prepare, rendering a song to
-// its end, seeking about it and muting allocate nothing; without it the
-// first plays of the notes do, which shows the count sees them.
+// its end, reading its state, seeking about it and muting allocate
+// nothing; without it the first plays of the notes do, which shows the
+// count sees them.
 //   allocation_check path/to/demo.tsm
 #include <atomic>
 #include <cstdint>
@@ -91,16 +92,19 @@ void operator delete[](void* p, size_t, std::align_val_t) noexcept {
     free_aligned(p);
 }
 
-// What an audio callback does with a renderer: render blocks to the end,
-// seek back and forth, mute; returns the allocations made meanwhile.
-static uint64_t allocations_while_playing(tamsel_renderer* renderer, float* block, int32_t* sums) {
+// What an audio callback does with a renderer: render blocks to the end in
+// each form, read the state, seek back and forth, mute; returns the
+// allocations made meanwhile.
+static uint64_t allocations_while_playing(tamsel_renderer* renderer, float* block, int32_t* sums,
+                                          int16_t* samples) {
     uint64_t before = allocations.load();
-    while (tamsel_render_float(renderer, block, 512) > 0) {
-    }
+    tamsel_play_state state;
+    while (tamsel_render_float(renderer, block, 512) > 0) tamsel_renderer_get_state(renderer, &state);
     const uint64_t seeks[] = {48000, 2000000, 0, 5000000, 100};
     for (uint64_t frame : seeks) {
         tamsel_renderer_seek(renderer, frame);
         tamsel_render_int32(renderer, sums, 512);
+        tamsel_render_int16(renderer, samples, 512);
     }
     tamsel_renderer_set_muted_tracks(renderer, 0x5);
     tamsel_render_float(renderer, block, 512);
@@ -119,6 +123,7 @@ int main(int argc, char** argv) {
     }
     static float block[2 * 512];
     static int32_t sums[2 * 512];
+    static int16_t samples[2 * 512];
     tamsel_renderer* lazy = nullptr;
     tamsel_renderer* prepared = nullptr;
     if (tamsel_renderer_create(song, nullptr, &lazy) != TAMSEL_OK ||
@@ -127,8 +132,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "allocation_check: cannot make the renderers\n");
         return 1;
     }
-    uint64_t unprepared_count = allocations_while_playing(lazy, block, sums);
-    uint64_t prepared_count = allocations_while_playing(prepared, block, sums);
+    uint64_t unprepared_count = allocations_while_playing(lazy, block, sums, samples);
+    uint64_t prepared_count = allocations_while_playing(prepared, block, sums, samples);
     tamsel_renderer_free(lazy);
     tamsel_renderer_free(prepared);
     tamsel_song_free(song);

@@ -15,6 +15,7 @@ static bool can_still_end(const Song* song, const RenderClock* clock, const Sequ
 
 bool measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* frames, WrapVisitor visit,
                            void* context) {
+    if (renderer->endless) return false;
     const Song* song = renderer->song;
     RenderClock clock = renderer->start_clock;
     SequencerState sequencer = renderer->start_sequencer;

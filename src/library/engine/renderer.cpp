@@ -46,14 +46,11 @@ void renderer_release(Renderer* renderer) {
     for (int32_t slot = 0; slot < SLOT_COUNT; slot++) sample_cache_release(&renderer->caches[slot]);
 }
 
-void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double tick_ms) {
-    // Another song's samples are of no use.
-    if (renderer->song != song) renderer_release(renderer);
-    renderer->song = song;
-    renderer->loop_limit = loops < 0 ? 0 : loops;
-    renderer->tick_ms = tick_ms;
+// Back to frame 0 of the render the renderer was started on.
+static void restart(Renderer* renderer) {
+    const Song* song = renderer->song;
     set_up_voices(renderer, song);
-    clock_start(&renderer->clock, tick_ms);
+    clock_start(&renderer->clock, renderer->tick_ms);
     sequencer_start(&renderer->sequencer);
     sequencer_offer_step(song, &renderer->sequencer, &renderer->table, (uint32_t)clock_whole_ms(&renderer->clock));
     renderer->sequencer.last_step_ms = 0;
@@ -62,6 +59,19 @@ void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double 
     renderer->ended = false;
     renderer->step_pending = false;
     renderer->frames_done = 0;
+}
+
+void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double tick_ms) {
+    // Another song's samples are of no use.
+    if (renderer->song != song) renderer_release(renderer);
+    renderer->song = song;
+    renderer->endless = loops == LOOPS_FOREVER;
+    // The limit an endless render never passes: a wrap count is never more.
+    renderer->loop_limit = renderer->endless ? INT32_MAX : loops < 0 ? 0 : loops;
+    renderer->tick_ms = tick_ms;
+    renderer->anchor.set = false;
+    renderer->anchor.period = 0;
+    restart(renderer);
 }
 
 // Bit k of track t set when some loaded record of the track starts note k;
@@ -89,13 +99,35 @@ void clock_start(RenderClock* clock, double tick_ms) {
     clock->tick_period_s = tick_ms / 1000.0;
 }
 
-static void offer_step(Renderer* renderer) {
+static bool step_is_due(const Renderer* renderer) {
+    return sequencer_step_due(renderer->song, &renderer->sequencer, (uint32_t)clock_whole_ms(&renderer->clock));
+}
+
+// Offers the sequencer the step of the given frame, whose tick the clock
+// has just moved over.
+static void offer_step(Renderer* renderer, uint64_t frame) {
+    if (renderer->endless && step_is_due(renderer)) endless_before_step(renderer, frame);
     sequencer_offer_step(renderer->song, &renderer->sequencer, &renderer->table,
                          (uint32_t)clock_whole_ms(&renderer->clock));
 }
 
-static bool step_is_due(const Renderer* renderer) {
-    return sequencer_step_due(renderer->song, &renderer->sequencer, (uint32_t)clock_whole_ms(&renderer->clock));
+// Starts the given frame: the clock moves over it (unless an earlier call
+// already did) and its step, if one is due, is taken.
+static void begin_frame(Renderer* renderer, uint64_t frame) {
+    if (renderer->step_pending) {
+        renderer->step_pending = false;
+        offer_step(renderer, frame);
+    } else if (advance_clock(&renderer->clock)) {
+        offer_step(renderer, frame);
+    }
+}
+
+// The frame that notices the loop limit is not part of the song, and nor is
+// its step: the sequencer goes back to the last step rendered. The voices
+// still move through that frame.
+static void end_render(Renderer* renderer, const SequencerState* before_frame) {
+    renderer->ended = true;
+    renderer->sequencer = *before_frame;
 }
 
 // The render works in segments: a segment starts at a sequencer step (or
@@ -110,6 +142,11 @@ static bool step_is_due(const Renderer* renderer) {
 // the sound slots, at most limit of them, and returns how many. Stops
 // before a tick whose step is due, leaving that step pending.
 static uint32_t advance_clock_to_step(Renderer* renderer, uint32_t limit) {
+    // Once no step can come, only the voices change: the clock is left
+    // where it is, since no step will read it again.
+    if (!sequencer_can_step_again(renderer->song, &renderer->sequencer) || !clock_ticks_again(&renderer->clock)) {
+        return limit;
+    }
     uint32_t frames = 0;
     while (frames < limit) {
         frames += (uint32_t)advance_clock_to_tick(&renderer->clock, limit - frames);
@@ -158,21 +195,20 @@ static void emit_segment(const Renderer* renderer, OutputKind kind, void* out, u
     }
 }
 
+// Frames one skipped segment may take: nothing is stored, so only the
+// voices' 32-bit frame counts bound it.
+constexpr uint32_t SKIP_SEGMENT_FRAMES = (uint32_t)1 << 30;
+
 static uint64_t render_frames(Renderer* renderer, OutputKind kind, void* out, uint64_t count) {
+    uint32_t most = kind == OUTPUT_NONE ? SKIP_SEGMENT_FRAMES : SEGMENT_FRAMES;
     uint64_t done = 0;
     while (done < count && !renderer->ended) {
         uint64_t left = count - done;
-        uint32_t room = left < SEGMENT_FRAMES ? (uint32_t)left : SEGMENT_FRAMES;
-        if (renderer->step_pending) {
-            renderer->step_pending = false;
-            offer_step(renderer);
-        } else if (advance_clock(&renderer->clock)) {
-            offer_step(renderer);
-        }
+        uint32_t room = left < most ? (uint32_t)left : most;
+        SequencerState before_frame = renderer->sequencer;
+        begin_frame(renderer, renderer->frames_done + done);
         if (renderer->sequencer.loops_done > renderer->loop_limit) {
-            // The frame that notices the loop limit is not part of the song,
-            // but the voices still move through it.
-            renderer->ended = true;
+            end_render(renderer, &before_frame);
             mix_segment(renderer, 1, kind != OUTPUT_NONE);
             break;
         }
@@ -201,11 +237,18 @@ uint64_t renderer_skip(Renderer* renderer, uint64_t count) {
     return render_frames(renderer, OUTPUT_NONE, nullptr, count);
 }
 
+// An endless render is skipped in pieces of this many frames until the
+// pass its anchor repeats is known, so that a far seek jumps once it is.
+constexpr uint64_t ENDLESS_SKIP_FRAMES = (uint64_t)1 << 24;
+
 void renderer_seek(Renderer* renderer, uint64_t frame) {
-    if (frame < renderer->frames_done) {
-        renderer_start(renderer, renderer->song, renderer->loop_limit, renderer->tick_ms);
+    if (frame < renderer->frames_done) restart(renderer);
+    while (renderer->frames_done < frame) {
+        if (renderer->endless) endless_jump(renderer, frame);
+        uint64_t left = frame - renderer->frames_done;
+        uint64_t piece = renderer->endless && left > ENDLESS_SKIP_FRAMES ? ENDLESS_SKIP_FRAMES : left;
+        if (renderer_skip(renderer, piece) < piece) break;
     }
-    renderer_skip(renderer, frame - renderer->frames_done);
 }
 
 void renderer_set_muted_tracks(Renderer* renderer, uint32_t muted_tracks) {
@@ -218,6 +261,11 @@ void renderer_set_mix_path(Renderer* renderer, SteadyMixPath path) {
 
 uint64_t renderer_position(const Renderer* renderer) {
     return renderer->frames_done;
+}
+
+uint32_t renderer_passes(const Renderer* renderer) {
+    uint64_t returns = endless_returns(&renderer->anchor, renderer->frames_done);
+    return (uint32_t)renderer->sequencer.loops_done + (uint32_t)returns;
 }
 
 const SequencerState* renderer_sequencer(const Renderer* renderer) {
@@ -234,13 +282,9 @@ uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t coun
         int32_t frame[2] = {0, 0};
         // After a fast render or a seek the clock may already stand on a
         // tick whose step is due: that frame's step comes first.
-        if (renderer->step_pending) {
-            renderer->step_pending = false;
-            offer_step(renderer);
-        } else if (advance_clock(&renderer->clock)) {
-            offer_step(renderer);
-        }
-        if (renderer->sequencer.loops_done > renderer->loop_limit) renderer->ended = true;
+        SequencerState before_frame = renderer->sequencer;
+        begin_frame(renderer, renderer->frames_done + i);
+        if (renderer->sequencer.loops_done > renderer->loop_limit) end_render(renderer, &before_frame);
         for (int32_t slot = 0; slot < SLOT_COUNT; slot++) {
             int32_t track = track_of_slot(slot);
             bool muted = track >= 0 && (renderer->muted_tracks >> track & 1u);

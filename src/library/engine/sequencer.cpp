@@ -39,11 +39,15 @@ void sequencer_take_step(const Song* song, SequencerState* sequencer, uint32_t n
     sequencer->last_step_ms = now;
 }
 
-uint64_t sequencer_steps_possible(const Song* song, const SequencerState* sequencer) {
-    if (sequencer->force_step) return UINT64_MAX;
+bool sequencer_can_step_again(const Song* song, const SequencerState* sequencer) {
     uint64_t earliest = (uint64_t)song->step_ms + sequencer->last_step_ms;
-    if (earliest > UINT32_MAX) return UINT64_MAX;
-    if (earliest >= (uint64_t)CLOCK_MAX_READING) return 0;
+    return sequencer->force_step || earliest > UINT32_MAX || earliest < (uint64_t)CLOCK_MAX_READING;
+}
+
+uint64_t sequencer_steps_possible(const Song* song, const SequencerState* sequencer) {
+    if (!sequencer_can_step_again(song, sequencer)) return 0;
+    uint64_t earliest = (uint64_t)song->step_ms + sequencer->last_step_ms;
+    if (sequencer->force_step || earliest > UINT32_MAX) return UINT64_MAX;
     // The first step at a reading of earliest + 1 or more, each later one
     // at least step time + 1 after the one before; such sums stay within 32
     // bits, since a step time of 2^31 - 1 or more is never passed from a
@@ -59,6 +63,10 @@ static uint64_t steps_to_wrap(const Song* song, int32_t position) {
     int32_t next = (int32_t)((uint32_t)position + 1u);
     if (next >= end) return 1;
     return 1 + (uint64_t)((int64_t)end - next);
+}
+
+bool sequencer_next_step_wraps(const Song* song, const SequencerState* sequencer) {
+    return steps_to_wrap(song, sequencer->position) == 1;
 }
 
 uint64_t sequencer_steps_to_end(const Song* song, const SequencerState* sequencer, int32_t loop_limit) {

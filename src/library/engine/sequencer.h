@@ -33,6 +33,10 @@ void sequencer_take_step(const Song* song, SequencerState* sequencer, uint32_t n
 // the new position's records to the table.
 void sequencer_offer_step(const Song* song, SequencerState* sequencer, SoundTable* table, uint32_t now);
 
+// Whether the next step wraps to the repeat start.
+bool sequencer_next_step_wraps(const Song* song, const SequencerState* sequencer);
+// Whether any reading the clock can still show would allow a step.
+bool sequencer_can_step_again(const Song* song, const SequencerState* sequencer);
 // The most steps the sequencer can still take, whatever the tick: each
 // needs a reading above the last step's plus the step time, and the clock
 // stops at CLOCK_MAX_READING. UINT64_MAX when the step is forced or that sum
