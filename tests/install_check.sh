@@ -30,19 +30,27 @@ grep -q "^1276800 frames, 26.600 s" "$work/c.txt" || { cat "$work/c.txt"; exit 1
 grep -q "^rendered 1276800 frames" "$work/c.txt" || { cat "$work/c.txt"; exit 1; }
 
 # C, through CMake in a project that enables only C, against the static
-# library: its link interface brings the C++ runtime the C compiler leaves out.
+# library: its link interface brings the C++ runtime the C compiler leaves
+# out. The game example plays the short song endlessly for 50 s: it loops
+# back at 26.6 s and at 46.8 s.
 mkdir "$work/c-cmake"
 cat > "$work/c-cmake/CMakeLists.txt" <<EOF
 cmake_minimum_required(VERSION 3.25)
 project(tamsel_c_example LANGUAGES C)
+set(CMAKE_C_STANDARD 99)
 find_package(tamsel 1.0 REQUIRED)
 add_executable(render_c "$source/examples/library/render.c")
+add_executable(game "$source/examples/library/game.c")
 target_link_libraries(render_c PRIVATE tamsel::tamsel_static)
+target_link_libraries(game PRIVATE tamsel::tamsel_static)
 EOF
 cmake -S "$work/c-cmake" -B "$work/c-cmake/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/c-cmake/build" >/dev/null
 "$work/c-cmake/build/render_c" "$source/examples/short.tsm" > "$work/c-cmake.txt"
 cmp "$work/c.txt" "$work/c-cmake.txt" || { cat "$work/c-cmake.txt"; exit 1; }
+"$work/c-cmake/build/game" "$source/examples/short.tsm" 50 > "$work/game.txt"
+[ "$(grep -c 'loops back' "$work/game.txt")" = 2 ] || { cat "$work/game.txt"; exit 1; }
+grep -q "^  0:46.810  pass 2  record   64 " "$work/game.txt" || { cat "$work/game.txt"; exit 1; }
 
 # C++, through CMake, against the shared library.
 cmake -S "$source/examples/library" -B "$work/cpp" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
