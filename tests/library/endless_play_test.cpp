@@ -160,4 +160,26 @@ TEST(EndlessPlay, ASeekToDayTwentyFiveGivesTheSoundOfPlayingOn) {
     }
 }
 
+// A step time the clock never passes: the first record plays, then
+// silence for ever, and a seek to the last frames is done at once.
+TEST(EndlessPlay, ASongThatStopsSteppingIsSilentOnceItsNotesEnd) {
+    SongFile file = make_song(0xFFFFFFFFu, 0, 8, 8);
+    int8_t waveform[256];
+    uint8_t envelope[64];
+    for (int32_t p = 0; p < 256; p++) waveform[p] = (int8_t)(p < 128 ? 60 : -60);
+    for (int32_t e = 0; e < 64; e++) envelope[e] = 128;
+    set_instrument(&file, 0, 4, 20000, 300, waveform, envelope);
+    set_record(&file, 0, 0, 1);
+    tamsel::Song song;
+    ASSERT_EQ(song.load_memory(file.bytes.data(), file.bytes.size()), TAMSEL_OK);
+    tamsel::Renderer endless = renderer_for(song, tamsel::LOOPS_FOREVER);
+    EXPECT_GT(sounding(sums(endless, 48000)), 10000u);
+    EXPECT_EQ(sounding(sums_at(endless, UINT64_MAX - 48000, 48000)), 0u);
+    tamsel::PlayState state{};
+    ASSERT_EQ(endless.state(&state), TAMSEL_OK);
+    EXPECT_EQ(state.frame, UINT64_MAX);
+    EXPECT_EQ(state.record, 0);
+    EXPECT_EQ(state.pass, 0u);
+}
+
 }  // namespace

@@ -138,15 +138,18 @@ static void end_render(Renderer* renderer, const SequencerState* before_frame) {
 // accumulators; integer sums do not depend on their order, so this equals
 // mixing every slot frame by frame.
 
+// Whether the sequencer may still take a step: once it cannot, only the
+// voices change, and the clock is left where it is, since no step will read
+// it again.
+static bool steps_may_come(const Renderer* renderer) {
+    return sequencer_can_step_again(renderer->song, &renderer->sequencer) && clock_ticks_again(&renderer->clock);
+}
+
 // Moves the clock over the frames after a segment's first that cannot change
 // the sound slots, at most limit of them, and returns how many. Stops
 // before a tick whose step is due, leaving that step pending.
 static uint32_t advance_clock_to_step(Renderer* renderer, uint32_t limit) {
-    // Once no step can come, only the voices change: the clock is left
-    // where it is, since no step will read it again.
-    if (!sequencer_can_step_again(renderer->song, &renderer->sequencer) || !clock_ticks_again(&renderer->clock)) {
-        return limit;
-    }
+    if (!steps_may_come(renderer)) return limit;
     uint32_t frames = 0;
     while (frames < limit) {
         frames += (uint32_t)advance_clock_to_tick(&renderer->clock, limit - frames);
@@ -199,10 +202,20 @@ static void emit_segment(const Renderer* renderer, OutputKind kind, void* out, u
 // voices' 32-bit frame counts bound it.
 constexpr uint32_t SKIP_SEGMENT_FRAMES = (uint32_t)1 << 30;
 
+// Nothing can sound again: no step will come and every voice is silent.
+static bool silent_for_good(Renderer* renderer) {
+    return !steps_may_come(renderer) && sound_table_active_slots(&renderer->table, renderer->active_slots) == 0;
+}
+
 static uint64_t render_frames(Renderer* renderer, OutputKind kind, void* out, uint64_t count) {
     uint32_t most = kind == OUTPUT_NONE ? SKIP_SEGMENT_FRAMES : SEGMENT_FRAMES;
     uint64_t done = 0;
     while (done < count && !renderer->ended) {
+        // A skip over silence for good is done at once, however long.
+        if (kind == OUTPUT_NONE && silent_for_good(renderer)) {
+            done = count;
+            break;
+        }
         uint64_t left = count - done;
         uint32_t room = left < most ? (uint32_t)left : most;
         SequencerState before_frame = renderer->sequencer;
@@ -237,8 +250,9 @@ uint64_t renderer_skip(Renderer* renderer, uint64_t count) {
     return render_frames(renderer, OUTPUT_NONE, nullptr, count);
 }
 
-// An endless render is skipped in pieces of this many frames until the
-// pass its anchor repeats is known, so that a far seek jumps once it is.
+// An endless render is skipped in pieces of this many frames while the
+// pass its anchor repeats may still become known, so that a far seek jumps
+// once it is.
 constexpr uint64_t ENDLESS_SKIP_FRAMES = (uint64_t)1 << 24;
 
 void renderer_seek(Renderer* renderer, uint64_t frame) {
@@ -246,7 +260,8 @@ void renderer_seek(Renderer* renderer, uint64_t frame) {
     while (renderer->frames_done < frame) {
         if (renderer->endless) endless_jump(renderer, frame);
         uint64_t left = frame - renderer->frames_done;
-        uint64_t piece = renderer->endless && left > ENDLESS_SKIP_FRAMES ? ENDLESS_SKIP_FRAMES : left;
+        bool period_may_come = renderer->endless && renderer->anchor.period == 0 && steps_may_come(renderer);
+        uint64_t piece = period_may_come && left > ENDLESS_SKIP_FRAMES ? ENDLESS_SKIP_FRAMES : left;
         if (renderer_skip(renderer, piece) < piece) break;
     }
 }
