@@ -3,8 +3,9 @@
  *
  * A song file is loaded once into an immutable tamsel_song, which any number
  * of renderers on any number of threads may share. A tamsel_renderer plays
- * one song from its first frame to its end: it owns the clock, the sequencer,
- * the 96 voices and all scratch memory, and is used by one thread at a time.
+ * one song from its first frame to its end (or on for ever, see
+ * TAMSEL_LOOPS_FOREVER): it owns the clock, the sequencer, the 96 voices and
+ * all scratch memory, and is used by one thread at a time.
  * The library has no global mutable state; two renderers never touch each
  * other's memory.
  *
@@ -164,10 +165,10 @@ typedef struct {
 } tamsel_render_options;
 
 /* Endless renders (loops TAMSEL_LOOPS_FOREVER), for game music and a
- * player's repeat, never end and never fall silent for good: for every L
- * their first frames are exactly those of the render with L loops, up to
- * that render's end, and they play the repeat region on for as long as
- * they are pulled. That holds up to the second loop point at or after frame
+ * player's repeat, never end, and never fall silent for good unless the
+ * song itself stops stepping: for every L their first frames are exactly
+ * those of the render with L loops, up to that render's end, and they play
+ * the repeat region on for as long as they are pulled. That holds up to the second loop point at or after frame
  * 2^29 (3 h 6 min, past the TAMSEL_WAV_MAX_FRAMES a WAV file holds). From
  * the first of those two loop points on, every pass is the one before it,
  * sample for sample: at each later loop point the render returns to its
@@ -263,9 +264,8 @@ typedef struct {
  * whose first step already wraps (an end point of 0) stands at its repeat
  * start with pass 1 at frame 0. At the end of a render the state is that of
  * its last frame: the wrap that ends it is no part of it. A record beyond
- * the file's records has notes 0. Reads what the renderer holds anyway: the
- * render loop does no work for it. TAMSEL_ERR_INVALID_ARGUMENT for a null
- * pointer. */
+ * the file's records has notes 0. Costs a few loads, and rendering does not
+ * slow down for it. TAMSEL_ERR_INVALID_ARGUMENT for a null pointer. */
 TAMSEL_API tamsel_status tamsel_renderer_get_state(const tamsel_renderer *renderer, tamsel_play_state *state);
 
 /* Changes which tracks are heard from the next frame on (bit t mutes track
