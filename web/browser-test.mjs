@@ -1,8 +1,9 @@
 // The page in headless Chromium, as a user works it: open the demo, read
 // its facts, save the WAV and compare it with the command line's, play,
-// mute, seek, ask for too many loops, open a file that is not a song, and
-// look at it on a phone-sized screen. Saves screenshots in build-wasm/, and
-// the README's picture, web/screenshot.png, when TAMSEL_UPDATE_SCREENSHOT=1.
+// mute, seek, repeat for ever, ask for too many loops, open a file that is
+// not a song, and look at it on a phone-sized screen. Saves screenshots in
+// build-wasm/, and the README's picture, web/screenshot.png, when
+// TAMSEL_UPDATE_SCREENSHOT=1.
 //
 // Run by web/test.sh, which serves build-web/ on the loopback address and
 // sets TAMSEL_PAGE_URL, TAMSEL_NPM_DIR (where playwright-core is installed)
@@ -172,6 +173,8 @@ try {
         });
         await waitFor(() => window.tamselPage.position === 60 * 48000 + 123);
         assert.equal(await text('#position'), '1:00.002');
+        // A step every 5760 frames: frame 2880123 plays record 500.
+        assert.equal(await text('#now-playing'), 'record 500 · pass 0');
         await page.keyboard.press('ArrowRight');
         await waitFor(() => window.tamselPage.position === 65 * 48000 + 123);
         await page.keyboard.press('Shift+ArrowLeft');
@@ -198,6 +201,30 @@ try {
         await waitFor(() => window.tamselPage.stats.position > 0 && window.tamselPage.stats.position < 48000 * 5
             && window.tamselPage.position < 48000 * 5);
         await page.click('#play');
+    });
+
+    await check('repeat plays on past the end of one loop, and shows the record and pass', async () => {
+        const oneLoop = framesOf(nativeWav('demo.tsm', 1));
+        await page.click('#loop');
+        await waitFor(() => document.getElementById('duration').textContent === '∞'
+                            && !document.getElementById('play').disabled);
+        assert.equal(await page.getAttribute('#loop', 'aria-pressed'), 'true');
+        assert.equal(await text('#length'), `repeats for ever; one loop is ${lengthText(oneLoop)}`);
+        await page.locator('#seek').evaluate((input, frame) => {
+            input.value = String(frame);
+            input.dispatchEvent(new Event('change', { bubbles: true }));
+        }, oneLoop - 12000);
+        await waitFor((frame) => window.tamselPage.position === frame, oneLoop - 12000);
+        await page.click('#play');
+        await waitFor((frames) => window.tamselPage.stats.position > frames + 24000, oneLoop);
+        assert.equal(await page.evaluate(() => window.tamselPage.ended), false);
+        assert.equal(await page.getAttribute('#play', 'aria-label'), 'Pause');
+        assert.match(await text('#now-playing'), /^record (6[4-9]|7\d) · pass 2$/);
+        assert.ok(Number(await page.inputValue('#seek')) < oneLoop, 'the seek bar folds back into the loop');
+        await page.click('#play');
+        await page.click('#loop');
+        await waitFor((t) => document.getElementById('duration').textContent === t, formatTime(demoFrames));
+        assert.equal(await page.getAttribute('#loop', 'aria-pressed'), 'false');
     });
 
     await check('an export can be cancelled', async () => {

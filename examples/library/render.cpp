@@ -1,5 +1,5 @@
 // Loads a song, prints its length and loop points and renders it, through
-// the C++ API.
+// the C++ API (C++14, the standard tamsel.hpp needs).
 //
 //   render_cpp song.tsm [loops]
 #include <cstdio>
@@ -14,14 +14,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     tamsel::Song song;
-    if (tamsel::Status status = song.load_file(argv[1]); status != TAMSEL_OK) {
+    tamsel::Status status = song.load_file(argv[1]);
+    if (status != TAMSEL_OK) {
         std::fprintf(stderr, "%s: %s\n", argv[1], tamsel::message(status));
         return 1;
     }
     tamsel::RenderOptions options;
     if (argc > 2) options.loops = std::atoi(argv[2]);
     tamsel::Renderer renderer;
-    if (tamsel::Status status = renderer.create(song, options); status != TAMSEL_OK) {
+    status = renderer.create(song, options);
+    if (status != TAMSEL_OK) {
         std::fprintf(stderr, "%s: %s\n", argv[1], tamsel::message(status));
         return 1;
     }

@@ -3,8 +3,9 @@
  *
  * A song file is loaded once into an immutable tamsel_song, which any number
  * of renderers on any number of threads may share. A tamsel_renderer plays
- * one song from its first frame to its end: it owns the clock, the sequencer,
- * the 96 voices and all scratch memory, and is used by one thread at a time.
+ * one song from its first frame to its end (or on for ever, see
+ * TAMSEL_LOOPS_FOREVER): it owns the clock, the sequencer, the 96 voices and
+ * all scratch memory, and is used by one thread at a time.
  * The library has no global mutable state; two renderers never touch each
  * other's memory.
  *
@@ -18,6 +19,17 @@
  * writes its result through a pointer only on TAMSEL_OK. Null pointers and
  * bad options give TAMSEL_ERR_INVALID_ARGUMENT; no function crashes on them,
  * prints, or throws.
+ *
+ * Memory: loading a song and creating a renderer allocate them (a renderer
+ * takes under 200 KiB), and the free functions release them. Rendering and
+ * seeking allocate too, on the calling thread: the first time a renderer
+ * plays a note it keeps a copy of the note's samples (up to 16 MiB per
+ * renderer). A real-time caller (an audio callback) calls
+ * tamsel_renderer_prepare first, on another thread; from then on rendering
+ * and seeking on that renderer neither allocate nor lock. No other function
+ * allocates. The library allocates through C++'s operator new alone, so a
+ * program that replaces it sees every allocation (but those the C library
+ * makes inside fopen, for tamsel_song_load_file).
  *
  *     tamsel_song *song;
  *     if (tamsel_song_load_file("demo.tsm", &song) != TAMSEL_OK) ...
@@ -55,6 +67,17 @@ extern "C" {
 
 /* TAMSEL_VERSION_MAJOR, _MINOR, _PATCH and TAMSEL_VERSION_STRING. */
 #include "tamsel/tamsel_version.h"
+
+/* Compatibility, the rule for every later 1.x version: what an earlier 1.x
+ * declares keeps its name, value and meaning, and every struct here keeps
+ * its layout, so a program built against an earlier 1.x header runs
+ * unchanged with a later library. Additions come as new functions, new
+ * constants and new values of existing fields (as TAMSEL_LOOPS_FOREVER for
+ * loops), never as new members of a struct: a new render setting gets a
+ * setter on the renderer (as tamsel_renderer_set_muted_tracks does), to call
+ * before the first render when it must hold from frame 0; a new song value
+ * gets a getter of its own; new play-state values come from a new function.
+ * TAMSEL_VERSION_MINOR tells which additions a header has. */
 
 /* Frames per second of every render. */
 #define TAMSEL_SAMPLE_RATE 48000
@@ -132,11 +155,35 @@ TAMSEL_API uint32_t tamsel_song_tracks_with_notes(const tamsel_song *song);
 
 /* ---- Rendering ---------------------------------------------------------- */
 
+/* tamsel_render_options.loops: play on for ever; other negatives count as 0. */
+#define TAMSEL_LOOPS_FOREVER (-1)
+
 typedef struct {
-    int32_t loops;          /* extra passes from the repeat point; below 0 counts as 0 */
+    int32_t loops;          /* extra passes from the repeat point, or TAMSEL_LOOPS_FOREVER */
     double tick_ms;         /* engine tick; finite and >= 0, else TAMSEL_ERR_INVALID_ARGUMENT */
     uint32_t muted_tracks;  /* bit t mutes track t: 0..2 melodic, 3 drums */
 } tamsel_render_options;
+
+/* Endless renders (loops TAMSEL_LOOPS_FOREVER), for game music and a
+ * player's repeat, never end, and never fall silent for good unless the
+ * song itself stops stepping: for every L their first frames are exactly
+ * those of the render with L loops, up to that render's end, and they play
+ * the repeat region on for as long as they are pulled. That holds up to the second loop point at or after frame
+ * 2^29 (3 h 6 min, past the TAMSEL_WAV_MAX_FRAMES a WAV file holds). From
+ * the first of those two loop points on, every pass is the one before it,
+ * sample for sample: at each later loop point the render returns to its
+ * exact state at that first one, the clock's reading included. So the
+ * clock never leaves the range it had there (a finite render's reading
+ * stops at 2^31 - 1 ms, on day 24.8, and its steps with it), the music
+ * never drifts (a finite render's passes differ in their notes' sub-sample
+ * phase, so no two are alike), and a seek to any frame, up to 2^64 - 1, is
+ * at most a skip to the second of those loop points and then less than a
+ * pass. The play state's pass counts on through the returns.
+ * tamsel_renderer_length and tamsel_renderer_wraps answer
+ * TAMSEL_ERR_TOO_LONG at once. A song that stops stepping (a step time the
+ * clock never passes), or whose pass from the repeat start lasts longer
+ * than about 24 days, never returns and plays on as its finite renders do:
+ * silent once its notes end. */
 
 /* loops 0, tick 20 ms, nothing muted. Does nothing for null. */
 TAMSEL_API void tamsel_render_options_init(tamsel_render_options *options);
@@ -151,18 +198,31 @@ TAMSEL_API tamsel_status tamsel_renderer_create(const tamsel_song *song, const t
 /* Releases a renderer. Null is ignored. */
 TAMSEL_API void tamsel_renderer_free(tamsel_renderer *renderer);
 
+/* Makes now every allocation the renderer would otherwise make while
+ * rendering: a copy of each note the song's records can start, filled with
+ * its samples. Afterwards no call on this renderer but tamsel_renderer_free
+ * touches the allocator; the copies are kept through seeks. Notes
+ * beyond the renderer's 16 MiB, or those whose memory cannot be had, are
+ * made from the song as they play, the same samples, without allocating.
+ * Takes time that grows with the song's note lengths (a few milliseconds
+ * for the demo). TAMSEL_ERR_INVALID_ARGUMENT for null. */
+TAMSEL_API tamsel_status tamsel_renderer_prepare(tamsel_renderer *renderer);
+
 /* Exact length of the whole render in frames (from frame 0, wherever the
  * renderer is); TAMSEL_ERR_TOO_LONG when it exceeds limit or never ends.
  * Runs the clock and the sequencer alone, without making audio: a few
- * milliseconds for a typical song. */
+ * milliseconds for a typical song. A render that never ends is found out
+ * without following it to the limit, however large: its tick never comes
+ * back, or the steps it still needs cannot fit below the clock's highest
+ * reading, 2^31 - 1 ms (24.8 days), at which steps stop. */
 TAMSEL_API tamsel_status tamsel_renderer_length(const tamsel_renderer *renderer, uint64_t limit, uint64_t *frames);
 
 /* The frames at which the song wraps to its repeat start (the loop points),
- * in order, up to the end of the render or limit frames: up to capacity of
- * them are stored in wraps (which may be null when capacity is 0), and
- * *count receives how many there are in all. TAMSEL_ERR_TOO_LONG as for
- * tamsel_renderer_length. The wrap that ends the render is not a loop point
- * and is not listed. */
+ * in order, up to the end of the render: up to capacity of them are stored
+ * in wraps (which may be null when capacity is 0), and *count receives how
+ * many there are in all. TAMSEL_ERR_TOO_LONG as for tamsel_renderer_length,
+ * and then neither wraps nor *count is written. The wrap that ends the
+ * render is not a loop point and is not listed. */
 TAMSEL_API tamsel_status tamsel_renderer_wraps(const tamsel_renderer *renderer, uint64_t limit, uint64_t *wraps,
                                                size_t capacity, size_t *count);
 
@@ -171,18 +231,42 @@ TAMSEL_API tamsel_status tamsel_renderer_wraps(const tamsel_renderer *renderer, 
  * of the render, 0 after it (or for a null pointer).
  * tamsel_render_float gives exactly the samples the command line writes (the
  * sum divided by 32768); tamsel_render_int32 gives the mixer's integer sums
- * themselves. Calls of the two may be mixed. */
+ * themselves; tamsel_render_int16 gives those sums saturated to -32768 ..
+ * 32767 (the float samples times 32768, clamped), for a 16-bit device: loud
+ * songs clip there, as they would at full scale. Calls of the three may be
+ * mixed. */
 TAMSEL_API size_t tamsel_render_float(tamsel_renderer *renderer, float *out, size_t frames);
 TAMSEL_API size_t tamsel_render_int32(tamsel_renderer *renderer, int32_t *out, size_t frames);
+TAMSEL_API size_t tamsel_render_int16(tamsel_renderer *renderer, int16_t *out, size_t frames);
 
 /* Moves to frame: the renderer then yields exactly the frames a render from
  * the start yields from that frame on. Backwards and forwards both work; a
  * frame at or past the end leaves the renderer at the end. Costs far less
- * than rendering the frames skipped. */
+ * than rendering the frames skipped (and in an endless render, at most the
+ * skip described with TAMSEL_LOOPS_FOREVER). */
 TAMSEL_API tamsel_status tamsel_renderer_seek(tamsel_renderer *renderer, uint64_t frame);
 
 /* The frame the next render call starts at; 0 for null. */
 TAMSEL_API uint64_t tamsel_renderer_position(const tamsel_renderer *renderer);
+
+typedef struct {
+    uint64_t frame;      /* the renderer's position: frames 0 .. frame-1 are rendered */
+    int32_t record;      /* the record of the latest sequencer step taken in those frames
+                            (0 at frame 0: the first step comes before the first frame) */
+    uint32_t pass;       /* wraps to the repeat start among those steps */
+    uint32_t notes[4];   /* per track: the low 24 bits of that record's word, the notes it started */
+} tamsel_play_state;
+
+/* What is playing now, for a pattern display, a visualiser or a game that
+ * syncs events to the music: exact at every frame, after seeks and in
+ * endless renders (whose pass counts on, modulo 2^32). The step of frame f
+ * is taken in that frame, so it shows once frame f is rendered. A song
+ * whose first step already wraps (an end point of 0) stands at its repeat
+ * start with pass 1 at frame 0. At the end of a render the state is that of
+ * its last frame: the wrap that ends it is no part of it. A record beyond
+ * the file's records has notes 0. Costs a few loads, and rendering does not
+ * slow down for it. TAMSEL_ERR_INVALID_ARGUMENT for a null pointer. */
+TAMSEL_API tamsel_status tamsel_renderer_get_state(const tamsel_renderer *renderer, tamsel_play_state *state);
 
 /* Changes which tracks are heard from the next frame on (bit t mutes track
  * t). Muted voices go on playing silently, so unmuting resumes them exactly

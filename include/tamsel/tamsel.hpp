@@ -1,17 +1,25 @@
 // tamsel.hpp: the C++ face of tamsel.h.
 //
 // RAII owners for songs and renderers over the C API, with the same
-// contracts (see tamsel.h for each function's). Errors are values here too:
-// nothing throws; a function that can fail returns a tamsel::Status, and an
-// object that failed to load or create stays empty (false in a condition).
+// contracts (see tamsel.h for each function's): a null pointer gives
+// TAMSEL_ERR_INVALID_ARGUMENT, and results are written only on TAMSEL_OK.
+// Errors are values here too: nothing throws; a function that can fail
+// returns a tamsel::Status, and an object that failed to load or create
+// stays empty (false in a condition). Needs C++14 or later (tamsel.h alone
+// is C99, and C++98).
 //
 //     tamsel::Song song;
-//     if (tamsel::Status s = song.load_file("demo.tsm"); s != TAMSEL_OK) fail(tamsel::message(s));
+//     tamsel::Status s = song.load_file("demo.tsm");
+//     if (s != TAMSEL_OK) fail(tamsel::message(s));
 //     tamsel::Renderer renderer;
 //     if (renderer.create(song, tamsel::RenderOptions()) != TAMSEL_OK) ...
 //     std::vector<float> block(2 * 1024);
 //     while (size_t got = renderer.render_float(block.data(), 1024)) ... use got frames ...
 #pragma once
+
+#if (defined(_MSVC_LANG) ? _MSVC_LANG : __cplusplus) < 201402L
+#error "tamsel.hpp needs C++14 or later; tamsel.h alone works from C99 and C++98"
+#endif
 
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +34,10 @@ namespace tamsel {
 using Status = tamsel_status;
 using SongInfo = tamsel_song_info;
 using InstrumentInfo = tamsel_instrument_info;
+using PlayState = tamsel_play_state;
+
+// RenderOptions::loops for a render that plays on for ever.
+constexpr int32_t LOOPS_FOREVER = TAMSEL_LOOPS_FOREVER;
 
 inline const char* message(Status status) { return tamsel_status_message(status); }
 inline const char* version() { return tamsel_version(); }
@@ -65,6 +77,10 @@ public:
         return info;
     }
     uint32_t tracks_with_notes() const { return tamsel_song_tracks_with_notes(song_); }
+    // Instrument i's (0..2) waveform and envelope, for drawing.
+    Status instrument_shape(int instrument, int8_t waveform[256], uint8_t envelope[64]) const {
+        return tamsel_song_get_instrument_shape(song_, instrument, waveform, envelope);
+    }
 
 private:
     Status adopt(Status status) {
@@ -103,19 +119,28 @@ public:
     explicit operator bool() const { return renderer_ != nullptr; }
     tamsel_renderer* get() const { return renderer_; }
 
+    // Every allocation rendering would make, done now (see tamsel_renderer_prepare).
+    Status prepare() { return tamsel_renderer_prepare(renderer_); }
     Status length(uint64_t limit, uint64_t* frames) const { return tamsel_renderer_length(renderer_, limit, frames); }
-    // The loop points up to the end of the render (see tamsel_renderer_wraps).
+    // The loop points up to the end of the render (see tamsel_renderer_wraps);
+    // *frames is replaced only on TAMSEL_OK.
     Status wraps(uint64_t limit, std::vector<uint64_t>* frames) const {
+        if (!frames) return TAMSEL_ERR_INVALID_ARGUMENT;
         size_t count = 0;
         Status status = tamsel_renderer_wraps(renderer_, limit, nullptr, 0, &count);
         if (status != TAMSEL_OK) return status;
-        frames->assign(count, 0);
-        return tamsel_renderer_wraps(renderer_, limit, frames->data(), frames->size(), &count);
+        std::vector<uint64_t> found(count, 0);
+        status = tamsel_renderer_wraps(renderer_, limit, found.data(), found.size(), &count);
+        if (status == TAMSEL_OK) frames->swap(found);
+        return status;
     }
     size_t render_float(float* out, size_t frames) { return tamsel_render_float(renderer_, out, frames); }
     size_t render_int32(int32_t* out, size_t frames) { return tamsel_render_int32(renderer_, out, frames); }
+    size_t render_int16(int16_t* out, size_t frames) { return tamsel_render_int16(renderer_, out, frames); }
     Status seek(uint64_t frame) { return tamsel_renderer_seek(renderer_, frame); }
     uint64_t position() const { return tamsel_renderer_position(renderer_); }
+    // What is playing now (see tamsel_renderer_get_state); *state is written only on TAMSEL_OK.
+    Status state(PlayState* state) const { return tamsel_renderer_get_state(renderer_, state); }
     Status set_muted_tracks(uint32_t muted) { return tamsel_renderer_set_muted_tracks(renderer_, muted); }
 
 private:

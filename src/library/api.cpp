@@ -221,6 +221,12 @@ void tamsel_renderer_free(tamsel_renderer* renderer) {
     delete renderer;
 }
 
+tamsel_status tamsel_renderer_prepare(tamsel_renderer* renderer) {
+    if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
+    renderer_prepare(&renderer->renderer);
+    return TAMSEL_OK;
+}
+
 tamsel_status tamsel_renderer_length(const tamsel_renderer* renderer, uint64_t limit, uint64_t* frames) {
     if (!renderer || !frames) return TAMSEL_ERR_INVALID_ARGUMENT;
     if (!measure_render_length(&renderer->renderer, limit, frames, nullptr, nullptr)) return TAMSEL_ERR_TOO_LONG;
@@ -230,9 +236,15 @@ tamsel_status tamsel_renderer_length(const tamsel_renderer* renderer, uint64_t l
 tamsel_status tamsel_renderer_wraps(const tamsel_renderer* renderer, uint64_t limit, uint64_t* wraps,
                                     size_t capacity, size_t* count) {
     if (!renderer || !count || (!wraps && capacity > 0)) return TAMSEL_ERR_INVALID_ARGUMENT;
-    WrapList list = {wraps, capacity, 0};
+    // Counted first, so that a render that turns out too long leaves the
+    // caller's array as it was; stored on a second run, to the known end.
+    WrapList list = {nullptr, 0, 0};
     uint64_t frames = 0;
     if (!measure_render_length(&renderer->renderer, limit, &frames, collect_wrap, &list)) return TAMSEL_ERR_TOO_LONG;
+    if (capacity > 0 && list.count > 0) {
+        list = {wraps, capacity, 0};
+        measure_render_length(&renderer->renderer, frames, &frames, collect_wrap, &list);
+    }
     *count = list.count;
     return TAMSEL_OK;
 }
@@ -247,6 +259,11 @@ size_t tamsel_render_int32(tamsel_renderer* renderer, int32_t* out, size_t frame
     return (size_t)renderer_render_sums(&renderer->renderer, out, frames);
 }
 
+size_t tamsel_render_int16(tamsel_renderer* renderer, int16_t* out, size_t frames) {
+    if (!renderer || !out) return 0;
+    return (size_t)renderer_render_int16(&renderer->renderer, out, frames);
+}
+
 tamsel_status tamsel_renderer_seek(tamsel_renderer* renderer, uint64_t frame) {
     if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
     renderer_seek(&renderer->renderer, frame);
@@ -255,6 +272,18 @@ tamsel_status tamsel_renderer_seek(tamsel_renderer* renderer, uint64_t frame) {
 
 uint64_t tamsel_renderer_position(const tamsel_renderer* renderer) {
     return renderer ? renderer_position(&renderer->renderer) : 0;
+}
+
+tamsel_status tamsel_renderer_get_state(const tamsel_renderer* renderer, tamsel_play_state* state) {
+    if (!renderer || !state) return TAMSEL_ERR_INVALID_ARGUMENT;
+    const Renderer* r = &renderer->renderer;
+    int32_t record = renderer_sequencer(r)->position;
+    std::memset(state, 0, sizeof *state);
+    state->frame = renderer_position(r);
+    state->record = record;
+    state->pass = renderer_passes(r);
+    for (int32_t t = 0; t < TRACK_COUNT; t++) state->notes[t] = song_record_word(r->song, record, t) & 0xFFFFFFu;
+    return TAMSEL_OK;
 }
 
 tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer* renderer, uint32_t muted_tracks) {

@@ -17,7 +17,7 @@ static uint64_t bits(double x) {
 TEST(ClockJump, AddingManyFramesIsTheRunningSum) {
     // Starts at 0, inside a binade, just below a binade edge (1024 ms and
     // 2^22 ms), and far out; runs cross one or more edges.
-    const double starts[] = {0.0, 1.0, 17.3, 1023.99, 2047.5, 4194303.9, 11184810.0};
+    const double starts[] = {0.0, 1.0, 17.3, 1023.99, 2047.5, 4194303.9, 11184810.0, 140737488355327.0};
     const uint64_t runs[] = {1, 47, 48, 1000, 49152, 1000003};
     for (double start : starts) {
         for (uint64_t run : runs) {
@@ -60,4 +60,31 @@ TEST(ClockJump, CountersThatNeverTickRunToTheLimit) {
     EXPECT_EQ(advance_clock_to_tick(&huge, 1000), 1000u);
     EXPECT_EQ(huge.to_next_tick, 1e300);
     EXPECT_EQ(advance_clock_to_tick(&due, 1000), 0u);
+    // From 2^48 ms on a frame no longer moves the sum: any number of them
+    // is done at once.
+    RenderClock still = {281474976710656.0, std::nan(""), 0.02};
+    EXPECT_EQ(advance_clock_to_tick(&still, UINT64_MAX), UINT64_MAX);
+    EXPECT_EQ(still.ms, 281474976710656.0);
+}
+
+TEST(ClockJump, CountersAroundTwoToThe53MatchFrameByFrame) {
+    const double two52 = 4503599627370496.0, two53 = 9007199254740992.0;
+    const double counters[] = {two52 + 5.0, two53 - 1.0, two53, two53 + 2.0, two53 + 4.0, two53 + 6.0, 2.0 * two53};
+    for (double counter : counters) {
+        for (uint64_t limit : {1u, 2u, 3u, 1000u}) {
+            RenderClock a = {1.0, counter, 0.02}, b = a;
+            uint64_t jumped = advance_clock_to_tick(&a, limit);
+            uint64_t stepped = 0;
+            while (stepped < limit && !(b.to_next_tick <= 0.0)) {
+                b.ms = FRAME_MS + b.ms;
+                b.to_next_tick = b.to_next_tick - 1.0;
+                stepped++;
+            }
+            EXPECT_EQ(jumped, stepped) << counter << " " << limit;
+            EXPECT_EQ(bits(a.ms), bits(b.ms)) << counter << " " << limit;
+            EXPECT_EQ(bits(a.to_next_tick), bits(b.to_next_tick)) << counter << " " << limit;
+        }
+        RenderClock c = {1.0, counter, 0.02};
+        EXPECT_EQ(clock_ticks_again(&c), counter <= two53 + 2.0) << counter;
+    }
 }

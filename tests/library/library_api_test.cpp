@@ -80,9 +80,12 @@ TEST(LibraryApi, NullPointersAndBadOptionsAreInvalidArguments) {
     EXPECT_EQ(tamsel_renderer_wraps(nullptr, 100, nullptr, 0, &count), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(tamsel_render_float(nullptr, f, 1), 0u);
     EXPECT_EQ(tamsel_render_int32(nullptr, i, 1), 0u);
+    int16_t s16[2];
+    EXPECT_EQ(tamsel_render_int16(nullptr, s16, 1), 0u);
     EXPECT_EQ(tamsel_renderer_seek(nullptr, 5), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(tamsel_renderer_position(nullptr), 0u);
     EXPECT_EQ(tamsel_renderer_set_muted_tracks(nullptr, 1), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_renderer_prepare(nullptr), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(tamsel_song_get_instrument_shape(song, 3, waveform, envelope), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(tamsel_song_get_instrument_shape(song, -1, waveform, envelope), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(tamsel_song_tracks_with_notes(nullptr), 0u);
@@ -183,6 +186,12 @@ TEST(LibraryApi, LengthsAndLoopPointsOfAWorkedSong) {
         wraps.resize(count);
         EXPECT_EQ(wraps, row.wraps) << row.loops;
         EXPECT_EQ(tamsel_renderer_length(renderer, row.frames - 1, &frames), TAMSEL_ERR_TOO_LONG);
+        // Too long: nothing is written, though loop points came before the limit.
+        std::vector<uint64_t> untouched(4, 7);
+        count = 7;
+        EXPECT_EQ(tamsel_renderer_wraps(renderer, row.frames - 1, untouched.data(), 4, &count), TAMSEL_ERR_TOO_LONG);
+        EXPECT_EQ(untouched, std::vector<uint64_t>(4, 7)) << row.loops;
+        EXPECT_EQ(count, 7u);
         tamsel_renderer_free(renderer);
     }
     // Fewer places than loop points: the count is still the whole number.
@@ -196,37 +205,59 @@ TEST(LibraryApi, LengthsAndLoopPointsOfAWorkedSong) {
     tamsel_song_free(song);
 }
 
-TEST(LibraryApi, SongsThatNeverEndAreTooLong) {
-    tamsel_song* song = load(make_song(0xFFFFFFFFu, 0, 8, 8).bytes);
-    tamsel_renderer* renderer = create(song, 0, 20.0);
-    uint64_t frames = 7;
-    size_t count = 0;
-    EXPECT_EQ(tamsel_renderer_length(renderer, TAMSEL_WAV_MAX_FRAMES, &frames), TAMSEL_ERR_TOO_LONG);
-    EXPECT_EQ(tamsel_renderer_wraps(renderer, 100000, nullptr, 0, &count), TAMSEL_ERR_TOO_LONG);
-    EXPECT_EQ(frames, 7u);
-    tamsel_renderer_free(renderer);
-    tamsel_song_free(song);
+TEST(LibraryApi, SongsThatNeverEndAreTooLongWhateverTheLimit) {
+    const struct {
+        uint32_t wait;
+        double tick_ms;
+    } rows[] = {{0xFFFFFFFFu, 20.0}, {100, 1e14}};
+    for (const auto& row : rows) {
+        tamsel_song* song = load(make_song(row.wait, 0, 8, 8).bytes);
+        tamsel_renderer* renderer = create(song, 0, row.tick_ms);
+        uint64_t frames = 7;
+        uint64_t wraps[2] = {7, 7};
+        size_t count = 7;
+        EXPECT_EQ(tamsel_renderer_length(renderer, UINT64_MAX, &frames), TAMSEL_ERR_TOO_LONG) << row.wait;
+        EXPECT_EQ(tamsel_renderer_wraps(renderer, UINT64_MAX, wraps, 2, &count), TAMSEL_ERR_TOO_LONG) << row.wait;
+        EXPECT_EQ(frames, 7u);
+        EXPECT_EQ(count, 7u);
+        tamsel_renderer_free(renderer);
+        tamsel_song_free(song);
+    }
 }
 
-TEST(LibraryApi, FloatSamplesAreTheIntegerSumsOver32768) {
-    tamsel_song* song = load(demo_bytes());
-    tamsel_renderer* as_float = create(song, 0, 20.0);
-    tamsel_renderer* as_int = create(song, 0, 20.0);
-    std::vector<float> f(2 * 4096);
-    std::vector<int32_t> i(2 * 4096);
-    uint64_t nonzero = 0;
-    for (int block = 0; block < 200; block++) {
-        size_t got = tamsel_render_float(as_float, f.data(), 4096);
-        ASSERT_EQ(tamsel_render_int32(as_int, i.data(), 4096), got);
-        for (size_t k = 0; k < 2 * got; k++) {
-            ASSERT_EQ(f[k], (float)((double)i[k] / 32768.0)) << block << ":" << k;
-            nonzero += i[k] != 0;
+// The three sample forms of one render, over both shipped songs, which go
+// beyond full scale: floats are the sums over 32768, 16-bit samples the
+// sums (and the floats times 32768) clamped.
+TEST(LibraryApi, FloatAndSixteenBitSamplesComeFromTheIntegerSums) {
+    for (const char* name : {"demo.tsm", "short.tsm"}) {
+        tamsel_song* song = load(read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/" + name));
+        tamsel_renderer* as_float = create(song, 0, 20.0);
+        tamsel_renderer* as_int = create(song, 0, 20.0);
+        tamsel_renderer* as_int16 = create(song, 0, 20.0);
+        std::vector<float> f(2 * 4096);
+        std::vector<int32_t> i(2 * 4096);
+        std::vector<int16_t> s(2 * 4096);
+        uint64_t nonzero = 0, clipped = 0;
+        while (size_t got = tamsel_render_float(as_float, f.data(), 4096)) {
+            ASSERT_EQ(tamsel_render_int32(as_int, i.data(), 4096), got);
+            ASSERT_EQ(tamsel_render_int16(as_int16, s.data(), 4096), got);
+            for (size_t k = 0; k < 2 * got; k++) {
+                ASSERT_EQ(f[k], (float)((double)i[k] / 32768.0)) << name << " " << k;
+                int32_t expected = i[k] < -32768 ? -32768 : i[k] > 32767 ? 32767 : i[k];
+                double scaled = std::fmin(std::fmax((double)f[k] * 32768.0, -32768.0), 32767.0);
+                ASSERT_EQ(s[k], expected) << name << " " << k;
+                ASSERT_EQ(s[k], (int16_t)scaled) << name << " " << k;
+                nonzero += i[k] != 0;
+                clipped += expected != i[k];
+            }
         }
+        EXPECT_GT(nonzero, 100000u) << name;
+        EXPECT_GT(clipped, 0u) << name;
+        tamsel_renderer_free(as_float);
+        tamsel_renderer_free(as_int);
+        tamsel_renderer_free(as_int16);
+        tamsel_song_free(song);
     }
-    EXPECT_GT(nonzero, 100000u);
-    tamsel_renderer_free(as_float);
-    tamsel_renderer_free(as_int);
-    tamsel_song_free(song);
 }
 
 TEST(LibraryApi, RenderersKeepTheirSongAlive) {
@@ -264,6 +295,18 @@ TEST(LibraryApi, TheCppApiOwnsAndReportsLikeTheCApi) {
     std::vector<uint64_t> wraps;
     ASSERT_EQ(renderer.wraps(TAMSEL_WAV_MAX_FRAMES, &wraps), TAMSEL_OK);
     EXPECT_EQ(wraps, std::vector<uint64_t>{46080});
+    // The C functions' contracts: a null pointer is an invalid argument, a
+    // failure leaves the result alone.
+    EXPECT_EQ(renderer.wraps(TAMSEL_WAV_MAX_FRAMES, nullptr), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(renderer.prepare(), TAMSEL_OK);
+    EXPECT_EQ(tamsel::Renderer().prepare(), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(renderer.wraps(46080, &wraps), TAMSEL_ERR_TOO_LONG);
+    EXPECT_EQ(wraps, std::vector<uint64_t>{46080});
+    int8_t waveform[256];
+    uint8_t envelope[64];
+    EXPECT_EQ(moved.instrument_shape(0, waveform, envelope), TAMSEL_OK);
+    EXPECT_EQ(moved.instrument_shape(3, waveform, envelope), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel::Song().instrument_shape(0, waveform, envelope), TAMSEL_ERR_INVALID_ARGUMENT);
     options.tick_ms = NAN;
     EXPECT_EQ(renderer.create(moved, options), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_FALSE(renderer);

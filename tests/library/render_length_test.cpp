@@ -52,21 +52,35 @@ TEST(RenderLength, MeasuringLeavesTheSongAndClockAlone) {
     EXPECT_EQ(renderer_sequencer(engine.renderer.get())->loops_done, 0);
 }
 
+// Whatever the limit, a render that never ends is found out at once: the
+// clock stops ticking, or the steps still needed cannot fit below its
+// highest reading (2^31 - 1 ms).
 TEST(RenderLength, SongsThatNeverEndOrOverrunTheLimitAreRefused) {
     struct Row {
         const char* what;
         uint32_t wait;
+        int32_t records;
+        int32_t loops;
         double timer_ms;
         uint64_t limit;
+        bool ends;
+        uint64_t frames;
     } rows[] = {
-        {"a wait the clock never passes", 0xFFFFFFFFu, 20.0, 2000000},
-        {"a tick period that never comes back", 100, 1e300, 2000000},
-        {"one frame over the limit", 100, 20.0, 46079},
+        {"a wait the clock never passes", 0xFFFFFFFFu, 8, 0, 20.0, UINT64_MAX, false, 0},
+        {"a wait of 2^31 - 1 ms", 0x7FFFFFFFu, 8, 0, 20.0, UINT64_MAX, false, 0},
+        {"a tick period that never comes back", 100, 8, 0, 1e300, UINT64_MAX, false, 0},
+        {"a tick of 1e14 ms: one step, then the clock reads its highest", 100, 8, 0, 1e14, UINT64_MAX, false, 0},
+        {"a tick of 1e14 ms wraps at its first tick", 100, 1, 0, 1e14, UINT64_MAX, true, 4800000000000000},
+        {"more loops than the clock's readings hold", 100, 8, INT32_MAX, 20.0, UINT64_MAX, false, 0},
+        {"one frame over the limit", 100, 8, 0, 20.0, 46079, false, 0},
+        {"exactly the limit", 100, 8, 0, 20.0, 46080, true, 46080},
     };
     for (const Row& row : rows) {
-        SongFile song = make_song(row.wait, 0, 8, 8);
-        Engine engine = start_engine(song.bytes, 0, row.timer_ms);
+        SongFile song = make_song(row.wait, 0, row.records, row.records);
+        Engine engine = start_engine(song.bytes, row.loops, row.timer_ms);
         uint64_t frames = 0;
-        EXPECT_FALSE(measure_render_length(engine.renderer.get(), row.limit, &frames, nullptr, nullptr)) << row.what;
+        EXPECT_EQ(measure_render_length(engine.renderer.get(), row.limit, &frames, nullptr, nullptr), row.ends)
+            << row.what;
+        EXPECT_EQ(frames, row.frames) << row.what;
     }
 }

@@ -95,7 +95,8 @@ export function showMeasuring() {
     byId('wrap-marks').replaceChildren();
 }
 
-// timeline: { frames, wraps, wrapCount } from the player, or { tooLong }.
+// timeline: { frames, wraps, wrapCount, endless } from the player, or
+// { tooLong }. An endless timeline is that of one loop.
 export function showTimeline(timeline) {
     const marks = byId('wrap-marks');
     marks.replaceChildren();
@@ -104,7 +105,8 @@ export function showTimeline(timeline) {
         byId('wraps').textContent = '—';
         return;
     }
-    byId('length').textContent = `${formatTime(timeline.frames)} (${formatCount(timeline.frames)} frames)`;
+    const length = `${formatTime(timeline.frames)} (${formatCount(timeline.frames)} frames)`;
+    byId('length').textContent = timeline.endless ? `repeats for ever; one loop is ${length}` : length;
     byId('wraps').textContent = describeWraps(timeline);
     for (const frame of timeline.wraps) {
         const mark = document.createElement('span');

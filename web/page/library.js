@@ -23,6 +23,11 @@ const INSTRUMENT_INFO_OFFSET = 20;
 const INSTRUMENT_INFO_SIZE = 12;
 // tamsel_render_options: loops at 0, tick_ms (double) at 8, muted_tracks at 16.
 const RENDER_OPTIONS_SIZE = 24;
+// tamsel_play_state: frame (64-bit) at 0, record at 8, pass at 12, notes[4] at 16.
+const PLAY_STATE_SIZE = 32;
+
+// tamsel_render_options.loops of a render that plays on for ever.
+export const LOOPS_FOREVER = -1;
 
 export class TamselError extends Error {
     constructor(status, message) {
@@ -300,5 +305,24 @@ export class Renderer {
 
     setMutedTracks(mask) {
         this.library.check(this.library.m._tamsel_renderer_set_muted_tracks(this.pointer, mask >>> 0));
+    }
+
+    // What is playing: { frame, record, pass, notes } (see tamsel_renderer_get_state).
+    state() {
+        const library = this.library;
+        const pointer = library.allocate(PLAY_STATE_SIZE);
+        try {
+            library.check(library.m._tamsel_renderer_get_state(this.pointer, pointer));
+            const v = library.view();
+            const notes = [0, 1, 2, 3].map((t) => v.getUint32(pointer + 16 + 4 * t, true));
+            return {
+                frame: Number(v.getBigUint64(pointer, true)),
+                record: v.getInt32(pointer + 8, true),
+                pass: v.getUint32(pointer + 12, true),
+                notes,
+            };
+        } finally {
+            library.release(pointer);
+        }
     }
 }

@@ -21,7 +21,9 @@ const ui = {
     song: byId('song'),
     songName: byId('song-name'),
     play: byId('play'),
+    loop: byId('loop'),
     seek: byId('seek'),
+    nowPlaying: byId('now-playing'),
     position: byId('position'),
     duration: byId('duration'),
     loops: byId('loops'),
@@ -32,8 +34,11 @@ const ui = {
 const state = {
     songBytes: null,
     songName: '',
-    frames: 0,          // length for the current loops and tick; 0 while unknown or too long
+    frames: 0,          // length for the current loops and tick (one loop with repeat); 0 while unknown or too long
+    endless: false,     // repeat is on: the render plays on for ever
+    loopPoint: 0,       // with repeat, the first loop point: past frames, the seek bar folds back to it
     position: 0,
+    playState: null,    // { record, pass, notes } of the frame playing
     ended: false,
     seeking: false,
     configureCount: 0,
@@ -47,7 +52,9 @@ const player = new Player({
     onProgress: (report) => {
         state.stats = report;
         meter.add(report);
-        if (!state.seeking && report.generation >= state.generation) showPosition(report.position);
+        if (state.seeking || report.generation < state.generation) return;
+        showPosition(report.position);
+        if (report.state) showPlayState(report.state);
     },
     onEnded: (position) => {
         state.ended = true;
@@ -73,8 +80,23 @@ function showPosition(frame) {
     state.position = frame;
     ui.position.textContent = formatTime(frame);
     if (state.seeking) return;
-    ui.seek.value = String(frame);
+    ui.seek.value = String(seekBarFrame(frame));
     ui.seek.setAttribute('aria-valuetext', formatTime(frame));
+}
+
+// The seek bar spans one loop; an endless render's later passes repeat the
+// one after the loop point, and show there.
+function seekBarFrame(frame) {
+    if (!state.endless || frame < state.frames || state.frames <= state.loopPoint) return frame;
+    return state.loopPoint + ((frame - state.loopPoint) % (state.frames - state.loopPoint));
+}
+
+// What the renderer plays at the frame heard: the record and pass, and which
+// tracks that record started notes on.
+function showPlayState(playState) {
+    state.playState = playState;
+    ui.nowPlaying.textContent = playState ? `record ${playState.record} · pass ${playState.pass}` : '';
+    tracks.showNotes(playState ? playState.notes : null);
 }
 
 function showPlaying(playing) {
@@ -149,7 +171,7 @@ function readSettings() {
     if (ui.tick.value.trim() === '' || !Number.isFinite(tickMs) || tickMs < 0) {
         return { error: 'The tick must be a number of milliseconds, 0 or more.' };
     }
-    return { loops, tickMs };
+    return { loops, tickMs, repeat: ui.loop.getAttribute('aria-pressed') === 'true' };
 }
 
 async function applySettings() {
@@ -166,7 +188,7 @@ async function applySettings() {
     showMeasuring();
     let timeline;
     try {
-        timeline = await player.configure(settings.loops, settings.tickMs);
+        timeline = await player.configure(settings.loops, settings.tickMs, settings.repeat);
     } catch (error) {
         if (count === state.configureCount) showMessage(`Could not prepare the song: ${error.message}.`);
         return;
@@ -177,19 +199,36 @@ async function applySettings() {
     showTimeline(timeline);
     if (timeline.tooLong) {
         state.frames = 0;
-        const loops = `${settings.loops} loop${settings.loops === 1 ? '' : 's'}`;
+        state.endless = false;
+        const loops = settings.repeat ? 'repeat on (one loop)' : `${settings.loops} loop${settings.loops === 1 ? '' : 's'}`;
         showMessage(`With ${loops} and a ${settings.tickMs} ms tick this song is longer than a WAV file can hold `
             + `(${formatTime(WAV_MAX_FRAMES)}) or never ends. Lower the loops or the tick to play or save it.`);
         ui.duration.textContent = '—';
         showPosition(0);
+        showPlayState(null);
         return;
     }
     showMessage('');
     state.frames = timeline.frames;
+    state.endless = timeline.endless;
+    state.loopPoint = timeline.wraps.length > 0 ? timeline.wraps[0] : 0;
     ui.seek.max = String(timeline.frames);
-    ui.duration.textContent = formatTime(timeline.frames);
+    ui.duration.textContent = timeline.endless ? '∞' : formatTime(timeline.frames);
     showPosition(0);
+    showPlayState(timeline.state);
     enablePlayback(true);
+}
+
+// Repeat on or off: the same place in the song, playing on if it was.
+async function toggleLoop() {
+    const on = ui.loop.getAttribute('aria-pressed') !== 'true';
+    ui.loop.setAttribute('aria-pressed', String(on));
+    const wasPlaying = player.playing;
+    const at = seekBarFrame(state.position);
+    await applySettings();
+    if (ui.play.disabled) return;
+    if (at > 0) await seekTo(at);
+    if (wasPlaying) await togglePlay();
 }
 
 // ---- Playing and seeking ---------------------------------------------------
@@ -201,7 +240,7 @@ async function togglePlay() {
         showPlaying(false);
         return;
     }
-    if (state.ended || state.position >= state.frames) await seekTo(0);
+    if (state.ended || (!state.endless && state.position >= state.frames)) await seekTo(0);
     try {
         showPlaying(true);
         await player.play();
@@ -211,18 +250,21 @@ async function togglePlay() {
     }
 }
 
+// Anywhere in the song; an endless render has no end to stop at.
 async function seekTo(frame) {
     if (ui.seek.disabled) return;
-    const target = Math.max(0, Math.min(state.frames, Math.round(frame)));
+    const target = Math.max(0, Math.min(state.endless ? Number.MAX_SAFE_INTEGER : state.frames, Math.round(frame)));
     state.ended = false;
     state.generation = Infinity;   // until the worker says which generation starts here
     showPosition(target);
     const reached = await player.seek(target);
     state.generation = reached.generation;
     showPosition(reached.frame);
+    showPlayState(reached.state);
 }
 
 ui.play.addEventListener('click', togglePlay);
+ui.loop.addEventListener('click', toggleLoop);
 ui.seek.addEventListener('input', () => {
     state.seeking = true;
     ui.position.textContent = formatTime(Number(ui.seek.value));

@@ -1,9 +1,10 @@
 // The audio worklet: plays frames the player's worker renders. It keeps
 // about a fifth of a second queued, asking the worker for more over its
-// feed port as it plays, and reports its position, levels and a min/max
-// outline of what it played to the page a few dozen times a second. It
-// also counts the frames it delivered and how many of them were not
-// silent, which the browser test reads.
+// feed port as it plays, and reports its position, levels, a min/max
+// outline of what it played and the play state (record, pass, notes) of
+// the frame it stands at to the page a few dozen times a second. It also
+// counts the frames it delivered and how many of them were not silent,
+// which the browser test reads.
 const TARGET_FRAMES = 9600;
 const REQUEST_FRAMES = 2400;
 const REPORT_QUANTA = 8;
@@ -16,6 +17,7 @@ class TamselOutput extends AudioWorkletProcessor {
         this.offset = 0;       // frames of queue[0] already played
         this.buffered = 0;
         this.requested = 0;
+        this.states = [];      // the worker's play states ahead, in frame order
         this.generation = -1;
         this.position = 0;
         this.ended = true;
@@ -54,6 +56,7 @@ class TamselOutput extends AudioWorkletProcessor {
             this.buffered = 0;
             this.requested = 0;
             this.position = message.frame;
+            this.states = message.state ? [message.state] : [];
             this.ended = message.ended;
             this.endReported = message.ended;
             this.request();
@@ -67,6 +70,7 @@ class TamselOutput extends AudioWorkletProcessor {
             this.queue.push(message.data);
             this.buffered += frames;
         }
+        this.states.push(...message.states);
         if (message.ended) this.ended = true;
         this.request();
     }
@@ -135,8 +139,17 @@ class TamselOutput extends AudioWorkletProcessor {
         this.port.postMessage({ type: 'ended', position: this.position });
     }
 
+    // The latest state the worker gave for a frame at or before the
+    // position: what is playing now.
+    currentState() {
+        while (this.states.length > 1 && this.states[1].frame <= this.position) this.states.shift();
+        const state = this.states[0];
+        return state && state.frame <= this.position ? state : null;
+    }
+
     report() {
         this.port.postMessage({
+            state: this.currentState(),
             type: 'progress',
             generation: this.generation,
             position: this.position,

@@ -6,9 +6,16 @@
 // Every seek or new renderer starts a new generation: the worklet drops
 // what it holds and asks again, and requests of an older generation are
 // answered with nothing.
-import { fetchLibrary, Renderer, STATUS_TOO_LONG } from './library.js';
+//
+// With frames go the renderer's play states (record, pass and notes) every
+// STATE_FRAMES, so the worklet can tell what is playing at the frame it
+// plays.
+import { fetchLibrary, LOOPS_FOREVER, Renderer, STATUS_TOO_LONG } from './library.js';
 import { WAV_MAX_FRAMES } from './constants.js';
 import { describeFailure } from './failure.js';
+
+// 10 ms: the page shows a record at most this long after it starts.
+const STATE_FRAMES = 480;
 
 const libraryReady = fetchLibrary();
 let library = null;
@@ -34,7 +41,8 @@ function restartFeed() {
     generation++;
     if (!feed) return;
     const frame = renderer ? renderer.position() : 0;
-    feed.postMessage({ type: 'reset', generation, frame, ended: renderer === null });
+    const state = renderer ? renderer.state() : null;
+    feed.postMessage({ type: 'reset', generation, frame, ended: renderer === null, state });
 }
 
 function openSong({ bytes }) {
@@ -46,31 +54,39 @@ function openSong({ bytes }) {
 }
 
 // A renderer for new loops and tick: its length and loop points, or
-// tooLong when it runs past what a WAV file holds or never ends.
-function configure({ loops, tickMs }) {
+// tooLong when it runs past what a WAV file holds or never ends. With
+// repeat the renderer plays on for ever, and the timeline is that of one
+// loop: the song up to its loop point and one pass of the repeat region.
+function configure({ loops, tickMs, repeat }) {
     freeRenderer();
     restartFeed();
     if (!song) throw new Error('no song is open');
-    const next = new Renderer(song, { loops, tickMs, mutedTracks });
+    const measured = new Renderer(song, { loops: repeat ? 1 : loops, tickMs, mutedTracks });
     let frames;
     try {
-        frames = next.length(WAV_MAX_FRAMES);
+        frames = measured.length(WAV_MAX_FRAMES);
     } catch (error) {
-        next.free();
+        measured.free();
         if (error.status === STATUS_TOO_LONG) return { tooLong: true, generation };
         throw error;
     }
-    const wraps = next.wraps(WAV_MAX_FRAMES, 1000);
-    renderer = next;
+    const wraps = measured.wraps(WAV_MAX_FRAMES, 1000);
+    if (repeat) {
+        measured.free();
+        renderer = new Renderer(song, { loops: LOOPS_FOREVER, tickMs, mutedTracks });
+    } else {
+        renderer = measured;
+    }
     restartFeed();
-    return { frames, wraps: wraps.frames, wrapCount: wraps.count, generation };
+    return { frames, wraps: wraps.frames, wrapCount: wraps.count, endless: Boolean(repeat), generation,
+             state: renderer.state() };
 }
 
 function seek({ frame }) {
-    if (!renderer) return { frame: 0, generation };
+    if (!renderer) return { frame: 0, generation, state: null };
     renderer.seek(frame);
     restartFeed();
-    return { frame: renderer.position(), generation };
+    return { frame: renderer.position(), generation, state: renderer.state() };
 }
 
 function mute({ mask }) {
@@ -86,22 +102,40 @@ function connect({ port }) {
     return {};
 }
 
+// The frames asked for, in pieces of STATE_FRAMES, with the play state
+// after each piece.
+function renderWithStates(frames) {
+    const data = new Float32Array(2 * frames);
+    const states = [];
+    let done = 0;
+    while (done < frames) {
+        const want = Math.min(STATE_FRAMES, frames - done);
+        const piece = renderer.renderFloat(want);
+        data.set(piece, 2 * done);
+        done += piece.length / 2;
+        states.push(renderer.state());
+        if (piece.length < 2 * want) break;
+    }
+    return { data: data.slice(0, 2 * done), states };
+}
+
 // Answers one request of the worklet; an empty answer at the end of the
 // render or for a request of an older generation.
 function sendFrames(request) {
     let data = new Float32Array(0);
+    let states = [];
     let start = 0;
     if (request.generation === generation && renderer) {
         try {
             start = renderer.position();
-            data = renderer.renderFloat(request.frames);
+            ({ data, states } = renderWithStates(request.frames));
         } catch (error) {
             self.postMessage({ type: 'failure', message: describeFailure(error) });
         }
     }
     const ended = data.length < 2 * request.frames;
-    feed.postMessage({ type: 'frames', generation: request.generation, asked: request.frames, start, data, ended },
-                     [data.buffer]);
+    feed.postMessage({ type: 'frames', generation: request.generation, asked: request.frames, start, data, states,
+                       ended }, [data.buffer]);
 }
 
 const HANDLERS = { open: openSong, configure, seek, mute, connect };

@@ -5,9 +5,10 @@
 import { SAMPLE_RATE } from './constants.js';
 
 export class Player {
-    // onProgress({ position, playing, peakLeft, peakRight, outline, ... }) and
-    // onEnded(position) are called with the worklet's reports; onFailure(message)
-    // when the worker itself fails.
+    // onProgress({ position, playing, peakLeft, peakRight, outline, state, ... })
+    // and onEnded(position) are called with the worklet's reports (state: the
+    // record, pass and notes playing, or null); onFailure(message) when the
+    // worker itself fails.
     constructor({ onProgress, onEnded, onFailure }) {
         this.onProgress = onProgress;
         this.onEnded = onEnded;
@@ -60,13 +61,15 @@ export class Player {
         return this.call('open', { bytes }, [bytes]);
     }
 
-    // { frames, wraps, wrapCount } or { tooLong: true }.
-    configure(loops, tickMs) {
-        return this.call('configure', { loops, tickMs });
+    // { frames, wraps, wrapCount, endless } or { tooLong: true }. With repeat
+    // the song plays on for ever, and frames and wraps are those of one loop.
+    configure(loops, tickMs, repeat) {
+        return this.call('configure', { loops, tickMs, repeat });
     }
 
-    // Resolves with { frame, generation }: the frame the renderer went to,
-    // and the generation of the worklet's reports from there on.
+    // Resolves with { frame, generation, state }: the frame the renderer
+    // went to, the generation of the worklet's reports from there on, and
+    // the play state there.
     seek(frame) {
         return this.call('seek', { frame });
     }

@@ -32,6 +32,14 @@ export class TracksView {
         }
     }
 
+    // Marks the tracks whose notes (bit mask per track) the record playing
+    // started.
+    showNotes(notes) {
+        this.container.querySelectorAll('.track').forEach((row, t) => {
+            row.classList.toggle('sounding', Boolean(notes && notes[t]));
+        });
+    }
+
     toggle(flags, track) {
         flags[track] = !flags[track];
         this.container.querySelectorAll('.track').forEach((row, t) => {

@@ -204,6 +204,35 @@ describe('renderer calls', () => {
         song.free();
     });
 
+    test('an endless renderer begins with the finite renders and plays on; its state follows the records', () => {
+        const bytes = exampleBytes('short.tsm');
+        const song = library.openSong(bytes);
+        const endless = new tamsel.Renderer(song, { loops: tamsel.LOOPS_FOREVER });
+        assert.throws(() => endless.length(), (e) => e.status === tamsel.STATUS_TOO_LONG);
+        const twice = new tamsel.Renderer(song, { loops: 2 });
+        const total = twice.length();
+        const wraps = twice.wraps().frames;
+        const played = endless.renderInt32(total + 48000);
+        assert.deepEqual(played.subarray(0, 2 * total), twice.renderInt32(total + 10));
+        assert.ok(played.subarray(2 * total).some((x) => x !== 0));
+        // Steps every 4800 frames; each loop point plays record 64 again.
+        const word = (track, record) => new DataView(bytes.buffer, bytes.byteOffset).getUint32(1048 + 4 * (track * 266 + record), true);
+        for (const [frame, record, pass] of [[0, 0, 0], [4800 * 10 + 1, 10, 0], [wraps[0], 265, 0],
+                                             [wraps[1] + 1, 64, 2], [total + 4800 * 3 + 1, 67, 3]]) {
+            endless.seek(frame);
+            const state = endless.state();
+            assert.deepEqual({ frame: state.frame, record: state.record, pass: state.pass }, { frame, record, pass });
+            assert.deepEqual(state.notes, [0, 1, 2, 3].map((t) => word(t, record) & 0xffffff));
+        }
+        // Day 25, past the 2^31 ms a finite render's clock stops at.
+        const day25 = 25 * 24 * 3600 * 48000;
+        endless.seek(day25);
+        assert.equal(endless.state().frame, day25);
+        assert.ok(endless.renderFloat(48000).some((x) => x !== 0));
+        for (const r of [endless, twice]) r.free();
+        song.free();
+    });
+
     test('bad options are refused', () => {
         const song = library.openSong(exampleBytes('short.tsm'));
         for (const tickMs of [-1, Infinity, NaN]) {

@@ -31,6 +31,9 @@ void add_frame_ms(double* ms, uint64_t frames) {
         double unit = std::ldexp(1.0, exponent - 53);
         double increment = FRAME_MS / unit;  // exact: a power-of-two scaling
         double whole = std::nearbyint(increment);
+        // From 2^48 ms on, 1/48 ms is less than half a unit: the sum no
+        // longer moves.
+        if (increment < 0.5) return;
         if (increment - std::floor(increment) == 0.5 || whole == 0.0) {
             add_frames_one_by_one(ms, 1);
             frames--;
@@ -50,39 +53,37 @@ void add_frame_ms(double* ms, uint64_t frames) {
     }
 }
 
-// Counters at or above this are not exact to the unit; they are counted down
-// one frame at a time.
-static constexpr double EXACT_COUNTER_LIMIT = 4503599627370496.0;  // 2^52
+// Above 2^53 whole numbers are no longer all doubles: taking 1 away rounds
+// to an even neighbour, and from 2^53 + 4 on that is the counter itself.
+static constexpr double EXACT_COUNTER_LIMIT = 9007199254740992.0;  // 2^53
 
 uint64_t advance_clock_to_tick(RenderClock* clock, uint64_t limit) {
     double* ms = &clock->ms;
     double* to_next_tick = &clock->to_next_tick;
     double counter = *to_next_tick;
-    // A counter that is not a number never ticks again.
-    if (std::isnan(counter)) {
+    if (counter <= 0.0 || limit == 0) return 0;
+    uint64_t frames = 0;
+    // At most two frames bring a counter above the limit down to it, or it
+    // is stuck; a counter that is not a number never ticks again either.
+    while (frames < limit && counter > EXACT_COUNTER_LIMIT && counter - 1.0 != counter) {
+        counter = counter - 1.0;
+        frames++;
+    }
+    if (!(counter <= EXACT_COUNTER_LIMIT)) {
+        *to_next_tick = counter;
         add_frame_ms(ms, limit);
         return limit;
     }
-    if (counter <= 0.0 || limit == 0) return 0;
-    if (counter >= EXACT_COUNTER_LIMIT) {
-        uint64_t frames = 0;
-        while (frames < limit && !(counter <= 0.0)) {
-            counter = counter - 1.0;
-            frames++;
-        }
-        *to_next_tick = counter;
-        add_frame_ms(ms, frames);
-        return frames;
-    }
-    // While the counter stays above 0, taking 1 away is exact (it is below
-    // 2^52, so whole numbers are multiples of its unit). Only the step that
+    // While the counter stays above 0, taking 1 away is exact (it is at most
+    // 2^53, so whole numbers are multiples of its unit). Only the step that
     // reaches 0 or below may round, and it rounds the same exact difference
     // that taking all k away at once rounds.
     uint64_t until_tick = (uint64_t)std::ceil(counter);
-    uint64_t frames = until_tick < limit ? until_tick : limit;
-    *to_next_tick = counter - (double)frames;
-    add_frame_ms(ms, frames);
-    return frames;
+    uint64_t room = limit - frames;
+    uint64_t run = until_tick < room ? until_tick : room;
+    *to_next_tick = counter - (double)run;
+    add_frame_ms(ms, frames + run);
+    return frames + run;
 }
 
 }  // namespace tamsel::core

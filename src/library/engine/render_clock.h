@@ -29,15 +29,26 @@ inline bool advance_clock(RenderClock* clock) {
     return tick;
 }
 
+// The highest reading: the clock reads in signed 32-bit milliseconds.
+constexpr int32_t CLOCK_MAX_READING = INT32_MAX;
+
 // Truncates a clock reading to whole milliseconds. Readings beyond 2^31 - 1
 // (24 days of audio) saturate.
 inline int32_t whole_ms(double ms) {
-    return ms < 2147483647.0 ? (int32_t)ms : INT32_MAX;
+    return ms < (double)CLOCK_MAX_READING ? (int32_t)ms : CLOCK_MAX_READING;
 }
 
 // The clock reading in whole milliseconds.
 inline int32_t clock_whole_ms(const RenderClock* clock) {
     return whole_ms(clock->ms);
+}
+
+// Whether the clock will tick again: a counter at or below 0 ticks at the
+// next frame and one up to 2^53 + 2 comes down to 0; beyond, taking 1 away
+// soon leaves the counter as it is, and one that is not a number never
+// compares at or below 0.
+inline bool clock_ticks_again(const RenderClock* clock) {
+    return clock->to_next_tick <= 9007199254740994.0;
 }
 
 }  // namespace tamsel::core

@@ -4,8 +4,18 @@
 
 namespace tamsel::core {
 
+// Whether the render can still end: the steps it needs must fit in what the
+// clock's readings leave room for, and the clock must tick again. A render
+// that fails this never ends, however far it is followed.
+static bool can_still_end(const Song* song, const RenderClock* clock, const SequencerState* sequencer,
+                          int32_t loop_limit) {
+    return clock_ticks_again(clock) &&
+           sequencer_steps_to_end(song, sequencer, loop_limit) <= sequencer_steps_possible(song, sequencer);
+}
+
 bool measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* frames, WrapVisitor visit,
                            void* context) {
+    if (renderer->endless) return false;
     const Song* song = renderer->song;
     RenderClock clock = renderer->start_clock;
     SequencerState sequencer = renderer->start_sequencer;
@@ -17,7 +27,8 @@ bool measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* f
     }
     // Frame by frame only at ticks; the frames between them change nothing
     // but the clock, and the loop count can only pass the limit at a tick.
-    for (uint64_t frame = 0; frame <= limit;) {
+    uint64_t frame = 0;
+    while (true) {
         if (advance_clock(&clock)) {
             uint32_t now = (uint32_t)clock_whole_ms(&clock);
             if (sequencer_step_due(song, &sequencer, now)) {
@@ -32,9 +43,13 @@ bool measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* f
             *frames = frame;
             return true;
         }
-        frame += 1 + advance_clock_to_tick(&clock, limit - frame);
+        if (!can_still_end(song, &clock, &sequencer, loop_limit)) return false;
+        uint64_t room = limit - frame;
+        uint64_t skipped = advance_clock_to_tick(&clock, room);
+        // The next tick would fall past the limit.
+        if (skipped == room) return false;
+        frame += 1 + skipped;
     }
-    return false;
 }
 
 }  // namespace tamsel::core

@@ -20,8 +20,10 @@ typedef void (*WrapVisitor)(void* context, uint64_t frame);
 // Follows the song from the renderer's start (after the forced first step)
 // without changing the renderer. Stores the number of frames the render
 // holds in *frames and returns true, or returns false when the render would
-// exceed limit frames (including a song that never ends). Each wrap before
-// the end goes to visit, when given.
+// exceed limit frames or never ends: that is known, whatever the limit, as
+// soon as the clock stops ticking or the steps still needed no longer fit
+// below the clock's highest reading. Each wrap before the end goes to
+// visit, when given.
 bool measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* frames, WrapVisitor visit,
                            void* context);
 

@@ -46,14 +46,11 @@ void renderer_release(Renderer* renderer) {
     for (int32_t slot = 0; slot < SLOT_COUNT; slot++) sample_cache_release(&renderer->caches[slot]);
 }
 
-void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double tick_ms) {
-    // Another song's samples are of no use.
-    if (renderer->song != song) renderer_release(renderer);
-    renderer->song = song;
-    renderer->loop_limit = loops < 0 ? 0 : loops;
-    renderer->tick_ms = tick_ms;
+// Back to frame 0 of the render the renderer was started on.
+static void restart(Renderer* renderer) {
+    const Song* song = renderer->song;
     set_up_voices(renderer, song);
-    clock_start(&renderer->clock, tick_ms);
+    clock_start(&renderer->clock, renderer->tick_ms);
     sequencer_start(&renderer->sequencer);
     sequencer_offer_step(song, &renderer->sequencer, &renderer->table, (uint32_t)clock_whole_ms(&renderer->clock));
     renderer->sequencer.last_step_ms = 0;
@@ -64,19 +61,73 @@ void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double 
     renderer->frames_done = 0;
 }
 
+void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double tick_ms) {
+    // Another song's samples are of no use.
+    if (renderer->song != song) renderer_release(renderer);
+    renderer->song = song;
+    renderer->endless = loops == LOOPS_FOREVER;
+    // The limit an endless render never passes: a wrap count is never more.
+    renderer->loop_limit = renderer->endless ? INT32_MAX : loops < 0 ? 0 : loops;
+    renderer->tick_ms = tick_ms;
+    renderer->anchor.set = false;
+    renderer->anchor.period = 0;
+    restart(renderer);
+}
+
+// Bit k of track t set when some loaded record of the track starts note k;
+// records beyond them read as 0 and start nothing.
+static uint32_t notes_started(const Song* song, int32_t track) {
+    uint32_t notes = 0;
+    for (int32_t r = 0; r < song->loaded_records; r++) notes |= song->records[track][r];
+    return notes & ((1u << SLOTS_PER_TRACK) - 1u);
+}
+
+void renderer_prepare(Renderer* renderer) {
+    for (int32_t t = 0; t < TRACK_COUNT; t++) {
+        uint32_t notes = notes_started(renderer->song, t);
+        for (int32_t k = 0; k < SLOTS_PER_TRACK; k++) {
+            Voice* voice = sound_table_voice(&renderer->table, FIRST_TRACK_SLOT + SLOTS_PER_TRACK * t + k);
+            if (!(notes >> k & 1u) || !voice || !voice->cache) continue;
+            sample_cache_cover(voice->cache, voice->source, voice->size - 1);
+        }
+    }
+}
+
 void clock_start(RenderClock* clock, double tick_ms) {
     clock->ms = 0.0;
     clock->to_next_tick = 0.0;
     clock->tick_period_s = tick_ms / 1000.0;
 }
 
-static void offer_step(Renderer* renderer) {
+static bool step_is_due(const Renderer* renderer) {
+    return sequencer_step_due(renderer->song, &renderer->sequencer, (uint32_t)clock_whole_ms(&renderer->clock));
+}
+
+// Offers the sequencer the step of the given frame, whose tick the clock
+// has just moved over.
+static void offer_step(Renderer* renderer, uint64_t frame) {
+    if (renderer->endless && step_is_due(renderer)) endless_before_step(renderer, frame);
     sequencer_offer_step(renderer->song, &renderer->sequencer, &renderer->table,
                          (uint32_t)clock_whole_ms(&renderer->clock));
 }
 
-static bool step_is_due(const Renderer* renderer) {
-    return sequencer_step_due(renderer->song, &renderer->sequencer, (uint32_t)clock_whole_ms(&renderer->clock));
+// Starts the given frame: the clock moves over it (unless an earlier call
+// already did) and its step, if one is due, is taken.
+static void begin_frame(Renderer* renderer, uint64_t frame) {
+    if (renderer->step_pending) {
+        renderer->step_pending = false;
+        offer_step(renderer, frame);
+    } else if (advance_clock(&renderer->clock)) {
+        offer_step(renderer, frame);
+    }
+}
+
+// The frame that notices the loop limit is not part of the song, and nor is
+// its step: the sequencer goes back to the last step rendered. The voices
+// still move through that frame.
+static void end_render(Renderer* renderer, const SequencerState* before_frame) {
+    renderer->ended = true;
+    renderer->sequencer = *before_frame;
 }
 
 // The render works in segments: a segment starts at a sequencer step (or
@@ -87,10 +138,18 @@ static bool step_is_due(const Renderer* renderer) {
 // accumulators; integer sums do not depend on their order, so this equals
 // mixing every slot frame by frame.
 
+// Whether the sequencer may still take a step: once it cannot, only the
+// voices change, and the clock is left where it is, since no step will read
+// it again.
+static bool steps_may_come(const Renderer* renderer) {
+    return sequencer_can_step_again(renderer->song, &renderer->sequencer) && clock_ticks_again(&renderer->clock);
+}
+
 // Moves the clock over the frames after a segment's first that cannot change
 // the sound slots, at most limit of them, and returns how many. Stops
 // before a tick whose step is due, leaving that step pending.
 static uint32_t advance_clock_to_step(Renderer* renderer, uint32_t limit) {
+    if (!steps_may_come(renderer)) return limit;
     uint32_t frames = 0;
     while (frames < limit) {
         frames += (uint32_t)advance_clock_to_tick(&renderer->clock, limit - frames);
@@ -120,7 +179,11 @@ static void mix_segment(Renderer* renderer, uint32_t frames, bool mix) {
     }
 }
 
-enum OutputKind { OUTPUT_FLOAT, OUTPUT_SUMS, OUTPUT_NONE };
+enum OutputKind { OUTPUT_FLOAT, OUTPUT_SUMS, OUTPUT_INT16, OUTPUT_NONE };
+
+static int16_t saturate_to_int16(int32_t sum) {
+    return (int16_t)(sum < INT16_MIN ? INT16_MIN : sum > INT16_MAX ? INT16_MAX : sum);
+}
 
 static void emit_segment(const Renderer* renderer, OutputKind kind, void* out, uint64_t at, uint32_t frames) {
     const int32_t* segment = renderer->segment;
@@ -129,24 +192,36 @@ static void emit_segment(const Renderer* renderer, OutputKind kind, void* out, u
         for (uint32_t i = 0; i < 2 * frames; i++) f[i] = (float)((double)segment[i] / 32768.0);
     } else if (kind == OUTPUT_SUMS) {
         std::memcpy((int32_t*)out + 2 * at, segment, 2 * (size_t)frames * sizeof segment[0]);
+    } else if (kind == OUTPUT_INT16) {
+        int16_t* s = (int16_t*)out + 2 * at;
+        for (uint32_t i = 0; i < 2 * frames; i++) s[i] = saturate_to_int16(segment[i]);
     }
 }
 
+// Frames one skipped segment may take: nothing is stored, so only the
+// voices' 32-bit frame counts bound it.
+constexpr uint32_t SKIP_SEGMENT_FRAMES = (uint32_t)1 << 30;
+
+// Nothing can sound again: no step will come and every voice is silent.
+static bool silent_for_good(Renderer* renderer) {
+    return !steps_may_come(renderer) && sound_table_active_slots(&renderer->table, renderer->active_slots) == 0;
+}
+
 static uint64_t render_frames(Renderer* renderer, OutputKind kind, void* out, uint64_t count) {
+    uint32_t most = kind == OUTPUT_NONE ? SKIP_SEGMENT_FRAMES : SEGMENT_FRAMES;
     uint64_t done = 0;
     while (done < count && !renderer->ended) {
-        uint64_t left = count - done;
-        uint32_t room = left < SEGMENT_FRAMES ? (uint32_t)left : SEGMENT_FRAMES;
-        if (renderer->step_pending) {
-            renderer->step_pending = false;
-            offer_step(renderer);
-        } else if (advance_clock(&renderer->clock)) {
-            offer_step(renderer);
+        // A skip over silence for good is done at once, however long.
+        if (kind == OUTPUT_NONE && silent_for_good(renderer)) {
+            done = count;
+            break;
         }
+        uint64_t left = count - done;
+        uint32_t room = left < most ? (uint32_t)left : most;
+        SequencerState before_frame = renderer->sequencer;
+        begin_frame(renderer, renderer->frames_done + done);
         if (renderer->sequencer.loops_done > renderer->loop_limit) {
-            // The frame that notices the loop limit is not part of the song,
-            // but the voices still move through it.
-            renderer->ended = true;
+            end_render(renderer, &before_frame);
             mix_segment(renderer, 1, kind != OUTPUT_NONE);
             break;
         }
@@ -167,15 +242,28 @@ uint64_t renderer_render_sums(Renderer* renderer, int32_t* out, uint64_t count) 
     return render_frames(renderer, OUTPUT_SUMS, out, count);
 }
 
+uint64_t renderer_render_int16(Renderer* renderer, int16_t* out, uint64_t count) {
+    return render_frames(renderer, OUTPUT_INT16, out, count);
+}
+
 uint64_t renderer_skip(Renderer* renderer, uint64_t count) {
     return render_frames(renderer, OUTPUT_NONE, nullptr, count);
 }
 
+// An endless render is skipped in pieces of this many frames while the
+// pass its anchor repeats may still become known, so that a far seek jumps
+// once it is.
+constexpr uint64_t ENDLESS_SKIP_FRAMES = (uint64_t)1 << 24;
+
 void renderer_seek(Renderer* renderer, uint64_t frame) {
-    if (frame < renderer->frames_done) {
-        renderer_start(renderer, renderer->song, renderer->loop_limit, renderer->tick_ms);
+    if (frame < renderer->frames_done) restart(renderer);
+    while (renderer->frames_done < frame) {
+        if (renderer->endless) endless_jump(renderer, frame);
+        uint64_t left = frame - renderer->frames_done;
+        bool period_may_come = renderer->endless && renderer->anchor.period == 0 && steps_may_come(renderer);
+        uint64_t piece = period_may_come && left > ENDLESS_SKIP_FRAMES ? ENDLESS_SKIP_FRAMES : left;
+        if (renderer_skip(renderer, piece) < piece) break;
     }
-    renderer_skip(renderer, frame - renderer->frames_done);
 }
 
 void renderer_set_muted_tracks(Renderer* renderer, uint32_t muted_tracks) {
@@ -188,6 +276,11 @@ void renderer_set_mix_path(Renderer* renderer, SteadyMixPath path) {
 
 uint64_t renderer_position(const Renderer* renderer) {
     return renderer->frames_done;
+}
+
+uint32_t renderer_passes(const Renderer* renderer) {
+    uint64_t returns = endless_returns(&renderer->anchor, renderer->frames_done);
+    return (uint32_t)renderer->sequencer.loops_done + (uint32_t)returns;
 }
 
 const SequencerState* renderer_sequencer(const Renderer* renderer) {
@@ -204,13 +297,9 @@ uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t coun
         int32_t frame[2] = {0, 0};
         // After a fast render or a seek the clock may already stand on a
         // tick whose step is due: that frame's step comes first.
-        if (renderer->step_pending) {
-            renderer->step_pending = false;
-            offer_step(renderer);
-        } else if (advance_clock(&renderer->clock)) {
-            offer_step(renderer);
-        }
-        if (renderer->sequencer.loops_done > renderer->loop_limit) renderer->ended = true;
+        SequencerState before_frame = renderer->sequencer;
+        begin_frame(renderer, renderer->frames_done + i);
+        if (renderer->sequencer.loops_done > renderer->loop_limit) end_render(renderer, &before_frame);
         for (int32_t slot = 0; slot < SLOT_COUNT; slot++) {
             int32_t track = track_of_slot(slot);
             bool muted = track >= 0 && (renderer->muted_tracks >> track & 1u);

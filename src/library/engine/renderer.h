@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "engine/endless_loop.h"
 #include "engine/render_clock.h"
 #include "engine/sequencer.h"
 #include "song/song.h"
@@ -16,9 +17,13 @@ namespace tamsel::core {
 // Frames mixed at most between two looks at the sequencer.
 constexpr uint32_t SEGMENT_FRAMES = 1024;
 
+// The loop count of a render that plays on for ever.
+constexpr int32_t LOOPS_FOREVER = -1;
+
 struct Renderer {
     const Song* song;
     int32_t loop_limit;        // extra passes allowed; the render ends at the wrap after them
+    bool endless;              // plays on for ever: the limit is never reached
     double tick_ms;
     uint32_t muted_tracks;     // bit t: track t's voices move on without being mixed
     SteadyMixPath mix_path;    // the steady inner loop this renderer uses
@@ -33,6 +38,7 @@ struct Renderer {
     bool ended;                // the song has wrapped more than loop_limit times
     bool step_pending;         // the clock has already moved over a tick whose step is due
     uint64_t frames_done;      // frames rendered or skipped so far
+    LoopAnchor anchor;         // where an endless render starts to repeat; kept through restarts
 
     SoundTable table;
     // Each slot's samples made so far; kept across restarts, since the
@@ -50,20 +56,27 @@ void renderer_init(Renderer* renderer);
 // Frees what the renderer allocated (its caches); it can be started again.
 void renderer_release(Renderer* renderer);
 
-// Starts (or restarts) renderer on song: sets up the 96 voices, the clock
-// and the sequencer, and takes the forced first step, so that record 0
-// sounds from the very first frame. A negative loop count counts as 0; the
-// tick must be finite and >= 0. The caches are kept when the song is the
-// one the renderer had (a restart): a song loaded anew at the same address
-// needs renderer_release first.
+// Starts renderer on song: sets up the 96 voices, the clock and the
+// sequencer, and takes the forced first step, so that record 0 sounds from
+// the very first frame. LOOPS_FOREVER plays on for ever; another negative
+// loop count counts as 0. The tick must be finite and >= 0. The caches are
+// kept when the song is the one the renderer had: a song loaded anew at the
+// same address needs renderer_release first.
 void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double tick_ms);
+
+// Makes and fills the cache of every note the song's records can start,
+// in slot order while the budget lasts, so that rendering allocates nothing
+// afterwards: a note without a cache is read from its source.
+void renderer_prepare(Renderer* renderer);
 
 // Renders up to count frames and returns how many it made; fewer than count
 // means the song has ended. renderer_render_float stores the sums divided by
-// 32768, renderer_render_sums the mixer's 32-bit sums themselves;
-// renderer_skip moves on without making audio.
+// 32768, renderer_render_sums the mixer's 32-bit sums themselves,
+// renderer_render_int16 the sums saturated to 16 bits; renderer_skip moves
+// on without making audio.
 uint64_t renderer_render_float(Renderer* renderer, float* out, uint64_t count);
 uint64_t renderer_render_sums(Renderer* renderer, int32_t* out, uint64_t count);
+uint64_t renderer_render_int16(Renderer* renderer, int16_t* out, uint64_t count);
 uint64_t renderer_skip(Renderer* renderer, uint64_t count);
 
 // Moves to frame: a restart when it lies behind, then a skip.
@@ -79,8 +92,12 @@ void renderer_set_mix_path(Renderer* renderer, SteadyMixPath path);
 
 // Frames rendered or skipped since the start.
 uint64_t renderer_position(const Renderer* renderer);
+// The wraps to the repeat start among the steps of the frames rendered,
+// counting an endless render's returns to its anchor, modulo 2^32.
+uint32_t renderer_passes(const Renderer* renderer);
 // Where the render stands in the song: the record, the wraps so far and the
-// clock reading at the last step.
+// clock reading at the last step rendered (an ended render's sequencer
+// stands at its last step, not at the wrap that ended it).
 const SequencerState* renderer_sequencer(const Renderer* renderer);
 // The voice in slot, or null for an empty slot or a bad index.
 Voice* renderer_voice(Renderer* renderer, int32_t slot);

@@ -1,5 +1,7 @@
 #include "engine/sequencer.h"
 
+#include "engine/render_clock.h"
+
 namespace tamsel::core {
 
 static const int32_t PAN_TABLE[8] = {-1, 96, 180, 224, 256, 288, 332, 420};
@@ -35,6 +37,43 @@ void sequencer_take_step(const Song* song, SequencerState* sequencer, uint32_t n
     // carried over.
     sequencer->force_step = false;
     sequencer->last_step_ms = now;
+}
+
+bool sequencer_can_step_again(const Song* song, const SequencerState* sequencer) {
+    uint64_t earliest = (uint64_t)song->step_ms + sequencer->last_step_ms;
+    return sequencer->force_step || earliest > UINT32_MAX || earliest < (uint64_t)CLOCK_MAX_READING;
+}
+
+uint64_t sequencer_steps_possible(const Song* song, const SequencerState* sequencer) {
+    if (!sequencer_can_step_again(song, sequencer)) return 0;
+    uint64_t earliest = (uint64_t)song->step_ms + sequencer->last_step_ms;
+    if (sequencer->force_step || earliest > UINT32_MAX) return UINT64_MAX;
+    // The first step at a reading of earliest + 1 or more, each later one
+    // at least step time + 1 after the one before; such sums stay within 32
+    // bits, since a step time of 2^31 - 1 or more is never passed from a
+    // reading that did not wrap.
+    return 1 + ((uint64_t)CLOCK_MAX_READING - 1 - earliest) / ((uint64_t)song->step_ms + 1);
+}
+
+// Steps from position until the next wrap: the position moves on by one,
+// wrapping at 32 bits, and wraps to the repeat start once it reaches the
+// end point.
+static uint64_t steps_to_wrap(const Song* song, int32_t position) {
+    int32_t end = song->repeat_end < song->record_count ? song->repeat_end : song->record_count;
+    int32_t next = (int32_t)((uint32_t)position + 1u);
+    if (next >= end) return 1;
+    return 1 + (uint64_t)((int64_t)end - next);
+}
+
+bool sequencer_next_step_wraps(const Song* song, const SequencerState* sequencer) {
+    return steps_to_wrap(song, sequencer->position) == 1;
+}
+
+uint64_t sequencer_steps_to_end(const Song* song, const SequencerState* sequencer, int32_t loop_limit) {
+    if (sequencer->loops_done > loop_limit) return 0;
+    // At most 2^31 more passes of at most 2^32 steps: within 64 bits.
+    uint64_t passes_after_next = (uint64_t)((int64_t)loop_limit - sequencer->loops_done);
+    return steps_to_wrap(song, sequencer->position) + passes_after_next * steps_to_wrap(song, song->repeat_start);
 }
 
 uint32_t song_record_word(const Song* song, int32_t position, int32_t track) {

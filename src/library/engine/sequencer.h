@@ -33,6 +33,19 @@ void sequencer_take_step(const Song* song, SequencerState* sequencer, uint32_t n
 // the new position's records to the table.
 void sequencer_offer_step(const Song* song, SequencerState* sequencer, SoundTable* table, uint32_t now);
 
+// Whether the next step wraps to the repeat start.
+bool sequencer_next_step_wraps(const Song* song, const SequencerState* sequencer);
+// Whether any reading the clock can still show would allow a step.
+bool sequencer_can_step_again(const Song* song, const SequencerState* sequencer);
+// The most steps the sequencer can still take, whatever the tick: each
+// needs a reading above the last step's plus the step time, and the clock
+// stops at CLOCK_MAX_READING. UINT64_MAX when the step is forced or that sum
+// wraps past 2^32 (then any reading passes it).
+uint64_t sequencer_steps_possible(const Song* song, const SequencerState* sequencer);
+// The steps from where the sequencer stands until it has wrapped more than
+// loop_limit times, the last of them that wrap; 0 when it already has.
+uint64_t sequencer_steps_to_end(const Song* song, const SequencerState* sequencer, int32_t loop_limit);
+
 // The record word of track t at a position; 0 for any position outside the
 // loaded records.
 uint32_t song_record_word(const Song* song, int32_t position, int32_t track);

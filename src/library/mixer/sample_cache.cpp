@@ -1,6 +1,7 @@
 #include "mixer/sample_cache.h"
 
-#include <cstdlib>
+#include <cstddef>
+#include <new>
 
 namespace tamsel::core {
 
@@ -14,7 +15,9 @@ static bool allocate(SampleCache* cache, const SampleSource* source) {
         cache->refused = true;
         return false;
     }
-    cache->samples = (int8_t*)std::malloc((size_t)source->size);
+    // Through operator new, like every allocation of the library, so that a
+    // program replacing it sees them all.
+    cache->samples = new (std::nothrow) int8_t[(size_t)source->size];
     if (!cache->samples) {
         cache->refused = true;
         return false;
@@ -38,7 +41,7 @@ bool sample_cache_cover(SampleCache* cache, const SampleSource* source, uint64_t
 
 void sample_cache_release(SampleCache* cache) {
     if (cache->samples && cache->budget) *cache->budget += cache->size;
-    std::free(cache->samples);
+    delete[] cache->samples;
     cache->samples = nullptr;
     cache->size = 0;
     cache->filled = 0;
