@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "export/flac_stream.h"
 #include "export/ogg_pages.h"
 #include "export/spool_writer.h"
 
@@ -80,6 +81,7 @@ struct SndfileState {
     ByteWriter* destination = nullptr;
     SpoolWriter spool;
     std::unique_ptr<OggPageStamp> stamp;
+    std::unique_ptr<FlacStream> flac;
     SNDFILE* file = nullptr;
     SF_VIRTUAL_IO io = {};
     uint64_t size = 0;  // the end of the bytes written so far
@@ -159,7 +161,8 @@ static void set_tag(SNDFILE* file, int type, const std::string& text) {
     if (!text.empty()) sf_set_string(file, type, text.c_str());
 }
 
-bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& tags, std::string* error) {
+bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& tags, uint64_t frames,
+                           std::string* error) {
     std::string why;
     if (!sndfile_can_write(format, &why)) {
         *error = why;
@@ -176,6 +179,10 @@ bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& 
     if (container == SF_FORMAT_OGG) {
         state_->stamp.reset(new OggPageStamp(state_->destination));
         state_->out = state_->stamp.get();
+    }
+    if (container == SF_FORMAT_FLAC) {
+        state_->flac.reset(new FlacStream(state_->destination, frames));
+        state_->out = state_->flac.get();
     }
     state_->file = sf_open_virtual(&state_->io, SFM_WRITE, &info, state_);
     if (!state_->file) {
@@ -249,6 +256,10 @@ bool SndfileEncoder::finish(std::string* error) {
         *error = std::string("the encoder failed: ") + sf_error_number(closed);
         return false;
     }
+    if (state_->flac && !state_->flac->finish()) {
+        *error = "could not write the output";
+        return false;
+    }
     if (state_->stamp && !state_->stamp->flush()) {
         *error = "could not write the output";
         return false;
@@ -275,7 +286,7 @@ struct SndfileState {};
 SndfileEncoder::SndfileEncoder(ByteWriter*) : state_(nullptr) {}
 SndfileEncoder::~SndfileEncoder() {}
 
-bool SndfileEncoder::begin(OutputFormat format, int, const SndfileTags&, std::string* error) {
+bool SndfileEncoder::begin(OutputFormat format, int, const SndfileTags&, uint64_t, std::string* error) {
     sndfile_can_write(format, error);
     return false;
 }

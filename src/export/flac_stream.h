@@ -1,0 +1,43 @@
+// A ByteWriter in front of libsndfile's FLAC output that makes the stream
+// right on every destination. The encoder writes the header with a sample
+// count of 0 and, when it is done, seeks back to fill in the count, the
+// frame sizes and the MD5 sum. On a pipe that seek cannot happen, so the
+// count, known before the render, goes into the header as it passes; the
+// later rewrites of the header are dropped there (frame sizes and MD5 stay
+// 0, which means "unknown") and go to their place on a file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/byte_writer.h"
+
+class FlacStream : public ByteWriter {
+public:
+    FlacStream(ByteWriter* out, uint64_t total_frames) : out_(out), total_frames_(total_frames) {}
+    bool write(const void* bytes, size_t size) override;
+    // Always: seeks go back into the header only, which is held on a pipe.
+    bool seekable() const override { return true; }
+    bool seek(uint64_t offset) override;
+    uint64_t tell() const override { return position_; }
+    // Writes a header still held (a stream too short to complete one).
+    bool finish();
+
+private:
+    bool take_header_bytes(const uint8_t* bytes, size_t size, size_t* used);
+    bool write_header();
+    bool rewrite(const uint8_t* bytes, size_t size);
+    bool append(const uint8_t* bytes, size_t size);
+
+    ByteWriter* out_;
+    uint64_t total_frames_;
+    std::vector<uint8_t> header_;  // the metadata blocks until the last is whole
+    bool header_written_ = false;
+    uint64_t header_size_ = 0;
+    uint64_t position_ = 0;  // where the encoder writes next
+    uint64_t end_ = 0;       // the bytes written so far
+};
+
+// The 36-bit total-samples field of a STREAMINFO block at stream offset 21.
+void put_flac_total_samples(uint8_t* stream_start, uint64_t total);
