@@ -5,6 +5,9 @@
 // count, known before the render, goes into the header as it passes; the
 // later rewrites of the header are dropped there (frame sizes and MD5 stay
 // 0, which means "unknown") and go to their place on a file.
+//
+// A file also gets a seek table, as the flac command writes one: a point
+// every ten seconds, filled in at the end from where each frame began.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +24,8 @@ public:
     bool seekable() const override { return true; }
     bool seek(uint64_t offset) override;
     uint64_t tell() const override { return position_; }
-    // Writes a header still held (a stream too short to complete one).
+    // Writes a header still held (a stream too short to complete one) and
+    // fills in the seek table.
     bool finish();
 
 private:
@@ -29,6 +33,9 @@ private:
     bool write_header();
     bool rewrite(const uint8_t* bytes, size_t size);
     bool append(const uint8_t* bytes, size_t size);
+    void add_seek_table();
+    bool write_seek_points();
+    uint64_t out_offset(uint64_t offset) const;
 
     ByteWriter* out_;
     uint64_t total_frames_;
@@ -37,6 +44,10 @@ private:
     uint64_t header_size_ = 0;
     uint64_t position_ = 0;  // where the encoder writes next
     uint64_t end_ = 0;       // the bytes written so far
+    uint32_t block_frames_ = 0;
+    uint64_t table_offset_ = 0;  // where the seek points are in the output
+    uint32_t table_points_ = 0;
+    std::vector<uint64_t> frame_offsets_;  // from the first frame, each frame's start
 };
 
 // The 36-bit total-samples field of a STREAMINFO block at stream offset 21.
