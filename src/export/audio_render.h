@@ -48,7 +48,9 @@ struct AudioSettings {
 //   --gain DB:         factor 10^(DB/20).
 //   --normalize=DBFS:  the loudest sample as written (the fade's gain
 //                      counted) becomes exactly (float)10^(DBFS/20) in
-//                      float output, and within one step of it in integers.
+//                      float output, and within one step of it in integers;
+//                      integers never go past their top step, so up to 0
+//                      dBFS nothing is clamped (with dither, one step less).
 //   --loudness LUFS:   10^((LUFS - measured)/20), or less when that would
 //                      put the loudest sample above -1 dBFS (it then lands
 //                      on -1 dBFS exactly, as --normalize=-1 would).

@@ -89,6 +89,16 @@ static double factor_for_peak(const MixSurvey& survey, double dbfs) {
     return scale * 32768.0;
 }
 
+// The largest factor that writes the survey's peak into an integer format
+// without a clamp: the top step is full scale less one, and dither's noise
+// of up to one step may push a sample one step further.
+static double integer_factor_limit(const AudioSettings& settings, const MixSurvey& survey) {
+    const FormatEntry& format = format_entry(settings.format);
+    double full_scale = format.depth == SampleDepth::INT24 ? 8388608.0 : 32768.0;
+    double margin = settings.dither == DitherMode::NONE ? 1.0 : 2.0;
+    return (full_scale - margin) / full_scale * 32768.0 / survey.peak;
+}
+
 static std::string format_note(const char* format, double a, double b) {
     char text[160];
     std::snprintf(text, sizeof(text), format, a, b);
@@ -118,6 +128,10 @@ static bool plan_normalize(const tamsel::Song& song, const tamsel::RenderOptions
         return true;
     }
     plan->factor = factor_for_peak(survey, dbfs);
+    if (format_entry(settings.format).integer()) {
+        double limit = integer_factor_limit(settings, survey);
+        if (plan->factor > limit) plan->factor = limit;
+    }
     plan->note = format_note("peak brought to %.1f dBFS (%+.2f dB)", dbfs, 20.0 * std::log10(plan->factor));
     return true;
 }
