@@ -95,8 +95,8 @@ using AudioProgress = std::function<bool(uint64_t done, uint64_t total)>;
 // after each block of 4096 frames.
 //
 // Every format streams to an output that cannot seek: WAV has its length
-// in the header from the start; FLAC then leaves its length and checksum
-// out of its header (decoders accept that); MP3 is gathered in memory and
+// in the header from the start; FLAC has its length there too but leaves
+// its checksum and seek table out (decoders accept that); MP3 is gathered in memory and
 // written whole at the end. Vorbis and Opus pages get a fixed serial number,
 // so those files too are the same bytes on every run.
 bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "export/vorbis_comments.h"
+
 // "fLaC", then blocks of a 4-byte header (last-block flag, type, 24-bit
 // length) and their data; STREAMINFO comes first.
 static const size_t MAGIC_SIZE = 4;
@@ -10,6 +12,7 @@ static const size_t TOTAL_SAMPLES_OFFSET = MAGIC_SIZE + BLOCK_HEADER_SIZE + 13;
 static const size_t MIN_BLOCK_OFFSET = MAGIC_SIZE + BLOCK_HEADER_SIZE;
 static const uint8_t LAST_BLOCK = 0x80u;
 static const uint8_t SEEKTABLE_TYPE = 3;
+static const uint8_t VORBIS_COMMENT_TYPE = 4;
 static const size_t SEEK_POINT_SIZE = 18;  // sample, byte offset, frame's samples
 static const uint64_t SEEK_POINT_SPACING = 10 * 48000;
 
@@ -58,8 +61,31 @@ bool FlacStream::write_header() {
         put_flac_total_samples(header_.data(), total_frames_);
         block_frames_ = ((uint32_t)header_[MIN_BLOCK_OFFSET] << 8) | header_[MIN_BLOCK_OFFSET + 1];
     }
+    if (!software_.empty()) rewrite_comments();
     if (out_->seekable()) add_seek_table();
+    out_header_size_ = header_.size();
     return out_->write(header_.data(), header_.size());
+}
+
+void FlacStream::rewrite_comments() {
+    size_t at = MAGIC_SIZE;
+    while (at + BLOCK_HEADER_SIZE <= header_.size()) {
+        size_t length = ((size_t)header_[at + 1] << 16) | ((size_t)header_[at + 2] << 8) | header_[at + 3];
+        const uint8_t* data = header_.data() + at + BLOCK_HEADER_SIZE;
+        std::vector<uint8_t> list;
+        size_t used = 0;
+        if ((header_[at] & ~LAST_BLOCK) == VORBIS_COMMENT_TYPE &&
+            with_encoder_comment(data, length, software_, &list, &used)) {
+            list.insert(list.end(), data + used, data + length);
+            put_be(&header_[at + 1], list.size(), 3);
+            header_.erase(header_.begin() + (ptrdiff_t)(at + BLOCK_HEADER_SIZE),
+                          header_.begin() + (ptrdiff_t)(at + BLOCK_HEADER_SIZE + length));
+            header_.insert(header_.begin() + (ptrdiff_t)(at + BLOCK_HEADER_SIZE), list.begin(), list.end());
+            return;
+        }
+        if ((header_[at] & LAST_BLOCK) != 0) return;
+        at += BLOCK_HEADER_SIZE + length;
+    }
 }
 
 // Placeholder points (sample number all ones) until finish() knows where
@@ -84,7 +110,7 @@ void FlacStream::add_seek_table() {
 // after the seek table the encoder knows nothing of.
 uint64_t FlacStream::out_offset(uint64_t offset) const {
     if (offset < header_size_) return offset;
-    return offset + (table_points_ == 0 ? 0 : BLOCK_HEADER_SIZE + (uint64_t)table_points_ * SEEK_POINT_SIZE);
+    return offset - header_size_ + out_header_size_;
 }
 
 // The encoder hands over each frame in one piece, starting with the sync

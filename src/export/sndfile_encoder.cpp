@@ -206,11 +206,11 @@ bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& 
         return false;
     }
     if (container == SF_FORMAT_OGG) {
-        state_->stamp.reset(new OggPageStamp(state_->destination));
+        state_->stamp.reset(new OggPageStamp(state_->destination, tags.software));
         state_->out = state_->stamp.get();
     }
     if (container == SF_FORMAT_FLAC) {
-        state_->flac.reset(new FlacStream(state_->destination, frames));
+        state_->flac.reset(new FlacStream(state_->destination, frames, tags.software));
         state_->out = state_->flac.get();
     }
     state_->file = sf_open_virtual(&state_->io, SFM_WRITE, &info, state_);

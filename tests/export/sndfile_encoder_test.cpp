@@ -71,13 +71,11 @@ TEST(SndfileEncoder, Flac24KeepsEveryTwentyFourBitIntegerExactly) {
     for (size_t i = 0; i < samples.size(); i++) ASSERT_EQ(decoded.ints[i], samples[i] * 256) << i;
 }
 
-TEST(SndfileEncoder, FilesCarryTitleArtistAndSoftware) {
+TEST(SndfileEncoder, FilesCarryTitleAndArtist) {
     MemoryWriter out;
     Decoded flac = decode_bytes(encode_ints(OutputFormat::FLAC16, sweep(-100, 100, 1000), &out));
     EXPECT_EQ(flac.title, "Night Drive");
     EXPECT_EQ(flac.artist, "Ann Example");
-    // libsndfile adds its own name after ours.
-    EXPECT_EQ(flac.software.rfind("tamselexport " TAMSEL_VERSION_STRING, 0), 0u) << flac.software;
     for (OutputFormat format : {OutputFormat::OGG, OutputFormat::OPUS}) {
         MemoryWriter lossy_out;
         SndfileEncoder encoder(&lossy_out);

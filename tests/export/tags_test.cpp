@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "reference_tools.h"
+#include "tamsel/tamsel_version.h"
 #include "test_folder.h"
 #include "tool_process.h"
 
@@ -54,5 +55,41 @@ TEST(Tags, TitleAndArtistReadAsGivenInEveryFormat) {
             ASSERT_EQ(last.compare(0, 3, "TAG") == 0, row.id3v1 != nullptr);
             if (row.id3v1) EXPECT_EQ(last.substr(3, last.find('\0', 3) - 3), row.id3v1);
         }
+    }
+}
+
+TEST(Tags, EveryFormatNamesTheSoftwareOnceTheSameWay) {
+    SKIP_ON_WINDOWS("ffprobe");
+    NEED_COMMAND("ffprobe");
+    struct Row {
+        const char* format;
+        const char* section;  // where ffprobe shows the file's tags
+        const char* shown;    // the one software tag as ffprobe shows it
+    };
+    const Row rows[] = {
+        {"flac", "format_tags", "ENCODER"},
+        {"flac24", "format_tags", "ENCODER"},
+        {"ogg", "stream_tags", "ENCODER"},
+        {"opus", "stream_tags", "ENCODER"},
+        {"mp3", "format_tags", "encoder"},  // the TSSE frame
+    };
+    TestFolder folder;
+    folder.write("short.tsm", read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm"));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.format);
+        std::string out = folder.file(std::string("out.") + row.format);
+        ASSERT_EQ(run_tool(folder.path(), {"-q", "-f", row.format, "-o", out, "short.tsm"}).code, 0);
+        std::string tags;
+        ASSERT_EQ(run_command(std::string("ffprobe -v error -of flat -show_entries ") + row.section + " " +
+                                  shell_quoted(out),
+                              &tags),
+                  0);
+        std::string expected = std::string(row.shown) + "=\"tamselexport " TAMSEL_VERSION_STRING "\"\n";
+        EXPECT_NE(tags.find(expected), std::string::npos) << tags;
+        size_t software_tags = 0;
+        for (const char* key : {"encoder=", "ENCODER=", "software=", "SOFTWARE="}) {
+            for (size_t at = tags.find(key); at != std::string::npos; at = tags.find(key, at + 1)) software_tags++;
+        }
+        EXPECT_EQ(software_tags, 1u) << tags;
     }
 }
