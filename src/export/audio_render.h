@@ -53,7 +53,9 @@ struct AudioSettings {
 //                      dBFS nothing is clamped (with dither, one step less).
 //   --loudness LUFS:   10^((LUFS - measured)/20), or less when that would
 //                      put the loudest sample above -1 dBFS (it then lands
-//                      on -1 dBFS exactly, as --normalize=-1 would).
+//                      on -1 dBFS exactly, as --normalize=-1 would); for
+//                      the lossy formats also when their true peak would
+//                      lie above -2 dBFS, so the decoded peak stays under -1.
 // A silent render (or one too quiet to measure) keeps factor 1.
 struct LevelPlan {
     double factor = 1.0;       // applied to every sample; 1 with no level option

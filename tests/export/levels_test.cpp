@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "decoding.h"
@@ -57,5 +59,41 @@ TEST(Levels, NormalizingUpToFullScaleNeverClampsAnIntegerFormat) {
         for (int32_t v : samples) high = std::max(high, std::abs(v));
         EXPECT_LE(high, row.full_scale - 1);
         EXPECT_GE(high, row.full_scale - 3);  // still at full scale, within dither's steps
+    }
+}
+
+TEST(Levels, LoudnessKeepsTheDecodedPeakOfLossyFilesUnderItsCeiling) {
+    SKIP_ON_WINDOWS("the reference decoders");
+    struct Row {
+        const char* format;
+        const char* program;
+        const char* command;  // %IN% decoded to %OUT%, a 16-bit WAV file
+    };
+    const Row rows[] = {
+        {"ogg", "oggdec", "oggdec -Q -o %OUT% %IN%"},
+        {"opus", "opusdec", "opusdec --quiet %IN% %OUT%"},
+        {"mp3", "lame", "lame --quiet --decode %IN% %OUT%"},
+    };
+    TestFolder folder;
+    folder.write("short.tsm", read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm"));
+    const int32_t ceiling = (int32_t)(32768.0 * std::pow(10.0, -1.0 / 20.0));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.format);
+        if (!have_command(row.program)) {
+            std::printf("skipped %s: %s is not installed\n", row.format, row.program);
+            continue;
+        }
+        std::string out = folder.file(std::string("out.") + row.format);
+        ToolResult run = run_tool(folder.path(), {"--force", "-f", row.format, "--loudness", "-14", "-o", out, "short.tsm"});
+        if (run.err.find("not available") != std::string::npos) continue;
+        ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_NE(run.err.find("decoded peak under -1 dBFS"), std::string::npos) << run.err;
+        std::string line = row.command;
+        line.replace(line.find("%IN%"), 4, shell_quoted(out));
+        line.replace(line.find("%OUT%"), 5, shell_quoted(folder.file("decoded.wav")));
+        ASSERT_EQ(run_command(line + " 2>&1"), 0);
+        int32_t peak = wav16_peak(read_file(folder.file("decoded.wav")));
+        ASSERT_GT(peak, 0);
+        EXPECT_LE(peak, ceiling);
     }
 }

@@ -39,8 +39,10 @@ std::string shell_quoted(const std::string& word) {
     return quoted + "'";
 }
 
-int64_t wav_frame_count(const std::vector<uint8_t>& bytes) {
-    if (bytes.size() < 12) return -1;
+// Where the data chunk's samples begin and how many bytes they take (cut
+// to the file), and the bytes of a frame; false when there is none.
+static bool find_data(const std::vector<uint8_t>& bytes, size_t* data, uint64_t* data_bytes, uint32_t* frame) {
+    if (bytes.size() < 12) return false;
     uint32_t frame_bytes = 0;
     size_t at = 12;
     while (at + 8 <= bytes.size()) {
@@ -50,11 +52,36 @@ int64_t wav_frame_count(const std::vector<uint8_t>& bytes) {
             frame_bytes = (uint32_t)bytes[at + 20] | ((uint32_t)bytes[at + 21] << 8);  // block align
         }
         if (id == "data") {
-            if (frame_bytes == 0) return -1;
+            if (frame_bytes == 0) return false;
             uint64_t available = bytes.size() - (at + 8);
-            return (int64_t)((size < available ? size : available) / frame_bytes);
+            *data = at + 8;
+            *data_bytes = size < available ? size : available;
+            *frame = frame_bytes;
+            return true;
         }
         at += 8 + (size_t)size + (size_t)(size & 1u);
     }
-    return -1;
+    return false;
+}
+
+int64_t wav_frame_count(const std::vector<uint8_t>& bytes) {
+    size_t data = 0;
+    uint64_t data_bytes = 0;
+    uint32_t frame = 0;
+    if (!find_data(bytes, &data, &data_bytes, &frame)) return -1;
+    return (int64_t)(data_bytes / frame);
+}
+
+int32_t wav16_peak(const std::vector<uint8_t>& bytes) {
+    size_t data = 0;
+    uint64_t data_bytes = 0;
+    uint32_t frame = 0;
+    if (!find_data(bytes, &data, &data_bytes, &frame) || frame != 4) return -1;
+    int32_t peak = 0;
+    for (size_t i = data; i + 1 < data + data_bytes; i += 2) {
+        int32_t v = (int16_t)(uint16_t)(bytes[i] | (bytes[i + 1] << 8));
+        if (v < 0) v = -v;
+        if (v > peak) peak = v;
+    }
+    return peak;
 }

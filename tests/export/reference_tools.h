@@ -16,6 +16,9 @@ int run_command(const std::string& line, std::string* out = nullptr);
 // The sample frames of a 16-, 24- or 32-bit PCM WAV file (any chunk
 // order, WAVE_FORMAT_EXTENSIBLE too); -1 when it is no such file.
 int64_t wav_frame_count(const std::vector<uint8_t>& bytes);
+// The largest magnitude of a 16-bit PCM WAV file's samples, in steps
+// (32768 is full scale); -1 when it is no such file.
+int32_t wav16_peak(const std::vector<uint8_t>& bytes);
 
 // Skips the running test when a program it needs is missing.
 #define NEED_COMMAND(name)                                                                          \
