@@ -25,6 +25,15 @@ need_file /usr/include/sndfile.h libsndfile1-dev
 need_file /usr/include/ebur128.h libebur128-dev
 # The tests run the tool under a pseudo-terminal and read its output.
 need_command script bsdutils
+# The tests read the files the tool writes with the formats' reference
+# decoders and tag readers.
+need_command flac flac
+need_command metaflac flac
+need_command oggdec vorbis-tools
+need_command opusdec opus-tools
+need_command lame lame
+need_command mediainfo mediainfo
+need_command ffprobe ffmpeg
 
 if [ "${1:-}" = ci ]; then
   need_command clang++ clang

@@ -43,7 +43,7 @@ public:
         tags.title = settings.title;
         tags.artist = settings.artist;
         tags.software = software_name();
-        return coded_.begin(format_.format, settings.quality, tags, error);
+        return coded_.begin(format_.format, settings.quality, tags, frames, error);
     }
     // Frames frames of sums, the first of them frame first of the render.
     bool write(const int32_t* sums, uint64_t first, size_t frames, std::string* error) {

@@ -48,10 +48,14 @@ struct AudioSettings {
 //   --gain DB:         factor 10^(DB/20).
 //   --normalize=DBFS:  the loudest sample as written (the fade's gain
 //                      counted) becomes exactly (float)10^(DBFS/20) in
-//                      float output, and within one step of it in integers.
+//                      float output, and within one step of it in integers;
+//                      integers never go past their top step, so up to 0
+//                      dBFS nothing is clamped (with dither, one step less).
 //   --loudness LUFS:   10^((LUFS - measured)/20), or less when that would
 //                      put the loudest sample above -1 dBFS (it then lands
-//                      on -1 dBFS exactly, as --normalize=-1 would).
+//                      on -1 dBFS exactly, as --normalize=-1 would); for
+//                      the lossy formats also when their true peak would
+//                      lie above -2 dBFS, so the decoded peak stays under -1.
 // A silent render (or one too quiet to measure) keeps factor 1.
 struct LevelPlan {
     double factor = 1.0;       // applied to every sample; 1 with no level option
@@ -93,8 +97,8 @@ using AudioProgress = std::function<bool(uint64_t done, uint64_t total)>;
 // after each block of 4096 frames.
 //
 // Every format streams to an output that cannot seek: WAV has its length
-// in the header from the start; FLAC then leaves its length and checksum
-// out of its header (decoders accept that); MP3 is gathered in memory and
+// in the header from the start; FLAC has its length there too but leaves
+// its checksum and seek table out (decoders accept that); MP3 is gathered in memory and
 // written whole at the end. Vorbis and Opus pages get a fixed serial number,
 // so those files too are the same bytes on every run.
 bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,

@@ -12,6 +12,10 @@
 static const size_t SURVEY_BLOCK_FRAMES = 4096;
 static const double MAX_GAIN_DB = 96.0;
 static const double LOUDNESS_PEAK_DBFS = -1.0;
+// A lossy encoder's output overshoots the true peak of what it was given
+// (Opus by about 0.3 dB at -1 dBFS): the margin keeps the decoded peak
+// under the ceiling.
+static const double LOSSY_PEAK_MARGIN_DB = 1.0;
 
 // What a first pass over the full mix finds: its loudest sample, as the
 // sum and the fade gain it is written with, and its loudness.
@@ -21,7 +25,13 @@ struct MixSurvey {
     bool peak_fading = false;
     double peak_gain = 1.0;
     double lufs = -HUGE_VAL;
+    double true_peak = 0.0;  // between samples too, full scale 1.0; measured for lossy formats only
 };
+
+static bool lossy(const AudioSettings& settings) {
+    const FormatEntry& format = format_entry(settings.format);
+    return !format.integer() && format.encoder != FormatEncoder::OWN_WAV;
+}
 
 static bool survey_mix(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
                        bool measure_loudness, MixSurvey* survey, std::string* error) {
@@ -33,7 +43,8 @@ static bool survey_mix(const tamsel::Song& song, const tamsel::RenderOptions& op
     MixSource source;
     if (!source.open(song, options, length, error, settings.render_threads)) return false;
     LoudnessMeter meter;
-    if (measure_loudness && !meter.start(error)) return false;
+    bool true_peak = measure_loudness && lossy(settings);
+    if (measure_loudness && !meter.start(error, true_peak)) return false;
 
     std::vector<int32_t> sums(2 * SURVEY_BLOCK_FRAMES);
     std::vector<float> samples(2 * SURVEY_BLOCK_FRAMES);
@@ -63,6 +74,10 @@ static bool survey_mix(const tamsel::Song& song, const tamsel::RenderOptions& op
             return false;
         }
     }
+    if (true_peak && !meter.true_peak(&survey->true_peak)) {
+        *error = "the loudness meter failed";
+        return false;
+    }
     if (measure_loudness && !meter.integrated(&survey->lufs)) {
         *error = "the loudness meter failed";
         return false;
@@ -87,6 +102,16 @@ static double factor_for_peak(const MixSurvey& survey, double dbfs) {
         scale = std::nextafter(scale, written > target ? 0.0 : HUGE_VAL);
     }
     return scale * 32768.0;
+}
+
+// The largest factor that writes the survey's peak into an integer format
+// without a clamp: the top step is full scale less one, and dither's noise
+// of up to one step may push a sample one step further.
+static double integer_factor_limit(const AudioSettings& settings, const MixSurvey& survey) {
+    const FormatEntry& format = format_entry(settings.format);
+    double full_scale = format.depth == SampleDepth::INT24 ? 8388608.0 : 32768.0;
+    double margin = settings.dither == DitherMode::NONE ? 1.0 : 2.0;
+    return (full_scale - margin) / full_scale * 32768.0 / survey.peak;
 }
 
 static std::string format_note(const char* format, double a, double b) {
@@ -118,6 +143,10 @@ static bool plan_normalize(const tamsel::Song& song, const tamsel::RenderOptions
         return true;
     }
     plan->factor = factor_for_peak(survey, dbfs);
+    if (format_entry(settings.format).integer()) {
+        double limit = integer_factor_limit(settings, survey);
+        if (plan->factor > limit) plan->factor = limit;
+    }
     plan->note = format_note("peak brought to %.1f dBFS (%+.2f dB)", dbfs, 20.0 * std::log10(plan->factor));
     return true;
 }
@@ -137,14 +166,23 @@ static bool plan_loudness(const tamsel::Song& song, const tamsel::RenderOptions&
     }
     double wanted = linear_of_db(target - survey.lufs);
     double ceiling = factor_for_peak(survey, LOUDNESS_PEAK_DBFS);
+    // Lossy files are held by what a player decodes: the true peak, with
+    // the encoder's margin.
+    const char* held = "the peak at -1 dBFS";
+    if (lossy(settings) && survey.true_peak > 0.0) {
+        double decoded_ceiling = linear_of_db(LOUDNESS_PEAK_DBFS - LOSSY_PEAK_MARGIN_DB) / survey.true_peak;
+        if (decoded_ceiling < ceiling) ceiling = decoded_ceiling;
+        held = "the decoded peak under -1 dBFS";
+    }
     if (wanted <= ceiling) {
         plan->factor = wanted;
         plan->note = format_note("loudness %.1f LUFS brought to %.1f LUFS", survey.lufs, target);
         return true;
     }
     plan->factor = ceiling;
-    plan->note = format_note("loudness %.1f LUFS; lowered %.1f dB from the target to keep the peak at -1 dBFS",
-                             survey.lufs + 20.0 * std::log10(ceiling), 20.0 * std::log10(wanted / ceiling));
+    plan->note = format_note("loudness %.1f LUFS; lowered %.1f dB from the target to keep ",
+                             survey.lufs + 20.0 * std::log10(ceiling), 20.0 * std::log10(wanted / ceiling)) +
+                 held;
     return true;
 }
 

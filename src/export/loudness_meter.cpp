@@ -15,8 +15,9 @@ LoudnessMeter::~LoudnessMeter() {
     delete state_;
 }
 
-bool LoudnessMeter::start(std::string* error) {
-    state_->meter = ebur128_init(2, 48000, EBUR128_MODE_I);
+bool LoudnessMeter::start(std::string* error, bool true_peak) {
+    int mode = EBUR128_MODE_I | (true_peak ? EBUR128_MODE_TRUE_PEAK : 0);
+    state_->meter = ebur128_init(2, 48000, mode);
     if (!state_->meter) {
         *error = "could not start the loudness meter";
         return false;
@@ -32,6 +33,14 @@ bool LoudnessMeter::integrated(double* lufs) {
     return ebur128_loudness_global(state_->meter, lufs) == EBUR128_SUCCESS;
 }
 
+bool LoudnessMeter::true_peak(double* peak) {
+    double left = 0.0, right = 0.0;
+    if (ebur128_true_peak(state_->meter, 0, &left) != EBUR128_SUCCESS) return false;
+    if (ebur128_true_peak(state_->meter, 1, &right) != EBUR128_SUCCESS) return false;
+    *peak = left > right ? left : right;
+    return true;
+}
+
 #else  // no libebur128
 
 struct LoudnessState {};
@@ -39,7 +48,7 @@ struct LoudnessState {};
 LoudnessMeter::LoudnessMeter() : state_(nullptr) {}
 LoudnessMeter::~LoudnessMeter() {}
 
-bool LoudnessMeter::start(std::string* error) {
+bool LoudnessMeter::start(std::string* error, bool) {
     *error = "--loudness is not available: this build has no libebur128";
     return false;
 }
@@ -49,6 +58,10 @@ bool LoudnessMeter::add(const float*, size_t) {
 }
 
 bool LoudnessMeter::integrated(double*) {
+    return false;
+}
+
+bool LoudnessMeter::true_peak(double*) {
     return false;
 }
 

@@ -3,10 +3,16 @@
 #include <array>
 #include <cstring>
 
+#include "export/vorbis_comments.h"
+
 static const size_t PAGE_HEADER_BYTES = 27;
 static const size_t SERIAL_AT = 14;
 static const size_t CHECKSUM_AT = 22;
 static const size_t SEGMENT_COUNT_AT = 26;
+static const size_t HEADER_TYPE_AT = 5;
+static const size_t SEQUENCE_AT = 18;
+static const uint8_t CONTINUED_PACKET = 0x01u;
+static const size_t MAX_SEGMENTS = 255;
 
 static constexpr std::array<uint32_t, 256> make_crc_table() {
     std::array<uint32_t, 256> table{};
@@ -36,6 +42,10 @@ static void put_u32(uint8_t* p, uint32_t v) {
     p[3] = (uint8_t)(v >> 24);
 }
 
+static uint32_t read_u32_at(const uint8_t* p) {
+    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
 bool OggPageStamp::write(const void* bytes, size_t size) {
     if (pass_through_) return out_->write(bytes, size);
     const uint8_t* p = static_cast<const uint8_t*>(bytes);
@@ -59,9 +69,7 @@ bool OggPageStamp::write_whole_pages() {
         for (size_t s = 0; s < segments; s++) body += page[PAGE_HEADER_BYTES + s];
         size_t page_bytes = PAGE_HEADER_BYTES + segments + body;
         if (pending_.size() - at < page_bytes) break;
-        put_u32(page + SERIAL_AT, OGG_FIXED_SERIAL);
-        put_u32(page + CHECKSUM_AT, ogg_page_checksum(page, page_bytes));
-        ok = out_->write(page, page_bytes);
+        ok = write_page(page, page_bytes);
         at += page_bytes;
     }
     if (ok && pass_through_ && at < pending_.size()) {
@@ -70,6 +78,60 @@ bool OggPageStamp::write_whole_pages() {
     }
     pending_.erase(pending_.begin(), pending_.begin() + (ptrdiff_t)at);
     return ok;
+}
+
+// The comment header packet's new bytes, or false to leave the page as it
+// is: its first packet must start there and be a comment header.
+static bool comment_packet(const uint8_t* packet, size_t size, const std::string& software,
+                           std::vector<uint8_t>* out) {
+    size_t prefix = 0;
+    if (size >= 7 && std::memcmp(packet, "\x03vorbis", 7) == 0) prefix = 7;
+    if (size >= 8 && std::memcmp(packet, "OpusTags", 8) == 0) prefix = 8;
+    if (prefix == 0) return false;
+    std::vector<uint8_t> list;
+    size_t used = 0;
+    if (!with_encoder_comment(packet + prefix, size - prefix, software, &list, &used)) return false;
+    out->assign(packet, packet + prefix);
+    out->insert(out->end(), list.begin(), list.end());
+    out->insert(out->end(), packet + prefix + used, packet + size);  // Vorbis's framing bit
+    return true;
+}
+
+// The second page with its first packet, the comment header, made anew.
+static bool with_new_comments(const uint8_t* page, const std::string& software, std::vector<uint8_t>* out) {
+    if (read_u32_at(page + SEQUENCE_AT) != 1 || (page[HEADER_TYPE_AT] & CONTINUED_PACKET) != 0) return false;
+    size_t segments = page[SEGMENT_COUNT_AT];
+    const uint8_t* lacing = page + PAGE_HEADER_BYTES;
+    size_t packet_segments = 0;
+    size_t packet_size = 0;
+    while (packet_segments < segments) {
+        packet_size += lacing[packet_segments];
+        if (lacing[packet_segments++] < 255) break;
+    }
+    if (packet_segments == 0 || lacing[packet_segments - 1] == 255) return false;
+    const uint8_t* body = lacing + segments;
+    std::vector<uint8_t> packet;
+    if (!comment_packet(body, packet_size, software, &packet)) return false;
+    size_t new_segments = packet.size() / 255 + 1;
+    if (segments - packet_segments + new_segments > MAX_SEGMENTS) return false;
+    size_t rest = 0;
+    for (size_t s = packet_segments; s < segments; s++) rest += lacing[s];
+    out->assign(page, page + PAGE_HEADER_BYTES);
+    (*out)[SEGMENT_COUNT_AT] = (uint8_t)(segments - packet_segments + new_segments);
+    for (size_t s = 0; s + 1 < new_segments; s++) out->push_back(255);
+    out->push_back((uint8_t)(packet.size() % 255));
+    out->insert(out->end(), lacing + packet_segments, lacing + segments);
+    out->insert(out->end(), packet.begin(), packet.end());
+    out->insert(out->end(), body + packet_size, body + packet_size + rest);
+    return true;
+}
+
+bool OggPageStamp::write_page(const uint8_t* page, size_t size) {
+    std::vector<uint8_t> stamped;
+    if (software_.empty() || !with_new_comments(page, software_, &stamped)) stamped.assign(page, page + size);
+    put_u32(stamped.data() + SERIAL_AT, OGG_FIXED_SERIAL);
+    put_u32(stamped.data() + CHECKSUM_AT, ogg_page_checksum(stamped.data(), stamped.size()));
+    return out_->write(stamped.data(), stamped.size());
 }
 
 bool OggPageStamp::flush() {

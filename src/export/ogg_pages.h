@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "common/byte_writer.h"
@@ -14,10 +15,12 @@ constexpr uint32_t OGG_FIXED_SERIAL = 0x6C736D74u;  // "tmsl" on disk
 
 // A ByteWriter in front of another: takes the stream in any pieces and
 // writes each page once it is whole, with the fixed serial and its checksum
-// made anew. Bytes that are not Ogg pages pass through unchanged.
+// made anew. Bytes that are not Ogg pages pass through unchanged. With
+// software given, the comment header (Vorbis or Opus, at the start of the
+// second page) gets the one ENCODER comment of vorbis_comments.h.
 class OggPageStamp : public ByteWriter {
 public:
-    explicit OggPageStamp(ByteWriter* out) : out_(out) {}
+    explicit OggPageStamp(ByteWriter* out, const std::string& software = "") : out_(out), software_(software) {}
     bool write(const void* bytes, size_t size) override;
     bool seekable() const override { return out_->seekable(); }
     // Writes what is held first.
@@ -29,7 +32,9 @@ public:
 
 private:
     bool write_whole_pages();
+    bool write_page(const uint8_t* page, size_t size);
 
+    std::string software_;
     ByteWriter* out_;
     std::vector<uint8_t> pending_;
     bool pass_through_ = false;

@@ -4,6 +4,8 @@
 #include <memory>
 #include <vector>
 
+#include "export/flac_stream.h"
+#include "export/id3_tags.h"
 #include "export/ogg_pages.h"
 #include "export/spool_writer.h"
 
@@ -80,6 +82,11 @@ struct SndfileState {
     ByteWriter* destination = nullptr;
     SpoolWriter spool;
     std::unique_ptr<OggPageStamp> stamp;
+    std::unique_ptr<FlacStream> flac;
+    std::unique_ptr<ShiftedWriter> after_id3;  // MP3: past our ID3v2 tag
+    ByteWriter* mp3_file = nullptr;            // where the MP3 bytes and tags go
+    uint64_t id3v2_size = 0;
+    std::vector<uint8_t> id3v1;
     SNDFILE* file = nullptr;
     SF_VIRTUAL_IO io = {};
     uint64_t size = 0;  // the end of the bytes written so far
@@ -159,7 +166,28 @@ static void set_tag(SNDFILE* file, int type, const std::string& text) {
     if (!text.empty()) sf_set_string(file, type, text.c_str());
 }
 
-bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& tags, std::string* error) {
+// MP3: our ID3v2 tag first, then libsndfile's stream with offsets of its
+// own; the ID3v1 tag is kept for the end.
+static bool start_id3_tags(SndfileState* state, const SndfileTags& tags) {
+    Id3Texts texts = {tags.title, tags.artist, tags.software};
+    std::vector<uint8_t> tag = id3v2_tag(texts);
+    state->id3v1 = id3v1_tag(texts);
+    state->mp3_file = state->out;
+    state->id3v2_size = tag.size();
+    state->after_id3.reset(new ShiftedWriter(state->out, tag.size()));
+    state->out = state->after_id3.get();
+    return state->mp3_file->write(tag.data(), tag.size());
+}
+
+static bool end_id3_tags(SndfileState* state) {
+    if (state->id3v1.empty()) return true;
+    ByteWriter* file = state->mp3_file;
+    if (file->seekable() && !file->seek(state->id3v2_size + state->size)) return false;
+    return file->write(state->id3v1.data(), state->id3v1.size());
+}
+
+bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& tags, uint64_t frames,
+                           std::string* error) {
     std::string why;
     if (!sndfile_can_write(format, &why)) {
         *error = why;
@@ -173,9 +201,17 @@ bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& 
     info.format = entry.sndfile_format;
     state_->shift = entry.depth == SampleDepth::INT24 ? 8 : 16;
     if (container == SF_FORMAT_MPEG && !state_->destination->seekable()) state_->out = &state_->spool;
+    if (container == SF_FORMAT_MPEG && !start_id3_tags(state_, tags)) {
+        *error = "could not write the output";
+        return false;
+    }
     if (container == SF_FORMAT_OGG) {
-        state_->stamp.reset(new OggPageStamp(state_->destination));
+        state_->stamp.reset(new OggPageStamp(state_->destination, tags.software));
         state_->out = state_->stamp.get();
+    }
+    if (container == SF_FORMAT_FLAC) {
+        state_->flac.reset(new FlacStream(state_->destination, frames, tags.software));
+        state_->out = state_->flac.get();
     }
     state_->file = sf_open_virtual(&state_->io, SFM_WRITE, &info, state_);
     if (!state_->file) {
@@ -202,6 +238,7 @@ bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& 
         double level = compression_level(entry.sndfile_format, quality);
         sf_command(state_->file, SFC_SET_COMPRESSION_LEVEL, &level, (int)sizeof(level));
     }
+    if (container == SF_FORMAT_MPEG) return true;
     set_tag(state_->file, SF_STR_TITLE, tags.title);
     set_tag(state_->file, SF_STR_ARTIST, tags.artist);
     set_tag(state_->file, SF_STR_SOFTWARE, tags.software);
@@ -249,11 +286,19 @@ bool SndfileEncoder::finish(std::string* error) {
         *error = std::string("the encoder failed: ") + sf_error_number(closed);
         return false;
     }
+    if (state_->mp3_file && !end_id3_tags(state_)) {
+        *error = "could not write the output";
+        return false;
+    }
+    if (state_->flac && !state_->flac->finish()) {
+        *error = "could not write the output";
+        return false;
+    }
     if (state_->stamp && !state_->stamp->flush()) {
         *error = "could not write the output";
         return false;
     }
-    if (state_->out == &state_->spool) {
+    if (!state_->spool.data.empty()) {
         std::vector<uint8_t>& data = state_->spool.data;
         if (!data.empty() && !state_->destination->write(data.data(), data.size())) {
             *error = "could not write the output";
@@ -275,7 +320,7 @@ struct SndfileState {};
 SndfileEncoder::SndfileEncoder(ByteWriter*) : state_(nullptr) {}
 SndfileEncoder::~SndfileEncoder() {}
 
-bool SndfileEncoder::begin(OutputFormat format, int, const SndfileTags&, std::string* error) {
+bool SndfileEncoder::begin(OutputFormat format, int, const SndfileTags&, uint64_t, std::string* error) {
     sndfile_can_write(format, error);
     return false;
 }

@@ -29,9 +29,10 @@ public:
     SndfileEncoder(const SndfileEncoder&) = delete;
     SndfileEncoder& operator=(const SndfileEncoder&) = delete;
 
-    // Opens the encoder, sets the quality (0..10, -1 for the format's
-    // default) and writes the tags. False with error set on failure.
-    bool begin(OutputFormat format, int quality, const SndfileTags& tags, std::string* error);
+    // Opens the encoder for a stream of frames frames, sets the quality
+    // (0..10, -1 for the format's default) and writes the tags. False with
+    // error set on failure.
+    bool begin(OutputFormat format, int quality, const SndfileTags& tags, uint64_t frames, std::string* error);
     // Interleaved stereo floats, full scale +-1.0 (the lossy formats).
     bool write_float(const float* samples, size_t frames, std::string* error);
     // Integers at the format's depth: -32768..32767 for flac, 24 bits for

@@ -42,7 +42,7 @@ static std::vector<float> tone(size_t frames, double amplitude) {
 static std::vector<uint8_t> encode_ints(OutputFormat format, const std::vector<int32_t>& samples, MemoryWriter* out) {
     SndfileEncoder encoder(out);
     std::string error;
-    EXPECT_TRUE(encoder.begin(format, -1, TAGS, &error)) << error;
+    EXPECT_TRUE(encoder.begin(format, -1, TAGS, samples.size() / 2, &error)) << error;
     EXPECT_TRUE(encoder.write_int(samples.data(), samples.size() / 2, &error)) << error;
     EXPECT_TRUE(encoder.finish(&error)) << error;
     return out->bytes;
@@ -71,19 +71,17 @@ TEST(SndfileEncoder, Flac24KeepsEveryTwentyFourBitIntegerExactly) {
     for (size_t i = 0; i < samples.size(); i++) ASSERT_EQ(decoded.ints[i], samples[i] * 256) << i;
 }
 
-TEST(SndfileEncoder, FilesCarryTitleArtistAndSoftware) {
+TEST(SndfileEncoder, FilesCarryTitleAndArtist) {
     MemoryWriter out;
     Decoded flac = decode_bytes(encode_ints(OutputFormat::FLAC16, sweep(-100, 100, 1000), &out));
     EXPECT_EQ(flac.title, "Night Drive");
     EXPECT_EQ(flac.artist, "Ann Example");
-    // libsndfile adds its own name after ours.
-    EXPECT_EQ(flac.software.rfind("tamselexport " TAMSEL_VERSION_STRING, 0), 0u) << flac.software;
     for (OutputFormat format : {OutputFormat::OGG, OutputFormat::OPUS}) {
         MemoryWriter lossy_out;
         SndfileEncoder encoder(&lossy_out);
         std::string error;
         std::vector<float> samples = tone(48000, 0.5);
-        ASSERT_TRUE(encoder.begin(format, -1, TAGS, &error)) << error;
+        ASSERT_TRUE(encoder.begin(format, -1, TAGS, 48000, &error)) << error;
         ASSERT_TRUE(encoder.write_float(samples.data(), 48000, &error)) << error;
         ASSERT_TRUE(encoder.finish(&error)) << error;
         Decoded decoded = decode_bytes(lossy_out.bytes);
@@ -107,7 +105,7 @@ TEST(SndfileEncoder, LossyFormatsDecodeToTheirLengthAndLevel) {
             MemoryWriter out;
             SndfileEncoder encoder(&out);
             std::string error;
-            ASSERT_TRUE(encoder.begin(row.format, quality, TAGS, &error)) << error;
+            ASSERT_TRUE(encoder.begin(row.format, quality, TAGS, frames, &error)) << error;
             ASSERT_TRUE(encoder.write_float(samples.data(), frames, &error)) << error;
             ASSERT_TRUE(encoder.finish(&error)) << error;
             Decoded decoded = decode_bytes(out.bytes);
@@ -132,7 +130,7 @@ TEST(SndfileEncoder, QualityChangesTheSizeOfLossyFiles) {
             MemoryWriter out;
             SndfileEncoder encoder(&out);
             std::string error;
-            ASSERT_TRUE(encoder.begin(format, qualities[i], TAGS, &error)) << error;
+            ASSERT_TRUE(encoder.begin(format, qualities[i], TAGS, 5 * 48000, &error)) << error;
             ASSERT_TRUE(encoder.write_float(samples.data(), 5 * 48000, &error)) << error;
             ASSERT_TRUE(encoder.finish(&error)) << error;
             sizes[i] = out.bytes.size();

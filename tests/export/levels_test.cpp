@@ -1,0 +1,99 @@
+// Level options as the files hold them: the tool's integer files read back
+// (FLAC through the flac command) and their loudest sample measured.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "decoding.h"
+#include "reference_tools.h"
+#include "test_folder.h"
+#include "tool_process.h"
+
+// The integers of a file the tool wrote: WAV read here, FLAC decoded to raw
+// little-endian samples by flac.
+static std::vector<int32_t> integer_samples(const std::string& file, bool flac, uint32_t bytes_per_sample) {
+    if (!flac) return wav_int_samples(read_file(file), bytes_per_sample);
+    std::string raw = file + ".raw";
+    std::string line = "flac -d -s -f --force-raw-format --endian=little --sign=signed -o " + shell_quoted(raw) +
+                       " " + shell_quoted(file) + " 2>&1";
+    if (run_command(line) != 0) return {};
+    std::vector<uint8_t> bytes(44, 0);  // where a WAV file's header would be
+    std::vector<uint8_t> samples = read_file(raw);
+    bytes.insert(bytes.end(), samples.begin(), samples.end());
+    return wav_int_samples(bytes, bytes_per_sample);
+}
+
+TEST(Levels, NormalizingUpToFullScaleNeverClampsAnIntegerFormat) {
+    struct Row {
+        const char* format;
+        const char* level;   // --normalize=
+        const char* dither;  // --dither
+        int32_t full_scale;
+    };
+    const Row rows[] = {
+        {"wav16", "0", "tpdf", 32768},   {"wav16", "0", "none", 32768},    {"wav24", "0", "tpdf", 8388608},
+        {"flac", "0", "tpdf", 32768},    {"flac24", "0", "none", 8388608}, {"wav16", "-0.0001", "tpdf", 32768},
+    };
+    TestFolder folder;
+    folder.write("short.tsm", read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm"));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.format) + " --normalize=" + row.level + " --dither " + row.dither);
+        bool flac = std::string(row.format).rfind("flac", 0) == 0;
+        if (flac && !have_command("flac")) {
+            std::printf("skipped %s: flac is not installed\n", row.format);
+            continue;
+        }
+        if (flac && !can_write(OutputFormat::FLAC16)) continue;
+        std::string out = flac ? "out.flac" : "out.wav";
+        ToolResult run = run_tool(folder.path(), {"--force", "-f", row.format, std::string("--normalize=") + row.level,
+                                                  "--dither", row.dither, "-o", out, "short.tsm"});
+        ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(run.err.find("clamped"), std::string::npos) << run.err;
+        std::vector<int32_t> samples =
+            integer_samples(folder.file(out), flac, row.full_scale == 32768 ? 2u : 3u);
+        ASSERT_FALSE(samples.empty());
+        int32_t high = 0;
+        for (int32_t v : samples) high = std::max(high, std::abs(v));
+        EXPECT_LE(high, row.full_scale - 1);
+        EXPECT_GE(high, row.full_scale - 3);  // still at full scale, within dither's steps
+    }
+}
+
+TEST(Levels, LoudnessKeepsTheDecodedPeakOfLossyFilesUnderItsCeiling) {
+    SKIP_ON_WINDOWS("the reference decoders");
+    struct Row {
+        const char* format;
+        const char* program;
+        const char* command;  // %IN% decoded to %OUT%, a 16-bit WAV file
+    };
+    const Row rows[] = {
+        {"ogg", "oggdec", "oggdec -Q -o %OUT% %IN%"},
+        {"opus", "opusdec", "opusdec --quiet %IN% %OUT%"},
+        {"mp3", "lame", "lame --quiet --decode %IN% %OUT%"},
+    };
+    TestFolder folder;
+    folder.write("short.tsm", read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm"));
+    const int32_t ceiling = (int32_t)(32768.0 * std::pow(10.0, -1.0 / 20.0));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.format);
+        if (!have_command(row.program)) {
+            std::printf("skipped %s: %s is not installed\n", row.format, row.program);
+            continue;
+        }
+        std::string out = folder.file(std::string("out.") + row.format);
+        ToolResult run = run_tool(folder.path(), {"--force", "-f", row.format, "--loudness", "-14", "-o", out, "short.tsm"});
+        if (run.err.find("not available") != std::string::npos) continue;
+        ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_NE(run.err.find("decoded peak under -1 dBFS"), std::string::npos) << run.err;
+        std::string line = row.command;
+        line.replace(line.find("%IN%"), 4, shell_quoted(out));
+        line.replace(line.find("%OUT%"), 5, shell_quoted(folder.file("decoded.wav")));
+        ASSERT_EQ(run_command(line + " 2>&1"), 0);
+        int32_t peak = wav16_peak(read_file(folder.file("decoded.wav")));
+        ASSERT_GT(peak, 0);
+        EXPECT_LE(peak, ceiling);
+    }
+}

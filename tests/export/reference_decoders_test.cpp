@@ -1,0 +1,122 @@
+// Every format as the formats' own reference programs read it: decoded by
+// flac, oggdec, opusdec and lame, whether the tool wrote a file or a pipe.
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "reference_tools.h"
+#include "renders.h"
+#include "test_folder.h"
+#include "test_songs.h"
+#include "tool_process.h"
+
+namespace {
+
+struct ReferenceDecoder {
+    const char* format;     // -f
+    const char* extension;  // of the file the tool names
+    const char* program;
+    const char* command;  // %IN% decoded to %OUT%, a WAV file
+};
+
+const ReferenceDecoder DECODERS[] = {
+    {"flac", "flac", "flac", "flac -d -s -f -o %OUT% %IN%"},
+    {"flac24", "flac", "flac", "flac -d -s -f -o %OUT% %IN%"},
+    {"ogg", "ogg", "oggdec", "oggdec -Q -o %OUT% %IN%"},
+    {"opus", "opus", "opusdec", "opusdec --quiet %IN% %OUT%"},
+    {"mp3", "mp3", "lame", "lame --quiet --decode %IN% %OUT%"},
+};
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    size_t at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+// The decoder's exit code for in, written to out.
+int decode(const ReferenceDecoder& decoder, const std::string& in, const std::string& out) {
+    std::string line = replaced(replaced(decoder.command, "%IN%", shell_quoted(in)), "%OUT%", shell_quoted(out));
+    return run_command(line + " 2>&1");
+}
+
+}  // namespace
+
+TEST(ReferenceDecoders, EveryFormatDecodesToItsFramesFromAFileAndFromAPipe) {
+    SKIP_ON_WINDOWS("the reference decoders");
+    TestFolder folder;
+    folder.write("short.tsm", read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm"));
+    int64_t song_frames = (int64_t)(library_sums(example_song("short.tsm"), tamsel::RenderOptions()).size() / 2);
+    for (const ReferenceDecoder& decoder : DECODERS) {
+        SCOPED_TRACE(decoder.format);
+        if (!have_command(decoder.program)) {
+            std::printf("skipped %s: %s is not installed\n", decoder.format, decoder.program);
+            continue;
+        }
+        std::string file = folder.file(std::string("short.") + decoder.extension);
+        ToolResult written = run_tool(folder.path(), {"-q", "--force", "-f", decoder.format, "short.tsm"});
+        ASSERT_EQ(written.code, 0) << written.err;
+        ToolSetup to_pipe;
+        to_pipe.folder = folder.path();
+        to_pipe.arguments = {"-q", "-f", decoder.format, "-o", "-", "short.tsm"};
+        to_pipe.keep_line_ends = true;
+        ToolResult piped = run_tool_process(to_pipe);
+        ASSERT_EQ(piped.code, 0) << piped.err;
+        std::string piped_file = folder.file(std::string("piped.") + decoder.extension);
+        put_file(piped_file, piped.out);
+
+        ASSERT_EQ(decode(decoder, file, folder.file("from_file.wav")), 0);
+        ASSERT_EQ(decode(decoder, piped_file, folder.file("from_pipe.wav")), 0);
+        std::vector<uint8_t> from_file = read_file(folder.file("from_file.wav"));
+        EXPECT_EQ(wav_frame_count(from_file), song_frames);
+        EXPECT_TRUE(read_file(folder.file("from_pipe.wav")) == from_file);
+    }
+}
+
+// Where the first frame of a FLAC file begins: after "fLaC" and the blocks.
+static size_t flac_audio_start(const std::vector<uint8_t>& bytes) {
+    size_t at = 4;
+    while (at + 4 <= bytes.size()) {
+        bool last = (bytes[at] & 0x80u) != 0;
+        at += 4 + (((size_t)bytes[at + 1] << 16) | ((size_t)bytes[at + 2] << 8) | bytes[at + 3]);
+        if (last) return at;
+    }
+    return 0;
+}
+
+TEST(ReferenceDecoders, FlacFilesHaveASeekTableWithAPointEveryTenSeconds) {
+    SKIP_ON_WINDOWS("metaflac");
+    NEED_COMMAND("metaflac");
+    struct Row {
+        const char* format;
+        const char* song;
+    };
+    const Row rows[] = {{"flac", "short.tsm"}, {"flac24", "short.tsm"}, {"flac", "demo.tsm"}};
+    TestFolder folder;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.format) + " " + row.song);
+        folder.write(row.song, read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/" + row.song));
+        ASSERT_EQ(run_tool(folder.path(), {"-q", "--force", "-f", row.format, "-o", "out.flac", row.song}).code, 0);
+        std::string listing;
+        ASSERT_EQ(run_command("metaflac --list --block-type=SEEKTABLE " + shell_quoted(folder.file("out.flac")), &listing), 0);
+        uint64_t frames = library_sums(example_song(row.song), tamsel::RenderOptions()).size() / 2;
+        std::vector<uint8_t> bytes = read_file(folder.file("out.flac"));
+        size_t audio = flac_audio_start(bytes);
+        uint64_t points = 0;
+        size_t at = 0;
+        while ((at = listing.find("sample_number=", at)) != std::string::npos) {
+            uint64_t sample = 0, offset = 0;
+            ASSERT_EQ(std::sscanf(listing.c_str() + at, "sample_number=%" SCNu64 ", stream_offset=%" SCNu64, &sample, &offset), 2);
+            // Each point names the frame that holds the sample ten seconds on.
+            EXPECT_LE(sample, points * 480000);
+            EXPECT_GT(sample + 1152, points * 480000);
+            ASSERT_LT(audio + offset + 1, bytes.size());
+            EXPECT_EQ(bytes[audio + offset], 0xFFu);
+            EXPECT_EQ(bytes[audio + offset + 1], 0xF8u);
+            points++;
+            at++;
+        }
+        EXPECT_EQ(points, (frames + 479999) / 480000);
+        EXPECT_EQ(run_command("flac -t -s " + shell_quoted(folder.file("out.flac")) + " 2>&1"), 0);
+    }
+}

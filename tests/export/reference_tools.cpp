@@ -1,0 +1,87 @@
+#include "reference_tools.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+
+#include "common/byte_order.h"
+
+#ifdef _WIN32
+bool have_command(const std::string&) {
+    return false;
+}
+int run_command(const std::string&, std::string*) {
+    return -1;
+}
+#else
+#include <sys/wait.h>
+
+bool have_command(const std::string& name) {
+    return run_command("command -v " + shell_quoted(name) + " >/dev/null 2>&1") == 0;
+}
+
+int run_command(const std::string& line, std::string* out) {
+    FILE* pipe = popen(line.c_str(), "r");
+    if (!pipe) return -1;
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0) {
+        if (out) out->append(buffer, got);
+    }
+    int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
+
+std::string shell_quoted(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Where the data chunk's samples begin and how many bytes they take (cut
+// to the file), and the bytes of a frame; false when there is none.
+static bool find_data(const std::vector<uint8_t>& bytes, size_t* data, uint64_t* data_bytes, uint32_t* frame) {
+    if (bytes.size() < 12) return false;
+    uint32_t frame_bytes = 0;
+    size_t at = 12;
+    while (at + 8 <= bytes.size()) {
+        std::string id(bytes.begin() + (ptrdiff_t)at, bytes.begin() + (ptrdiff_t)at + 4);
+        uint64_t size = tamsel::read_u32_le(&bytes[at + 4]);
+        if (id == "fmt " && at + 24 <= bytes.size()) {
+            frame_bytes = (uint32_t)bytes[at + 20] | ((uint32_t)bytes[at + 21] << 8);  // block align
+        }
+        if (id == "data") {
+            if (frame_bytes == 0) return false;
+            uint64_t available = bytes.size() - (at + 8);
+            *data = at + 8;
+            *data_bytes = size < available ? size : available;
+            *frame = frame_bytes;
+            return true;
+        }
+        at += 8 + (size_t)size + (size_t)(size & 1u);
+    }
+    return false;
+}
+
+int64_t wav_frame_count(const std::vector<uint8_t>& bytes) {
+    size_t data = 0;
+    uint64_t data_bytes = 0;
+    uint32_t frame = 0;
+    if (!find_data(bytes, &data, &data_bytes, &frame)) return -1;
+    return (int64_t)(data_bytes / frame);
+}
+
+int32_t wav16_peak(const std::vector<uint8_t>& bytes) {
+    size_t data = 0;
+    uint64_t data_bytes = 0;
+    uint32_t frame = 0;
+    if (!find_data(bytes, &data, &data_bytes, &frame) || frame != 4) return -1;
+    int32_t peak = 0;
+    for (size_t i = data; i + 1 < data + data_bytes; i += 2) {
+        int32_t v = (int16_t)(uint16_t)(bytes[i] | (bytes[i + 1] << 8));
+        if (v < 0) v = -v;
+        if (v > peak) peak = v;
+    }
+    return peak;
+}

@@ -1,0 +1,27 @@
+// Other programs that read what the tool writes: the formats' reference
+// decoders and the tag readers, run through the shell (POSIX only).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Whether the shell finds the command.
+bool have_command(const std::string& name);
+// The word quoted for the shell.
+std::string shell_quoted(const std::string& word);
+// Runs the command line; its exit code and, in *out, its standard output.
+int run_command(const std::string& line, std::string* out = nullptr);
+
+// The sample frames of a 16-, 24- or 32-bit PCM WAV file (any chunk
+// order, WAVE_FORMAT_EXTENSIBLE too); -1 when it is no such file.
+int64_t wav_frame_count(const std::vector<uint8_t>& bytes);
+// The largest magnitude of a 16-bit PCM WAV file's samples, in steps
+// (32768 is full scale); -1 when it is no such file.
+int32_t wav16_peak(const std::vector<uint8_t>& bytes);
+
+// Skips the running test when a program it needs is missing.
+#define NEED_COMMAND(name)                                                                          \
+    do {                                                                                            \
+        if (!have_command(name)) GTEST_SKIP() << "needs " << (name) << ", which is not installed";  \
+    } while (0)
