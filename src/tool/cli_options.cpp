@@ -1,5 +1,6 @@
 #include "tool/cli_options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -252,6 +253,15 @@ static bool check_combination(CliOptions* options, std::string* error) {
         return false;
     }
     bool has_output = !options->output.empty();
+    size_t from_standard_input = (size_t)std::count(options->inputs.begin(), options->inputs.end(), "-");
+    if (from_standard_input > 1) {
+        *error = "standard input ('-') can be read only once";
+        return false;
+    }
+    if (from_standard_input == 1 && !options->info && !has_output) {
+        *error = "a song read from standard input ('-') needs --output";
+        return false;
+    }
     if (has_output && options->inputs.size() > 1) {
         *error = "--output names one output, but " + std::to_string(options->inputs.size()) + " input files were given";
         return false;

@@ -8,6 +8,7 @@
 
 #include "export/audio_render.h"
 #include "output/output_file.h"
+#include "tool/song_input.h"
 #include "tool/song_report.h"
 #include "tool/summary_text.h"
 #include "common/path_rules.h"
@@ -20,8 +21,9 @@ static bool file_failed(ProgressDisplay* display, const std::string& input, cons
 }
 
 // The title tag an output gets when --title is not given: the input's file
-// name without its extension.
+// name without its extension; a song from standard input has no name.
 static std::string default_title(const std::string& input) {
+    if (input == "-") return "";
     return path_last_component(path_without_extension(input));
 }
 
@@ -82,8 +84,8 @@ static bool write_target(const FileExport& job, const RenderJob& render, const O
 static bool export_outputs(const FileExport& job, const CliOptions& options, ProgressDisplay* display, size_t slot) {
     if (!job.planning_error.empty()) return file_failed(display, job.input, job.planning_error);
     tamsel::Song song;
-    tamsel::Status status = song.load_file(job.input);
-    if (status != TAMSEL_OK) return file_failed(display, job.input, tamsel::message(status));
+    std::string error;
+    if (!load_input_song(job.input, &song, &error)) return file_failed(display, job.input, error);
     if (!check_targets(job, options, display)) return false;
 
     RenderJob render;
@@ -93,7 +95,6 @@ static bool export_outputs(const FileExport& job, const CliOptions& options, Pro
     render.render_options.muted_tracks = options.muted_tracks;
     render.settings = options.audio;
     if (render.settings.title.empty()) render.settings.title = default_title(job.input);
-    std::string error;
     if (!audio_frames(song, render.render_options, render.settings, &render.frames, &error))
         return file_failed(display, job.input, describe_length_problem(song.info(), render.settings, error));
     if (!plan_level(song, render.render_options, render.settings, &render.plan, &error))

@@ -4,6 +4,7 @@
 
 #include "export/audio_render.h"
 #include "tool/json_text.h"
+#include "tool/song_input.h"
 #include "tool/summary_text.h"
 #include "tool/track_list.h"
 #include "tamsel/tamsel.hpp"
@@ -77,11 +78,7 @@ SongReport make_song_report(const std::string& path, const CliOptions& options) 
     report.tick_ms = options.tick_ms;
     report.fade_seconds = options.audio.fade_seconds;
     tamsel::Song song;
-    tamsel::Status status = song.load_file(path);
-    if (status != TAMSEL_OK) {
-        report.error = tamsel::message(status);
-        return report;
-    }
+    if (!load_input_song(path, &song, &report.error)) return report;
     report.info = song.info();
     report.tracks_with_notes = song.tracks_with_notes();
     work_out_length(song, options, &report);

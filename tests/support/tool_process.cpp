@@ -230,8 +230,9 @@ ToolResult ToolProcess::finish() {
         limit.rlim_max = (rlim_t)setup.memory_limit;
         if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
     }
-    int null_fd = open("/dev/null", O_RDONLY);
-    if (null_fd < 0 || dup2(null_fd, 0) < 0) _exit(126);
+    const char* input = setup.standard_input.empty() ? "/dev/null" : setup.standard_input.c_str();
+    int input_fd = open(input, O_RDONLY);
+    if (input_fd < 0 || dup2(input_fd, 0) < 0) _exit(126);
     if (dup2(err_fd, 2) < 0) _exit(126);
     if (out_fd >= 0) {
         if (dup2(out_fd, 1) < 0) _exit(126);

@@ -184,7 +184,8 @@ TEST(ManyFiles, ABadFileInTheMiddleFailsAloneAndTheOthersAreWritten) {
     EXPECT_EQ(run.code, 1);
     std::string expected = "a.tsm -> a.wav: 0:00.960, peak -inf dBFS, 0 samples beyond +-1.0\n";
     expected += std::string("tamselexport: bad.tsm: ") + tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\n";
-    expected += std::string("tamselexport: missing.tsm: ") + tamsel_status_message(TAMSEL_ERR_IO) + "\n";
+    expected += std::string("tamselexport: missing.tsm: ") + tamsel_status_message(TAMSEL_ERR_IO) +
+                ": No such file or directory\n";
     expected += "tamselexport: never.tsm: never ends\n";
     expected += "c.tsm -> c.wav: 0:00.480, peak -inf dBFS, 0 samples beyond +-1.0\n";
     EXPECT_EQ(run.err, expected);

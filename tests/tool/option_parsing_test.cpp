@@ -76,9 +76,9 @@ TEST(OptionParsing, ValuesAttachedSeparateOrAfterAnEqualsSign) {
 }
 
 TEST(OptionParsing, OptionsAndFilesInAnyOrderAndDoubleDashEndsOptions) {
-    Parsed p = parse({"a.tsm", "-q", "b.tsm", "--force", "-l", "1", "c.tsm", "--", "-d", "--info", "-"});
+    Parsed p = parse({"a.tsm", "-q", "b.tsm", "--force", "-l", "1", "c.tsm", "--", "-d", "--info", "-5"});
     ASSERT_EQ(p.result, ParseResult::RUN) << p.error;
-    EXPECT_EQ(p.options.inputs, (std::vector<std::string>{"a.tsm", "b.tsm", "c.tsm", "-d", "--info", "-"}));
+    EXPECT_EQ(p.options.inputs, (std::vector<std::string>{"a.tsm", "b.tsm", "c.tsm", "-d", "--info", "-5"}));
     EXPECT_TRUE(p.options.quiet);
     EXPECT_TRUE(p.options.force);
     EXPECT_FALSE(p.options.info);

@@ -1,0 +1,72 @@
+// What the option form tells a user at its edges, each kind of message in
+// one table: the built tool run as a process on real files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_folder.h"
+#include "test_songs.h"
+#include "tool_process.h"
+
+namespace {
+
+struct MessageCase {
+    const char* command;
+    int code;
+    const char* err;
+};
+
+void expect_messages(const std::string& dir, const MessageCase* cases, size_t count) {
+    for (size_t i = 0; i < count; i++) {
+        ToolResult run = run_tool(dir, words_of(cases[i].command));
+        EXPECT_EQ(run.code, cases[i].code) << cases[i].command;
+        EXPECT_EQ(run.err, cases[i].err) << cases[i].command;
+    }
+}
+
+TEST(Messages, AnInputThatCannotBeReadSaysWhy) {
+    SKIP_ON_WINDOWS("the POSIX system's words and /proc");
+    TestFolder folder;
+    folder.write("a.tsm", song_bytes(100, 0, 8, 8));
+    std::filesystem::create_directory(folder.file("folder.tsm"));
+    const MessageCase cases[] = {
+        {"-q missing.tsm", 1, "tamselexport: missing.tsm: cannot read the file: No such file or directory\n"},
+        {"-q folder.tsm", 1, "tamselexport: folder.tsm: cannot read the file: Is a directory\n"},
+        {"-q /proc/self/mem", 1, "tamselexport: /proc/self/mem: cannot read the file: Input/output error\n"},
+        {"--info missing.tsm", 1, "tamselexport: missing.tsm: cannot read the file: No such file or directory\n"},
+    };
+    expect_messages(folder.path(), cases, sizeof cases / sizeof cases[0]);
+    EXPECT_EQ(files_in(folder.path()), (std::vector<std::string>{"a.tsm", "folder.tsm"}));
+}
+
+TEST(Messages, ADashReadsTheSongFromStandardInput) {
+    SKIP_ON_WINDOWS("a file as the tool's standard input");
+    TestFolder folder;
+    folder.write("a.tsm", sounding_song(7, 12));
+    std::string dir = folder.path();
+    ASSERT_EQ(run_tool(dir, {"-q", "a.tsm"}).code, 0);
+    ToolSetup setup;
+    setup.folder = dir;
+    setup.standard_input = folder.file("a.tsm");
+    setup.arguments = {"-q", "-o", "piped.wav", "-"};
+    EXPECT_EQ(run_tool_process(setup).code, 0);
+    EXPECT_TRUE(files_equal(folder.file("piped.wav"), folder.file("a.wav")));
+    setup.arguments = {"--info", "-"};
+    ToolResult info = run_tool_process(setup);
+    EXPECT_EQ(info.code, 0);
+    EXPECT_EQ(info.out, run_tool(dir, {"--info", "a.tsm"}).out.replace(0, 5, "-"));
+    const char* const HINT = "Try 'tamselexport --help' for more information.\n";
+    const MessageCase cases[] = {
+        {"-q -", 2, "tamselexport: a song read from standard input ('-') needs --output\n"},
+        {"-o x.wav - -", 2, "tamselexport: standard input ('-') can be read only once\n"},
+    };
+    for (const MessageCase& c : cases) {
+        ToolResult run = run_tool(dir, words_of(c.command));
+        EXPECT_EQ(run.code, c.code) << c.command;
+        EXPECT_EQ(run.err, std::string(c.err) + HINT) << c.command;
+    }
+}
+
+}  // namespace
