@@ -4,7 +4,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <system_error>
 
 #include "export/audio_render.h"
 #include "output/output_file.h"
@@ -28,15 +27,15 @@ static std::string default_title(const std::string& input) {
 }
 
 // Refuses, before anything is written, an output that exists (without
-// --force) or that is the input itself (always).
+// --force), that is a folder, or that is the input itself (always).
 static bool check_targets(const FileExport& job, const CliOptions& options, ProgressDisplay* display) {
     for (const OutputTarget& target : job.targets) {
         if (target.path == "-") continue;
         if (same_file(job.input.c_str(), target.path.c_str()))
             return file_failed(display, job.input, "the output " + target.path + " is the input itself");
-        std::error_code ignored;
-        if (!options.force && std::filesystem::exists(path_from_utf8(target.path), ignored))
-            return file_failed(display, job.input, target.path + " exists; use --force to replace it");
+        ReplacePolicy policy = options.force ? ReplacePolicy::REPLACE : ReplacePolicy::KEEP_EXISTING;
+        std::string error;
+        if (!check_output_path(target.path, policy, &error)) return file_failed(display, job.input, error);
     }
     return true;
 }

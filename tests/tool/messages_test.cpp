@@ -69,4 +69,36 @@ TEST(Messages, ADashReadsTheSongFromStandardInput) {
     }
 }
 
+TEST(Messages, AnOutputThatCannotBeWrittenSaysWhyAndHintsForceOnlyForATakenName) {
+    SKIP_ON_WINDOWS("the POSIX system's words");
+    TestFolder folder;
+    folder.write("a.tsm", song_bytes(100, 0, 8, 8));
+    folder.write("taken.wav", std::vector<uint8_t>{1});
+    std::filesystem::create_directory(folder.file("dir"));
+    std::string long_name(300, 'n');
+    std::string too_long = "tamselexport: a.tsm: cannot write " + long_name + ".wav: File name too long\n";
+    const char* const not_a_folder = "tamselexport: a.tsm: cannot create a file in a.tsm/: Not a directory\n";
+    const char* const no_folder = "tamselexport: a.tsm: cannot create a file in none/: No such file or directory\n";
+    const MessageCase cases[] = {
+        {"-o taken.wav a.tsm", 1, "tamselexport: a.tsm: taken.wav exists; use --force to replace it\n"},
+        {"-o dir a.tsm", 1, "tamselexport: a.tsm: dir is a folder\n"},
+        {"--force -o dir a.tsm", 1, "tamselexport: a.tsm: dir is a folder\n"},
+        {"-o a.tsm/x.wav a.tsm", 1, not_a_folder},
+        {"--force -o a.tsm/x.wav a.tsm", 1, not_a_folder},
+        {"-o none/x.wav a.tsm", 1, no_folder},
+        {"-o LONG.wav a.tsm", 1, too_long.c_str()},
+        {"--force -o LONG.wav a.tsm", 1, too_long.c_str()},
+    };
+    for (const MessageCase& c : cases) {
+        std::vector<std::string> arguments = words_of(c.command);
+        for (std::string& argument : arguments) {
+            if (argument == "LONG.wav") argument = long_name + ".wav";
+        }
+        ToolResult run = run_tool(folder.path(), arguments);
+        EXPECT_EQ(run.code, c.code) << c.command;
+        EXPECT_EQ(run.err, c.err) << c.command;
+    }
+    EXPECT_EQ(files_in(folder.path()), (std::vector<std::string>{"a.tsm", "dir", "taken.wav"}));
+}
+
 }  // namespace
