@@ -11,6 +11,7 @@
 #include "tool/help_text.h"
 #include "tool/job_runner.h"
 #include "output/output_file.h"
+#include "tool/option_warnings.h"
 #include "tool/output_targets.h"
 #include "tool/progress_display.h"
 #include "tool/song_report.h"
@@ -71,6 +72,8 @@ static int run_export(const CliOptions& options) {
         std::fprintf(stderr, "tamselexport: cannot write %s: %s\n", output_format_name(options.audio.format), why.c_str());
         return EXIT_FILE_FAILED;
     }
+    for (const std::string& warning : ineffective_option_warnings(options))
+        std::fprintf(stderr, "tamselexport: warning: %s\n", warning.c_str());
     if (!make_output_dir(options.output_dir)) return EXIT_FILE_FAILED;
     std::vector<FileExport> jobs;
     for (const std::string& input : options.inputs) jobs.push_back({input, output_targets(input, options), ""});

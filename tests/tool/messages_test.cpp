@@ -101,4 +101,29 @@ TEST(Messages, AnOutputThatCannotBeWrittenSaysWhyAndHintsForceOnlyForATakenName)
     EXPECT_EQ(files_in(folder.path()), (std::vector<std::string>{"a.tsm", "dir", "taken.wav"}));
 }
 
+TEST(Messages, OptionsThatDoNothingForTheOutputWarnAndTheRunGoesOn) {
+    TestFolder folder;
+    folder.write("a.tsm", song_bytes(100, 0, 8, 8));
+    const std::string W = "tamselexport: warning: ";
+    const std::string quality = W + "--quality does nothing for ";
+    const std::string tags = " (WAV files carry no tags)\n";
+    const std::string cases[][2] = {
+        {"--quality 3 -o a.flac a.tsm", quality + "flac (only ogg, opus and mp3 have a quality)\n"},
+        {"--quality 3 -f wav16 a.tsm", quality + "wav16 (only ogg, opus and mp3 have a quality)\n"},
+        {"--title T --artist A a.tsm", W + "--title does nothing for wav" + tags + W + "--artist does nothing for wav" + tags},
+        {"--dither none --gain -3 a.tsm", W + "--dither does nothing for wav (only integer samples are dithered)\n"},
+        {"--dither tpdf -o a.ogg a.tsm", W + "--dither does nothing for ogg (only integer samples are dithered)\n"},
+        {"-o a.mp4 a.tsm", W + "the extension of 'a.mp4' names no format; it is written as wav\n"},
+        {"-f flac24 -o a.snd a.tsm", W + "the extension of 'a.snd' names no format; it is written as flac24\n"},
+        {"--quality 3 --title T -o a.ogg a.tsm", ""},
+        {"--dither none -f wav24 a.tsm", ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments = words_of("-q --force " + c[0]);
+        ToolResult run = run_tool(folder.path(), arguments);
+        EXPECT_EQ(run.code, 0) << c[0];
+        EXPECT_EQ(run.err, c[1]) << c[0];
+    }
+}
+
 }  // namespace
