@@ -154,7 +154,8 @@ TEST(Overwriting, TheInputNeverEvenWithForce) {
     EXPECT_EQ(run.err, "tamselexport: a.wav: the output a.wav is the input itself\n");
     run = run_tool(dir, {"--force", "-o", "./b.tsm", "b.tsm"});
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.err, "tamselexport: b.tsm: the output ./b.tsm is the input itself\n");
+    EXPECT_EQ(run.err, "tamselexport: warning: the extension of './b.tsm' names no format; it is written as wav\n"
+                       "tamselexport: b.tsm: the output ./b.tsm is the input itself\n");
     run = run_tool(dir, {"--force", "-j", "1", "a.tsm", "a.wav"});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.err,
