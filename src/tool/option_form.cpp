@@ -85,7 +85,7 @@ static int run_export(const CliOptions& options) {
     CliOptions per_file = options;
     per_file.audio.render_threads = render_threads_per_file(budget, threads);
     bool live = !options.quiet && standard_error_is_terminal();
-    ProgressDisplay display(live, threads, jobs.size());
+    ProgressDisplay display(live, terminal_takes_escapes(), threads, jobs.size());
     std::atomic<bool> failed{false};
     run_jobs(jobs.size(), threads, [&](size_t i, size_t slot) {
         if (!export_file(jobs[i], per_file, &display, slot)) failed.store(true);

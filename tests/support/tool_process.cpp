@@ -204,7 +204,8 @@ ToolResult ToolProcess::finish() {
 
 // Between fork and exec only async-signal-safe calls: limits, signal
 // dispositions, descriptors.
-[[noreturn]] static void exec_tool(const ToolSetup& setup, char* const* argv, int out_fd, int err_fd) {
+[[noreturn]] static void exec_tool(const ToolSetup& setup, char* const* argv, char* const* envp, int out_fd,
+                                   int err_fd) {
     if (chdir(setup.folder.c_str()) != 0) _exit(126);
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
@@ -239,7 +240,7 @@ ToolResult ToolProcess::finish() {
     } else {
         close(1);
     }
-    execv(TAMSEL_EXE, argv);
+    execve(TAMSEL_EXE, argv, envp);
     _exit(127);
 }
 
@@ -314,10 +315,21 @@ bool ToolProcess::start(const ToolSetup& setup) {
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
 
+    // The test's environment, with setup's TERM in place of its own.
+    std::vector<std::string> variables;
+    for (char** variable = environ; *variable; variable++) {
+        if (!setup.term.empty() && std::strncmp(*variable, "TERM=", 5) == 0) continue;
+        variables.push_back(*variable);
+    }
+    if (!setup.term.empty()) variables.push_back("TERM=" + setup.term);
+    std::vector<char*> envp;
+    for (std::string& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
     ToolStreams streams;
     if (!open_streams(setup.standard_output, &streams)) return false;
     pid_ = fork();
-    if (pid_ == 0) exec_tool(setup_, argv.data(), streams.out_write, streams.err_write);
+    if (pid_ == 0) exec_tool(setup_, argv.data(), envp.data(), streams.out_write, streams.err_write);
     if (streams.out_write >= 0) close(streams.out_write);
     if (streams.err_write >= 0 && streams.err_write != streams.out_write) close(streams.err_write);
     started_ = pid_ > 0;
