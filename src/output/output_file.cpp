@@ -93,6 +93,7 @@ bool TemporaryOutput::commit(std::string* error) {
     writer_.stop();
     if (!flushed) return fail(writer_.error(), error);
     std::string why;
+    if (!keep_existing_) take_mode_and_owner(fd_, destination_);
     int fd = fd_;
     fd_ = -1;
     // Closing reports write errors the system held back (on network file

@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "test_folder.h"
 #include "test_songs.h"
 #include "tool_process.h"
@@ -124,6 +129,36 @@ TEST(Messages, OptionsThatDoNothingForTheOutputWarnAndTheRunGoesOn) {
         EXPECT_EQ(run.code, 0) << c[0];
         EXPECT_EQ(run.err, c[1]) << c[0];
     }
+}
+
+TEST(Messages, ForceKeepsTheReplacedFilesModeAndOwner) {
+    SKIP_ON_WINDOWS("POSIX modes and owners");
+#ifndef _WIN32
+    TestFolder folder;
+    folder.write("a.tsm", song_bytes(100, 0, 8, 8));
+    struct Case {
+        mode_t mode;
+        uid_t owner;  // given away only when the test runs as root
+        gid_t group;
+    };
+    const Case cases[] = {{0640, 1234, 5678}, {0600, 0, 0}, {0755, 4321, 0}, {0444, 0, 1000}};
+    bool root = geteuid() == 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.mode));
+        std::string wav = folder.file("a.wav");
+        put_file(wav, std::string("old"));
+        ASSERT_EQ(chmod(wav.c_str(), c.mode), 0);
+        if (root) ASSERT_EQ(chown(wav.c_str(), c.owner, c.group), 0);
+        ToolResult run = run_tool(folder.path(), {"-q", "--force", "a.tsm"});
+        EXPECT_EQ(run.code, 0) << run.err;
+        struct stat info;
+        ASSERT_EQ(stat(wav.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, c.mode);
+        EXPECT_GT(info.st_size, 44);
+        if (root) EXPECT_EQ(info.st_uid, c.owner);
+        if (root) EXPECT_EQ(info.st_gid, c.group);
+    }
+#endif
 }
 
 }  // namespace
