@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <system_error>
 
 #include "export/audio_render.h"
 #include "output/output_file.h"
@@ -38,6 +39,18 @@ static bool check_targets(const FileExport& job, const CliOptions& options, Prog
         if (!check_output_path(target.path, policy, &error)) return file_failed(display, job.input, error);
     }
     return true;
+}
+
+// Makes the -d folder (and the folders on its way) when the first output is
+// about to be written into it, so a run that writes nothing leaves none.
+// Files rendering at once may race to make it; it is there for all of them.
+static bool make_output_dir(const std::string& dir, ProgressDisplay* display) {
+    if (dir.empty()) return true;
+    std::error_code error;
+    std::filesystem::create_directories(path_from_utf8(dir), error);
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path_from_utf8(dir), ignored)) return true;
+    return file_failed(display, dir, "cannot make the output folder: " + (error ? error.message() : "not a folder"));
 }
 
 struct RenderJob {
@@ -99,6 +112,7 @@ static bool export_outputs(const FileExport& job, const CliOptions& options, Pro
     if (!plan_level(song, render.render_options, render.settings, &render.plan, &error))
         return file_failed(display, job.input, error);
 
+    if (!make_output_dir(options.output_dir, display)) return false;
     display->begin_file(slot, job.input, render.frames * job.targets.size());
     for (size_t i = 0; i < job.targets.size(); i++) {
         if (!write_target(job, render, job.targets[i], i, options, display, slot)) return false;

@@ -2,8 +2,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "tool/cli_options.h"
@@ -16,7 +14,6 @@
 #include "tool/progress_display.h"
 #include "tool/song_report.h"
 #include "tool/terminal.h"
-#include "common/utf8_path.h"
 
 static const int EXIT_FILE_FAILED = 1;
 static const int EXIT_USAGE = 2;
@@ -56,16 +53,6 @@ static int run_info(const CliOptions& options) {
     return failed ? EXIT_FILE_FAILED : 0;
 }
 
-static bool make_output_dir(const std::string& dir) {
-    if (dir.empty()) return true;
-    std::error_code error;
-    std::filesystem::create_directories(path_from_utf8(dir), error);
-    if (!error && std::filesystem::is_directory(path_from_utf8(dir), error)) return true;
-    std::string reason = error ? error.message() : "not a folder";
-    std::fprintf(stderr, "tamselexport: %s: cannot make the output folder: %s\n", dir.c_str(), reason.c_str());
-    return false;
-}
-
 static int run_export(const CliOptions& options) {
     std::string why;
     if (!output_format_available(options.audio.format, &why)) {
@@ -74,7 +61,6 @@ static int run_export(const CliOptions& options) {
     }
     for (const std::string& warning : ineffective_option_warnings(options))
         std::fprintf(stderr, "tamselexport: warning: %s\n", warning.c_str());
-    if (!make_output_dir(options.output_dir)) return EXIT_FILE_FAILED;
     std::vector<FileExport> jobs;
     for (const std::string& input : options.inputs) jobs.push_back({input, output_targets(input, options), ""});
     check_output_clashes(&jobs);

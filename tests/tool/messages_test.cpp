@@ -161,4 +161,29 @@ TEST(Messages, ForceKeepsTheReplacedFilesModeAndOwner) {
 #endif
 }
 
+// -d makes its folder only for an output that is written into it.
+TEST(Messages, TheOutputFolderIsMadeOnlyWhenSomethingGoesIntoIt) {
+    TestFolder folder;
+    folder.write("a.tsm", song_bytes(100, 0, 8, 8));
+    folder.write("bad.tsm", std::vector<uint8_t>{'R', 'I', 'F', 'F'});
+    folder.write("never.tsm", song_bytes(0x80000000u, 0, 8, 8));
+    const struct {
+        const char* command;
+        int code;
+        bool made;
+    } cases[] = {
+        {"-q -d out bad.tsm", 1, false},
+        {"-q -d out missing.tsm never.tsm", 1, false},
+        {"-q -d out --info a.tsm", 0, false},
+        {"-q -d out/deeper bad.tsm a.tsm", 1, true},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(folder.file("out"));
+        ToolResult run = run_tool(folder.path(), words_of(c.command));
+        EXPECT_EQ(run.code, c.code) << c.command;
+        EXPECT_EQ(file_exists(folder.file("out")), c.made) << c.command;
+    }
+    EXPECT_TRUE(file_exists(folder.file("out/deeper/a.wav")));
+}
+
 }  // namespace
