@@ -10,6 +10,7 @@ static const char* const HELP_TEXT =
     "       tamselexport FILE [LOOPS] [TIMER_MS]      (the original positional form)\n"
     "Renders TSM tracker songs to audio files, exactly: the same song and options\n"
     "always give the same bytes. Messages and summaries go to standard error.\n"
+    "A FILE of - reads the song from standard input (with -o).\n"
     "\n"
     "Output:\n"
     "  -o, --output PATH      the output file (one input only); - writes to standard\n"
