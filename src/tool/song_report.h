@@ -21,6 +21,7 @@ struct SongReport {
     int32_t loops = 0;
     double tick_ms = 20.0;
     double fade_seconds = 0.0;
+    OutputFormat format = OutputFormat::WAV_FLOAT;  // the one frames and length are worked out for
 };
 
 // Why a song that loaded has no length for options: "never ends" when its
