@@ -97,7 +97,9 @@ static bool export_outputs(const FileExport& job, const CliOptions& options, Pro
     if (!job.planning_error.empty()) return file_failed(display, job.input, job.planning_error);
     tamsel::Song song;
     std::string error;
-    if (!load_input_song(job.input, &song, &error)) return file_failed(display, job.input, error);
+    std::string warning;
+    if (!load_input_song(job.input, &song, &error, &warning)) return file_failed(display, job.input, error);
+    if (!warning.empty()) display->print_line("tamselexport: warning: " + job.input + ": " + warning);
     if (!check_targets(job, options, display)) return false;
 
     RenderJob render;

@@ -45,6 +45,8 @@ static int run_info(const CliOptions& options) {
         if (!options.json && i > 0) std::fputs("\n", stdout);
         std::fputs(text.c_str(), stdout);
         std::fflush(stdout);
+        if (!report.warning.empty())
+            std::fprintf(stderr, "tamselexport: warning: %s: %s\n", report.file.c_str(), report.warning.c_str());
         if (report.error.empty()) continue;
         std::fprintf(stderr, "tamselexport: %s: %s\n", report.file.c_str(), report.error.c_str());
         failed = true;

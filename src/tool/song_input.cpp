@@ -65,19 +65,39 @@ static bool read_standard_input(std::vector<uint8_t>* bytes, std::string* error)
     }
 }
 
-static bool load_standard_input(tamsel::Song* song, std::string* error) {
+// The header, then each of the four tracks' records of 4 bytes.
+static const uint64_t HEADER_BYTES = 1048;
+
+static std::string shortness_warning(const tamsel::Song& song, uint64_t size) {
+    int32_t records = song.info().records;
+    uint64_t needed = HEADER_BYTES + (records > 0 ? 16u * (uint64_t)records : 0u);
+    if (size >= needed) return "";
+    return "the file is " + std::to_string(size) + " bytes, shorter than the " + std::to_string(needed) +
+           " its header says; the missing bytes play as zeros";
+}
+
+static bool load_standard_input(tamsel::Song* song, std::string* error, std::string* warning) {
     std::vector<uint8_t> bytes;
     if (!read_standard_input(&bytes, error)) return false;
     tamsel::Status status = song->load_memory(bytes.data(), bytes.size());
-    if (status == TAMSEL_OK) return true;
+    if (status == TAMSEL_OK) {
+        *warning = shortness_warning(*song, bytes.size());
+        return true;
+    }
     *error = tamsel::message(status);
     return false;
 }
 
-bool load_input_song(const std::string& input, tamsel::Song* song, std::string* error) {
-    if (input == "-") return load_standard_input(song, error);
+bool load_input_song(const std::string& input, tamsel::Song* song, std::string* error, std::string* warning) {
+    warning->clear();
+    if (input == "-") return load_standard_input(song, error, warning);
     tamsel::Status status = song->load_file(input);
-    if (status == TAMSEL_OK) return true;
+    if (status == TAMSEL_OK) {
+        std::error_code failed;
+        uint64_t size = (uint64_t)std::filesystem::file_size(path_from_utf8(input), failed);
+        if (!failed) *warning = shortness_warning(*song, size);
+        return true;
+    }
     if (status == TAMSEL_ERR_IO) {
         *error = "cannot read the file: " + why_unreadable(input);
     } else {

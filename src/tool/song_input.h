@@ -7,5 +7,7 @@
 
 #include "tamsel/tamsel.hpp"
 
-// True when song holds the input; otherwise *error says why.
-bool load_input_song(const std::string& input, tamsel::Song* song, std::string* error);
+// True when song holds the input; otherwise *error says why. *warning is
+// set (else emptied) when the file is shorter than its header says: the
+// song loads, its missing bytes read as zeros.
+bool load_input_song(const std::string& input, tamsel::Song* song, std::string* error, std::string* warning);

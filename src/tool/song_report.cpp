@@ -80,7 +80,7 @@ SongReport make_song_report(const std::string& path, const CliOptions& options) 
     report.fade_seconds = options.audio.fade_seconds;
     report.format = options.audio.format;
     tamsel::Song song;
-    if (!load_input_song(path, &song, &report.error)) return report;
+    if (!load_input_song(path, &song, &report.error, &report.warning)) return report;
     report.info = song.info();
     report.tracks_with_notes = song.tracks_with_notes();
     work_out_length(song, options, &report);

@@ -186,4 +186,29 @@ TEST(Messages, TheOutputFolderIsMadeOnlyWhenSomethingGoesIntoIt) {
     EXPECT_TRUE(file_exists(folder.file("out/deeper/a.wav")));
 }
 
+// A song file shorter than its header says renders with its missing bytes
+// as zeros; the option form says so, the positional form keeps its words.
+TEST(Messages, ASongShorterThanItsHeaderWarnsInTheOptionForm) {
+    TestFolder folder;
+    std::vector<uint8_t> song = song_bytes(100, 0, 8, 8);
+    ASSERT_EQ(song.size(), 1176u);
+    folder.write("whole.tsm", song);
+    song.resize(1100);
+    folder.write("short.tsm", song);
+    const std::string warning =
+        "tamselexport: warning: short.tsm: the file is 1100 bytes, shorter than the 1176 its header says; the "
+        "missing bytes play as zeros\n";
+    const std::string cases[][2] = {
+        {"-q --force short.tsm", warning},
+        {"--info short.tsm", warning},
+        {"-q --force whole.tsm", ""},
+        {"short.tsm", ""},
+    };
+    for (const auto& c : cases) {
+        ToolResult run = run_tool(folder.path(), words_of(c[0]));
+        EXPECT_EQ(run.code, 0) << c[0];
+        EXPECT_EQ(run.err, c[1]) << c[0];
+    }
+}
+
 }  // namespace
