@@ -20,6 +20,9 @@ enum class LevelMode { NONE, GAIN, NORMALIZE, LOUDNESS };
 // sum of 0 stays 0, and samples at gain 1 are the exact integers.
 enum class DitherMode { DEFAULT, TPDF, NONE };
 
+// The longest fade an export takes, in seconds.
+constexpr double MAX_FADE_SECONDS = 3600.0;
+
 struct AudioSettings {
     OutputFormat format = OutputFormat::WAV_FLOAT;
     int quality = -1;             // 0..10 for the lossy formats; -1: a transparent default

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-static const double MAX_FADE_SECONDS = 3600.0;
 static const int64_t MAX_EXTRA_LOOPS = 65536;
 
 uint64_t fade_frames_of(double seconds) {

@@ -20,6 +20,13 @@ static_assert(std::atomic<int32_t>::is_always_lock_free, "slot states are read i
 static std::atomic<int32_t> slot_states[TEMPORARY_PATH_SLOTS];
 static char slot_paths[TEMPORARY_PATH_SLOTS][TEMPORARY_PATH_BYTES];
 
+static_assert(std::atomic<bool>::is_always_lock_free, "read in signal handlers");
+static std::atomic<bool> standard_error_line_open{false};
+
+void set_standard_error_line_open(bool open) {
+    standard_error_line_open.store(open);
+}
+
 int32_t remember_temporary_path(const std::string& path) {
     if (path.size() >= TEMPORARY_PATH_BYTES) return -1;
     for (int32_t slot = 0; slot < TEMPORARY_PATH_SLOTS; slot++) {
@@ -61,6 +68,10 @@ static BOOL WINAPI on_console_event(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) code = exit_code_on_interrupt;
     if (event == CTRL_CLOSE_EVENT) code = exit_code_on_close;
     remove_temporary_files();
+    if (standard_error_line_open.load()) {
+        DWORD written = 0;
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), "\r\n", 2, &written, nullptr);
+    }
     TerminateProcess(GetCurrentProcess(), (UINT)code);
     return TRUE;
 }
@@ -90,6 +101,10 @@ static void on_signal(int signal) {
         if (CLEANUP_SIGNALS[i] == signal) code = exit_codes[i];
     }
     remove_temporary_files();
+    if (standard_error_line_open.load()) {
+        ssize_t ignored = write(STDERR_FILENO, "\n", 1);
+        (void)ignored;
+    }
     _exit(code);
 }
 

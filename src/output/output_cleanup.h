@@ -20,3 +20,8 @@ int32_t remember_temporary_path(const std::string& path);
 void forget_temporary_path(int32_t slot);
 // Removes every file on the list; safe in a signal handler.
 void remove_temporary_files();
+
+// Whether standard error ends in an unfinished line (a progress line): an
+// interruption then ends it, so the shell's prompt starts on a line of its
+// own. Safe to call from any thread.
+void set_standard_error_line_open(bool open);

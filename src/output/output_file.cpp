@@ -93,6 +93,7 @@ bool TemporaryOutput::commit(std::string* error) {
     writer_.stop();
     if (!flushed) return fail(writer_.error(), error);
     std::string why;
+    if (!keep_existing_) take_mode_and_owner(fd_, destination_);
     int fd = fd_;
     fd_ = -1;
     // Closing reports write errors the system held back (on network file
@@ -201,23 +202,35 @@ static std::unique_ptr<OutputFile> open_device(const std::string& destination, s
     return output;
 }
 
+bool check_output_path(const std::string& destination, ReplacePolicy policy, std::string* error) {
+    if (destination == "-") return true;
+    PathKind kind = path_kind(follow_link(destination));
+    if (kind == PathKind::FOLDER) {
+        *error = destination + " is a folder";
+        return false;
+    }
+    if (policy == ReplacePolicy::REPLACE) return true;
+    // Something has the name (a file, a device, a dangling link): only then
+    // does --force change anything. A path that cannot be examined (a folder
+    // that cannot be entered, a name too long) has nothing to replace.
+    bool named = kind == PathKind::REGULAR || name_exists(destination);
+    if (!named) return true;
+    *error = exists_message(destination);
+    return false;
+}
+
 std::unique_ptr<OutputFile> open_output(const std::string& destination, ReplacePolicy policy, std::string* error) {
     if (destination.empty()) {
         *error = "no output file named";
         return nullptr;
     }
     if (destination == "-") return open_standard_output(error);
+    if (!check_output_path(destination, policy, error)) return nullptr;
     bool keep_existing = policy == ReplacePolicy::KEEP_EXISTING;
     std::string target = follow_link(destination);
     PathKind kind = path_kind(target);
-    if (keep_existing && (kind != PathKind::MISSING || name_exists(destination))) {
-        *error = exists_message(destination);
-        return nullptr;
-    }
-    if (kind == PathKind::FOLDER) {
-        *error = destination + " is a folder";
-        return nullptr;
-    }
+    // OTHER is a device or pipe, or a path that could not be examined: then
+    // opening it gives the system's reason.
     if (kind == PathKind::OTHER) return open_device(target, error);
     auto output = std::make_unique<TemporaryOutput>(target, keep_existing);
     if (!output->open(error)) return nullptr;

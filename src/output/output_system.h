@@ -25,6 +25,11 @@ std::string follow_link(const std::string& path);
 // any new file gets (0666 less the umask, and a folder's default ACL).
 // The descriptor, or -1 with why set (and taken set when the name is in use).
 int create_new_file(const std::string& path, bool* taken, std::string* why);
+// Gives the file open as fd the permissions of the file at path, and its
+// owner and group where the system allows it, so a file replaced keeps them.
+// Does nothing when there is no file at path (and on Windows, where a new
+// file already inherits its folder's permissions).
+void take_mode_and_owner(int fd, const std::string& path);
 // Opens an existing file that is not a regular file (a device, a pipe) for
 // writing as it is. The descriptor, or -1 with why set.
 int open_for_writing(const std::string& path, std::string* why);

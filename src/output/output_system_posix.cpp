@@ -52,6 +52,18 @@ int create_new_file(const std::string& path, bool* taken, std::string* why) {
     return fd;
 }
 
+void take_mode_and_owner(int fd, const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+    // The owner first: changing it may clear set-user-ID bits the mode
+    // then puts back. Only root may give a file away; others keep their own.
+    if (fchown(fd, info.st_uid, info.st_gid) != 0) {
+        int ignored = fchown(fd, (uid_t)-1, info.st_gid);
+        (void)ignored;
+    }
+    fchmod(fd, info.st_mode & 07777);
+}
+
 int open_for_writing(const std::string& path, std::string* why) {
     int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) *why = errno_text(errno);

@@ -95,6 +95,8 @@ int create_new_file(const std::string& path, bool* taken, std::string* why) {
     return descriptor_for(handle, why);
 }
 
+void take_mode_and_owner(int, const std::string&) {}
+
 int open_for_writing(const std::string& path, std::string* why) {
     HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,5 +1,6 @@
 #include "tool/cli_options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -50,6 +51,9 @@ static const size_t OPTION_COUNT = sizeof OPTIONS / sizeof OPTIONS[0];
 // Most parallel renders -j accepts; each holds a renderer and buffers.
 static const int64_t MAX_JOBS = 1024;
 static const double MAX_GAIN_DB = 96.0;
+// A tick of an hour steps a song once an hour; a longer one only makes a
+// render that never ends.
+static const double MAX_TICK_MS = 3600000.0;
 static const double MIN_LEVEL_DB = -96.0;
 static const double MIN_LOUDNESS_LUFS = -70.0;
 
@@ -119,12 +123,13 @@ static bool apply_number_option(const OptionEntry* entry, const char* value, Cli
     double number = 0.0;
     switch (entry->id) {
     case OptionId::LOOPS:
-        if (!parse_whole_number(value, 0, INT32_MAX, &whole)) return bad_value(entry, value, "a whole number >= 0", error);
+        if (!parse_whole_number(value, 0, INT32_MAX, &whole))
+            return bad_value(entry, value, "a whole number 0..2147483647", error);
         options->loops = (int32_t)whole;
         return true;
     case OptionId::TICK:
-        if (!parse_finite_decimal(value, &number) || number < 0.0)
-            return bad_value(entry, value, "milliseconds, finite and >= 0", error);
+        if (!parse_finite_decimal(value, &number) || number < 0.0 || number > MAX_TICK_MS)
+            return bad_value(entry, value, "milliseconds from 0 to 3600000", error);
         options->tick_ms = number;
         return true;
     case OptionId::JOBS:
@@ -154,8 +159,8 @@ static bool apply_number_option(const OptionEntry* entry, const char* value, Cli
         options->audio.loudness_lufs = number;
         return true;
     case OptionId::FADE:
-        if (!parse_finite_decimal(value, &number) || number < 0.0)
-            return bad_value(entry, value, "seconds, finite and >= 0", error);
+        if (!parse_finite_decimal(value, &number) || number < 0.0 || number > MAX_FADE_SECONDS)
+            return bad_value(entry, value, "seconds from 0 to 3600", error);
         options->audio.fade_seconds = number;
         return true;
     default:
@@ -252,6 +257,15 @@ static bool check_combination(CliOptions* options, std::string* error) {
         return false;
     }
     bool has_output = !options->output.empty();
+    size_t from_standard_input = (size_t)std::count(options->inputs.begin(), options->inputs.end(), "-");
+    if (from_standard_input > 1) {
+        *error = "standard input ('-') can be read only once";
+        return false;
+    }
+    if (from_standard_input == 1 && !options->info && !has_output) {
+        *error = "a song read from standard input ('-') needs --output";
+        return false;
+    }
     if (has_output && options->inputs.size() > 1) {
         *error = "--output names one output, but " + std::to_string(options->inputs.size()) + " input files were given";
         return false;

@@ -8,6 +8,7 @@
 
 #include "export/audio_render.h"
 #include "output/output_file.h"
+#include "tool/song_input.h"
 #include "tool/song_report.h"
 #include "tool/summary_text.h"
 #include "common/path_rules.h"
@@ -20,23 +21,36 @@ static bool file_failed(ProgressDisplay* display, const std::string& input, cons
 }
 
 // The title tag an output gets when --title is not given: the input's file
-// name without its extension.
+// name without its extension; a song from standard input has no name.
 static std::string default_title(const std::string& input) {
+    if (input == "-") return "";
     return path_last_component(path_without_extension(input));
 }
 
 // Refuses, before anything is written, an output that exists (without
-// --force) or that is the input itself (always).
+// --force), that is a folder, or that is the input itself (always).
 static bool check_targets(const FileExport& job, const CliOptions& options, ProgressDisplay* display) {
     for (const OutputTarget& target : job.targets) {
         if (target.path == "-") continue;
         if (same_file(job.input.c_str(), target.path.c_str()))
             return file_failed(display, job.input, "the output " + target.path + " is the input itself");
-        std::error_code ignored;
-        if (!options.force && std::filesystem::exists(path_from_utf8(target.path), ignored))
-            return file_failed(display, job.input, target.path + " exists; use --force to replace it");
+        ReplacePolicy policy = options.force ? ReplacePolicy::REPLACE : ReplacePolicy::KEEP_EXISTING;
+        std::string error;
+        if (!check_output_path(target.path, policy, &error)) return file_failed(display, job.input, error);
     }
     return true;
+}
+
+// Makes the -d folder (and the folders on its way) when the first output is
+// about to be written into it, so a run that writes nothing leaves none.
+// Files rendering at once may race to make it; it is there for all of them.
+static bool make_output_dir(const std::string& dir, ProgressDisplay* display) {
+    if (dir.empty()) return true;
+    std::error_code error;
+    std::filesystem::create_directories(path_from_utf8(dir), error);
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path_from_utf8(dir), ignored)) return true;
+    return file_failed(display, dir, "cannot make the output folder: " + (error ? error.message() : "not a folder"));
 }
 
 struct RenderJob {
@@ -82,8 +96,10 @@ static bool write_target(const FileExport& job, const RenderJob& render, const O
 static bool export_outputs(const FileExport& job, const CliOptions& options, ProgressDisplay* display, size_t slot) {
     if (!job.planning_error.empty()) return file_failed(display, job.input, job.planning_error);
     tamsel::Song song;
-    tamsel::Status status = song.load_file(job.input);
-    if (status != TAMSEL_OK) return file_failed(display, job.input, tamsel::message(status));
+    std::string error;
+    std::string warning;
+    if (!load_input_song(job.input, &song, &error, &warning)) return file_failed(display, job.input, error);
+    if (!warning.empty()) display->print_line("tamselexport: warning: " + job.input + ": " + warning);
     if (!check_targets(job, options, display)) return false;
 
     RenderJob render;
@@ -93,12 +109,12 @@ static bool export_outputs(const FileExport& job, const CliOptions& options, Pro
     render.render_options.muted_tracks = options.muted_tracks;
     render.settings = options.audio;
     if (render.settings.title.empty()) render.settings.title = default_title(job.input);
-    std::string error;
     if (!audio_frames(song, render.render_options, render.settings, &render.frames, &error))
         return file_failed(display, job.input, describe_length_problem(song.info(), render.settings, error));
     if (!plan_level(song, render.render_options, render.settings, &render.plan, &error))
         return file_failed(display, job.input, error);
 
+    if (!make_output_dir(options.output_dir, display)) return false;
     display->begin_file(slot, job.input, render.frames * job.targets.size());
     for (size_t i = 0; i < job.targets.size(); i++) {
         if (!write_target(job, render, job.targets[i], i, options, display, slot)) return false;

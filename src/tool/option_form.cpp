@@ -2,8 +2,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "tool/cli_options.h"
@@ -11,11 +9,11 @@
 #include "tool/help_text.h"
 #include "tool/job_runner.h"
 #include "output/output_file.h"
+#include "tool/option_warnings.h"
 #include "tool/output_targets.h"
 #include "tool/progress_display.h"
 #include "tool/song_report.h"
 #include "tool/terminal.h"
-#include "common/utf8_path.h"
 
 static const int EXIT_FILE_FAILED = 1;
 static const int EXIT_USAGE = 2;
@@ -47,6 +45,8 @@ static int run_info(const CliOptions& options) {
         if (!options.json && i > 0) std::fputs("\n", stdout);
         std::fputs(text.c_str(), stdout);
         std::fflush(stdout);
+        if (!report.warning.empty())
+            std::fprintf(stderr, "tamselexport: warning: %s: %s\n", report.file.c_str(), report.warning.c_str());
         if (report.error.empty()) continue;
         std::fprintf(stderr, "tamselexport: %s: %s\n", report.file.c_str(), report.error.c_str());
         failed = true;
@@ -55,23 +55,14 @@ static int run_info(const CliOptions& options) {
     return failed ? EXIT_FILE_FAILED : 0;
 }
 
-static bool make_output_dir(const std::string& dir) {
-    if (dir.empty()) return true;
-    std::error_code error;
-    std::filesystem::create_directories(path_from_utf8(dir), error);
-    if (!error && std::filesystem::is_directory(path_from_utf8(dir), error)) return true;
-    std::string reason = error ? error.message() : "not a folder";
-    std::fprintf(stderr, "tamselexport: %s: cannot make the output folder: %s\n", dir.c_str(), reason.c_str());
-    return false;
-}
-
 static int run_export(const CliOptions& options) {
     std::string why;
     if (!output_format_available(options.audio.format, &why)) {
         std::fprintf(stderr, "tamselexport: cannot write %s: %s\n", output_format_name(options.audio.format), why.c_str());
         return EXIT_FILE_FAILED;
     }
-    if (!make_output_dir(options.output_dir)) return EXIT_FILE_FAILED;
+    for (const std::string& warning : ineffective_option_warnings(options))
+        std::fprintf(stderr, "tamselexport: warning: %s\n", warning.c_str());
     std::vector<FileExport> jobs;
     for (const std::string& input : options.inputs) jobs.push_back({input, output_targets(input, options), ""});
     check_output_clashes(&jobs);
@@ -82,7 +73,7 @@ static int run_export(const CliOptions& options) {
     CliOptions per_file = options;
     per_file.audio.render_threads = render_threads_per_file(budget, threads);
     bool live = !options.quiet && standard_error_is_terminal();
-    ProgressDisplay display(live, threads, jobs.size());
+    ProgressDisplay display(live, terminal_takes_escapes(), threads, jobs.size());
     std::atomic<bool> failed{false};
     run_jobs(jobs.size(), threads, [&](size_t i, size_t slot) {
         if (!export_file(jobs[i], per_file, &display, slot)) failed.store(true);

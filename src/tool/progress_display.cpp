@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "output/output_cleanup.h"
 #include "tool/terminal.h"
 #include "tamsel/tamsel.h"
 
@@ -13,8 +14,8 @@ static int percent(uint64_t done, uint64_t total) {
     return (int)(done * 100 / total);
 }
 
-ProgressDisplay::ProgressDisplay(bool live, size_t slots, size_t files)
-    : live_(live), files_(files), slots_(new Slot[slots == 0 ? 1 : slots]), slot_count_(slots == 0 ? 1 : slots),
+ProgressDisplay::ProgressDisplay(bool live, bool escapes, size_t slots, size_t files)
+    : live_(live), escapes_(escapes), files_(files), slots_(new Slot[slots == 0 ? 1 : slots]), slot_count_(slots == 0 ? 1 : slots),
       start_(std::chrono::steady_clock::now()), last_draw_ns_(-REDRAW_INTERVAL_NS) {}
 
 ProgressDisplay::~ProgressDisplay() {
@@ -76,9 +77,25 @@ void ProgressDisplay::finish() {
 
 void ProgressDisplay::clear_locked() {
     if (!line_shown_) return;
-    std::fputs("\r\033[K", stderr);
+    if (escapes_) std::fputs("\r\033[K", stderr);
+    else std::fprintf(stderr, "\r%s\r", std::string(shown_width_, ' ').c_str());
     std::fflush(stderr);
     line_shown_ = false;
+    set_standard_error_line_open(false);
+}
+
+void ProgressDisplay::show_line_locked(const std::string& line) {
+    if (escapes_) {
+        std::fprintf(stderr, "\r%s\033[K", line.c_str());
+    } else {
+        // Blanks cover what is left of a longer line drawn before.
+        size_t cover = shown_width_ > line.size() ? shown_width_ - line.size() : 0;
+        std::fprintf(stderr, "\r%s%s", line.c_str(), std::string(cover, ' ').c_str());
+    }
+    std::fflush(stderr);
+    shown_width_ = line.size();
+    line_shown_ = true;
+    set_standard_error_line_open(true);
 }
 
 // "all 31% [2/8 files] | song.tsm 52% | other.tsm 12% | 410x real time",
@@ -109,7 +126,5 @@ void ProgressDisplay::draw_locked() {
     }
     size_t columns = terminal_columns();
     if (line.size() >= columns) line.resize(columns - 1);
-    std::fprintf(stderr, "\r%s\033[K", line.c_str());
-    std::fflush(stderr);
-    line_shown_ = true;
+    show_line_locked(line);
 }

@@ -17,7 +17,9 @@
 class ProgressDisplay {
 public:
     // slots: how many files may render at once; files: how many in all.
-    ProgressDisplay(bool live, size_t slots, size_t files);
+    // Without escapes (TERM=dumb) the line is redrawn and cleared with
+    // carriage returns and blanks.
+    ProgressDisplay(bool live, bool escapes, size_t slots, size_t files);
     ~ProgressDisplay();
 
     // A render thread starts a file of total frames in its slot.
@@ -45,7 +47,10 @@ private:
     void draw_locked();
     void clear_locked();
 
+    void show_line_locked(const std::string& line);
+
     bool live_;
+    bool escapes_;
     size_t files_;
     size_t files_finished_ = 0;      // guarded by mutex_
     uint64_t frames_finished_ = 0;   // frames of finished files, guarded by mutex_
@@ -55,4 +60,5 @@ private:
     std::chrono::steady_clock::time_point start_;
     std::atomic<int64_t> last_draw_ns_;  // since start_; the first drawing may come at once
     bool line_shown_ = false;        // guarded by mutex_
+    size_t shown_width_ = 0;         // of the line on the screen, guarded by mutex_
 };

@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "export/audio_render.h"
+#include "export/format_table.h"
 #include "tool/json_text.h"
+#include "tool/song_input.h"
 #include "tool/summary_text.h"
 #include "tool/track_list.h"
 #include "tamsel/tamsel.hpp"
@@ -76,12 +78,9 @@ SongReport make_song_report(const std::string& path, const CliOptions& options) 
     report.loops = options.loops;
     report.tick_ms = options.tick_ms;
     report.fade_seconds = options.audio.fade_seconds;
+    report.format = options.audio.format;
     tamsel::Song song;
-    tamsel::Status status = song.load_file(path);
-    if (status != TAMSEL_OK) {
-        report.error = tamsel::message(status);
-        return report;
-    }
+    if (!load_input_song(path, &song, &report.error, &report.warning)) return report;
     report.info = song.info();
     report.tracks_with_notes = song.tracks_with_notes();
     work_out_length(song, options, &report);
@@ -104,6 +103,15 @@ static std::string number_text(double value) {
     return text;
 }
 
+// A signed header field as the song file holds it: a negative value shows
+// its four bytes too, so 0xFFFFFFFF does not pass for a count of -1 alone.
+static std::string header_value_text(int32_t value) {
+    if (value >= 0) return std::to_string(value);
+    char text[48];
+    std::snprintf(text, sizeof text, "%d (0x%08X in the file)", (int)value, (unsigned)(uint32_t)value);
+    return text;
+}
+
 std::string song_report_text(const SongReport& report) {
     std::string text = report.file + "\n";
     if (!report.error.empty()) return text + "  error:        " + report.error + "\n";
@@ -111,9 +119,8 @@ std::string song_report_text(const SongReport& report) {
     char line[256];
     std::snprintf(line, sizeof line, "  step time:    %u ms\n", (unsigned)info.step_ms);
     text += line;
-    std::snprintf(line, sizeof line, "  records:      %d, repeat from %d to %d\n", (int)info.records,
-                  (int)info.repeat_start, (int)info.repeat_end);
-    text += line;
+    text += "  records:      " + header_value_text(info.records) + ", repeat from " +
+            header_value_text(info.repeat_start) + " to " + header_value_text(info.repeat_end) + "\n";
     std::snprintf(line, sizeof line, "  drum volume:  %u\n", (unsigned)info.drum_volume);
     text += line;
     for (int32_t i = 0; i < 3; i++) {
@@ -123,7 +130,8 @@ std::string song_report_text(const SongReport& report) {
         text += line;
     }
     text += "  notes on:     " + tracks_text(report.tracks_with_notes) + "\n";
-    std::string settings = "loops " + std::to_string(report.loops) + ", tick " + number_text(report.tick_ms) + " ms";
+    std::string settings = std::string(output_format_name(report.format)) + ", loops " + std::to_string(report.loops) +
+                           ", tick " + number_text(report.tick_ms) + " ms";
     if (report.fade_seconds > 0.0) settings += ", fade " + number_text(report.fade_seconds) + " s";
     if (!report.has_length) return text + "  length:       " + report.length_problem + " (" + settings + ")\n";
     text += "  length:       " + std::to_string(report.frames) + " frames, " + format_duration(report.frames) + " (" +
@@ -217,6 +225,8 @@ std::string song_report_json(const SongReport& report) {
     append_json_number(&out, report.tick_ms);
     append_key(&out, "fade_seconds");
     append_json_number(&out, report.fade_seconds);
+    append_key(&out, "format");
+    append_json_string(&out, output_format_name(report.format));
     if (report.error.empty()) {
         append_song_fields(&out, report);
         append_length(&out, report);

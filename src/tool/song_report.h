@@ -12,6 +12,7 @@
 struct SongReport {
     std::string file;
     std::string error;               // why the song did not load; empty when it did
+    std::string warning;             // what is odd about a song that loaded (a short file)
     tamsel_song_info info = {};
     uint32_t tracks_with_notes = 0;  // bit t: track t starts a note
     bool has_length = false;
@@ -21,6 +22,7 @@ struct SongReport {
     int32_t loops = 0;
     double tick_ms = 20.0;
     double fade_seconds = 0.0;
+    OutputFormat format = OutputFormat::WAV_FLOAT;  // the one frames and length are worked out for
 };
 
 // Why a song that loaded has no length for options: "never ends" when its

@@ -9,6 +9,12 @@ std::string format_duration(uint64_t frames) {
     const uint64_t frames_per_ms = TAMSEL_SAMPLE_RATE / 1000;
     uint64_t ms = (frames + frames_per_ms / 2) / frames_per_ms;
     char text[64];
+    if (ms >= 3600000) {
+        std::snprintf(text, sizeof text, "%llu:%02llu:%02llu.%03llu", (unsigned long long)(ms / 3600000),
+                      (unsigned long long)(ms / 60000 % 60), (unsigned long long)(ms / 1000 % 60),
+                      (unsigned long long)(ms % 1000));
+        return text;
+    }
     std::snprintf(text, sizeof text, "%llu:%02llu.%03llu", (unsigned long long)(ms / 60000),
                   (unsigned long long)(ms / 1000 % 60), (unsigned long long)(ms % 1000));
     return text;

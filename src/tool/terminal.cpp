@@ -1,5 +1,8 @@
 #include "tool/terminal.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #ifdef _WIN32
 #include <io.h>
 #include <stdio.h>
@@ -10,6 +13,11 @@
 #endif
 
 static const size_t DEFAULT_COLUMNS = 80;
+
+bool terminal_takes_escapes() {
+    const char* term = std::getenv("TERM");
+    return !(term && std::strcmp(term, "dumb") == 0);
+}
 
 #ifdef _WIN32
 

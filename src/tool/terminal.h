@@ -7,3 +7,6 @@
 bool standard_error_is_terminal();
 // Columns of the terminal on standard error; 80 when it cannot tell.
 size_t terminal_columns();
+// False when TERM says the terminal obeys no escape sequences ("dumb"):
+// the line is then redrawn with carriage returns and blanks alone.
+bool terminal_takes_escapes();

@@ -204,7 +204,8 @@ ToolResult ToolProcess::finish() {
 
 // Between fork and exec only async-signal-safe calls: limits, signal
 // dispositions, descriptors.
-[[noreturn]] static void exec_tool(const ToolSetup& setup, char* const* argv, int out_fd, int err_fd) {
+[[noreturn]] static void exec_tool(const ToolSetup& setup, char* const* argv, char* const* envp, int out_fd,
+                                   int err_fd) {
     if (chdir(setup.folder.c_str()) != 0) _exit(126);
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
@@ -230,15 +231,16 @@ ToolResult ToolProcess::finish() {
         limit.rlim_max = (rlim_t)setup.memory_limit;
         if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
     }
-    int null_fd = open("/dev/null", O_RDONLY);
-    if (null_fd < 0 || dup2(null_fd, 0) < 0) _exit(126);
+    const char* input = setup.standard_input.empty() ? "/dev/null" : setup.standard_input.c_str();
+    int input_fd = open(input, O_RDONLY);
+    if (input_fd < 0 || dup2(input_fd, 0) < 0) _exit(126);
     if (dup2(err_fd, 2) < 0) _exit(126);
     if (out_fd >= 0) {
         if (dup2(out_fd, 1) < 0) _exit(126);
     } else {
         close(1);
     }
-    execv(TAMSEL_EXE, argv);
+    execve(TAMSEL_EXE, argv, envp);
     _exit(127);
 }
 
@@ -313,10 +315,21 @@ bool ToolProcess::start(const ToolSetup& setup) {
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
 
+    // The test's environment, with setup's TERM in place of its own.
+    std::vector<std::string> variables;
+    for (char** variable = environ; *variable; variable++) {
+        if (!setup.term.empty() && std::strncmp(*variable, "TERM=", 5) == 0) continue;
+        variables.push_back(*variable);
+    }
+    if (!setup.term.empty()) variables.push_back("TERM=" + setup.term);
+    std::vector<char*> envp;
+    for (std::string& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
     ToolStreams streams;
     if (!open_streams(setup.standard_output, &streams)) return false;
     pid_ = fork();
-    if (pid_ == 0) exec_tool(setup_, argv.data(), streams.out_write, streams.err_write);
+    if (pid_ == 0) exec_tool(setup_, argv.data(), envp.data(), streams.out_write, streams.err_write);
     if (streams.out_write >= 0) close(streams.out_write);
     if (streams.err_write >= 0 && streams.err_write != streams.out_write) close(streams.err_write);
     started_ = pid_ > 0;

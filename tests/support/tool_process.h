@@ -22,6 +22,8 @@ enum class StandardOutput { CAPTURED, CLOSED, PIPE_CLOSED_EARLY, PIPE_NOT_READ, 
 struct ToolSetup {
     std::string folder;                   // where the tool runs
     std::vector<std::string> arguments;   // after the program's name
+    std::string term;                     // Linux: TERM for the tool; empty: the test's own
+    std::string standard_input;           // Linux: a file read as standard input; empty: /dev/null
     int64_t file_size_limit = -1;         // Linux: RLIMIT_FSIZE with SIGXFSZ ignored; -1: none
     int64_t memory_limit = -1;            // Linux: RLIMIT_AS, bytes of address space; -1: none
     StandardOutput standard_output = StandardOutput::CAPTURED;

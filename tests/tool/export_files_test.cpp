@@ -32,11 +32,11 @@ TEST(UsageErrors, ExitTwoWithOneLineAndAHintAndWriteNothing) {
     folder.write("a.tsm", song_bytes(100, 0, 8, 8));
     std::string dir = folder.path();
     const char* const commands[][2] = {
-        {"--loops 3x a.tsm", "--loops: invalid value '3x' (a whole number >= 0)"},
-        {"--tick abc a.tsm", "--tick: invalid value 'abc' (milliseconds, finite and >= 0)"},
-        {"--tick inf a.tsm", "--tick: invalid value 'inf' (milliseconds, finite and >= 0)"},
+        {"--loops 3x a.tsm", "--loops: invalid value '3x' (a whole number 0..2147483647)"},
+        {"--tick abc a.tsm", "--tick: invalid value 'abc' (milliseconds from 0 to 3600000)"},
+        {"--tick inf a.tsm", "--tick: invalid value 'inf' (milliseconds from 0 to 3600000)"},
         {"--jobs 0 a.tsm", "--jobs: invalid value '0' (a whole number 1..1024)"},
-        {"-l -1 a.tsm", "--loops: invalid value '-1' (a whole number >= 0)"},
+        {"-l -1 a.tsm", "--loops: invalid value '-1' (a whole number 0..2147483647)"},
         {"--frobnicate a.tsm", "unknown option '--frobnicate'"},
         {"a.tsm -o", "option '-o' needs a value"},
         {"-o x.wav a.tsm a.tsm", "--output names one output, but 2 input files were given"},
@@ -44,7 +44,10 @@ TEST(UsageErrors, ExitTwoWithOneLineAndAHintAndWriteNothing) {
         {"-f ogg -o x.flac a.tsm", "--output 'x.flac' has an extension that contradicts --format ogg"},
         {"--gain 97 a.tsm", "--gain: invalid value '97' (decibels from -96 to 96)"},
         {"--normalize --gain 1 a.tsm", "--normalize and --gain exclude each other"},
-        {"--fade nan a.tsm", "--fade: invalid value 'nan' (seconds, finite and >= 0)"},
+        {"--fade nan a.tsm", "--fade: invalid value 'nan' (seconds from 0 to 3600)"},
+        {"--fade 3601 a.tsm", "--fade: invalid value '3601' (seconds from 0 to 3600)"},
+        {"-l 4294967295 a.tsm", "--loops: invalid value '4294967295' (a whole number 0..2147483647)"},
+        {"--tick 1e14 a.tsm", "--tick: invalid value '1e14' (milliseconds from 0 to 3600000)"},
         {"--solo 5 a.tsm", "--solo: invalid value '5' (tracks 1, 2, 3, drums, separated by commas)"},
     };
     for (const auto& command : commands) {
@@ -151,7 +154,8 @@ TEST(Overwriting, TheInputNeverEvenWithForce) {
     EXPECT_EQ(run.err, "tamselexport: a.wav: the output a.wav is the input itself\n");
     run = run_tool(dir, {"--force", "-o", "./b.tsm", "b.tsm"});
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.err, "tamselexport: b.tsm: the output ./b.tsm is the input itself\n");
+    EXPECT_EQ(run.err, "tamselexport: warning: the extension of './b.tsm' names no format; it is written as wav\n"
+                       "tamselexport: b.tsm: the output ./b.tsm is the input itself\n");
     run = run_tool(dir, {"--force", "-j", "1", "a.tsm", "a.wav"});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.err,
@@ -184,7 +188,8 @@ TEST(ManyFiles, ABadFileInTheMiddleFailsAloneAndTheOthersAreWritten) {
     EXPECT_EQ(run.code, 1);
     std::string expected = "a.tsm -> a.wav: 0:00.960, peak -inf dBFS, 0 samples beyond +-1.0\n";
     expected += std::string("tamselexport: bad.tsm: ") + tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\n";
-    expected += std::string("tamselexport: missing.tsm: ") + tamsel_status_message(TAMSEL_ERR_IO) + "\n";
+    expected += std::string("tamselexport: missing.tsm: ") + tamsel_status_message(TAMSEL_ERR_IO) +
+                ": No such file or directory\n";
     expected += "tamselexport: never.tsm: never ends\n";
     expected += "c.tsm -> c.wav: 0:00.480, peak -inf dBFS, 0 samples beyond +-1.0\n";
     EXPECT_EQ(run.err, expected);

@@ -76,9 +76,9 @@ TEST(OptionParsing, ValuesAttachedSeparateOrAfterAnEqualsSign) {
 }
 
 TEST(OptionParsing, OptionsAndFilesInAnyOrderAndDoubleDashEndsOptions) {
-    Parsed p = parse({"a.tsm", "-q", "b.tsm", "--force", "-l", "1", "c.tsm", "--", "-d", "--info", "-"});
+    Parsed p = parse({"a.tsm", "-q", "b.tsm", "--force", "-l", "1", "c.tsm", "--", "-d", "--info", "-5"});
     ASSERT_EQ(p.result, ParseResult::RUN) << p.error;
-    EXPECT_EQ(p.options.inputs, (std::vector<std::string>{"a.tsm", "b.tsm", "c.tsm", "-d", "--info", "-"}));
+    EXPECT_EQ(p.options.inputs, (std::vector<std::string>{"a.tsm", "b.tsm", "c.tsm", "-d", "--info", "-5"}));
     EXPECT_TRUE(p.options.quiet);
     EXPECT_TRUE(p.options.force);
     EXPECT_FALSE(p.options.info);
@@ -104,6 +104,8 @@ TEST(OptionParsing, NumbersAtTheEdgesOfTheirRanges) {
     EXPECT_EQ(parse({"--gain", "-96", "a"}).options.audio.gain_db, -96.0);
     EXPECT_EQ(parse({"--quality", "10", "a.tsm"}).options.audio.quality, 10);
     EXPECT_EQ(parse({"--fade", "0", "a"}).options.audio.fade_seconds, 0.0);
+    EXPECT_EQ(parse({"--fade", "3600", "a"}).options.audio.fade_seconds, 3600.0);
+    EXPECT_EQ(parse({"-t", "3600000", "a"}).options.tick_ms, 3600000.0);
 }
 
 TEST(OptionParsing, AudioOptionsFillTheAudioSettings) {
@@ -166,21 +168,21 @@ TEST(OptionParsing, EveryUsageErrorNamesItsOptionAndValue) {
         {{"--force=yes", "a"}, "option '--force' takes no value"},
         {{"a", "-l"}, "option '-l' needs a value"},
         {{"a", "--output"}, "option '--output' needs a value"},
-        {{"--loops", "3x", "a"}, "--loops: invalid value '3x' (a whole number >= 0)"},
-        {{"--loops", "-1", "a"}, "--loops: invalid value '-1' (a whole number >= 0)"},
-        {{"--loops", "", "a"}, "--loops: invalid value '' (a whole number >= 0)"},
-        {{"--loops", " 3", "a"}, "--loops: invalid value ' 3' (a whole number >= 0)"},
-        {{"--loops", "2147483648", "a"}, "--loops: invalid value '2147483648' (a whole number >= 0)"},
-        {{"--loops", "3.0", "a"}, "--loops: invalid value '3.0' (a whole number >= 0)"},
-        {{"--loops", "18446744073709551620", "a"}, "--loops: invalid value '18446744073709551620' (a whole number >= 0)"},
+        {{"--loops", "3x", "a"}, "--loops: invalid value '3x' (a whole number 0..2147483647)"},
+        {{"--loops", "-1", "a"}, "--loops: invalid value '-1' (a whole number 0..2147483647)"},
+        {{"--loops", "", "a"}, "--loops: invalid value '' (a whole number 0..2147483647)"},
+        {{"--loops", " 3", "a"}, "--loops: invalid value ' 3' (a whole number 0..2147483647)"},
+        {{"--loops", "2147483648", "a"}, "--loops: invalid value '2147483648' (a whole number 0..2147483647)"},
+        {{"--loops", "3.0", "a"}, "--loops: invalid value '3.0' (a whole number 0..2147483647)"},
+        {{"--loops", "18446744073709551620", "a"}, "--loops: invalid value '18446744073709551620' (a whole number 0..2147483647)"},
         {{"-j", "18446744073709551617", "a"}, "--jobs: invalid value '18446744073709551617' (a whole number 1..1024)"},
         {{"--quality", "99999999999999999999", "a"}, "--quality: invalid value '99999999999999999999' (a whole number 0..10)"},
-        {{"--tick", "abc", "a"}, "--tick: invalid value 'abc' (milliseconds, finite and >= 0)"},
-        {{"--tick", "inf", "a"}, "--tick: invalid value 'inf' (milliseconds, finite and >= 0)"},
-        {{"-tnan", "a"}, "--tick: invalid value 'nan' (milliseconds, finite and >= 0)"},
-        {{"--tick", "-1", "a"}, "--tick: invalid value '-1' (milliseconds, finite and >= 0)"},
-        {{"--tick", "0x10", "a"}, "--tick: invalid value '0x10' (milliseconds, finite and >= 0)"},
-        {{"--tick", "1e999", "a"}, "--tick: invalid value '1e999' (milliseconds, finite and >= 0)"},
+        {{"--tick", "abc", "a"}, "--tick: invalid value 'abc' (milliseconds from 0 to 3600000)"},
+        {{"--tick", "inf", "a"}, "--tick: invalid value 'inf' (milliseconds from 0 to 3600000)"},
+        {{"-tnan", "a"}, "--tick: invalid value 'nan' (milliseconds from 0 to 3600000)"},
+        {{"--tick", "-1", "a"}, "--tick: invalid value '-1' (milliseconds from 0 to 3600000)"},
+        {{"--tick", "0x10", "a"}, "--tick: invalid value '0x10' (milliseconds from 0 to 3600000)"},
+        {{"--tick", "1e999", "a"}, "--tick: invalid value '1e999' (milliseconds from 0 to 3600000)"},
         {{"--jobs", "0", "a"}, "--jobs: invalid value '0' (a whole number 1..1024)"},
         {{"-j", "1025", "a"}, "--jobs: invalid value '1025' (a whole number 1..1024)"},
         {{"-o", "x.wav", "a", "b"}, "--output names one output, but 2 input files were given"},
@@ -197,8 +199,10 @@ TEST(OptionParsing, EveryUsageErrorNamesItsOptionAndValue) {
         {{"--normalize", "--gain", "2", "a"}, "--normalize and --gain exclude each other"},
         {{"--gain", "2", "--loudness", "-14", "a"}, "--gain and --loudness exclude each other"},
         {{"--loudness", "-14", "--normalize", "a"}, "--loudness and --normalize exclude each other"},
-        {{"--fade", "-1", "a"}, "--fade: invalid value '-1' (seconds, finite and >= 0)"},
-        {{"--fade", "inf", "a"}, "--fade: invalid value 'inf' (seconds, finite and >= 0)"},
+        {{"--fade", "-1", "a"}, "--fade: invalid value '-1' (seconds from 0 to 3600)"},
+        {{"--fade", "inf", "a"}, "--fade: invalid value 'inf' (seconds from 0 to 3600)"},
+        {{"--fade", "3600.5", "a"}, "--fade: invalid value '3600.5' (seconds from 0 to 3600)"},
+        {{"--tick", "3600001", "a"}, "--tick: invalid value '3600001' (milliseconds from 0 to 3600000)"},
         {{"--dither", "rect", "a"}, "--dither: invalid value 'rect' (tpdf or none)"},
         {{"--mute", "4", "a"}, "--mute: invalid value '4' (tracks 1, 2, 3, drums, separated by commas)"},
         {{"--solo", "1,,2", "a"}, "--solo: invalid value '1,,2' (tracks 1, 2, 3, drums, separated by commas)"},

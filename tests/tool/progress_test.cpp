@@ -5,7 +5,12 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <csignal>
+#endif
 
 #include "test_folder.h"
 #include "tool_process.h"
@@ -64,6 +69,44 @@ TEST(Progress, NothingOfItIntoAFileOrWithQuiet) {
     run = run_on_terminal(folder, {"-q", "--force", "demo.tsm"});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out, "");
+}
+
+// TERM=dumb draws with carriage returns and blanks only; an interrupted run
+// ends the line it drew, so the shell's prompt starts on a line of its own.
+TEST(Progress, DumbTerminalsGetNoEscapesAndAnInterruptionEndsTheLine) {
+    SKIP_ON_WINDOWS("a pseudo-terminal and signals");
+#ifndef _WIN32
+    TestFolder folder;
+    put_demo_song(folder);
+    struct Case {
+        const char* term;
+        bool interrupted;
+    };
+    const Case cases[] = {{"xterm", false}, {"dumb", false}, {"xterm", true}, {"dumb", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.term) + (c.interrupted ? ", interrupted" : ""));
+        ToolSetup setup;
+        setup.folder = folder.path();
+        setup.arguments = {"--force", "-l", c.interrupted ? "60" : "1", "demo.tsm"};
+        setup.standard_output = StandardOutput::TERMINAL;
+        setup.term = c.term;
+        ToolProcess tool;
+        ASSERT_TRUE(tool.start(setup));
+        if (c.interrupted) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            kill(tool.pid(), SIGINT);
+        }
+        ToolResult run = tool.finish();
+        EXPECT_EQ(run.code, c.interrupted ? 130 : 0);
+        EXPECT_NE(run.out.find("\rall "), std::string::npos) << run.out;
+        bool dumb = std::string(c.term) == "dumb";
+        EXPECT_EQ(run.out.find('\033') == std::string::npos, dumb) << run.out;
+        ASSERT_FALSE(run.out.empty());
+        EXPECT_EQ(run.out.back(), '\n') << run.out;
+        if (c.interrupted) EXPECT_EQ(run.out.find("demo.wav:"), std::string::npos) << run.out;
+    }
+    EXPECT_EQ(files_in(folder.path()), (std::vector<std::string>{"demo.tsm", "demo.wav"}));
+#endif
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ std::string json_line(const std::string& file, int32_t loops, const std::string&
                       uint32_t step_ms, int32_t records, int32_t repeat_start, int32_t repeat_end,
                       const std::string& length, const std::string& wraps) {
     std::string line = "{\"file\":\"" + file + "\",\"loops\":" + std::to_string(loops) + ",\"tick_ms\":" + tick;
-    line += ",\"fade_seconds\":" + fade + ",\"step_ms\":" + std::to_string(step_ms);
+    line += ",\"fade_seconds\":" + fade + ",\"format\":\"wav\",\"step_ms\":" + std::to_string(step_ms);
     line += ",\"records\":" + std::to_string(records) + ",\"repeat_start\":" + std::to_string(repeat_start);
     line += ",\"repeat_end\":" + std::to_string(repeat_end) + ",\"drum_volume\":300,";
     line += SILENT_INSTRUMENTS;
@@ -98,7 +98,7 @@ TEST(SongInfo, ASongThatDoesNotLoadReportsItsErrorAndExitsOne) {
     folder.write("bad.tsm", std::vector<uint8_t>{'R', 'I', 'F', 'F'});
     ToolResult run = run_tool(folder.path(), {"--info", "--json", "s.tsm", "bad.tsm"});
     EXPECT_EQ(run.code, 1);
-    std::string bad = std::string("{\"file\":\"bad.tsm\",\"loops\":0,\"tick_ms\":20,\"fade_seconds\":0,") +
+    std::string bad = std::string("{\"file\":\"bad.tsm\",\"loops\":0,\"tick_ms\":20,\"fade_seconds\":0,\"format\":\"wav\",") +
                       "\"step_ms\":null,\"records\":null,\"repeat_start\":null,\"repeat_end\":null,"
                       "\"drum_volume\":null,\"frames\":null,\"seconds\":null,\"length_problem\":null,"
                       "\"instruments\":[],\"tracks_with_notes\":[],\"wraps\":[],\"error\":\"" +
@@ -146,7 +146,7 @@ TEST(SongInfo, TextForPeople) {
               "  instrument 2: octave 0, notes of 0 samples, volume 0\n"
               "  instrument 3: octave 0, notes of 0 samples, volume 0\n"
               "  notes on:     1\n"
-              "  length:       115200 frames, 0:02.400 (loops 2, tick 20 ms)\n"
+              "  length:       115200 frames, 0:02.400 (wav, loops 2, tick 20 ms)\n"
               "  loop points:  46080, 80640\n"
               "\n"
               "never.tsm\n"
@@ -157,7 +157,18 @@ TEST(SongInfo, TextForPeople) {
               "  instrument 2: octave 0, notes of 0 samples, volume 0\n"
               "  instrument 3: octave 0, notes of 0 samples, volume 0\n"
               "  notes on:     1\n"
-              "  length:       never ends (loops 2, tick 20 ms)\n");
+              "  length:       never ends (wav, loops 2, tick 20 ms)\n");
+    // Header values as the file holds them; an hour or more as h:mm:ss.mmm;
+    // the length counted for the format asked for.
+    folder.write("odd.tsm", song_bytes(100, -1, 1, -1));
+    run = run_tool(folder.path(), {"--info", "-f", "flac", "-l", "30000", "odd.tsm"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("  records:      -1 (0xFFFFFFFF in the file), repeat from -1 (0xFFFFFFFF in the file) to 1\n"),
+              std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("172800000 frames, 1:00:00.000 "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("(flac, loops 30000, tick 20 ms)"), std::string::npos) << run.out;
+    run = run_tool(folder.path(), {"--info", "--json", "-f", "opus", "s.tsm"});
+    EXPECT_NE(run.out.find(",\"format\":\"opus\","), std::string::npos) << run.out;
 }
 
 TEST(SongInfo, WritesNothing) {

@@ -28,8 +28,9 @@ TEST(TextFormat, DurationsToTheNearestMillisecond) {
     EXPECT_EQ(format_duration(24), "0:00.001");  // half a millisecond rounds up
     EXPECT_EQ(format_duration(46080), "0:00.960");
     EXPECT_EQ(format_duration(5713920), "1:59.040");
-    EXPECT_EQ(format_duration(48000u * 3600u), "60:00.000");
-    EXPECT_EQ(format_duration(536870907u), "186:24.811");
+    EXPECT_EQ(format_duration(48000u * 3600u - 25u), "59:59.999");
+    EXPECT_EQ(format_duration(48000u * 3600u - 24u), "1:00:00.000");  // an hour or more: h:mm:ss.mmm
+    EXPECT_EQ(format_duration(536870907u), "3:06:24.811");
 }
 
 TEST(TextFormat, PeaksInDecibelsAndSilence) {
