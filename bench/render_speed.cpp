@@ -4,16 +4,16 @@
 // Run: build/bench/tamsel_render_speed [folder for temporary files]
 //      [scalar | avx2 | avx512: the steady inner loop, fastest by default]
 #include <chrono>
-#include <memory>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/byte_order.h"
 #include "engine/renderer.h"
-#include "song/song_layout.h"
 #include "mixer/steady_mix.h"
+#include "song/song_layout.h"
 #include "tamsel/tamsel.hpp"
 #include "tool/positional_form.h"
 
@@ -160,10 +160,10 @@ void compare_renderers(const BenchSong& song) {
                               (uint64_t)(song.reference_seconds * 48000), false);
     double fast_fps = (double)fast.frames / fast.seconds;
     double slow_fps = (double)slow.frames / slow.seconds;
-    std::printf("%-22s %6.1f voices  fast %11.0f frames/s (%7.0fx real time)  reference %10.0f frames/s "
-                "(%5.0fx)  ratio %6.1f\n",
-                song.name, voices.voices, fast_fps, fast_fps / 48000.0, slow_fps, slow_fps / 48000.0,
-                fast_fps / slow_fps);
+    std::printf(
+        "%-22s %6.1f voices  fast %11.0f frames/s (%7.0fx real time)  reference %10.0f frames/s "
+        "(%5.0fx)  ratio %6.1f\n",
+        song.name, voices.voices, fast_fps, fast_fps / 48000.0, slow_fps, slow_fps / 48000.0, fast_fps / slow_fps);
 }
 
 // The whole export of a song against writing as many bytes with fwrite.
@@ -212,8 +212,7 @@ void compare_seek_with_render(const char* name, const std::vector<uint8_t>& byte
     rendering.create(song);
     std::vector<float> out(2 * 4096);
     begin = std::chrono::steady_clock::now();
-    while (rendering.render_float(out.data(), 4096) == 4096) {
-    }
+    while (rendering.render_float(out.data(), 4096) == 4096) {}
     double render_seconds = seconds_since(begin);
     std::printf("seek to the end of %-12s %.2f ms, rendering up to it %.2f ms: %.0f times faster\n", name,
                 seek_seconds * 1000.0, render_seconds * 1000.0, render_seconds / seek_seconds);

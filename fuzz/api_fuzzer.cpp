@@ -208,8 +208,7 @@ static uint64_t render_twice(tamsel_renderer* renderer, uint64_t length, uint32_
 
 // A seek yields the frames of the render from the start; past the end it
 // leaves the renderer at the end.
-static void check_seek(tamsel_renderer* renderer, uint64_t frame, uint64_t count, uint64_t rendered,
-                       uint64_t length) {
+static void check_seek(tamsel_renderer* renderer, uint64_t frame, uint64_t count, uint64_t rendered, uint64_t length) {
     FUZZ_CHECK(tamsel_renderer_seek(renderer, frame) == TAMSEL_OK);
     uint64_t position = tamsel_renderer_position(renderer);
     FUZZ_CHECK(position == (frame < length ? frame : length));

@@ -144,9 +144,9 @@ struct CommandLine {
 static const CommandLine COMMAND_LINES[] = {
     {"positional", {"song.tsm", "2", "16.5"}},
     {"positional_negative", {"song.tsm", "-1", "-inf"}},
-    {"every_value_option", {"-o", "out.flac", "-l", "3", "-t", "20", "-j4", "-f", "flac", "--quality=5",
-                            "--title", "T", "--artist=A", "--gain", "-3.5", "--dither", "tpdf", "--fade", "2",
-                            "--mute", "1,drums", "song.tsm"}},
+    {"every_value_option",
+     {"-o", "out.flac",   "-l",     "3",    "-t",       "20",   "-j4",    "-f", "flac",   "--quality=5", "--title",
+      "T",  "--artist=A", "--gain", "-3.5", "--dither", "tpdf", "--fade", "2",  "--mute", "1,drums",     "song.tsm"}},
     {"levels_excluded", {"--normalize", "--loudness=-14", "a.tsm"}},
     {"normalize_value", {"--normalize=-1.5", "-q", "--force", "a.tsm", "b.tsm", "-d", "out"}},
     {"solo_and_stems", {"--solo", "2,3", "--stems", "a.tsm"}},

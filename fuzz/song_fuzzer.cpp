@@ -17,8 +17,8 @@
 
 #include "engine/render_length.h"
 #include "engine/renderer.h"
-#include "song/song.h"
 #include "fuzz_support.h"
+#include "song/song.h"
 
 using namespace tamsel::core;
 

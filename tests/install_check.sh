@@ -3,10 +3,11 @@
 # library examples against what was installed: the C one through
 # pkg-config and through a C-only CMake project, the C++ one through
 # CMake's find_package.
-#   install_check.sh BUILD_DIR SOURCE_DIR
+#   install_check.sh BUILD_DIR SOURCE_DIR VERSION
 set -eu
 build="$1"
 source="$2"
+version="$3"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix="$work/prefix"
@@ -57,5 +58,5 @@ cmake -S "$source/examples/library" -B "$work/cpp" -G Ninja -DCMAKE_PREFIX_PATH=
 cmake --build "$work/cpp" >/dev/null
 LD_LIBRARY_PATH="$libdir" "$work/cpp/render_cpp" "$source/examples/short.tsm" 1 > "$work/cpp.txt"
 grep -q "loops back at frame" "$work/cpp.txt" || { cat "$work/cpp.txt"; exit 1; }
-grep -q "library 1.0.0" "$work/cpp.txt" || { cat "$work/cpp.txt"; exit 1; }
+grep -q "library $version" "$work/cpp.txt" || { cat "$work/cpp.txt"; exit 1; }
 echo "installed, and the examples built and ran against it (C also from a C-only CMake project)"

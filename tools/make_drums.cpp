@@ -25,13 +25,14 @@ constexpr int32_t kMaxSamples = 16384;
 
 // Sine of a phase given in cycles. The phase is reduced to a quarter cycle and
 // fed to the odd Taylor series up to x^13 (error below 1e-9).
-double sin_cycles(double p)
-{
+double sin_cycles(double p) {
     p -= static_cast<double>(static_cast<int64_t>(p));
     if (p < 0.0) p += 1.0;
     if (p >= 0.5) p -= 1.0;
-    if (p > 0.25) p = 0.5 - p;
-    else if (p < -0.25) p = -0.5 - p;
+    if (p > 0.25)
+        p = 0.5 - p;
+    else if (p < -0.25)
+        p = -0.5 - p;
     const double x = kTwoPi * p;
     const double x2 = x * x;
     double s = 1.0 / 6227020800.0;
@@ -44,21 +45,23 @@ double sin_cycles(double p)
     return x * s;
 }
 
-double cos_cycles(double p) { return sin_cycles(p + 0.25); }
+double cos_cycles(double p) {
+    return sin_cycles(p + 0.25);
+}
 
-double abs_d(double x) { return x < 0.0 ? -x : x; }
+double abs_d(double x) {
+    return x < 0.0 ? -x : x;
+}
 
 // Cubic soft clip: linear-ish around zero, flat at exactly +-1 beyond |x| >= 1.
-double soft_clip(double x)
-{
+double soft_clip(double x) {
     if (x >= 1.0) return 1.0;
     if (x <= -1.0) return -1.0;
     return 1.5 * x - 0.5 * x * x * x;
 }
 
 // Full scale is +-1.0; 1.0 maps to 128 steps above silence and is held at 255.
-uint8_t quantise(double y)
-{
+uint8_t quantise(double y) {
     double v = y * 128.0;
     if (v < -128.0) v = -128.0;
     if (v > 127.0) v = 127.0;
@@ -72,8 +75,7 @@ struct Noise {
 };
 
 // White noise in [-1, 1) with 24-bit resolution from a xorshift32 generator.
-double noise_next(Noise* n)
-{
+double noise_next(Noise* n) {
     uint32_t x = n->state;
     x ^= x << 13;
     x ^= x >> 17;
@@ -87,8 +89,7 @@ struct Biquad {
     double x1, x2, y1, y2;
 };
 
-void biquad_set(Biquad* f, double b0, double b1, double b2, double a0, double a1, double a2)
-{
+void biquad_set(Biquad* f, double b0, double b1, double b2, double a0, double a1, double a2) {
     f->b0 = b0 / a0;
     f->b1 = b1 / a0;
     f->b2 = b2 / a0;
@@ -98,8 +99,7 @@ void biquad_set(Biquad* f, double b0, double b1, double b2, double a0, double a1
 }
 
 // Second-order high-pass at `hz` with quality `q` (bilinear-transform design).
-void biquad_highpass(Biquad* f, double hz, double q)
-{
+void biquad_highpass(Biquad* f, double hz, double q) {
     const double w = hz / kRate;
     const double c = cos_cycles(w);
     const double alpha = sin_cycles(w) / (2.0 * q);
@@ -107,16 +107,14 @@ void biquad_highpass(Biquad* f, double hz, double q)
 }
 
 // Second-order band-pass at `hz` with 0 dB peak gain.
-void biquad_bandpass(Biquad* f, double hz, double q)
-{
+void biquad_bandpass(Biquad* f, double hz, double q) {
     const double w = hz / kRate;
     const double c = cos_cycles(w);
     const double alpha = sin_cycles(w) / (2.0 * q);
     biquad_set(f, alpha, 0.0, -alpha, 1.0 + alpha, -2.0 * c, 1.0 - alpha);
 }
 
-double biquad_run(Biquad* f, double x)
-{
+double biquad_run(Biquad* f, double x) {
     const double y = f->b0 * x + f->b1 * f->x1 + f->b2 * f->x2 - f->a1 * f->y1 - f->a2 * f->y2;
     f->x2 = f->x1;
     f->x1 = x;
@@ -129,8 +127,7 @@ double biquad_run(Biquad* f, double x)
 
 // Fade weight for sample k when the last `len` samples of an n-sample sound
 // fade out with the given power: 1 before the fade, exactly 0 on the last sample.
-double tail_fade(int32_t k, int32_t n, int32_t len, int32_t power)
-{
+double tail_fade(int32_t k, int32_t n, int32_t len, int32_t power) {
     const int32_t start = n - len;
     if (k < start) return 1.0;
     const double u = static_cast<double>(k - start) / static_cast<double>(len - 1);
@@ -140,8 +137,7 @@ double tail_fade(int32_t k, int32_t n, int32_t len, int32_t power)
 }
 
 // Scales buf so that its largest magnitude becomes `peak`.
-void normalise(double* buf, int32_t n, double peak)
-{
+void normalise(double* buf, int32_t n, double peak) {
     double m = 0.0;
     for (int32_t k = 0; k < n; ++k)
         if (abs_d(buf[k]) > m) m = abs_d(buf[k]);
@@ -156,8 +152,7 @@ void normalise(double* buf, int32_t n, double peak)
 // Kick whose pitch glides from 161 Hz down to 46 Hz, softly saturated so its
 // first cycles hit full scale. The start phase sits just after the trough of
 // the wave so that the image opens at 8, 12, 17.
-void synth_bass1(double* buf, int32_t n)
-{
+void synth_bass1(double* buf, int32_t n) {
     const double f_end = 46.0;
     const double f_start = 161.0;
     double sweep = 1.0;
@@ -175,8 +170,7 @@ void synth_bass1(double* buf, int32_t n)
 
 // Overdriven kick: a 115 Hz to 50 Hz glide amplified four times into the
 // clipper, starting at the crest, held for half its length, then a cubic fade.
-void synth_bass2(double* buf, int32_t n)
-{
+void synth_bass2(double* buf, int32_t n) {
     const double f_end = 50.0;
     const double f_start = 115.0;
     double sweep = 1.0;
@@ -193,8 +187,7 @@ void synth_bass2(double* buf, int32_t n)
 // Snare: a two-partial drum-head body (about 190 Hz and 330 Hz, slightly
 // falling) under high-passed noise for the wires; the noise decays with a time
 // constant of about 30 ms, the body faster.
-void synth_snare1(double* buf, int32_t n)
-{
+void synth_snare1(double* buf, int32_t n) {
     Noise rng = {0x5EED0001u};
     Biquad wires;
     biquad_highpass(&wires, 1400.0, 0.8);
@@ -224,8 +217,7 @@ void synth_snare1(double* buf, int32_t n)
 // Open hi-hat: noise through a fourth-order 6.5 kHz high-pass with a touch of
 // 8.8 kHz resonance; a quick initial drop followed by a long, quiet shimmer
 // that stays below a sixteenth of full scale after the first quarter.
-void synth_hat1(double* buf, int32_t n)
-{
+void synth_hat1(double* buf, int32_t n) {
     Noise rng = {0x5EED0002u};
     Biquad hp1;
     Biquad hp2;
@@ -248,8 +240,7 @@ void synth_hat1(double* buf, int32_t n)
 
 // Closed hi-hat: the same bright noise as the open hat, choked with a time
 // constant of about 2.5 ms and driven into full scale on its first samples.
-void synth_hat2(double* buf, int32_t n)
-{
+void synth_hat2(double* buf, int32_t n) {
     Noise rng = {0x5EED0003u};
     Biquad hp1;
     Biquad hp2;
@@ -267,8 +258,7 @@ void synth_hat2(double* buf, int32_t n)
 // Crash cymbal: high-passed noise plus six inharmonic partials between 3 and
 // 7.5 kHz for the metallic ring, a 6-sample attack ramp, a fast and a slow
 // decay, and a squared fade over the last third.
-void synth_symbal1(double* buf, int32_t n)
-{
+void synth_symbal1(double* buf, int32_t n) {
     static const double partial_hz[6] = {3127.0, 3841.0, 4561.0, 5219.0, 6343.0, 7453.0};
     Noise rng = {0x5EED0004u};
     Biquad hp;
@@ -302,26 +292,23 @@ struct Drum {
 };
 
 const Drum kDrums[6] = {
-    {"BASS1", 2016, synth_bass1},  {"BASS2", 1897, synth_bass2}, {"SNARE1", 3234, synth_snare1},
-    {"HAT1", 15076, synth_hat1},   {"HAT2", 738, synth_hat2},    {"SYMBAL1", 15567, synth_symbal1},
+    {"BASS1", 2016, synth_bass1}, {"BASS2", 1897, synth_bass2}, {"SNARE1", 3234, synth_snare1},
+    {"HAT1", 15076, synth_hat1},  {"HAT2", 738, synth_hat2},    {"SYMBAL1", 15567, synth_symbal1},
 };
 
-void put_u16(uint8_t* p, uint32_t v)
-{
+void put_u16(uint8_t* p, uint32_t v) {
     p[0] = static_cast<uint8_t>(v & 0xFFu);
     p[1] = static_cast<uint8_t>((v >> 8) & 0xFFu);
 }
 
-void put_u32(uint8_t* p, uint32_t v)
-{
+void put_u32(uint8_t* p, uint32_t v) {
     put_u16(p, v & 0xFFFFu);
     put_u16(p + 2, v >> 16);
 }
 
 // Builds the 58-byte header: RIFF, an 18-byte "fmt " chunk (PCM, mono,
 // 22050 Hz, 8 bits, no extension), a 4-byte "fact" chunk and the "data" tag.
-void build_header(uint8_t* h, uint32_t n)
-{
+void build_header(uint8_t* h, uint32_t n) {
     memcpy(h + 0, "RIFF", 4);
     put_u32(h + 4, 50u + n + (n & 1u));
     memcpy(h + 8, "WAVE", 4);
@@ -341,19 +328,19 @@ void build_header(uint8_t* h, uint32_t n)
     put_u32(h + 54, n);
 }
 
-int32_t dev(uint8_t s) { return s >= 128 ? s - 128 : 128 - s; }
+int32_t dev(uint8_t s) {
+    return s >= 128 ? s - 128 : 128 - s;
+}
 
 // Largest distance from silence over samples [from, to).
-int32_t peak(const uint8_t* s, int32_t from, int32_t to)
-{
+int32_t peak(const uint8_t* s, int32_t from, int32_t to) {
     int32_t m = 0;
     for (int32_t k = from; k < to; ++k)
         if (dev(s[k]) > m) m = dev(s[k]);
     return m;
 }
 
-int32_t clipped(const uint8_t* s, int32_t from, int32_t to)
-{
+int32_t clipped(const uint8_t* s, int32_t from, int32_t to) {
     int32_t c = 0;
     for (int32_t k = from; k < to; ++k)
         if (s[k] == 0 || s[k] == 255) ++c;
@@ -361,15 +348,14 @@ int32_t clipped(const uint8_t* s, int32_t from, int32_t to)
 }
 
 // Confirms the character each drum must have; prints the figures either way.
-bool check(const char* name, const uint8_t* s, int32_t n)
-{
+bool check(const char* name, const uint8_t* s, int32_t n) {
     const int32_t q = n / 4;
     const int32_t first = peak(s, 0, q);
     const int32_t rest = peak(s, q, n);
     const int32_t tail = peak(s, n - 32, n);
     const int32_t clip_23 = clipped(s, 0, (n * 2) / 3);
-    printf("%-8s n=%5d  peak first quarter %3d  after %3d  last 32 %d  clipped %4d (%4d in first 2/3 of %d)\n",
-           name, n, first, rest, tail, clipped(s, 0, n), clip_23, (n * 2) / 3);
+    printf("%-8s n=%5d  peak first quarter %3d  after %3d  last 32 %d  clipped %4d (%4d in first 2/3 of %d)\n", name, n,
+           first, rest, tail, clipped(s, 0, n), clip_23, (n * 2) / 3);
     bool ok = tail <= 3 && s[n - 1] >= 125 && s[n - 1] <= 131;
     if (strcmp(name, "BASS1") == 0) {
         ok = ok && s[0] == 8 && s[1] == 12 && s[2] == 17 && first >= 127 && peak(s, n - 16, n) <= 1;
@@ -390,10 +376,9 @@ bool check(const char* name, const uint8_t* s, int32_t n)
 double g_signal[kMaxSamples];
 uint8_t g_image[58 + kMaxSamples + 1];
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
         return 2;

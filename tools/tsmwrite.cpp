@@ -86,8 +86,8 @@ struct Song {
 };
 
 struct Parser {
-    const char *path;
-    Song *song;
+    const char* path;
+    Song* song;
     int32_t line;
     Section section;
     int32_t block_line;  // where the open block started
@@ -107,7 +107,7 @@ struct WaveTerm {
 Song g_song;
 uint8_t g_file[kFileMax];
 
-__attribute__((format(printf, 2, 3))) bool fail(const Parser &p, const char *format, ...) {
+__attribute__((format(printf, 2, 3))) bool fail(const Parser& p, const char* format, ...) {
     va_list args;
     va_start(args, format);
     std::fprintf(stderr, "%s:%d: ", p.path, static_cast<int>(p.line));
@@ -119,13 +119,15 @@ __attribute__((format(printf, 2, 3))) bool fail(const Parser &p, const char *for
 
 // ---------------------------------------------------------------- tokens
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // Splits text in place at white space; returns the token count, or -1 when there
 // are more than max tokens.
-int32_t split_tokens(char *text, char **tokens, int32_t max) {
+int32_t split_tokens(char* text, char** tokens, int32_t max) {
     int32_t count = 0;
-    char *c = text;
+    char* c = text;
     while (*c != '\0') {
         while (is_space(*c)) *c++ = '\0';
         if (*c == '\0') break;
@@ -136,23 +138,23 @@ int32_t split_tokens(char *text, char **tokens, int32_t max) {
     return count;
 }
 
-void strip_comment(char *text) {
-    char *semicolon = std::strchr(text, ';');
+void strip_comment(char* text) {
+    char* semicolon = std::strchr(text, ';');
     if (semicolon != nullptr) *semicolon = '\0';
 }
 
-bool parse_int(const char *text, int64_t lo, int64_t hi, int64_t *out) {
+bool parse_int(const char* text, int64_t lo, int64_t hi, int64_t* out) {
     if (*text == '\0') return false;
-    char *end = nullptr;
+    char* end = nullptr;
     long long value = std::strtoll(text, &end, 10);
     if (*end != '\0' || value < lo || value > hi) return false;
     *out = value;
     return true;
 }
 
-bool parse_real(const char *text, double *out) {
+bool parse_real(const char* text, double* out) {
     if (*text == '\0') return false;
-    char *end = nullptr;
+    char* end = nullptr;
     double value = std::strtod(text, &end);
     if (*end != '\0' || !std::isfinite(value)) return false;
     *out = value;
@@ -160,21 +162,19 @@ bool parse_real(const char *text, double *out) {
 }
 
 // Integer argument of a directive with range check and a readable error.
-bool int_arg(const Parser &p, const char *what, const char *text, int64_t lo, int64_t hi,
-             int64_t *out) {
+bool int_arg(const Parser& p, const char* what, const char* text, int64_t lo, int64_t hi, int64_t* out) {
     if (parse_int(text, lo, hi, out)) return true;
-    return fail(p, "%s must be a whole number in %lld..%lld, not '%s'", what,
-                static_cast<long long>(lo), static_cast<long long>(hi), text);
+    return fail(p, "%s must be a whole number in %lld..%lld, not '%s'", what, static_cast<long long>(lo),
+                static_cast<long long>(hi), text);
 }
 
-bool expect_args(const Parser &p, const char *what, int32_t count, int32_t lo, int32_t hi) {
+bool expect_args(const Parser& p, const char* what, int32_t count, int32_t lo, int32_t hi) {
     if (count >= lo && count <= hi) return true;
     return fail(p, "wrong number of values for '%s'", what);
 }
 
 // A directive that takes exactly one whole number in lo..hi.
-bool one_int(const Parser &p, const char *key, char **args, int32_t count, int64_t lo, int64_t hi,
-             int64_t *out) {
+bool one_int(const Parser& p, const char* key, char** args, int32_t count, int64_t lo, int64_t hi, int64_t* out) {
     return expect_args(p, key, count, 1, 1) && int_arg(p, key, args[0], lo, hi, out);
 }
 
@@ -182,7 +182,7 @@ bool one_int(const Parser &p, const char *key, char **args, int32_t count, int64
 
 // Note names cover the instrument's two octaves: C-0 is note 0, B-1 is note 23.
 // Sharps use '#', flats 'b' (C#0 = Db0 = note 1). Plain numbers 0..23 also work.
-bool parse_note(const char *text, int32_t *bit) {
+bool parse_note(const char* text, int32_t* bit) {
     int64_t number = 0;
     if (parse_int(text, 0, kNotesPerTrack - 1, &number)) {
         *bit = static_cast<int32_t>(number);
@@ -194,9 +194,12 @@ bool parse_note(const char *text, int32_t *bit) {
     if (letter >= 'a' && letter <= 'g') letter = static_cast<char>(letter - 'a' + 'A');
     if (letter < 'A' || letter > 'G') return false;
     int32_t shift = 0;
-    if (text[1] == '#') shift = 1;
-    else if (text[1] == 'b') shift = -1;
-    else if (text[1] != '-') return false;
+    if (text[1] == '#')
+        shift = 1;
+    else if (text[1] == 'b')
+        shift = -1;
+    else if (text[1] != '-')
+        return false;
     if (text[2] != '0' && text[2] != '1') return false;
     int32_t note = semitone[letter - 'A'] + shift + 12 * (text[2] - '0');
     if (note < 0 || note >= kNotesPerTrack) return false;
@@ -205,18 +208,17 @@ bool parse_note(const char *text, int32_t *bit) {
 }
 
 struct DrumName {
-    const char *name;
+    const char* name;
     int32_t bit;
 };
 
 const DrumName kDrums[] = {
-    {"kick", 0},     {"kick2", 2},    {"snare", 4},    {"snare2", 6},
-    {"ohat", 8},     {"hat", 10},     {"cymbal", 12},  {"cymbal2", 14},
-    {"cymbal3", 16}, {"cymbal4", 18}, {"cymbal5", 20}, {"cymbal6", 22},
+    {"kick", 0},    {"kick2", 2},    {"snare", 4},    {"snare2", 6},   {"ohat", 8},     {"hat", 10},
+    {"cymbal", 12}, {"cymbal2", 14}, {"cymbal3", 16}, {"cymbal4", 18}, {"cymbal5", 20}, {"cymbal6", 22},
 };
 
 // Drum names give the loud (even) bit; a trailing '~' picks the soft (odd) bit.
-bool parse_drum(const char *text, int32_t *bit) {
+bool parse_drum(const char* text, int32_t* bit) {
     int64_t number = 0;
     if (parse_int(text, 0, kNotesPerTrack - 1, &number)) {
         *bit = static_cast<int32_t>(number);
@@ -225,7 +227,7 @@ bool parse_drum(const char *text, int32_t *bit) {
     size_t length = std::strlen(text);
     bool soft = length > 0 && text[length - 1] == '~';
     if (soft) --length;
-    for (const DrumName &drum : kDrums) {
+    for (const DrumName& drum : kDrums) {
         if (std::strlen(drum.name) == length && std::strncmp(drum.name, text, length) == 0) {
             *bit = drum.bit + (soft ? 1 : 0);
             return true;
@@ -234,24 +236,23 @@ bool parse_drum(const char *text, int32_t *bit) {
     return false;
 }
 
-bool is_pan_token(const char *text) { return text[0] == 'p' && text[1] >= '0' && text[1] <= '9'; }
+bool is_pan_token(const char* text) {
+    return text[0] == 'p' && text[1] >= '0' && text[1] <= '9';
+}
 
 // ---------------------------------------------------------------- rows
 
-bool parse_field_token(const Parser &p, const char *token, int32_t track, uint32_t *word) {
+bool parse_field_token(const Parser& p, const char* token, int32_t track, uint32_t* word) {
     if (is_pan_token(token)) {
         int64_t selector = 0;
-        if (!parse_int(token + 1, 1, 7, &selector))
-            return fail(p, "pan selector must be p1..p7, not '%s'", token);
+        if (!parse_int(token + 1, 1, 7, &selector)) return fail(p, "pan selector must be p1..p7, not '%s'", token);
         if ((*word >> 24) != 0) return fail(p, "two pan selectors on track %d", track);
         *word |= static_cast<uint32_t>(selector) << 24;
         return true;
     }
     int32_t bit = 0;
     bool known = track == kDrumTrack ? parse_drum(token, &bit) : parse_note(token, &bit);
-    if (!known)
-        return fail(p, "unknown %s '%s' on track %d", track == kDrumTrack ? "drum" : "note",
-                    token, track);
+    if (!known) return fail(p, "unknown %s '%s' on track %d", track == kDrumTrack ? "drum" : "note", token, track);
     if (track != kDrumTrack && !p.song->instrument[track].defined)
         return fail(p, "track %d plays notes but no instrument is declared before it", track);
     uint32_t mask = 1u << bit;
@@ -260,8 +261,8 @@ bool parse_field_token(const Parser &p, const char *token, int32_t track, uint32
     return true;
 }
 
-bool parse_field(const Parser &p, char *text, int32_t track, uint32_t *word) {
-    char *tokens[kMaxTokens];
+bool parse_field(const Parser& p, char* text, int32_t track, uint32_t* word) {
+    char* tokens[kMaxTokens];
     int32_t count = split_tokens(text, tokens, kMaxTokens);
     if (count < 0) return fail(p, "too many entries on track %d", track);
     if (count == 1 && std::strcmp(tokens[0], ".") == 0) return true;
@@ -274,13 +275,12 @@ bool parse_field(const Parser &p, char *text, int32_t track, uint32_t *word) {
 
 // A row holds one field per pattern column, separated by '|'; missing trailing
 // fields are empty.
-bool parse_row(const Parser &p, const Pattern &pattern, char *text, uint32_t *words) {
-    char *fields[kTracks] = {text, nullptr, nullptr, nullptr};
+bool parse_row(const Parser& p, const Pattern& pattern, char* text, uint32_t* words) {
+    char* fields[kTracks] = {text, nullptr, nullptr, nullptr};
     int32_t field_count = 1;
-    for (char *c = text; *c != '\0'; ++c) {
+    for (char* c = text; *c != '\0'; ++c) {
         if (*c != '|') continue;
-        if (field_count == pattern.column_count)
-            return fail(p, "more than %d fields in a row", pattern.column_count);
+        if (field_count == pattern.column_count) return fail(p, "more than %d fields in a row", pattern.column_count);
         *c = '\0';
         fields[field_count++] = c + 1;
     }
@@ -308,9 +308,9 @@ double shape_value(Shape shape, int32_t duty, double x) {
     return 0.0;
 }
 
-bool parse_shape(const char *text, WaveTerm *term) {
+bool parse_shape(const char* text, WaveTerm* term) {
     char name[kNameSize];
-    const char *star = std::strchr(text, '*');
+    const char* star = std::strchr(text, '*');
     size_t length = star != nullptr ? static_cast<size_t>(star - text) : std::strlen(text);
     if (length == 0 || length >= sizeof name) return false;
     std::memcpy(name, text, length);
@@ -319,26 +319,30 @@ bool parse_shape(const char *text, WaveTerm *term) {
     if (star != nullptr && !parse_int(star + 1, 1, 64, &harmonic)) return false;
     term->harmonic = static_cast<int32_t>(harmonic);
     term->duty = 50;
-    if (std::strcmp(name, "sine") == 0) term->shape = Shape::sine;
-    else if (std::strcmp(name, "square") == 0) term->shape = Shape::square;
-    else if (std::strcmp(name, "saw") == 0) term->shape = Shape::saw;
-    else if (std::strcmp(name, "triangle") == 0) term->shape = Shape::triangle;
+    if (std::strcmp(name, "sine") == 0)
+        term->shape = Shape::sine;
+    else if (std::strcmp(name, "square") == 0)
+        term->shape = Shape::square;
+    else if (std::strcmp(name, "saw") == 0)
+        term->shape = Shape::saw;
+    else if (std::strcmp(name, "triangle") == 0)
+        term->shape = Shape::triangle;
     else if (std::strncmp(name, "pulse-", 6) == 0) {
         int64_t duty = 0;
         if (!parse_int(name + 6, 1, 99, &duty)) return false;
         term->shape = Shape::pulse;
         term->duty = static_cast<int32_t>(duty);
-    } else return false;
+    } else
+        return false;
     return true;
 }
 
 // Terms look like "[weight] shape[*harmonic]" joined by "+".
-bool parse_wave_terms(const Parser &p, char **tokens, int32_t count, WaveTerm *terms,
-                      int32_t *term_count) {
+bool parse_wave_terms(const Parser& p, char** tokens, int32_t count, WaveTerm* terms, int32_t* term_count) {
     *term_count = 0;
     for (int32_t i = 0; i < count; i += 2) {
         if (*term_count == kMaxWaveTerms) return fail(p, "too many waveform terms");
-        WaveTerm &term = terms[(*term_count)++];
+        WaveTerm& term = terms[(*term_count)++];
         term.weight = 1.0;
         if (i + 1 < count && parse_real(tokens[i], &term.weight)) ++i;
         if (!parse_shape(tokens[i], &term)) return fail(p, "unknown waveform shape '%s'", tokens[i]);
@@ -349,7 +353,7 @@ bool parse_wave_terms(const Parser &p, char **tokens, int32_t count, WaveTerm *t
 }
 
 // Mixes the terms, removes the average and scales the peak to 127.
-bool build_waveform(const Parser &p, const WaveTerm *terms, int32_t count, int8_t *out) {
+bool build_waveform(const Parser& p, const WaveTerm* terms, int32_t count, int8_t* out) {
     double mix[kWavePoints];
     double mean = 0.0;
     for (int32_t i = 0; i < kWavePoints; ++i) {
@@ -361,28 +365,26 @@ bool build_waveform(const Parser &p, const WaveTerm *terms, int32_t count, int8_
         mean += mix[i] / kWavePoints;
     }
     double peak = 0.0;
-    for (double &v : mix) {
+    for (double& v : mix) {
         v -= mean;
         peak = std::fabs(v) > peak ? std::fabs(v) : peak;
     }
     if (peak < 1e-9) return fail(p, "waveform is silent");
-    for (int32_t i = 0; i < kWavePoints; ++i)
-        out[i] = static_cast<int8_t>(std::lround(mix[i] * 127.0 / peak));
+    for (int32_t i = 0; i < kWavePoints; ++i) out[i] = static_cast<int8_t>(std::lround(mix[i] * 127.0 / peak));
     return true;
 }
 
-bool parse_wave(const Parser &p, char **tokens, int32_t count, int8_t *out) {
+bool parse_wave(const Parser& p, char** tokens, int32_t count, int8_t* out) {
     if (count == 0) return fail(p, "'wave' needs at least one shape");
     WaveTerm terms[kMaxWaveTerms];
     int32_t term_count = 0;
-    return parse_wave_terms(p, tokens, count, terms, &term_count) &&
-           build_waveform(p, terms, term_count, out);
+    return parse_wave_terms(p, tokens, count, terms, &term_count) && build_waveform(p, terms, term_count, out);
 }
 
 // ---------------------------------------------------------------- envelopes
 
 // Straight line from (i0, v0) to (i1, v1), rounded; values stay within 0..128.
-void env_ramp(uint8_t *env, int32_t i0, int32_t v0, int32_t i1, int32_t v1) {
+void env_ramp(uint8_t* env, int32_t i0, int32_t v0, int32_t i1, int32_t v1) {
     if (i0 == i1) {
         env[i1] = static_cast<uint8_t>(v1);
         return;
@@ -394,12 +396,12 @@ void env_ramp(uint8_t *env, int32_t i0, int32_t v0, int32_t i1, int32_t v1) {
     }
 }
 
-bool env_points(const Parser &p, char **tokens, int32_t count, uint8_t *env) {
+bool env_points(const Parser& p, char** tokens, int32_t count, uint8_t* env) {
     if (count == 0) return fail(p, "'points' needs at least one index:value pair");
     int32_t last_index = -1;
     int32_t last_value = 0;
     for (int32_t n = 0; n < count; ++n) {
-        char *colon = std::strchr(tokens[n], ':');
+        char* colon = std::strchr(tokens[n], ':');
         if (colon == nullptr) return fail(p, "envelope point '%s' is not index:value", tokens[n]);
         *colon = '\0';
         int64_t index = 0, value = 0;
@@ -408,8 +410,10 @@ bool env_points(const Parser &p, char **tokens, int32_t count, uint8_t *env) {
             return false;
         if (index <= last_index) return fail(p, "envelope indices must rise");
         int32_t i = static_cast<int32_t>(index), v = static_cast<int32_t>(value);
-        if (last_index < 0) env_ramp(env, 0, v, i, v);
-        else env_ramp(env, last_index, last_value, i, v);
+        if (last_index < 0)
+            env_ramp(env, 0, v, i, v);
+        else
+            env_ramp(env, last_index, last_value, i, v);
         last_index = i;
         last_value = v;
     }
@@ -417,11 +421,10 @@ bool env_points(const Parser &p, char **tokens, int32_t count, uint8_t *env) {
     return true;
 }
 
-bool env_adsr(const Parser &p, char **tokens, int32_t count, uint8_t *env) {
+bool env_adsr(const Parser& p, char** tokens, int32_t count, uint8_t* env) {
     int64_t a = 0, d = 0, s = 0, r = 0;
     if (!expect_args(p, "adsr", count, 4, 4) || !int_arg(p, "attack", tokens[0], 0, 63, &a) ||
-        !int_arg(p, "decay", tokens[1], 0, 63, &d) ||
-        !int_arg(p, "sustain", tokens[2], 0, kEnvUnity, &s) ||
+        !int_arg(p, "decay", tokens[1], 0, 63, &d) || !int_arg(p, "sustain", tokens[2], 0, kEnvUnity, &s) ||
         !int_arg(p, "release", tokens[3], 0, 63, &r))
         return false;
     int32_t peak_at = static_cast<int32_t>(a);
@@ -436,10 +439,9 @@ bool env_adsr(const Parser &p, char **tokens, int32_t count, uint8_t *env) {
     return true;
 }
 
-bool env_attack_decay(const Parser &p, char **tokens, int32_t count, uint8_t *env) {
+bool env_attack_decay(const Parser& p, char** tokens, int32_t count, uint8_t* env) {
     int64_t attack = 0;
-    if (!expect_args(p, "attack-decay", count, 1, 1) ||
-        !int_arg(p, "attack", tokens[0], 0, kEnvPoints - 1, &attack))
+    if (!expect_args(p, "attack-decay", count, 1, 1) || !int_arg(p, "attack", tokens[0], 0, kEnvPoints - 1, &attack))
         return false;
     int32_t peak_at = static_cast<int32_t>(attack);
     env_ramp(env, 0, 0, peak_at, kEnvUnity);
@@ -448,7 +450,7 @@ bool env_attack_decay(const Parser &p, char **tokens, int32_t count, uint8_t *en
 }
 
 // Halves every HALF points; the last point closes at 0 so the note ends quietly.
-bool env_decay(const Parser &p, char **tokens, int32_t count, uint8_t *env) {
+bool env_decay(const Parser& p, char** tokens, int32_t count, uint8_t* env) {
     double half = 0.0;
     if (!expect_args(p, "decay", count, 1, 1)) return false;
     if (!parse_real(tokens[0], &half) || half <= 0.0)
@@ -459,7 +461,7 @@ bool env_decay(const Parser &p, char **tokens, int32_t count, uint8_t *env) {
     return true;
 }
 
-bool env_flat(const Parser &p, char **tokens, int32_t count, uint8_t *env) {
+bool env_flat(const Parser& p, char** tokens, int32_t count, uint8_t* env) {
     int64_t level = kEnvUnity;
     if (!expect_args(p, "flat", count, 0, 1)) return false;
     if (count == 1 && !int_arg(p, "level", tokens[0], 0, kEnvUnity, &level)) return false;
@@ -467,12 +469,11 @@ bool env_flat(const Parser &p, char **tokens, int32_t count, uint8_t *env) {
     return true;
 }
 
-bool parse_envelope(const Parser &p, char **tokens, int32_t count, uint8_t *env) {
+bool parse_envelope(const Parser& p, char** tokens, int32_t count, uint8_t* env) {
     if (count == 0) return fail(p, "'envelope' needs a shape");
-    const char *shape = tokens[0];
+    const char* shape = tokens[0];
     if (std::strcmp(shape, "flat") == 0) return env_flat(p, tokens + 1, count - 1, env);
-    if (std::strcmp(shape, "attack-decay") == 0)
-        return env_attack_decay(p, tokens + 1, count - 1, env);
+    if (std::strcmp(shape, "attack-decay") == 0) return env_attack_decay(p, tokens + 1, count - 1, env);
     if (std::strcmp(shape, "decay") == 0) return env_decay(p, tokens + 1, count - 1, env);
     if (std::strcmp(shape, "adsr") == 0) return env_adsr(p, tokens + 1, count - 1, env);
     if (std::strcmp(shape, "points") == 0) return env_points(p, tokens + 1, count - 1, env);
@@ -481,12 +482,12 @@ bool parse_envelope(const Parser &p, char **tokens, int32_t count, uint8_t *env)
 
 // ---------------------------------------------------------------- sections
 
-bool begin_instrument(Parser &p, char **tokens, int32_t count) {
+bool begin_instrument(Parser& p, char** tokens, int32_t count) {
     int64_t track = 0;
     if (!expect_args(p, "instrument", count, 1, 2) ||
         !int_arg(p, "instrument track", tokens[0], 0, kMelodicTracks - 1, &track))
         return false;
-    Instrument &ins = p.song->instrument[track];
+    Instrument& ins = p.song->instrument[track];
     if (ins.defined) return fail(p, "instrument %lld is declared twice", static_cast<long long>(track));
     ins.defined = true;
     p.index = static_cast<int32_t>(track);
@@ -495,13 +496,12 @@ bool begin_instrument(Parser &p, char **tokens, int32_t count) {
     return true;
 }
 
-bool valid_pattern_name(const char *name) {
+bool valid_pattern_name(const char* name) {
     size_t length = std::strlen(name);
     if (length == 0 || length >= static_cast<size_t>(kNameSize)) return false;
     for (size_t i = 0; i < length; ++i) {
         char c = name[i];
-        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                  c == '_' || c == '-';
+        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
         if (!ok) return false;
     }
     int64_t unused = 0;
@@ -509,14 +509,14 @@ bool valid_pattern_name(const char *name) {
     return !looks_like_count && std::strcmp(name, "loop") != 0 && std::strcmp(name, "end") != 0;
 }
 
-int32_t find_pattern(const Song &song, const char *name) {
+int32_t find_pattern(const Song& song, const char* name) {
     for (int32_t i = 0; i < song.pattern_count; ++i)
         if (std::strcmp(song.patterns[i].name, name) == 0) return i;
     return -1;
 }
 
 // "tracks T ..." after a pattern name picks which tracks its row fields feed.
-bool parse_columns(const Parser &p, char **tokens, int32_t count, Pattern &pattern) {
+bool parse_columns(const Parser& p, char** tokens, int32_t count, Pattern& pattern) {
     if (count == 0) {
         pattern.column_count = kTracks;
         for (int32_t t = 0; t < kTracks; ++t) pattern.columns[t] = t;
@@ -535,13 +535,12 @@ bool parse_columns(const Parser &p, char **tokens, int32_t count, Pattern &patte
     return true;
 }
 
-bool begin_pattern(Parser &p, char **tokens, int32_t count) {
+bool begin_pattern(Parser& p, char** tokens, int32_t count) {
     if (count == 0) return fail(p, "pattern needs a name");
     if (!valid_pattern_name(tokens[0])) return fail(p, "bad pattern name '%s'", tokens[0]);
-    if (find_pattern(*p.song, tokens[0]) >= 0)
-        return fail(p, "pattern '%s' is defined twice", tokens[0]);
+    if (find_pattern(*p.song, tokens[0]) >= 0) return fail(p, "pattern '%s' is defined twice", tokens[0]);
     if (p.song->pattern_count == kMaxPatterns) return fail(p, "more than %d patterns", kMaxPatterns);
-    Pattern &pattern = p.song->patterns[p.song->pattern_count];
+    Pattern& pattern = p.song->patterns[p.song->pattern_count];
     if (!parse_columns(p, tokens + 1, count - 1, pattern)) return false;
     std::strcpy(pattern.name, tokens[0]);
     pattern.rows = 0;
@@ -551,10 +550,9 @@ bool begin_pattern(Parser &p, char **tokens, int32_t count) {
     return true;
 }
 
-bool parse_repeat(Parser &p, char **tokens, int32_t count) {
+bool parse_repeat(Parser& p, char** tokens, int32_t count) {
     int64_t start = 0, end = 0;
-    if (!expect_args(p, "repeat", count, 1, 2) ||
-        !int_arg(p, "repeat start", tokens[0], 0, kMaxRecords - 1, &start) ||
+    if (!expect_args(p, "repeat", count, 1, 2) || !int_arg(p, "repeat start", tokens[0], 0, kMaxRecords - 1, &start) ||
         (count == 2 && !int_arg(p, "repeat end", tokens[1], 1, kMaxRecords, &end)))
         return false;
     if (p.has_repeat) return fail(p, "repeat point given twice");
@@ -565,9 +563,9 @@ bool parse_repeat(Parser &p, char **tokens, int32_t count) {
     return true;
 }
 
-bool handle_top(Parser &p, char **tokens, int32_t count) {
-    const char *key = tokens[0];
-    char **args = tokens + 1;
+bool handle_top(Parser& p, char** tokens, int32_t count) {
+    const char* key = tokens[0];
+    char** args = tokens + 1;
     int32_t n = count - 1;
     int64_t value = 0;
     if (std::strcmp(key, "wait") == 0) {
@@ -595,12 +593,12 @@ bool handle_top(Parser &p, char **tokens, int32_t count) {
     return fail(p, "unknown directive '%s'", key);
 }
 
-bool end_instrument(Parser &p) {
-    const Instrument &ins = p.song->instrument[p.index];
-    const char *missing = !ins.has_octave   ? "octave"
-                          : !ins.has_length ? "length"
-                          : !ins.has_volume ? "volume"
-                          : !ins.has_wave   ? "wave"
+bool end_instrument(Parser& p) {
+    const Instrument& ins = p.song->instrument[p.index];
+    const char* missing = !ins.has_octave     ? "octave"
+                          : !ins.has_length   ? "length"
+                          : !ins.has_volume   ? "volume"
+                          : !ins.has_wave     ? "wave"
                           : !ins.has_envelope ? "envelope"
                                               : nullptr;
     if (missing != nullptr) return fail(p, "instrument %d has no %s", p.index, missing);
@@ -608,10 +606,10 @@ bool end_instrument(Parser &p) {
     return true;
 }
 
-bool handle_instrument(Parser &p, char **tokens, int32_t count) {
-    Instrument &ins = p.song->instrument[p.index];
-    const char *key = tokens[0];
-    char **args = tokens + 1;
+bool handle_instrument(Parser& p, char** tokens, int32_t count) {
+    Instrument& ins = p.song->instrument[p.index];
+    const char* key = tokens[0];
+    char** args = tokens + 1;
     int32_t n = count - 1;
     int64_t value = 0;
     if (std::strcmp(key, "end") == 0) return expect_args(p, key, n, 0, 0) && end_instrument(p);
@@ -631,12 +629,11 @@ bool handle_instrument(Parser &p, char **tokens, int32_t count) {
         return ins.has_volume;
     }
     if (std::strcmp(key, "wave") == 0) return (ins.has_wave = parse_wave(p, args, n, ins.waveform));
-    if (std::strcmp(key, "envelope") == 0)
-        return (ins.has_envelope = parse_envelope(p, args, n, ins.envelope));
+    if (std::strcmp(key, "envelope") == 0) return (ins.has_envelope = parse_envelope(p, args, n, ins.envelope));
     return fail(p, "unknown instrument setting '%s'", key);
 }
 
-bool add_pattern_rows(Parser &p, Pattern &pattern, int32_t rows) {
+bool add_pattern_rows(Parser& p, Pattern& pattern, int32_t rows) {
     if (pattern.rows + rows > kMaxRecords)
         return fail(p, "pattern '%s' has more than %d rows", pattern.name, kMaxRecords);
     std::memset(pattern.words[pattern.rows], 0, sizeof pattern.words[0] * rows);
@@ -644,16 +641,16 @@ bool add_pattern_rows(Parser &p, Pattern &pattern, int32_t rows) {
     return true;
 }
 
-bool is_blank(const char *text) {
+bool is_blank(const char* text) {
     while (is_space(*text)) ++text;
     return *text == '\0';
 }
 
 // One line may hold several rows separated by ','.
-bool parse_row_list(Parser &p, Pattern &pattern, char *text) {
-    char *row = text;
+bool parse_row_list(Parser& p, Pattern& pattern, char* text) {
+    char* row = text;
     for (;;) {
-        char *comma = std::strchr(row, ',');
+        char* comma = std::strchr(row, ',');
         if (comma != nullptr) *comma = '\0';
         if (is_blank(row)) return fail(p, "empty row between commas (use '.')");
         uint32_t words[kTracks];
@@ -664,8 +661,8 @@ bool parse_row_list(Parser &p, Pattern &pattern, char *text) {
     }
 }
 
-bool handle_pattern(Parser &p, char *raw, char **tokens, int32_t count) {
-    Pattern &pattern = p.song->patterns[p.index];
+bool handle_pattern(Parser& p, char* raw, char** tokens, int32_t count) {
+    Pattern& pattern = p.song->patterns[p.index];
     if (std::strcmp(tokens[0], "end") == 0) {
         if (!expect_args(p, "end", count - 1, 0, 0)) return false;
         if (pattern.rows == 0) return fail(p, "pattern '%s' has no rows", pattern.name);
@@ -682,7 +679,7 @@ bool handle_pattern(Parser &p, char *raw, char **tokens, int32_t count) {
 
 // ---------------------------------------------------------------- song order
 
-bool merge_word(const Parser &p, uint32_t *into, uint32_t word, int32_t track) {
+bool merge_word(const Parser& p, uint32_t* into, uint32_t word, int32_t track) {
     uint32_t pan_into = *into >> 24, pan_word = word >> 24;
     if (pan_into != 0 && pan_word != 0 && pan_into != pan_word)
         return fail(p, "layered patterns select different pans on track %d", track);
@@ -691,22 +688,21 @@ bool merge_word(const Parser &p, uint32_t *into, uint32_t word, int32_t track) {
 }
 
 // Layers the named patterns row by row and appends the result `times` times.
-bool append_layers(Parser &p, const int32_t *layers, int32_t layer_count, int32_t times) {
-    Song &song = *p.song;
+bool append_layers(Parser& p, const int32_t* layers, int32_t layer_count, int32_t times) {
+    Song& song = *p.song;
     int32_t rows = 0;
     for (int32_t l = 0; l < layer_count; ++l)
         rows = song.patterns[layers[l]].rows > rows ? song.patterns[layers[l]].rows : rows;
     for (int32_t l = 0; l < layer_count; ++l)
         if (rows % song.patterns[layers[l]].rows != 0)
-            return fail(p, "pattern '%s' has %d rows, which does not divide %d",
-                        song.patterns[layers[l]].name, song.patterns[layers[l]].rows, rows);
-    if (song.record_count + rows * times > kMaxRecords)
-        return fail(p, "song has more than %d records", kMaxRecords);
+            return fail(p, "pattern '%s' has %d rows, which does not divide %d", song.patterns[layers[l]].name,
+                        song.patterns[layers[l]].rows, rows);
+    if (song.record_count + rows * times > kMaxRecords) return fail(p, "song has more than %d records", kMaxRecords);
     for (int32_t rep = 0; rep < times; ++rep) {
         for (int32_t r = 0; r < rows; ++r) {
-            uint32_t *record = song.records[song.record_count++];
+            uint32_t* record = song.records[song.record_count++];
             for (int32_t l = 0; l < layer_count; ++l) {
-                const Pattern &layer = song.patterns[layers[l]];
+                const Pattern& layer = song.patterns[layers[l]];
                 for (int32_t t = 0; t < kTracks; ++t)
                     if (!merge_word(p, &record[t], layer.words[r % layer.rows][t], t)) return false;
             }
@@ -715,9 +711,9 @@ bool append_layers(Parser &p, const int32_t *layers, int32_t layer_count, int32_
     return true;
 }
 
-bool parse_order_line(Parser &p, char **tokens, int32_t count) {
+bool parse_order_line(Parser& p, char** tokens, int32_t count) {
     int64_t times = 1;
-    const char *last = tokens[count - 1];
+    const char* last = tokens[count - 1];
     if (count > 1 && last[0] == 'x' && last[1] >= '0' && last[1] <= '9') {
         if (!int_arg(p, "repeat count", last + 1, 1, kMaxRecords, &times)) return false;
         --count;
@@ -727,8 +723,7 @@ bool parse_order_line(Parser &p, char **tokens, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         bool want_name = i % 2 == 0;
         if (!want_name) {
-            if (std::strcmp(tokens[i], "+") != 0 || i + 1 == count)
-                return fail(p, "patterns are layered with '+'");
+            if (std::strcmp(tokens[i], "+") != 0 || i + 1 == count) return fail(p, "patterns are layered with '+'");
             continue;
         }
         int32_t index = find_pattern(*p.song, tokens[i]);
@@ -738,7 +733,7 @@ bool parse_order_line(Parser &p, char **tokens, int32_t count) {
     return append_layers(p, layers, layer_count, static_cast<int32_t>(times));
 }
 
-bool handle_song(Parser &p, char **tokens, int32_t count) {
+bool handle_song(Parser& p, char** tokens, int32_t count) {
     if (std::strcmp(tokens[0], "end") == 0) {
         if (!expect_args(p, "end", count - 1, 0, 0)) return false;
         p.section = Section::top;
@@ -759,10 +754,10 @@ bool handle_song(Parser &p, char **tokens, int32_t count) {
 
 // ---------------------------------------------------------------- whole file
 
-bool handle_line(Parser &p, char *text) {
+bool handle_line(Parser& p, char* text) {
     char raw[kLineSize];
     std::memcpy(raw, text, std::strlen(text) + 1);
-    char *tokens[kMaxTokens];
+    char* tokens[kMaxTokens];
     int32_t count = split_tokens(text, tokens, kMaxTokens);
     if (count < 0) return fail(p, "too many words on one line");
     if (count == 0) return true;
@@ -775,7 +770,7 @@ bool handle_line(Parser &p, char *text) {
     return false;
 }
 
-bool check_complete(Parser &p) {
+bool check_complete(Parser& p) {
     if (p.section != Section::top) {
         p.line = p.block_line;
         return fail(p, "block is not closed with 'end'");
@@ -783,7 +778,7 @@ bool check_complete(Parser &p) {
     if (!p.has_wait) return fail(p, "no 'wait' given");
     if (!p.has_drums) return fail(p, "no 'drums' volume given");
     if (!p.song_done) return fail(p, "no 'song' block");
-    Song &song = *p.song;
+    Song& song = *p.song;
     if (song.record_count == 0) {
         p.line = p.song_line;
         return fail(p, "song has no records");
@@ -791,13 +786,12 @@ bool check_complete(Parser &p) {
     int32_t end = song.repeat_end == 0 ? song.record_count : song.repeat_end;
     if (p.has_repeat || p.has_loop) p.line = p.repeat_line;
     if (end > song.record_count) return fail(p, "repeat end %d is past the last record", end);
-    if (song.repeat_start >= end) return fail(p, "repeat start %d is not before the end %d",
-                                              song.repeat_start, end);
+    if (song.repeat_start >= end) return fail(p, "repeat start %d is not before the end %d", song.repeat_start, end);
     song.repeat_end = end;
     return true;
 }
 
-bool read_description(Parser &p, FILE *in) {
+bool read_description(Parser& p, FILE* in) {
     char text[kLineSize];
     while (std::fgets(text, sizeof text, in) != nullptr) {
         ++p.line;
@@ -812,7 +806,7 @@ bool read_description(Parser &p, FILE *in) {
 
 // ---------------------------------------------------------------- output
 
-void put_instrument(uint8_t *at, const Instrument &ins) {
+void put_instrument(uint8_t* at, const Instrument& ins) {
     at[layout::INSTRUMENT_OCTAVE_AT] = ins.octave;
     put_u32_le(at + layout::INSTRUMENT_LENGTH_AT, static_cast<uint32_t>(ins.length));
     put_u32_le(at + layout::INSTRUMENT_VOLUME_AT, static_cast<uint32_t>(ins.volume));
@@ -821,7 +815,7 @@ void put_instrument(uint8_t *at, const Instrument &ins) {
 }
 
 // Lays the song out as header plus four tracks of records; returns the byte size.
-uint64_t build_file(const Song &song, uint8_t *out) {
+uint64_t build_file(const Song& song, uint8_t* out) {
     std::memset(out, 0, layout::SONG_HEADER_SIZE);
     std::memcpy(out, layout::SONG_MAGIC, layout::SONG_MAGIC_SIZE);
     put_u32_le(out + layout::WAIT_AT, song.wait);
@@ -838,8 +832,8 @@ uint64_t build_file(const Song &song, uint8_t *out) {
     return layout::song_file_size(records);
 }
 
-bool write_file(const char *path, const uint8_t *data, uint64_t size) {
-    FILE *out = std::fopen(path, "wb");
+bool write_file(const char* path, const uint8_t* data, uint64_t size) {
+    FILE* out = std::fopen(path, "wb");
     if (out == nullptr) {
         std::fprintf(stderr, "%s: cannot create file\n", path);
         return false;
@@ -850,21 +844,21 @@ bool write_file(const char *path, const uint8_t *data, uint64_t size) {
     return ok;
 }
 
-void print_summary(const char *path, const Song &song) {
+void print_summary(const char* path, const Song& song) {
     int32_t step_ms = (static_cast<int32_t>(song.wait) / kTickMs + 1) * kTickMs;
     int32_t end = song.repeat_end < song.record_count ? song.repeat_end : song.record_count;
-    std::printf("%s: %d records, repeat %d..%d, %.2f s once through at the %d ms tick\n", path,
-                song.record_count, song.repeat_start, end, end * step_ms / 1000.0, kTickMs);
+    std::printf("%s: %d records, repeat %d..%d, %.2f s once through at the %d ms tick\n", path, song.record_count,
+                song.repeat_start, end, end * step_ms / 1000.0, kTickMs);
 }
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: tsmwrite in.txt out.tsm\n");
         return 1;
     }
-    FILE *in = std::fopen(argv[1], "r");
+    FILE* in = std::fopen(argv[1], "r");
     if (in == nullptr) {
         std::fprintf(stderr, "%s: cannot open file\n", argv[1]);
         return 1;

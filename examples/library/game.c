@@ -19,8 +19,8 @@
 /* What the audio device calls for each block: never blocks, never
  * allocates (the renderer was prepared), never runs out (the render is
  * endless). */
-static void audio_callback(void *user, int16_t *out, size_t frames) {
-    tamsel_renderer *renderer = (tamsel_renderer *)user;
+static void audio_callback(void* user, int16_t* out, size_t frames) {
+    tamsel_renderer* renderer = (tamsel_renderer*)user;
     size_t got = tamsel_render_int16(renderer, out, frames);
     memset(out + 2 * got, 0, 2 * (frames - got) * sizeof out[0]);
 }
@@ -31,13 +31,13 @@ static void print_time(uint64_t frame) {
            (unsigned long long)(ms % 1000));
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc < 2) {
         fprintf(stderr, "usage: %s song.tsm [seconds]\n", argv[0]);
         return 2;
     }
     long seconds = argc > 2 ? atol(argv[2]) : 30;
-    tamsel_song *song;
+    tamsel_song* song;
     tamsel_status status = tamsel_song_load_file(argv[1], &song);
     if (status != TAMSEL_OK) {
         fprintf(stderr, "%s: %s\n", argv[1], tamsel_status_message(status));
@@ -46,7 +46,7 @@ int main(int argc, char **argv) {
     tamsel_render_options options;
     tamsel_render_options_init(&options);
     options.loops = TAMSEL_LOOPS_FOREVER;
-    tamsel_renderer *renderer;
+    tamsel_renderer* renderer;
     status = tamsel_renderer_create(song, &options, &renderer);
     tamsel_song_free(song);
     if (status != TAMSEL_OK) {

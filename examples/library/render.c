@@ -8,12 +8,12 @@
 
 #include <tamsel/tamsel.h>
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc < 2) {
         fprintf(stderr, "usage: %s song.tsm [loops]\n", argv[0]);
         return 2;
     }
-    tamsel_song *song;
+    tamsel_song* song;
     tamsel_status status = tamsel_song_load_file(argv[1], &song);
     if (status != TAMSEL_OK) {
         fprintf(stderr, "%s: %s\n", argv[1], tamsel_status_message(status));
@@ -23,7 +23,7 @@ int main(int argc, char **argv) {
     tamsel_render_options options;
     tamsel_render_options_init(&options);
     if (argc > 2) options.loops = atoi(argv[2]);
-    tamsel_renderer *renderer;
+    tamsel_renderer* renderer;
     status = tamsel_renderer_create(song, &options, &renderer);
     tamsel_song_free(song); /* the renderer keeps its own reference */
     if (status != TAMSEL_OK) {

@@ -54,15 +54,15 @@ extern "C" {
 #endif
 
 #if defined(_WIN32) && defined(TAMSEL_SHARED)
-#  ifdef TAMSEL_BUILDING
-#    define TAMSEL_API __declspec(dllexport)
-#  else
-#    define TAMSEL_API __declspec(dllimport)
-#  endif
-#elif defined(__GNUC__) && defined(TAMSEL_BUILDING)
-#  define TAMSEL_API __attribute__((visibility("default")))
+#ifdef TAMSEL_BUILDING
+#define TAMSEL_API __declspec(dllexport)
 #else
-#  define TAMSEL_API
+#define TAMSEL_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__) && defined(TAMSEL_BUILDING)
+#define TAMSEL_API __attribute__((visibility("default")))
+#else
+#define TAMSEL_API
 #endif
 
 /* TAMSEL_VERSION_MAJOR, _MINOR, _PATCH and TAMSEL_VERSION_STRING. */
@@ -92,19 +92,19 @@ typedef struct tamsel_renderer tamsel_renderer; /* one render; used by one threa
 
 typedef enum {
     TAMSEL_OK = 0,
-    TAMSEL_ERR_IO,               /* the file could not be opened or read */
-    TAMSEL_ERR_NOT_A_SONG,       /* the bytes do not start with "TSM" */
-    TAMSEL_ERR_NO_MEMORY,        /* an allocation failed */
-    TAMSEL_ERR_TOO_LONG,         /* the render exceeds the limit asked for, or never ends */
-    TAMSEL_ERR_INVALID_ARGUMENT  /* a null pointer, or an option out of range */
+    TAMSEL_ERR_IO,              /* the file could not be opened or read */
+    TAMSEL_ERR_NOT_A_SONG,      /* the bytes do not start with "TSM" */
+    TAMSEL_ERR_NO_MEMORY,       /* an allocation failed */
+    TAMSEL_ERR_TOO_LONG,        /* the render exceeds the limit asked for, or never ends */
+    TAMSEL_ERR_INVALID_ARGUMENT /* a null pointer, or an option out of range */
 } tamsel_status;
 
 /* The library's version, "MAJOR.MINOR.PATCH". Static storage. */
-TAMSEL_API const char *tamsel_version(void);
+TAMSEL_API const char* tamsel_version(void);
 
 /* One short English sentence for a status, without a final full stop, such
  * as "not a song file". Static storage; unknown values get "unknown error". */
-TAMSEL_API const char *tamsel_status_message(tamsel_status status);
+TAMSEL_API const char* tamsel_status_message(tamsel_status status);
 
 /* ---- Songs -------------------------------------------------------------- */
 
@@ -113,45 +113,45 @@ TAMSEL_API const char *tamsel_status_message(tamsel_status status);
  * *song is a new song to release with tamsel_song_free; otherwise *song is
  * left unchanged. TAMSEL_ERR_IO: the file cannot be opened or read;
  * TAMSEL_ERR_NOT_A_SONG: it does not start with "TSM". */
-TAMSEL_API tamsel_status tamsel_song_load_file(const char *path, tamsel_song **song);
+TAMSEL_API tamsel_status tamsel_song_load_file(const char* path, tamsel_song** song);
 
 /* The same from bytes in memory, which are copied: the caller may free them
  * on return. */
-TAMSEL_API tamsel_status tamsel_song_load_memory(const void *bytes, size_t size, tamsel_song **song);
+TAMSEL_API tamsel_status tamsel_song_load_memory(const void* bytes, size_t size, tamsel_song** song);
 
 /* Releases the caller's reference. Renderers made from the song hold their
  * own, so it may be freed while they still play. Null is ignored. */
-TAMSEL_API void tamsel_song_free(tamsel_song *song);
+TAMSEL_API void tamsel_song_free(tamsel_song* song);
 
 typedef struct {
-    uint8_t octave;  /* taken modulo 32 */
-    int32_t length;  /* samples per note; notes of 2 .. 2^25 samples sound, others are silent */
-    int32_t volume;  /* 300 is full level, 0.08 dB less per unit below */
+    uint8_t octave; /* taken modulo 32 */
+    int32_t length; /* samples per note; notes of 2 .. 2^25 samples sound, others are silent */
+    int32_t volume; /* 300 is full level, 0.08 dB less per unit below */
 } tamsel_instrument_info;
 
 typedef struct {
-    uint32_t step_ms;      /* the song's step time in milliseconds */
-    int32_t repeat_start;  /* the record play goes on from after a wrap */
-    int32_t repeat_end;    /* the record at which the song wraps */
-    int32_t records;       /* records per track as stored (at most 1000 are used) */
+    uint32_t step_ms;     /* the song's step time in milliseconds */
+    int32_t repeat_start; /* the record play goes on from after a wrap */
+    int32_t repeat_end;   /* the record at which the song wraps */
+    int32_t records;      /* records per track as stored (at most 1000 are used) */
     uint32_t drum_volume;
     tamsel_instrument_info instruments[3];
 } tamsel_song_info;
 
 /* The song's header fields. Does nothing when either pointer is null. */
-TAMSEL_API void tamsel_song_get_info(const tamsel_song *song, tamsel_song_info *info);
+TAMSEL_API void tamsel_song_get_info(const tamsel_song* song, tamsel_song_info* info);
 
 /* Instrument i's (0..2) 256-point signed waveform and 64-point envelope (128
  * is full level), for drawing. TAMSEL_ERR_INVALID_ARGUMENT for a null
  * pointer or another i. */
-TAMSEL_API tamsel_status tamsel_song_get_instrument_shape(const tamsel_song *song, int instrument,
-                                                          int8_t waveform[256], uint8_t envelope[64]);
+TAMSEL_API tamsel_status tamsel_song_get_instrument_shape(const tamsel_song* song, int instrument, int8_t waveform[256],
+                                                          uint8_t envelope[64]);
 
 /* Bit t set when track t (0..2 melodic, 3 drums) starts at least one note in
  * the records the sequencer can reach: those before the wrap point, and the
  * repeat start, where every wrap lands (heard when the render loops at
  * least once). 0 for a null song. */
-TAMSEL_API uint32_t tamsel_song_tracks_with_notes(const tamsel_song *song);
+TAMSEL_API uint32_t tamsel_song_tracks_with_notes(const tamsel_song* song);
 
 /* ---- Rendering ---------------------------------------------------------- */
 
@@ -159,9 +159,9 @@ TAMSEL_API uint32_t tamsel_song_tracks_with_notes(const tamsel_song *song);
 #define TAMSEL_LOOPS_FOREVER (-1)
 
 typedef struct {
-    int32_t loops;          /* extra passes from the repeat point, or TAMSEL_LOOPS_FOREVER */
-    double tick_ms;         /* engine tick; finite and >= 0, else TAMSEL_ERR_INVALID_ARGUMENT */
-    uint32_t muted_tracks;  /* bit t mutes track t: 0..2 melodic, 3 drums */
+    int32_t loops;         /* extra passes from the repeat point, or TAMSEL_LOOPS_FOREVER */
+    double tick_ms;        /* engine tick; finite and >= 0, else TAMSEL_ERR_INVALID_ARGUMENT */
+    uint32_t muted_tracks; /* bit t mutes track t: 0..2 melodic, 3 drums */
 } tamsel_render_options;
 
 /* Endless renders (loops TAMSEL_LOOPS_FOREVER), for game music and a
@@ -186,17 +186,17 @@ typedef struct {
  * silent once its notes end. */
 
 /* loops 0, tick 20 ms, nothing muted. Does nothing for null. */
-TAMSEL_API void tamsel_render_options_init(tamsel_render_options *options);
+TAMSEL_API void tamsel_render_options_init(tamsel_render_options* options);
 
 /* A renderer at frame 0 of the song, with record 0 already sounding. Null
  * options mean the defaults. On TAMSEL_OK *renderer is new, to release with
  * tamsel_renderer_free; otherwise it is left unchanged. Creating costs no
  * time or memory that depends on the song's note lengths. */
-TAMSEL_API tamsel_status tamsel_renderer_create(const tamsel_song *song, const tamsel_render_options *options,
-                                                tamsel_renderer **renderer);
+TAMSEL_API tamsel_status tamsel_renderer_create(const tamsel_song* song, const tamsel_render_options* options,
+                                                tamsel_renderer** renderer);
 
 /* Releases a renderer. Null is ignored. */
-TAMSEL_API void tamsel_renderer_free(tamsel_renderer *renderer);
+TAMSEL_API void tamsel_renderer_free(tamsel_renderer* renderer);
 
 /* Makes now every allocation the renderer would otherwise make while
  * rendering: a copy of each note the song's records can start, filled with
@@ -206,7 +206,7 @@ TAMSEL_API void tamsel_renderer_free(tamsel_renderer *renderer);
  * made from the song as they play, the same samples, without allocating.
  * Takes time that grows with the song's note lengths (a few milliseconds
  * for the demo). TAMSEL_ERR_INVALID_ARGUMENT for null. */
-TAMSEL_API tamsel_status tamsel_renderer_prepare(tamsel_renderer *renderer);
+TAMSEL_API tamsel_status tamsel_renderer_prepare(tamsel_renderer* renderer);
 
 /* Exact length of the whole render in frames (from frame 0, wherever the
  * renderer is); TAMSEL_ERR_TOO_LONG when it exceeds limit or never ends.
@@ -215,7 +215,7 @@ TAMSEL_API tamsel_status tamsel_renderer_prepare(tamsel_renderer *renderer);
  * without following it to the limit, however large: its tick never comes
  * back, or the steps it still needs cannot fit below the clock's highest
  * reading, 2^31 - 1 ms (24.8 days), at which steps stop. */
-TAMSEL_API tamsel_status tamsel_renderer_length(const tamsel_renderer *renderer, uint64_t limit, uint64_t *frames);
+TAMSEL_API tamsel_status tamsel_renderer_length(const tamsel_renderer* renderer, uint64_t limit, uint64_t* frames);
 
 /* The frames at which the song wraps to its repeat start (the loop points),
  * in order, up to the end of the render: up to capacity of them are stored
@@ -223,8 +223,8 @@ TAMSEL_API tamsel_status tamsel_renderer_length(const tamsel_renderer *renderer,
  * many there are in all. TAMSEL_ERR_TOO_LONG as for tamsel_renderer_length,
  * and then neither wraps nor *count is written. The wrap that ends the
  * render is not a loop point and is not listed. */
-TAMSEL_API tamsel_status tamsel_renderer_wraps(const tamsel_renderer *renderer, uint64_t limit, uint64_t *wraps,
-                                               size_t capacity, size_t *count);
+TAMSEL_API tamsel_status tamsel_renderer_wraps(const tamsel_renderer* renderer, uint64_t limit, uint64_t* wraps,
+                                               size_t capacity, size_t* count);
 
 /* Render up to frames frames of interleaved stereo into out (2 x frames
  * values) and return how many were stored: fewer than asked only at the end
@@ -235,26 +235,26 @@ TAMSEL_API tamsel_status tamsel_renderer_wraps(const tamsel_renderer *renderer, 
  * 32767 (the float samples times 32768, clamped), for a 16-bit device: loud
  * songs clip there, as they would at full scale. Calls of the three may be
  * mixed. */
-TAMSEL_API size_t tamsel_render_float(tamsel_renderer *renderer, float *out, size_t frames);
-TAMSEL_API size_t tamsel_render_int32(tamsel_renderer *renderer, int32_t *out, size_t frames);
-TAMSEL_API size_t tamsel_render_int16(tamsel_renderer *renderer, int16_t *out, size_t frames);
+TAMSEL_API size_t tamsel_render_float(tamsel_renderer* renderer, float* out, size_t frames);
+TAMSEL_API size_t tamsel_render_int32(tamsel_renderer* renderer, int32_t* out, size_t frames);
+TAMSEL_API size_t tamsel_render_int16(tamsel_renderer* renderer, int16_t* out, size_t frames);
 
 /* Moves to frame: the renderer then yields exactly the frames a render from
  * the start yields from that frame on. Backwards and forwards both work; a
  * frame at or past the end leaves the renderer at the end. Costs far less
  * than rendering the frames skipped (and in an endless render, at most the
  * skip described with TAMSEL_LOOPS_FOREVER). */
-TAMSEL_API tamsel_status tamsel_renderer_seek(tamsel_renderer *renderer, uint64_t frame);
+TAMSEL_API tamsel_status tamsel_renderer_seek(tamsel_renderer* renderer, uint64_t frame);
 
 /* The frame the next render call starts at; 0 for null. */
-TAMSEL_API uint64_t tamsel_renderer_position(const tamsel_renderer *renderer);
+TAMSEL_API uint64_t tamsel_renderer_position(const tamsel_renderer* renderer);
 
 typedef struct {
-    uint64_t frame;      /* the renderer's position: frames 0 .. frame-1 are rendered */
-    int32_t record;      /* the record of the latest sequencer step taken in those frames
+    uint64_t frame;    /* the renderer's position: frames 0 .. frame-1 are rendered */
+    int32_t record;    /* the record of the latest sequencer step taken in those frames
                             (0 at frame 0: the first step comes before the first frame) */
-    uint32_t pass;       /* wraps to the repeat start among those steps */
-    uint32_t notes[4];   /* per track: the low 24 bits of that record's word, the notes it started */
+    uint32_t pass;     /* wraps to the repeat start among those steps */
+    uint32_t notes[4]; /* per track: the low 24 bits of that record's word, the notes it started */
 } tamsel_play_state;
 
 /* What is playing now, for a pattern display, a visualiser or a game that
@@ -266,14 +266,14 @@ typedef struct {
  * its last frame: the wrap that ends it is no part of it. A record beyond
  * the file's records has notes 0. Costs a few loads, and rendering does not
  * slow down for it. TAMSEL_ERR_INVALID_ARGUMENT for a null pointer. */
-TAMSEL_API tamsel_status tamsel_renderer_get_state(const tamsel_renderer *renderer, tamsel_play_state *state);
+TAMSEL_API tamsel_status tamsel_renderer_get_state(const tamsel_renderer* renderer, tamsel_play_state* state);
 
 /* Changes which tracks are heard from the next frame on (bit t mutes track
  * t). Muted voices go on playing silently, so unmuting resumes them exactly
  * where a render without the mute would be. A muted track's voices are not
  * mixed and nothing else changes: the four one-track renders of a song add
  * up exactly (as 32-bit integers) to the full mix. */
-TAMSEL_API tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer *renderer, uint32_t muted_tracks);
+TAMSEL_API tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer* renderer, uint32_t muted_tracks);
 
 #ifdef __cplusplus
 }

@@ -39,8 +39,12 @@ using PlayState = tamsel_play_state;
 // RenderOptions::loops for a render that plays on for ever.
 constexpr int32_t LOOPS_FOREVER = TAMSEL_LOOPS_FOREVER;
 
-inline const char* message(Status status) { return tamsel_status_message(status); }
-inline const char* version() { return tamsel_version(); }
+inline const char* message(Status status) {
+    return tamsel_status_message(status);
+}
+inline const char* version() {
+    return tamsel_version();
+}
 
 // Loops 0, tick 20 ms, nothing muted, until changed.
 struct RenderOptions : tamsel_render_options {

@@ -25,19 +25,19 @@ constexpr double MAX_FADE_SECONDS = 3600.0;
 
 struct AudioSettings {
     OutputFormat format = OutputFormat::WAV_FLOAT;
-    int quality = -1;             // 0..10 for the lossy formats; -1: a transparent default
-                                  // (Vorbis 7, Opus 5 (about 180 kbit/s), MP3 8 (VBR V2))
-    std::string title;            // tags of FLAC, Vorbis, Opus and MP3 files
-    std::string artist;           // empty: none
+    int quality = -1;    // 0..10 for the lossy formats; -1: a transparent default
+                         // (Vorbis 7, Opus 5 (about 180 kbit/s), MP3 8 (VBR V2))
+    std::string title;   // tags of FLAC, Vorbis, Opus and MP3 files
+    std::string artist;  // empty: none
     LevelMode level = LevelMode::NONE;
-    double gain_db = 0.0;         // LevelMode::GAIN
-    double normalize_dbfs = -1.0; // LevelMode::NORMALIZE: where the peak lands
-    double loudness_lufs = -14.0; // LevelMode::LOUDNESS: integrated loudness target
+    double gain_db = 0.0;          // LevelMode::GAIN
+    double normalize_dbfs = -1.0;  // LevelMode::NORMALIZE: where the peak lands
+    double loudness_lufs = -14.0;  // LevelMode::LOUDNESS: integrated loudness target
     DitherMode dither = DitherMode::DEFAULT;
-    double fade_seconds = 0.0;    // 0..3600: the song plays on for this long (rounded to
-                                  // whole frames), its gain falling linearly to exactly 0
-                                  // at the last frame: (F - 1 - i) / F for fade frame i of F
-    size_t render_threads = 1;    // threads that render the mix; the bytes are the same for any
+    double fade_seconds = 0.0;  // 0..3600: the song plays on for this long (rounded to
+                                // whole frames), its gain falling linearly to exactly 0
+                                // at the last frame: (F - 1 - i) / F for fade frame i of F
+    size_t render_threads = 1;  // threads that render the mix; the bytes are the same for any
 };
 
 // The factor a level option gives, found from the full mix (a first pass
@@ -61,18 +61,18 @@ struct AudioSettings {
 //                      lie above -2 dBFS, so the decoded peak stays under -1.
 // A silent render (or one too quiet to measure) keeps factor 1.
 struct LevelPlan {
-    double factor = 1.0;       // applied to every sample; 1 with no level option
+    double factor = 1.0;         // applied to every sample; 1 with no level option
     bool changes_level = false;  // factor != 1
-    std::string note;          // for the summary, e.g. "lowered 2.1 dB to keep the peak at -1 dBFS"; may be empty
+    std::string note;            // for the summary, e.g. "lowered 2.1 dB to keep the peak at -1 dBFS"; may be empty
 };
 
 struct AudioResult {
-    uint64_t frames = 0;          // frames written, the fade included
-    double peak_dbfs = 0.0;       // of the written samples; -inf for silence
+    uint64_t frames = 0;     // frames written, the fade included
+    double peak_dbfs = 0.0;  // of the written samples; -inf for silence
     // Float samples beyond +-1.0 as written; for the integer formats, samples
     // that lay beyond +-1.0 before clamping.
     uint64_t beyond_full_scale = 0;
-    uint64_t clamped = 0;         // integer samples that had to be clamped (+1.0 itself is)
+    uint64_t clamped = 0;  // integer samples that had to be clamped (+1.0 itself is)
 };
 
 // Frames the option form renders: the song's length for options plus the

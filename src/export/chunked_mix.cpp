@@ -8,8 +8,8 @@ void render_sums(tamsel::Renderer* renderer, int32_t* sums, size_t frames) {
     if (got < frames) std::memset(sums + 2 * got, 0, 2 * (frames - got) * sizeof(int32_t));
 }
 
-bool ChunkedMix::start(const tamsel::Song& song, const tamsel::RenderOptions& options, uint64_t total,
-                       size_t threads, std::string* error) {
+bool ChunkedMix::start(const tamsel::Song& song, const tamsel::RenderOptions& options, uint64_t total, size_t threads,
+                       std::string* error) {
     total_ = total;
     chunks_ = (total + CHUNKED_MIX_FRAMES - 1) / CHUNKED_MIX_FRAMES;
     if (threads > chunks_) threads = (size_t)chunks_;

@@ -103,7 +103,8 @@ void FlacStream::add_seek_table() {
     table_offset_ = header_.size();
     uint8_t placeholder[SEEK_POINT_SIZE] = {};
     put_be(placeholder, UINT64_MAX, 8);
-    for (uint32_t i = 0; i < table_points_; i++) header_.insert(header_.end(), placeholder, placeholder + SEEK_POINT_SIZE);
+    for (uint32_t i = 0; i < table_points_; i++)
+        header_.insert(header_.end(), placeholder, placeholder + SEEK_POINT_SIZE);
 }
 
 // Where an offset of the encoder's stream is in the output: the frames come

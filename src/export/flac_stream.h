@@ -48,8 +48,8 @@ private:
     bool header_written_ = false;
     uint64_t header_size_ = 0;      // the encoder's metadata
     uint64_t out_header_size_ = 0;  // the metadata written
-    uint64_t position_ = 0;  // where the encoder writes next
-    uint64_t end_ = 0;       // the bytes written so far
+    uint64_t position_ = 0;         // where the encoder writes next
+    uint64_t end_ = 0;              // the bytes written so far
     uint32_t block_frames_ = 0;
     uint64_t table_offset_ = 0;  // where the seek points are in the output
     uint32_t table_points_ = 0;

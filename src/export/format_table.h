@@ -21,9 +21,9 @@ struct FormatEntry {
     const char* extensions[2];  // the first is the one outputs get; the second may be null
     SampleDepth depth;
     FormatEncoder encoder;
-    int32_t sndfile_format;     // libsndfile's container | codec; 0 for OWN_WAV or without libsndfile
-    uint64_t max_frames;        // the most a file may hold
-    int32_t default_quality;    // 0..10 when none is asked for (lossy formats); -1: has none
+    int32_t sndfile_format;   // libsndfile's container | codec; 0 for OWN_WAV or without libsndfile
+    uint64_t max_frames;      // the most a file may hold
+    int32_t default_quality;  // 0..10 when none is asked for (lossy formats); -1: has none
     bool integer() const { return depth != SampleDepth::FLOAT32; }
 };
 

@@ -12,9 +12,9 @@
 #include "common/byte_writer.h"
 
 struct Id3Texts {
-    std::string title;     // UTF-8; empty: no frame
+    std::string title;  // UTF-8; empty: no frame
     std::string artist;
-    std::string software;  // the TSSE frame, "tamselexport 1.0.0"
+    std::string software;  // the TSSE frame, "tamselexport 1.1.0"
 };
 
 // The ID3v2.4 tag: TIT2, TPE1 and TSSE frames in UTF-8.

@@ -151,8 +151,8 @@ static bool plan_normalize(const tamsel::Song& song, const tamsel::RenderOptions
     return true;
 }
 
-static bool plan_loudness(const tamsel::Song& song, const tamsel::RenderOptions& options,
-                          const AudioSettings& settings, LevelPlan* plan, std::string* error) {
+static bool plan_loudness(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
+                          LevelPlan* plan, std::string* error) {
     double target = settings.loudness_lufs;
     if (!std::isfinite(target) || target > 0.0 || target < -70.0) {
         *error = "--loudness must be a level from -70 to 0 LUFS";

@@ -82,8 +82,7 @@ bool OggPageStamp::write_whole_pages() {
 
 // The comment header packet's new bytes, or false to leave the page as it
 // is: its first packet must start there and be a comment header.
-static bool comment_packet(const uint8_t* packet, size_t size, const std::string& software,
-                           std::vector<uint8_t>* out) {
+static bool comment_packet(const uint8_t* packet, size_t size, const std::string& software, std::vector<uint8_t>* out) {
     size_t prefix = 0;
     if (size >= 7 && std::memcmp(packet, "\x03vorbis", 7) == 0) prefix = 7;
     if (size >= 8 && std::memcmp(packet, "OpusTags", 8) == 0) prefix = 8;

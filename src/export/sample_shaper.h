@@ -33,9 +33,9 @@ inline float shaped_float(int32_t sum, double scale, bool fading, double gain) {
 }
 
 struct SampleCounts {
-    double peak = 0.0;        // largest magnitude written, full scale 1.0
-    uint64_t beyond = 0;      // samples whose value lay beyond +-1.0
-    uint64_t clamped = 0;     // integer samples clamped to the depth's range
+    double peak = 0.0;     // largest magnitude written, full scale 1.0
+    uint64_t beyond = 0;   // samples whose value lay beyond +-1.0
+    uint64_t clamped = 0;  // integer samples clamped to the depth's range
 };
 
 class SampleShaper {

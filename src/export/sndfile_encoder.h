@@ -17,7 +17,7 @@ bool sndfile_can_write(OutputFormat format, std::string* why);
 struct SndfileTags {
     std::string title;
     std::string artist;    // empty: none
-    std::string software;  // "tamselexport 1.0.0"
+    std::string software;  // "tamselexport 1.1.0"
 };
 
 struct SndfileState;

@@ -91,16 +91,17 @@ bool WavEncoder::write_float(size_t frames, const FloatFrameMaker& make) {
 
 bool WavEncoder::write_int(const int32_t* samples, size_t frames) {
     uint32_t sample_bytes = wav_bytes_per_frame(depth_) / 2;
-    return make_frames(out_, 2 * sample_bytes, 1, frames, [samples, sample_bytes](uint8_t* p, size_t first, size_t count) {
-        const int32_t* from = samples + 2 * first;
-        for (size_t i = 0; i < 2 * count; i++) {
-            uint32_t v = (uint32_t)from[i];
-            p[0] = (uint8_t)v;
-            p[1] = (uint8_t)(v >> 8);
-            if (sample_bytes == 3) p[2] = (uint8_t)(v >> 16);
-            p += sample_bytes;
-        }
-    });
+    return make_frames(out_, 2 * sample_bytes, 1, frames,
+                       [samples, sample_bytes](uint8_t* p, size_t first, size_t count) {
+                           const int32_t* from = samples + 2 * first;
+                           for (size_t i = 0; i < 2 * count; i++) {
+                               uint32_t v = (uint32_t)from[i];
+                               p[0] = (uint8_t)v;
+                               p[1] = (uint8_t)(v >> 8);
+                               if (sample_bytes == 3) p[2] = (uint8_t)(v >> 16);
+                               p += sample_bytes;
+                           }
+                       });
 }
 
 bool write_render_as_wav(tamsel::Renderer* renderer, uint64_t frames, ByteWriter* out) {

@@ -11,8 +11,8 @@
 
 #include "engine/render_length.h"
 #include "engine/renderer.h"
-#include "song/song.h"
 #include "song/file_open.h"
+#include "song/song.h"
 
 // The C API's own names stay global; everything behind them is the engine's.
 using namespace tamsel::core;
@@ -233,8 +233,8 @@ tamsel_status tamsel_renderer_length(const tamsel_renderer* renderer, uint64_t l
     return TAMSEL_OK;
 }
 
-tamsel_status tamsel_renderer_wraps(const tamsel_renderer* renderer, uint64_t limit, uint64_t* wraps,
-                                    size_t capacity, size_t* count) {
+tamsel_status tamsel_renderer_wraps(const tamsel_renderer* renderer, uint64_t limit, uint64_t* wraps, size_t capacity,
+                                    size_t* count) {
     if (!renderer || !count || (!wraps && capacity > 0)) return TAMSEL_ERR_INVALID_ARGUMENT;
     // Counted first, so that a render that turns out too long leaves the
     // caller's array as it was; stored on a second run, to the known end.

@@ -8,8 +8,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 #endif
 
 // A slot is FREE, being FILLED by the thread that claimed it, or holds a

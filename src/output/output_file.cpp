@@ -4,9 +4,9 @@
 
 #include "common/path_rules.h"
 #include "output/output_cleanup.h"
-#include "output/temporary_names.h"
 #include "output/output_system.h"
 #include "output/output_writer.h"
+#include "output/temporary_names.h"
 
 // Tries before giving up on finding a free temporary name.
 static constexpr int32_t NAME_ATTEMPTS = 100;
@@ -73,7 +73,8 @@ bool TemporaryOutput::open(std::string* error) {
     std::string why;
     if (!create_temporary(&why)) {
         std::string folder = path_folder(destination_);
-        *error = "cannot create a file in " + (folder.empty() ? std::string("the current folder") : folder) + ": " + why;
+        *error =
+            "cannot create a file in " + (folder.empty() ? std::string("the current folder") : folder) + ": " + why;
         finished_ = true;
         return false;
     }
@@ -103,8 +104,9 @@ bool TemporaryOutput::commit(std::string* error) {
     if (!close_file(fd, &why)) return fail(why, error);
     bool exists = false;
     if (!rename_file(temporary_, destination_, keep_existing_, &exists, &why)) {
-        return fail(exists ? exists_message(destination_) : "cannot rename the finished file to " + destination_ + ": " + why,
-                    error);
+        return fail(
+            exists ? exists_message(destination_) : "cannot rename the finished file to " + destination_ + ": " + why,
+            error);
     }
     // Only now, so an interruption before the rename still removes the file.
     forget_temporary_path(slot_);

@@ -13,7 +13,8 @@ void BufferedWriter::BufferRelease::operator()(uint8_t* buffer) const {
 // Storage from an allocation function: samples of any type may be made in
 // it in place.
 BufferedWriter::Buffer BufferedWriter::new_buffer() {
-    return Buffer(static_cast<uint8_t*>(::operator new(WRITER_BUFFER_BYTES, std::align_val_t(WRITER_BUFFER_ALIGNMENT))));
+    return Buffer(
+        static_cast<uint8_t*>(::operator new(WRITER_BUFFER_BYTES, std::align_val_t(WRITER_BUFFER_ALIGNMENT))));
 }
 
 bool BufferedWriter::start(int fd, std::string* why) {

@@ -60,7 +60,7 @@ private:
 
     int fd_ = -1;
     Buffer buffers_[2];
-    int32_t filling_ = 0;   // index of the buffer write() copies into
+    int32_t filling_ = 0;  // index of the buffer write() copies into
     size_t filled_ = 0;
     uint64_t position_ = 0;  // where the next byte lands in the output
 

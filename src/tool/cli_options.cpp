@@ -8,8 +8,29 @@
 #include "tool/track_list.h"
 
 enum class OptionId {
-    OUTPUT, OUTPUT_DIR, LOOPS, TICK, JOBS, FORCE, INFO, JSON, QUIET, HELP, VERSION,
-    FORMAT, QUALITY, TITLE, ARTIST, GAIN, NORMALIZE, LOUDNESS, DITHER, FADE, STEMS, MUTE, SOLO
+    OUTPUT,
+    OUTPUT_DIR,
+    LOOPS,
+    TICK,
+    JOBS,
+    FORCE,
+    INFO,
+    JSON,
+    QUIET,
+    HELP,
+    VERSION,
+    FORMAT,
+    QUALITY,
+    TITLE,
+    ARTIST,
+    GAIN,
+    NORMALIZE,
+    LOUDNESS,
+    DITHER,
+    FADE,
+    STEMS,
+    MUTE,
+    SOLO
 };
 
 enum class ValueKind { NONE, REQUIRED, OPTIONAL };
@@ -113,7 +134,8 @@ static bool set_track_option(const OptionEntry* entry, const char* value, ParseS
     }
     state->track_option = entry->long_name;
     uint32_t mask = 0;
-    if (!parse_track_list(value, &mask)) return bad_value(entry, value, "tracks 1, 2, 3, drums, separated by commas", error);
+    if (!parse_track_list(value, &mask))
+        return bad_value(entry, value, "tracks 1, 2, 3, drums, separated by commas", error);
     options->muted_tracks = entry->id == OptionId::MUTE ? mask : (~mask & 0xFu);
     return true;
 }
@@ -133,7 +155,8 @@ static bool apply_number_option(const OptionEntry* entry, const char* value, Cli
         options->tick_ms = number;
         return true;
     case OptionId::JOBS:
-        if (!parse_whole_number(value, 1, MAX_JOBS, &whole)) return bad_value(entry, value, "a whole number 1..1024", error);
+        if (!parse_whole_number(value, 1, MAX_JOBS, &whole))
+            return bad_value(entry, value, "a whole number 1..1024", error);
         options->jobs = (uint32_t)whole;
         return true;
     case OptionId::QUALITY:
@@ -163,8 +186,7 @@ static bool apply_number_option(const OptionEntry* entry, const char* value, Cli
             return bad_value(entry, value, "seconds from 0 to 3600", error);
         options->audio.fade_seconds = number;
         return true;
-    default:
-        return true;
+    default: return true;
     }
 }
 
@@ -194,13 +216,15 @@ static bool apply_option(const OptionEntry* entry, const char* value, ParseState
         options->format_given = true;
         return true;
     case OptionId::DITHER:
-        if (std::strcmp(value, "tpdf") == 0) options->audio.dither = DitherMode::TPDF;
-        else if (std::strcmp(value, "none") == 0) options->audio.dither = DitherMode::NONE;
-        else return bad_value(entry, value, "tpdf or none", error);
+        if (std::strcmp(value, "tpdf") == 0)
+            options->audio.dither = DitherMode::TPDF;
+        else if (std::strcmp(value, "none") == 0)
+            options->audio.dither = DitherMode::NONE;
+        else
+            return bad_value(entry, value, "tpdf or none", error);
         return true;
     case OptionId::MUTE:
-    case OptionId::SOLO:
-        return set_track_option(entry, value, state, options, error);
+    case OptionId::SOLO: return set_track_option(entry, value, state, options, error);
     case OptionId::GAIN:
     case OptionId::LOUDNESS:
         if (!set_level_option(entry, state, error)) return false;
@@ -213,8 +237,7 @@ static bool apply_option(const OptionEntry* entry, const char* value, ParseState
             return true;
         }
         return apply_number_option(entry, value, options, error);
-    default:
-        return apply_number_option(entry, value, options, error);
+    default: return apply_number_option(entry, value, options, error);
     }
 }
 

@@ -10,11 +10,11 @@
 
 struct CliOptions {
     std::vector<std::string> inputs;
-    std::string output;       // -o: the one output; "-" is standard output; empty: named after the input
-    std::string output_dir;   // -d: every output goes there; empty: beside its input
-    int32_t loops = 0;        // -l
-    double tick_ms = 20.0;    // -t
-    uint32_t jobs = 0;        // -j; 0: the number of processors
+    std::string output;      // -o: the one output; "-" is standard output; empty: named after the input
+    std::string output_dir;  // -d: every output goes there; empty: beside its input
+    int32_t loops = 0;       // -l
+    double tick_ms = 20.0;   // -t
+    uint32_t jobs = 0;       // -j; 0: the number of processors
     bool force = false;
     bool info = false;
     bool json = false;

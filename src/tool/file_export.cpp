@@ -6,14 +6,14 @@
 #include <set>
 #include <system_error>
 
+#include "common/path_rules.h"
+#include "common/utf8_path.h"
 #include "export/audio_render.h"
 #include "output/output_file.h"
+#include "tamsel/tamsel.hpp"
 #include "tool/song_input.h"
 #include "tool/song_report.h"
 #include "tool/summary_text.h"
-#include "common/path_rules.h"
-#include "common/utf8_path.h"
-#include "tamsel/tamsel.hpp"
 
 static bool file_failed(ProgressDisplay* display, const std::string& input, const std::string& reason) {
     display->print_line("tamselexport: " + input + ": " + reason);

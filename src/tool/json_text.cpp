@@ -10,10 +10,17 @@ static size_t utf8_sequence_length(const std::string& text, size_t i) {
     uint8_t lead = (uint8_t)text[i];
     size_t length = 0;
     uint32_t code = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) { length = 2; code = lead & 0x1Fu; }
-    else if (lead >= 0xE0 && lead <= 0xEF) { length = 3; code = lead & 0x0Fu; }
-    else if (lead >= 0xF0 && lead <= 0xF4) { length = 4; code = lead & 0x07u; }
-    else return 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07u;
+    } else
+        return 0;
     if (i + length > text.size()) return 0;
     for (size_t k = 1; k < length; k++) {
         uint8_t next = (uint8_t)text[i + k];

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "output/output_file.h"
 #include "tool/cli_options.h"
 #include "tool/file_export.h"
 #include "tool/help_text.h"
 #include "tool/job_runner.h"
-#include "output/output_file.h"
 #include "tool/option_warnings.h"
 #include "tool/output_targets.h"
 #include "tool/progress_display.h"
@@ -58,7 +58,8 @@ static int run_info(const CliOptions& options) {
 static int run_export(const CliOptions& options) {
     std::string why;
     if (!output_format_available(options.audio.format, &why)) {
-        std::fprintf(stderr, "tamselexport: cannot write %s: %s\n", output_format_name(options.audio.format), why.c_str());
+        std::fprintf(stderr, "tamselexport: cannot write %s: %s\n", output_format_name(options.audio.format),
+                     why.c_str());
         return EXIT_FILE_FAILED;
     }
     for (const std::string& warning : ineffective_option_warnings(options))
@@ -87,17 +88,10 @@ int run_option_form(int argc, char** argv) {
     CliOptions options;
     std::string error;
     switch (parse_cli_options(argc, argv, &options, &error)) {
-    case ParseResult::HELP:
-        print_help(stdout);
-        return 0;
-    case ParseResult::VERSION:
-        print_version(stdout);
-        return 0;
-    case ParseResult::USAGE_ERROR:
-        print_usage_error(error);
-        return EXIT_USAGE;
-    case ParseResult::RUN:
-        break;
+    case ParseResult::HELP: print_help(stdout); return 0;
+    case ParseResult::VERSION: print_version(stdout); return 0;
+    case ParseResult::USAGE_ERROR: print_usage_error(error); return EXIT_USAGE;
+    case ParseResult::RUN: break;
     }
     if (options.info) return run_info(options);
     return run_export(options);

@@ -19,8 +19,10 @@ std::vector<OutputTarget> output_targets(const std::string& input, const CliOpti
     std::vector<OutputTarget> targets;
     const char* extension = output_format_extension(options.audio.format);
     if (!options.stems) {
-        if (!options.output.empty()) targets.push_back({options.output, options.muted_tracks});
-        else targets.push_back({output_base(input, options) + extension, options.muted_tracks});
+        if (!options.output.empty())
+            targets.push_back({options.output, options.muted_tracks});
+        else
+            targets.push_back({output_base(input, options) + extension, options.muted_tracks});
         return targets;
     }
     std::string base = output_base(input, options);

@@ -7,8 +7,8 @@ constexpr double DEFAULT_TIMER_MS = 20.0;
 
 struct ExportArguments {
     const char* input_path;
-    int32_t loops;     // extra passes from the repeat point; 0 plays once
-    double timer_ms;   // engine tick period
+    int32_t loops;    // extra passes from the repeat point; 0 plays once
+    double timer_ms;  // engine tick period
 };
 
 // Reads a number the way a 32-bit strtoul in base 10 does: blanks, an

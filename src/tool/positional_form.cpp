@@ -6,8 +6,8 @@
 #include "common/path_rules.h"
 #include "export/wav_encoder.h"
 #include "output/output_file.h"
-#include "tool/positional_arguments.h"
 #include "tamsel/tamsel.hpp"
+#include "tool/positional_arguments.h"
 
 static const char* const USAGE_LINES[] = {
     "How to use:",

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "output/output_cleanup.h"
-#include "tool/terminal.h"
 #include "tamsel/tamsel.h"
+#include "tool/terminal.h"
 
 static const int64_t REDRAW_INTERVAL_NS = 100 * 1000 * 1000;  // at most ten redraws a second
 
@@ -15,8 +15,13 @@ static int percent(uint64_t done, uint64_t total) {
 }
 
 ProgressDisplay::ProgressDisplay(bool live, bool escapes, size_t slots, size_t files)
-    : live_(live), escapes_(escapes), files_(files), slots_(new Slot[slots == 0 ? 1 : slots]), slot_count_(slots == 0 ? 1 : slots),
-      start_(std::chrono::steady_clock::now()), last_draw_ns_(-REDRAW_INTERVAL_NS) {}
+    : live_(live),
+      escapes_(escapes),
+      files_(files),
+      slots_(new Slot[slots == 0 ? 1 : slots]),
+      slot_count_(slots == 0 ? 1 : slots),
+      start_(std::chrono::steady_clock::now()),
+      last_draw_ns_(-REDRAW_INTERVAL_NS) {}
 
 ProgressDisplay::~ProgressDisplay() {
     finish();
@@ -42,7 +47,8 @@ void ProgressDisplay::update(size_t slot, uint64_t done) {
 }
 
 void ProgressDisplay::try_draw() {
-    int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start_).count();
+    int64_t now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start_).count();
     int64_t last = last_draw_ns_.load(std::memory_order_relaxed);
     if (now - last < REDRAW_INTERVAL_NS) return;
     // One thread wins the right to draw this time; the others go on rendering.
@@ -77,8 +83,10 @@ void ProgressDisplay::finish() {
 
 void ProgressDisplay::clear_locked() {
     if (!line_shown_) return;
-    if (escapes_) std::fputs("\r\033[K", stderr);
-    else std::fprintf(stderr, "\r%s\r", std::string(shown_width_, ' ').c_str());
+    if (escapes_)
+        std::fputs("\r\033[K", stderr);
+    else
+        std::fprintf(stderr, "\r%s\r", std::string(shown_width_, ' ').c_str());
     std::fflush(stderr);
     line_shown_ = false;
     set_standard_error_line_open(false);
@@ -116,8 +124,8 @@ void ProgressDisplay::draw_locked() {
         std::snprintf(part, sizeof part, " %d%% |", percent(done, total));
         files_part += " " + s.name + part;
     }
-    std::snprintf(part, sizeof part, "all %d%% [%zu/%zu files] |", files_ == 0 ? 100 : (int)(share * 100.0 / (double)files_),
-                  files_finished_, files_);
+    std::snprintf(part, sizeof part, "all %d%% [%zu/%zu files] |",
+                  files_ == 0 ? 100 : (int)(share * 100.0 / (double)files_), files_finished_, files_);
     std::string line = part + files_part;
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     if (seconds > 0.0) {

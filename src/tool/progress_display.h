@@ -52,13 +52,13 @@ private:
     bool live_;
     bool escapes_;
     size_t files_;
-    size_t files_finished_ = 0;      // guarded by mutex_
-    uint64_t frames_finished_ = 0;   // frames of finished files, guarded by mutex_
+    size_t files_finished_ = 0;     // guarded by mutex_
+    uint64_t frames_finished_ = 0;  // frames of finished files, guarded by mutex_
     std::unique_ptr<Slot[]> slots_;
     size_t slot_count_;
     std::mutex mutex_;
     std::chrono::steady_clock::time_point start_;
     std::atomic<int64_t> last_draw_ns_;  // since start_; the first drawing may come at once
-    bool line_shown_ = false;        // guarded by mutex_
-    size_t shown_width_ = 0;         // of the line on the screen, guarded by mutex_
+    bool line_shown_ = false;            // guarded by mutex_
+    size_t shown_width_ = 0;             // of the line on the screen, guarded by mutex_
 };

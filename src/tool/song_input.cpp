@@ -30,8 +30,7 @@ static std::string system_reason(int error) {
 static int read_error(std::FILE* file) {
     uint8_t chunk[65536];
     errno = 0;
-    while (std::fread(chunk, 1, sizeof chunk, file) == sizeof chunk) {
-    }
+    while (std::fread(chunk, 1, sizeof chunk, file) == sizeof chunk) {}
     return std::ferror(file) ? errno : 0;
 }
 

@@ -4,11 +4,11 @@
 
 #include "export/audio_render.h"
 #include "export/format_table.h"
+#include "tamsel/tamsel.hpp"
 #include "tool/json_text.h"
 #include "tool/song_input.h"
 #include "tool/summary_text.h"
 #include "tool/track_list.h"
-#include "tamsel/tamsel.hpp"
 
 // Wraps that fall inside a fade lie beyond the normal end of the render; a
 // render with more loops has them. Loops are added, doubling each time,
@@ -180,14 +180,20 @@ static void append_tracks(std::string* out, uint32_t tracks) {
 
 static void append_length(std::string* out, const SongReport& report) {
     append_key(out, "frames");
-    if (report.has_length) append_json_number(out, report.frames);
-    else out->append("null");
+    if (report.has_length)
+        append_json_number(out, report.frames);
+    else
+        out->append("null");
     append_key(out, "seconds");
-    if (report.has_length) append_json_number(out, (double)report.frames / (double)TAMSEL_SAMPLE_RATE);
-    else out->append("null");
+    if (report.has_length)
+        append_json_number(out, (double)report.frames / (double)TAMSEL_SAMPLE_RATE);
+    else
+        out->append("null");
     append_key(out, "length_problem");
-    if (report.has_length) out->append("null");
-    else append_json_string(out, report.length_problem);
+    if (report.has_length)
+        out->append("null");
+    else
+        append_json_string(out, report.length_problem);
     append_key(out, "wraps");
     out->push_back('[');
     for (size_t i = 0; i < report.wraps.size(); i++) {
@@ -232,8 +238,8 @@ std::string song_report_json(const SongReport& report) {
         append_length(&out, report);
     } else {
         // A song that did not load has every key, with nothing in it.
-        static const char* const NULL_KEYS[] = {"step_ms", "records", "repeat_start", "repeat_end", "drum_volume",
-                                                "frames", "seconds", "length_problem"};
+        static const char* const NULL_KEYS[] = {"step_ms",     "records", "repeat_start", "repeat_end",
+                                                "drum_volume", "frames",  "seconds",      "length_problem"};
         for (const char* key : NULL_KEYS) {
             append_key(&out, key);
             out.append("null");
@@ -245,7 +251,9 @@ std::string song_report_json(const SongReport& report) {
         }
     }
     append_key(&out, "error");
-    if (report.error.empty()) out.append("null");
-    else append_json_string(&out, report.error);
+    if (report.error.empty())
+        out.append("null");
+    else
+        append_json_string(&out, report.error);
     return out + "}\n";
 }

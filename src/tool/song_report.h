@@ -6,19 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "tool/cli_options.h"
 #include "tamsel/tamsel.h"
+#include "tool/cli_options.h"
 
 struct SongReport {
     std::string file;
-    std::string error;               // why the song did not load; empty when it did
-    std::string warning;             // what is odd about a song that loaded (a short file)
+    std::string error;    // why the song did not load; empty when it did
+    std::string warning;  // what is odd about a song that loaded (a short file)
     tamsel_song_info info = {};
     uint32_t tracks_with_notes = 0;  // bit t: track t starts a note
     bool has_length = false;
-    uint64_t frames = 0;             // the whole render, the fade included
-    std::string length_problem;      // when !has_length: "never ends", "too long for a WAV file", ...
-    std::vector<uint64_t> wraps;     // frames of the wraps to the repeat start
+    uint64_t frames = 0;          // the whole render, the fade included
+    std::string length_problem;   // when !has_length: "never ends", "too long for a WAV file", ...
+    std::vector<uint64_t> wraps;  // frames of the wraps to the repeat start
     int32_t loops = 0;
     double tick_ms = 20.0;
     double fade_seconds = 0.0;

@@ -42,8 +42,7 @@ static bool looks_decimal(const char* text) {
         p++;
         if (*p == '+' || *p == '-') p++;
         if (!is_digit(*p)) return false;
-        for (; is_digit(*p); p++) {
-        }
+        for (; is_digit(*p); p++) {}
     }
     return *p == '\0';
 }

@@ -15,13 +15,10 @@
 #include "export/audio_render.h"
 #include "tamsel/tamsel.hpp"
 
-EM_JS(void, hand_bytes_to_page, (const uint8_t* bytes, size_t size), {
-    Module.onExportBytes(HEAPU8.slice(bytes, bytes + size));
-});
+EM_JS(void, hand_bytes_to_page, (const uint8_t* bytes, size_t size),
+      { Module.onExportBytes(HEAPU8.slice(bytes, bytes + size)); });
 
-EM_JS(int, tell_page_progress, (double done, double total), {
-    return Module.onExportProgress(done, total) ? 1 : 0;
-});
+EM_JS(int, tell_page_progress, (double done, double total), { return Module.onExportProgress(done, total) ? 1 : 0; });
 
 // A stream to the page: WAV files are written header first, so it never
 // needs to seek.
@@ -76,6 +73,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int tamsel_web_export_wav(const uint8_t* bytes, 
         return tell_page_progress((double)done, (double)total) != 0;
     };
     AudioResult result;
-    if (!render_audio(song, options, settings, plan, &out, progress, &result, &why)) return failed(why, error, capacity);
+    if (!render_audio(song, options, settings, plan, &out, progress, &result, &why))
+        return failed(why, error, capacity);
     return 1;
 }

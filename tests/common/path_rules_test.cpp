@@ -53,9 +53,11 @@ TEST(PathRules, FolderAndExtensionOnEachSystem) {
         // part of a name.
         {"1:.tsm", {"", "1:.wav"}, {"", "1:.wav"}},
         {"dir/a:b.tsm", {"dir/", "dir/a:b.wav"}, {"dir/", "dir/a:b.wav"}},
-        {"\\\\server\\share.d\\song", {"\\\\server\\share.d\\", "\\\\server\\share.d\\song.wav"},
+        {"\\\\server\\share.d\\song",
+         {"\\\\server\\share.d\\", "\\\\server\\share.d\\song.wav"},
          {"", "\\\\server\\share.wav"}},
-        {"M\xC3\xBCsik.alt\\Lied.tsm", {"M\xC3\xBCsik.alt\\", "M\xC3\xBCsik.alt\\Lied.wav"},
+        {"M\xC3\xBCsik.alt\\Lied.tsm",
+         {"M\xC3\xBCsik.alt\\", "M\xC3\xBCsik.alt\\Lied.wav"},
          {"", "M\xC3\xBCsik.alt\\Lied.wav"}},
     };
     for (const Row& row : rows) {
@@ -113,7 +115,9 @@ TEST_F(OutputNamingRun, ASongNamedWithItsDrive) {
 TEST_F(OutputNamingRun, NamesBeyondASCIIReachTheFileSystem) {
     // "Grüße – 夜.tsm": Latin, punctuation and CJK, none of them in one
     // Windows ANSI code page.
-    const std::string name = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x80\x93 \xE5\xA4\x9C";
+    const std::string name =
+        "Gr\xC3\xBC\xC3\x9F"
+        "e \xE2\x80\x93 \xE5\xA4\x9C";
     place_song("M\xC3\xBCsik/" + name + ".tsm");
     std::string input = "M\xC3\xBCsik/" + name + ".tsm";
     std::string output = "M\xC3\xBCsik/" + name + ".wav";

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <thread>
 
+#include "decoding.h"
 #include "export/sample_shaper.h"
 #include "export/wav_encoder.h"
-#include "decoding.h"
 #include "memory_writer.h"
 #include "renders.h"
 #include "test_songs.h"
@@ -58,8 +58,8 @@ TEST(AudioRender, DefaultWavIsTheFloatRenderByteForByte) {
     tamsel::RenderOptions options;
     options.loops = 1;
     AudioResult result;
-    std::vector<uint8_t> bytes = render_to_bytes(song, options, settings_for(OutputFormat::WAV_FLOAT), LevelPlan(),
-                                                 &result);
+    std::vector<uint8_t> bytes =
+        render_to_bytes(song, options, settings_for(OutputFormat::WAV_FLOAT), LevelPlan(), &result);
     std::vector<float> floats = library_floats(song, options);
     ASSERT_EQ(bytes.size(), WAV_HEADER_BYTES + 4 * floats.size());
     uint8_t header[WAV_HEADER_BYTES];
@@ -153,7 +153,8 @@ TEST(AudioRender, NormalizeCountsTheFadeItWritesWith) {
     AudioSettings settings = settings_for(OutputFormat::WAV_FLOAT);
     settings.level = LevelMode::NORMALIZE;
     settings.fade_seconds = 1.5;
-    std::vector<float> floats = wav_float_samples(render_to_bytes(song, options, settings, plan_for(song, options, settings)));
+    std::vector<float> floats =
+        wav_float_samples(render_to_bytes(song, options, settings, plan_for(song, options, settings)));
     EXPECT_EQ(peak_of(floats), (float)std::pow(10.0, -1.0 / 20.0));
 }
 
@@ -325,7 +326,8 @@ TEST(AudioRender, LossyFormatsDecodeToTheRightLengthAndLevel) {
         OutputFormat format;
         int64_t slack;  // MP3 frames hold 1152 samples; the decoder may keep some padding
     };
-    for (const Row& row : {Row{OutputFormat::OGG, 0}, Row{OutputFormat::OPUS, 0}, Row{OutputFormat::MP3, 2 * 1152 + 529}}) {
+    for (const Row& row :
+         {Row{OutputFormat::OGG, 0}, Row{OutputFormat::OPUS, 0}, Row{OutputFormat::MP3, 2 * 1152 + 529}}) {
         if (!can_write(row.format)) continue;
         AudioSettings settings = settings_for(row.format);
         settings.title = "Quick Step";
@@ -417,9 +419,8 @@ TEST(AudioRender, ProgressCountsUpToTheTotalAndCanCancel) {
 TEST(AudioRender, EveryFormatStreamsToAPipe) {
     tamsel::Song song = loud_song();
     tamsel::RenderOptions options;
-    for (OutputFormat format : {OutputFormat::WAV_FLOAT, OutputFormat::WAV16, OutputFormat::WAV24,
-                                OutputFormat::FLAC16, OutputFormat::FLAC24, OutputFormat::OGG, OutputFormat::OPUS,
-                                OutputFormat::MP3}) {
+    for (OutputFormat format : {OutputFormat::WAV_FLOAT, OutputFormat::WAV16, OutputFormat::WAV24, OutputFormat::FLAC16,
+                                OutputFormat::FLAC24, OutputFormat::OGG, OutputFormat::OPUS, OutputFormat::MP3}) {
         if (!can_write(format)) continue;
         MemoryWriter pipe(false);
         AudioResult result;
@@ -442,7 +443,8 @@ TEST(AudioRender, AFailedWriteStopsTheRenderWithOneLine) {
             MemoryWriter full(true, room);
             AudioResult result;
             std::string error;
-            EXPECT_FALSE(render_audio(song, options, settings_for(format), LevelPlan(), &full, nullptr, &result, &error))
+            EXPECT_FALSE(
+                render_audio(song, options, settings_for(format), LevelPlan(), &full, nullptr, &result, &error))
                 << output_format_name(format) << " " << room;
             EXPECT_EQ(error, "could not write the output") << output_format_name(format) << " " << room;
         }
@@ -452,8 +454,8 @@ TEST(AudioRender, AFailedWriteStopsTheRenderWithOneLine) {
 TEST(AudioRender, AFormatThisBuildCannotWriteIsOneLine) {
     tamsel::Song song = loud_song();
     tamsel::RenderOptions options;
-    for (OutputFormat format : {OutputFormat::FLAC16, OutputFormat::FLAC24, OutputFormat::OGG, OutputFormat::OPUS,
-                                OutputFormat::MP3}) {
+    for (OutputFormat format :
+         {OutputFormat::FLAC16, OutputFormat::FLAC24, OutputFormat::OGG, OutputFormat::OPUS, OutputFormat::MP3}) {
         std::string why;
         if (output_format_available(format, &why)) continue;
         MemoryWriter out;
@@ -513,8 +515,8 @@ TEST(AudioRender, RendersTooLongForTheFormatAreRefused) {
     EXPECT_NE(error.find("too long for wav"), std::string::npos) << error;
     MemoryWriter out;
     AudioResult result;
-    EXPECT_FALSE(render_audio(song, options, settings_for(OutputFormat::WAV16), LevelPlan(), &out, nullptr, &result,
-                              &error));
+    EXPECT_FALSE(
+        render_audio(song, options, settings_for(OutputFormat::WAV16), LevelPlan(), &out, nullptr, &result, &error));
     EXPECT_NE(error.find("too long for wav16"), std::string::npos) << error;
     EXPECT_TRUE(out.bytes.empty());
 }

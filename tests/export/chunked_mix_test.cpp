@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "renders.h"
-#include "test_songs.h"
 #include "export/chunked_mix.h"
 #include "export/mix_source.h"
+#include "renders.h"
+#include "test_songs.h"
 #include "tool/job_runner.h"
 
 // Reads a whole ChunkedMix in reads of the given sizes, in turn.

@@ -17,8 +17,8 @@
 static std::vector<int32_t> integer_samples(const std::string& file, bool flac, uint32_t bytes_per_sample) {
     if (!flac) return wav_int_samples(read_file(file), bytes_per_sample);
     std::string raw = file + ".raw";
-    std::string line = "flac -d -s -f --force-raw-format --endian=little --sign=signed -o " + shell_quoted(raw) +
-                       " " + shell_quoted(file) + " 2>&1";
+    std::string line = "flac -d -s -f --force-raw-format --endian=little --sign=signed -o " + shell_quoted(raw) + " " +
+                       shell_quoted(file) + " 2>&1";
     if (run_command(line) != 0) return {};
     std::vector<uint8_t> bytes(44, 0);  // where a WAV file's header would be
     std::vector<uint8_t> samples = read_file(raw);
@@ -34,8 +34,8 @@ TEST(Levels, NormalizingUpToFullScaleNeverClampsAnIntegerFormat) {
         int32_t full_scale;
     };
     const Row rows[] = {
-        {"wav16", "0", "tpdf", 32768},   {"wav16", "0", "none", 32768},    {"wav24", "0", "tpdf", 8388608},
-        {"flac", "0", "tpdf", 32768},    {"flac24", "0", "none", 8388608}, {"wav16", "-0.0001", "tpdf", 32768},
+        {"wav16", "0", "tpdf", 32768}, {"wav16", "0", "none", 32768},    {"wav24", "0", "tpdf", 8388608},
+        {"flac", "0", "tpdf", 32768},  {"flac24", "0", "none", 8388608}, {"wav16", "-0.0001", "tpdf", 32768},
     };
     TestFolder folder;
     folder.write("short.tsm", read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm"));
@@ -52,8 +52,7 @@ TEST(Levels, NormalizingUpToFullScaleNeverClampsAnIntegerFormat) {
                                                   "--dither", row.dither, "-o", out, "short.tsm"});
         ASSERT_EQ(run.code, 0) << run.err;
         EXPECT_EQ(run.err.find("clamped"), std::string::npos) << run.err;
-        std::vector<int32_t> samples =
-            integer_samples(folder.file(out), flac, row.full_scale == 32768 ? 2u : 3u);
+        std::vector<int32_t> samples = integer_samples(folder.file(out), flac, row.full_scale == 32768 ? 2u : 3u);
         ASSERT_FALSE(samples.empty());
         int32_t high = 0;
         for (int32_t v : samples) high = std::max(high, std::abs(v));
@@ -84,7 +83,8 @@ TEST(Levels, LoudnessKeepsTheDecodedPeakOfLossyFilesUnderItsCeiling) {
             continue;
         }
         std::string out = folder.file(std::string("out.") + row.format);
-        ToolResult run = run_tool(folder.path(), {"--force", "-f", row.format, "--loudness", "-14", "-o", out, "short.tsm"});
+        ToolResult run =
+            run_tool(folder.path(), {"--force", "-f", row.format, "--loudness", "-14", "-o", out, "short.tsm"});
         if (run.err.find("not available") != std::string::npos) continue;
         ASSERT_EQ(run.code, 0) << run.err;
         EXPECT_NE(run.err.find("decoded peak under -1 dBFS"), std::string::npos) << run.err;

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "export/ogg_pages.h"
 #include "decoding.h"
+#include "export/ogg_pages.h"
 #include "memory_writer.h"
 #include "renders.h"
 #include "test_songs.h"
@@ -21,8 +21,8 @@ static std::vector<uint32_t> page_serials(const std::vector<uint8_t>& bytes) {
         size_t segments = page[26];
         size_t body = 0;
         for (size_t s = 0; s < segments; s++) body += page[27 + s];
-        uint32_t stored = (uint32_t)page[22] | ((uint32_t)page[23] << 8) | ((uint32_t)page[24] << 16) |
-                          ((uint32_t)page[25] << 24);
+        uint32_t stored =
+            (uint32_t)page[22] | ((uint32_t)page[23] << 8) | ((uint32_t)page[24] << 16) | ((uint32_t)page[25] << 24);
         EXPECT_EQ(stored, ogg_page_checksum(page, 27 + segments + body));
         at += 27 + segments + body;
     }

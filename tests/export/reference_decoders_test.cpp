@@ -98,7 +98,9 @@ TEST(ReferenceDecoders, FlacFilesHaveASeekTableWithAPointEveryTenSeconds) {
         folder.write(row.song, read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/" + row.song));
         ASSERT_EQ(run_tool(folder.path(), {"-q", "--force", "-f", row.format, "-o", "out.flac", row.song}).code, 0);
         std::string listing;
-        ASSERT_EQ(run_command("metaflac --list --block-type=SEEKTABLE " + shell_quoted(folder.file("out.flac")), &listing), 0);
+        ASSERT_EQ(
+            run_command("metaflac --list --block-type=SEEKTABLE " + shell_quoted(folder.file("out.flac")), &listing),
+            0);
         uint64_t frames = library_sums(example_song(row.song), tamsel::RenderOptions()).size() / 2;
         std::vector<uint8_t> bytes = read_file(folder.file("out.flac"));
         size_t audio = flac_audio_start(bytes);
@@ -106,7 +108,9 @@ TEST(ReferenceDecoders, FlacFilesHaveASeekTableWithAPointEveryTenSeconds) {
         size_t at = 0;
         while ((at = listing.find("sample_number=", at)) != std::string::npos) {
             uint64_t sample = 0, offset = 0;
-            ASSERT_EQ(std::sscanf(listing.c_str() + at, "sample_number=%" SCNu64 ", stream_offset=%" SCNu64, &sample, &offset), 2);
+            ASSERT_EQ(std::sscanf(listing.c_str() + at, "sample_number=%" SCNu64 ", stream_offset=%" SCNu64, &sample,
+                                  &offset),
+                      2);
             // Each point names the frame that holds the sample ten seconds on.
             EXPECT_LE(sample, points * 480000);
             EXPECT_GT(sample + 1152, points * 480000);

@@ -21,7 +21,7 @@ int64_t wav_frame_count(const std::vector<uint8_t>& bytes);
 int32_t wav16_peak(const std::vector<uint8_t>& bytes);
 
 // Skips the running test when a program it needs is missing.
-#define NEED_COMMAND(name)                                                                          \
-    do {                                                                                            \
-        if (!have_command(name)) GTEST_SKIP() << "needs " << (name) << ", which is not installed";  \
+#define NEED_COMMAND(name)                                                                         \
+    do {                                                                                           \
+        if (!have_command(name)) GTEST_SKIP() << "needs " << (name) << ", which is not installed"; \
     } while (0)

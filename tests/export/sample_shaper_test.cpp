@@ -11,8 +11,8 @@
 static const uint64_t NO_FADE = UINT64_MAX;
 
 static std::vector<int32_t> shape_ints(SampleDepth depth, double factor, const std::vector<int32_t>& sums,
-                                       bool dither = true, SampleCounts* counts = nullptr, uint64_t fade_start = NO_FADE,
-                                       uint64_t fade_frames = 0) {
+                                       bool dither = true, SampleCounts* counts = nullptr,
+                                       uint64_t fade_start = NO_FADE, uint64_t fade_frames = 0) {
     SampleShaper shaper(depth, factor, fade_start, fade_frames, dither, dither_seed(0));
     std::vector<int32_t> out(sums.size());
     shaper.to_int(sums.data(), 0, sums.size() / 2, out.data());
@@ -133,8 +133,8 @@ TEST(TpdfNoise, IsTriangularOverPlusMinusOneStep) {
         inner_half += std::fabs(d) < 0.5;
     }
     EXPECT_NEAR(sum / count, 0.0, 0.01);
-    EXPECT_NEAR(sum_squares / count, 1.0 / 6.0, 0.005);      // the variance of TPDF over +-1
-    EXPECT_NEAR((double)inner_half / count, 0.75, 0.005);    // triangle: 3/4 within half a step
+    EXPECT_NEAR(sum_squares / count, 1.0 / 6.0, 0.005);    // the variance of TPDF over +-1
+    EXPECT_NEAR((double)inner_half / count, 0.75, 0.005);  // triangle: 3/4 within half a step
 }
 
 TEST(TpdfNoise, SeedsGiveFixedDistinctSequences) {

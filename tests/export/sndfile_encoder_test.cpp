@@ -4,8 +4,8 @@
 #include <cmath>
 #include <vector>
 
-#include "export/sndfile_encoder.h"
 #include "decoding.h"
+#include "export/sndfile_encoder.h"
 #include "memory_writer.h"
 
 #ifdef TAMSEL_HAVE_SNDFILE

@@ -23,15 +23,16 @@ TEST(Tags, TitleAndArtistReadAsGivenInEveryFormat) {
     SKIP_ON_WINDOWS("mediainfo");
     NEED_COMMAND("mediainfo");
     struct Row {
-        const char* song;     // the input's name: the default title
-        const char* title;    // --title, or null
-        const char* artist;   // --artist, or null
-        const char* shown;    // "title|artist" as mediainfo shows them
-        const char* id3v1;    // the MP3 file's ID3v1 title in Latin-1, or null for none
+        const char* song;    // the input's name: the default title
+        const char* title;   // --title, or null
+        const char* artist;  // --artist, or null
+        const char* shown;   // "title|artist" as mediainfo shows them
+        const char* id3v1;   // the MP3 file's ID3v1 title in Latin-1, or null for none
     };
     const Row rows[] = {
         {"plain.tsm", nullptr, nullptr, "plain|", "plain"},
-        {"plain.tsm", "Night Drive \u266B", "Ann B\u00E9r\u00E9nice", "Night Drive \u266B|Ann B\u00E9r\u00E9nice", nullptr},
+        {"plain.tsm", "Night Drive \u266B", "Ann B\u00E9r\u00E9nice", "Night Drive \u266B|Ann B\u00E9r\u00E9nice",
+         nullptr},
         {"plain.tsm", "Caf\u00E9", "Ann B\u00E9r\u00E9nice", "Caf\u00E9|Ann B\u00E9r\u00E9nice", "Caf\xE9"},
         {"\u041D\u043E\u0447\u044C.tsm", nullptr, nullptr, "\u041D\u043E\u0447\u044C|", nullptr},
     };
@@ -67,11 +68,8 @@ TEST(Tags, EveryFormatNamesTheSoftwareOnceTheSameWay) {
         const char* shown;    // the one software tag as ffprobe shows it
     };
     const Row rows[] = {
-        {"flac", "format_tags", "ENCODER"},
-        {"flac24", "format_tags", "ENCODER"},
-        {"ogg", "stream_tags", "ENCODER"},
-        {"opus", "stream_tags", "ENCODER"},
-        {"mp3", "format_tags", "encoder"},  // the TSSE frame
+        {"flac", "format_tags", "ENCODER"}, {"flac24", "format_tags", "ENCODER"}, {"ogg", "stream_tags", "ENCODER"},
+        {"opus", "stream_tags", "ENCODER"}, {"mp3", "format_tags", "encoder"},  // the TSSE frame
     };
     TestFolder folder;
     folder.write("short.tsm", read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm"));
@@ -80,10 +78,10 @@ TEST(Tags, EveryFormatNamesTheSoftwareOnceTheSameWay) {
         std::string out = folder.file(std::string("out.") + row.format);
         ASSERT_EQ(run_tool(folder.path(), {"-q", "-f", row.format, "-o", out, "short.tsm"}).code, 0);
         std::string tags;
-        ASSERT_EQ(run_command(std::string("ffprobe -v error -of flat -show_entries ") + row.section + " " +
-                                  shell_quoted(out),
-                              &tags),
-                  0);
+        ASSERT_EQ(
+            run_command(std::string("ffprobe -v error -of flat -show_entries ") + row.section + " " + shell_quoted(out),
+                        &tags),
+            0);
         std::string expected = std::string(row.shown) + "=\"tamselexport " TAMSEL_VERSION_STRING "\"\n";
         EXPECT_NE(tags.find(expected), std::string::npos) << tags;
         size_t software_tags = 0;

@@ -20,8 +20,8 @@ TEST(WavEncoder, HeadersDescribeEachKind) {
         SampleDepth depth;
         uint32_t format_tag, frame_bytes, bits;
     };
-    const Row rows[] = {{SampleDepth::FLOAT32, 3, 8, 32}, {SampleDepth::INT16, 1, 4, 16},
-                        {SampleDepth::INT24, 1, 6, 24}};
+    const Row rows[] = {
+        {SampleDepth::FLOAT32, 3, 8, 32}, {SampleDepth::INT16, 1, 4, 16}, {SampleDepth::INT24, 1, 6, 24}};
     for (const Row& row : rows) {
         uint8_t header[WAV_HEADER_BYTES];
         build_wav_header(row.depth, 1000, header);
@@ -79,7 +79,6 @@ TEST(WavEncoder, SamplesAreLittleEndianAtTheirWidth) {
     EXPECT_EQ(std::memcmp(out_float.bytes.data() + 44, bytes_float, 8), 0);
 }
 
-
 // Lends at most limit bytes at a time, one byte past an aligned start when
 // misaligned, as a writer whose buffer is nearly full (or oddly placed) does.
 class StingyWriter : public MemoryWriter {
@@ -118,8 +117,8 @@ TEST(WavEncoder, FramesMadeInPlaceAreTheSameInAnyRoom) {
         size_t limit;  // bytes lent at most: below a frame, or not a whole number of them
         bool misaligned;
     } rows[] = {
-        {SampleDepth::FLOAT32, 5, false}, {SampleDepth::FLOAT32, 8 * 99 + 4, false},
-        {SampleDepth::FLOAT32, 4096, true}, {SampleDepth::INT16, 3, false},
+        {SampleDepth::FLOAT32, 5, false},       {SampleDepth::FLOAT32, 8 * 99 + 4, false},
+        {SampleDepth::FLOAT32, 4096, true},     {SampleDepth::INT16, 3, false},
         {SampleDepth::INT16, 4 * 77 + 2, true}, {SampleDepth::INT24, 6 * 50 + 5, false},
     };
     for (const Row& row : rows) {

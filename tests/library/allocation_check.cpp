@@ -95,8 +95,7 @@ void operator delete[](void* p, size_t, std::align_val_t) noexcept {
 // What an audio callback does with a renderer: render blocks to the end in
 // each form, read the state, seek back and forth, mute; returns the
 // allocations made meanwhile.
-static uint64_t allocations_while_playing(tamsel_renderer* renderer, float* block, int32_t* sums,
-                                          int16_t* samples) {
+static uint64_t allocations_while_playing(tamsel_renderer* renderer, float* block, int32_t* sums, int16_t* samples) {
     uint64_t before = allocations.load();
     tamsel_play_state state;
     while (tamsel_render_float(renderer, block, 512) > 0) tamsel_renderer_get_state(renderer, &state);

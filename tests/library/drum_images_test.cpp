@@ -14,15 +14,24 @@ using namespace tamsel::core;
 
 namespace {
 
-uint32_t u16_at(const uint8_t* p, uint32_t off) { return p[off] | (uint32_t{p[off + 1]} << 8); }
-uint32_t u32_at(const uint8_t* p, uint32_t off) { return u16_at(p, off) | (u16_at(p, off + 2) << 16); }
-uint32_t count_of(const uint8_t* img) { return u32_at(img, 54); }
-const uint8_t* samples_of(const uint8_t* img) { return img + 58; }
-int32_t level(uint8_t s) { return s >= 128 ? s - 128 : 128 - s; }
+uint32_t u16_at(const uint8_t* p, uint32_t off) {
+    return p[off] | (uint32_t{p[off + 1]} << 8);
+}
+uint32_t u32_at(const uint8_t* p, uint32_t off) {
+    return u16_at(p, off) | (u16_at(p, off + 2) << 16);
+}
+uint32_t count_of(const uint8_t* img) {
+    return u32_at(img, 54);
+}
+const uint8_t* samples_of(const uint8_t* img) {
+    return img + 58;
+}
+int32_t level(uint8_t s) {
+    return s >= 128 ? s - 128 : 128 - s;
+}
 
 // Largest level over the samples [from, to).
-int32_t peak(const uint8_t* img, uint32_t from, uint32_t to)
-{
+int32_t peak(const uint8_t* img, uint32_t from, uint32_t to) {
     int32_t m = 0;
     for (uint32_t k = from; k < to; ++k)
         if (level(samples_of(img)[k]) > m) m = level(samples_of(img)[k]);
@@ -36,8 +45,7 @@ struct Drum {
 const Drum kDrums[] = {{"BASS1", 2016}, {"BASS2", 1897}, {"SNARE1", 3234},
                        {"HAT1", 15076}, {"HAT2", 738},   {"SYMBAL1", 15567}};
 
-TEST(DrumImages, HeaderFieldsFollowTheFixedLayout)
-{
+TEST(DrumImages, HeaderFieldsFollowTheFixedLayout) {
     for (const Drum& d : kDrums) {
         SCOPED_TRACE(d.name);
         const uint8_t* img = drum_image_named(d.name);
@@ -48,13 +56,13 @@ TEST(DrumImages, HeaderFieldsFollowTheFixedLayout)
         EXPECT_EQ(u32_at(img, 4), 50u + n + pad);
         EXPECT_EQ(memcmp(img + 8, "WAVEfmt ", 8), 0);
         EXPECT_EQ(u32_at(img, 16), 18u);
-        EXPECT_EQ(u16_at(img, 20), 1u);     // PCM
-        EXPECT_EQ(u16_at(img, 22), 1u);     // mono
-        EXPECT_EQ(u32_at(img, 24), 22050u); // samples per second
-        EXPECT_EQ(u32_at(img, 28), 22050u); // bytes per second
-        EXPECT_EQ(u16_at(img, 32), 1u);     // bytes per frame
-        EXPECT_EQ(u16_at(img, 34), 8u);     // bits per sample
-        EXPECT_EQ(u16_at(img, 36), 0u);     // no format extension
+        EXPECT_EQ(u16_at(img, 20), 1u);      // PCM
+        EXPECT_EQ(u16_at(img, 22), 1u);      // mono
+        EXPECT_EQ(u32_at(img, 24), 22050u);  // samples per second
+        EXPECT_EQ(u32_at(img, 28), 22050u);  // bytes per second
+        EXPECT_EQ(u16_at(img, 32), 1u);      // bytes per frame
+        EXPECT_EQ(u16_at(img, 34), 8u);      // bits per sample
+        EXPECT_EQ(u16_at(img, 36), 0u);      // no format extension
         EXPECT_EQ(memcmp(img + 38, "fact", 4), 0);
         EXPECT_EQ(u32_at(img, 42), 4u);
         EXPECT_EQ(u32_at(img, 46), n);
@@ -66,15 +74,13 @@ TEST(DrumImages, HeaderFieldsFollowTheFixedLayout)
     }
 }
 
-TEST(DrumImages, OnlyTheExactNamesHaveImages)
-{
+TEST(DrumImages, OnlyTheExactNamesHaveImages) {
     for (const char* name : {"bass1", "Bass1", "BASS", "BASS1 ", "HAT", "SYMBAL", "CYMBAL1", ""})
         EXPECT_EQ(drum_image_named(name), nullptr) << name;
     EXPECT_NE(drum_image_named("HAT1"), drum_image_named("HAT2"));
 }
 
-TEST(DrumImages, KicksOpenAsDescribed)
-{
+TEST(DrumImages, KicksOpenAsDescribed) {
     const uint8_t* bass1 = samples_of(drum_image_named("BASS1"));
     EXPECT_EQ(bass1[0], 8u);
     EXPECT_EQ(bass1[1], 12u);
@@ -112,8 +118,7 @@ const Stretch kStretches[] = {
     {"SYMBAL1", 1, 2, 4, 8, 64, "a long fade, well audible in its second quarter"},
 };
 
-TEST(DrumImages, PeakLevelsOverStretches)
-{
+TEST(DrumImages, PeakLevelsOverStretches) {
     for (const Stretch& s : kStretches) {
         const uint8_t* img = drum_image_named(s.name);
         ASSERT_NE(img, nullptr) << s.name;
@@ -124,8 +129,7 @@ TEST(DrumImages, PeakLevelsOverStretches)
     }
 }
 
-TEST(DrumImages, LevelsNeverRiseFromQuarterToQuarterAndEndAtSilence)
-{
+TEST(DrumImages, LevelsNeverRiseFromQuarterToQuarterAndEndAtSilence) {
     for (const Drum& d : kDrums) {
         SCOPED_TRACE(d.name);
         const uint8_t* img = drum_image_named(d.name);
@@ -136,4 +140,4 @@ TEST(DrumImages, LevelsNeverRiseFromQuarterToQuarterAndEndAtSilence)
     }
 }
 
-} // namespace
+}  // namespace

@@ -129,7 +129,10 @@ TEST(EndToEnd, RetriggerKeepsTheOldFractionAndWindow) {
     //    fraction survives: frames 960..962 are 0 and frame 963 (window
     //    64,0,0,0, t = 0.459375) gives Y/6 (t^3 - t) = -989.69 -> -989, where a
     //    note started at exactly 0 gives -884 in its frame 3.
-    const struct { int32_t length; std::vector<int32_t> frames; } cases[] = {
+    const struct {
+        int32_t length;
+        std::vector<int32_t> frames;
+    } cases[] = {
         {440, {16384, 7923, 769, 4997}},
         {439, {0, -2034, -611, 6038}},
         {436, {0, 0, 0, -989}},

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tamsel/tamsel.hpp"
 #include "song_builder.h"
+#include "tamsel/tamsel.hpp"
 #include "test_engine.h"
 #include "test_folder.h"
 

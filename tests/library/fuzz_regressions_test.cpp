@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "tool/cli_options.h"
 #include "tamsel/tamsel.h"
 #include "test_folder.h"
+#include "tool/cli_options.h"
 
 static constexpr size_t CONTROL_BYTES = 16;
 

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "song/instruments.h"
 #include "engine/renderer.h"
 #include "mixer/sample_source.h"
+#include "song/instruments.h"
 #include "song_builder.h"
 #include "test_engine.h"
 
@@ -77,22 +77,25 @@ bool same_notes(int32_t a, int32_t b) {
 }
 
 TEST(Instruments, IncrementsPerNoteAndOctave) {
-    const struct { uint8_t octave; int32_t increments[24]; } octaves[] = {
+    const struct {
+        uint8_t octave;
+        int32_t increments[24];
+    } octaves[] = {
         {4, {1551, 1652, 1747, 1848, 1955, 2074, 2205, 2324, 2461, 2616, 2770, 2938,
              3102, 3304, 3494, 3696, 3910, 4148, 4410, 4648, 4922, 5232, 5540, 5876}},
-        {2, {387, 413, 436, 462, 488, 518, 551, 581, 615, 654, 692, 734,
+        {2, {387, 413, 436, 462, 488, 518,  551,  581,  615,  654,  692,  734,
              775, 826, 873, 924, 977, 1037, 1102, 1162, 1230, 1308, 1385, 1469}},
-        {0, {96, 103, 109, 115, 122, 129, 137, 145, 153, 163, 173, 183,
+        {0, {96,  103, 109, 115, 122, 129, 137, 145, 153, 163, 173, 183,
              193, 206, 218, 231, 244, 259, 275, 290, 307, 327, 346, 367}},
         // From octave 20 on the product wraps for table values of 2048 and up.
-        {20, {101646336, 108265472, 114491392, 121110528, 128122880, -132513792, -123928576, -116129792,
-              -107151360, -96993280, -86900736, -75890688, 203292672, 216530944, 228982784, 242221056,
-              256245760, -265027584, -247857152, -232259584, -214302720, -193986560, -173801472, -151781376}},
+        {20, {101646336,  108265472,  114491392,  121110528,  128122880,  -132513792, -123928576, -116129792,
+              -107151360, -96993280,  -86900736,  -75890688,  203292672,  216530944,  228982784,  242221056,
+              256245760,  -265027584, -247857152, -232259584, -214302720, -193986560, -173801472, -151781376}},
     };
     for (const auto& o : octaves) {
         for (int32_t j = 0; j < 24; j++) {
-            EXPECT_EQ(note_increment(j, (int32_t)(1u << o.octave)), o.increments[j]) << "octave " << (int)o.octave
-                                                                                     << ", note " << j;
+            EXPECT_EQ(note_increment(j, (int32_t)(1u << o.octave)), o.increments[j])
+                << "octave " << (int)o.octave << ", note " << j;
         }
     }
 }
@@ -101,26 +104,34 @@ TEST(Instruments, NotesReadTheWaveformAtTheirIncrement) {
     // Sample k reads point (k x increment / 256) mod 256 of the ramp.
     Shape ins[3] = {ramp(4), ramp(2), flat(0, 64)};
     load(ins);
-    const struct { int32_t slot, k; int8_t sample; } cases[] = {
-        {409, 0, 0},  {409, 1, 10}, {409, 2, 20},  {409, 3, 30}, {409, 13, -124},  // octave 4, 2616
-        {445, 1, 5},  {445, 2, 10}, {445, 50, -1}, {445, 51, 4},                  // octave 2, 1308
+    const struct {
+        int32_t slot, k;
+        int8_t sample;
+    } cases[] = {
+        {409, 0, 0}, {409, 1, 10}, {409, 2, 20},  {409, 3, 30}, {409, 13, -124},  // octave 4, 2616
+        {445, 1, 5}, {445, 2, 10}, {445, 50, -1}, {445, 51, 4},                   // octave 2, 1308
     };
     for (const auto& c : cases) EXPECT_EQ(sample(c.slot, c.k), c.sample) << c.slot << "[" << c.k << "]";
 }
 
 TEST(Instruments, PhaseToPointTruncatesTowardsZeroThenKeepsTheLowByte) {
     const Shape in = ramp(4);
-    const struct { int32_t phase; int8_t sample; } cases[] = {
-        {0, 0},    {255, 0},   {256, 1},    {65535, -1},  {65536, 0},       {-1, 0},
-        {-255, 0}, {-256, -1}, {-257, -1},  {-512, -2},   {INT32_MIN, 0},   {INT32_MAX, -1}};
+    const struct {
+        int32_t phase;
+        int8_t sample;
+    } cases[] = {{0, 0},    {255, 0},   {256, 1},   {65535, -1}, {65536, 0},     {-1, 0},
+                 {-255, 0}, {-256, -1}, {-257, -1}, {-512, -2},  {INT32_MIN, 0}, {INT32_MAX, -1}};
     for (const auto& c : cases) {
         EXPECT_EQ(note_sample(in.waveform, in.envelope, c.phase, 0, 64), c.sample) << "phase " << c.phase;
     }
 }
 
 TEST(Instruments, SamplesWrapToSignedBytes) {
-    const struct { int8_t w; uint8_t e; int8_t sample; } cases[] = {
-        {127, 128, 127}, {-128, 128, -128}, {127, 255, -3}, {-128, 129, 127}, {127, 129, 127}, {-128, 255, 1}};
+    const struct {
+        int8_t w;
+        uint8_t e;
+        int8_t sample;
+    } cases[] = {{127, 128, 127}, {-128, 128, -128}, {127, 255, -3}, {-128, 129, 127}, {127, 129, 127}, {-128, 255, 1}};
     for (const auto& c : cases) {
         Shape in = flat(c.w, 64);
         in.envelope[0] = c.e;
@@ -138,7 +149,10 @@ TEST(Instruments, EnvelopePointsCoverOneSampleAtLength64AndTwoAt128) {
         for (int32_t i = 0; i < 6; i++) in.envelope[at[i]] = points[i];
     }
     load(ins);
-    const struct { int32_t first, length; int8_t samples[6]; } cases[] = {
+    const struct {
+        int32_t first, length;
+        int8_t samples[6];
+    } cases[] = {
         {400, 64, {127, -3, 127, 0, 63, -58}},
         {424, 128, {127, -3, 127, 0, 63, -58}},
         {448, 64, {-128, 1, 127, -1, -64, 56}},
@@ -166,9 +180,16 @@ TEST(Instruments, EnvelopePointIs64kOverLengthTruncated) {
     // note reads back -(m + 1) for the point m it uses.
     Shape in = flat(-128, 64);
     for (int32_t m = 0; m < 64; m++) in.envelope[m] = (uint8_t)(m + 1);
-    const struct { int32_t length, k, point; } cases[] = {
-        {3, 0, 0},     {3, 1, 21},    {3, 2, 42},      {100, 24, 15},
-        {100, 25, 16}, {1000, 999, 63}, {33554432, 33554431, 63}, {33554432, 524288, 1}};
+    const struct {
+        int32_t length, k, point;
+    } cases[] = {{3, 0, 0},
+                 {3, 1, 21},
+                 {3, 2, 42},
+                 {100, 24, 15},
+                 {100, 25, 16},
+                 {1000, 999, 63},
+                 {33554432, 33554431, 63},
+                 {33554432, 524288, 1}};
     for (const auto& c : cases) {
         EXPECT_EQ(note_sample(in.waveform, in.envelope, 0, c.k, c.length), -(c.point + 1))
             << "length " << c.length << ", sample " << c.k;
@@ -178,8 +199,10 @@ TEST(Instruments, EnvelopePointIs64kOverLengthTruncated) {
 TEST(Instruments, VolumesOfMelodicAndDrumSlots) {
     // Even drum slots get drum_volume, odd ones (drum_volume x 70) / 100;
     // both through (volume - 300) x 8 hundredths of a decibel.
-    const struct { uint32_t drum_volume; int16_t even, odd; } cases[] = {
-        {300, 0, -720}, {100, -1600, -1840}, {0, -2400, -2400}, {429, 0, 0}};
+    const struct {
+        uint32_t drum_volume;
+        int16_t even, odd;
+    } cases[] = {{300, 0, -720}, {100, -1600, -1840}, {0, -2400, -2400}, {429, 0, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "drum_volume " << c.drum_volume);
         Shape ins[3] = {flat(1, 64), flat(1, 64), flat(1, 64)};
@@ -255,15 +278,26 @@ TEST(Instruments, FillingAStretchGivesTheSamplesOneByOne) {
     // whose phase wraps at 32 bits.
     Shape in = ramp(20);
     for (int32_t m = 0; m < 64; m++) in.envelope[m] = (uint8_t)(255 - 3 * m);
-    const struct { int32_t length; uint64_t first; uint32_t count; } cases[] = {
-        {2, 0, 2},         {3, 1, 2},        {63, 0, 63},           {64, 5, 50},
-        {100, 0, 100},     {100, 37, 41},    {1000, 999, 1},        {4097, 0, 4097},
-        {33554432, 33554432 - 4096, 4096},   {33554432, 524287, 3}, {33554432, 0, 4096}};
+    const struct {
+        int32_t length;
+        uint64_t first;
+        uint32_t count;
+    } cases[] = {{2, 0, 2},
+                 {3, 1, 2},
+                 {63, 0, 63},
+                 {64, 5, 50},
+                 {100, 0, 100},
+                 {100, 37, 41},
+                 {1000, 999, 1},
+                 {4097, 0, 4097},
+                 {33554432, 33554432 - 4096, 4096},
+                 {33554432, 524287, 3},
+                 {33554432, 0, 4096}};
     std::vector<int8_t> filled;
     for (const auto& c : cases) {
         for (int32_t j : {0, 11, 12, 23}) {
-            SampleSource note{(uint64_t)c.length, nullptr, 0, in.waveform, in.envelope,
-                              (uint32_t)note_increment(j, 1 << 20)};
+            SampleSource note{(uint64_t)c.length, nullptr,     0,
+                              in.waveform,        in.envelope, (uint32_t)note_increment(j, 1 << 20)};
             filled.assign(c.count, 0);
             source_fill(&note, c.first, c.count, filled.data());
             int32_t mismatches = 0;

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "tamsel/tamsel.h"
 #include "song_builder.h"
+#include "tamsel/tamsel.h"
 #include "test_folder.h"
 
 using namespace tamsel::core;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "song_builder.h"
 #include "tamsel/tamsel.h"
 #include "tamsel/tamsel.hpp"
-#include "song_builder.h"
 #include "test_folder.h"
 
 namespace {
@@ -38,8 +38,12 @@ std::vector<uint8_t> demo_bytes() {
 
 TEST(LibraryApi, VersionAndStatusMessages) {
     EXPECT_STREQ(tamsel_version(), TAMSEL_VERSION_STRING);
-    const tamsel_status statuses[] = {TAMSEL_OK, TAMSEL_ERR_IO, TAMSEL_ERR_NOT_A_SONG, TAMSEL_ERR_NO_MEMORY,
-                                      TAMSEL_ERR_TOO_LONG, TAMSEL_ERR_INVALID_ARGUMENT};
+    const tamsel_status statuses[] = {TAMSEL_OK,
+                                      TAMSEL_ERR_IO,
+                                      TAMSEL_ERR_NOT_A_SONG,
+                                      TAMSEL_ERR_NO_MEMORY,
+                                      TAMSEL_ERR_TOO_LONG,
+                                      TAMSEL_ERR_INVALID_ARGUMENT};
     for (tamsel_status a : statuses) {
         for (tamsel_status b : statuses) {
             if (a != b) {

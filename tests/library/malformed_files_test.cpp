@@ -10,15 +10,14 @@
 // use wait 0 (a step every 960 frames).
 #include <gtest/gtest.h>
 
-
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "engine/render_length.h"
 #include "common/path_rules.h"
+#include "engine/render_length.h"
 #include "song_builder.h"
 #include "test_engine.h"
 #include "test_folder.h"
@@ -75,8 +74,8 @@ std::string expected_output(const std::string& input, const std::string& output,
 // Runs the tool on the file input in dir with the extra arguments (words
 // between blanks) and checks the outcome. what names the case in failure
 // messages.
-void expect_outcome(const std::string& dir, const std::string& input, const std::string& extra,
-                    const Outcome& expected, const std::string& what) {
+void expect_outcome(const std::string& dir, const std::string& input, const std::string& extra, const Outcome& expected,
+                    const std::string& what) {
     std::string output = path_with_extension(input, ".wav");
     std::string output_path = dir + "/" + output;
     std::vector<std::string> arguments = {input};
@@ -321,8 +320,17 @@ TEST(MalformedFiles, FilesCutAtEveryLength) {
     }
 
     std::vector<FileCase> cases;
-    const uint64_t ends[] = {0, 1, 2, 3, RECORD_COUNT_AT, RECORD_COUNT_AT + 1, FIRST_INSTRUMENT_AT,
-                             SONG_HEADER_SIZE - 1, SONG_HEADER_SIZE, SONG_HEADER_SIZE + 1, song_file_size(8) - 1};
+    const uint64_t ends[] = {0,
+                             1,
+                             2,
+                             3,
+                             RECORD_COUNT_AT,
+                             RECORD_COUNT_AT + 1,
+                             FIRST_INSTRUMENT_AT,
+                             SONG_HEADER_SIZE - 1,
+                             SONG_HEADER_SIZE,
+                             SONG_HEADER_SIZE + 1,
+                             song_file_size(8) - 1};
     for (uint64_t n : ends) {
         std::vector<uint8_t> cut(song.bytes.begin(), song.bytes.begin() + (ptrdiff_t)n);
         std::vector<uint8_t> cut_untagged(untagged.begin(), untagged.begin() + (ptrdiff_t)n);
@@ -395,7 +403,8 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
             EXPECT_EQ(full.code, 1) << name;
             EXPECT_TRUE(std::filesystem::is_symlink(output, error)) << name;
             EXPECT_EQ(std::filesystem::read_symlink(output, error), "/dev/full") << name;
-            for (const std::string& entry : files_in(dir)) EXPECT_EQ(entry.find(".partial-"), std::string::npos) << name;
+            for (const std::string& entry : files_in(dir))
+                EXPECT_EQ(entry.find(".partial-"), std::string::npos) << name;
             remove_path(output);
         }
     }

@@ -33,8 +33,7 @@ void renderer_init(Renderer* renderer) {
     renderer->frames = -1;
 }
 
-int load_song(size_t (*read_at)(void* context, uint64_t offset, uint8_t* out, size_t size), void* context,
-              Song* song) {
+int load_song(size_t (*read_at)(void* context, uint64_t offset, uint8_t* out, size_t size), void* context, Song* song) {
     uint8_t byte = 0;
     song->first_byte = read_at(context, 0, &byte, 1) == 1 ? byte : -1;
     return 0;
@@ -101,7 +100,7 @@ int main(int argc, char** argv) {
                      path, (unsigned long long)frames, (unsigned long long)sounding, (unsigned long long)length);
         return 1;
     }
-    std::printf("%s: %llu frames with the program's own Renderer, Song and engine functions beside the library\n",
-                path, (unsigned long long)frames);
+    std::printf("%s: %llu frames with the program's own Renderer, Song and engine functions beside the library\n", path,
+                (unsigned long long)frames);
     return 0;
 }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tamsel/tamsel.hpp"
 #include "song_builder.h"
+#include "tamsel/tamsel.hpp"
 #include "test_folder.h"
 
 namespace {
@@ -60,8 +60,9 @@ TEST(PlayState, ShowsTheRecordPassAndNotesOfEveryFrame) {
         ASSERT_EQ(wraps[0], steps.interval * (uint64_t)info.repeat_end);
         ASSERT_EQ(wraps[1] - wraps[0], steps.interval * (uint64_t)(info.repeat_end - info.repeat_start));
 
-        std::vector<uint64_t> frames = {0,         1,         steps.interval, steps.interval + 1, wraps[0],
-                                        wraps[0] + 1, wraps[1], wraps[1] + 1,  length - 1,         length};
+        std::vector<uint64_t> frames = {
+            0,          1,     steps.interval, steps.interval + 1, wraps[0], wraps[0] + 1, wraps[1], wraps[1] + 1,
+            length - 1, length};
         uint32_t seed = 7;
         for (int i = 0; i < 40; i++) {
             seed = seed * 1664525u + 1013904223u;

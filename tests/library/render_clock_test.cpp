@@ -58,8 +58,10 @@ TEST(RenderClock, DefaultTickReadsTwentyPerTickUntilRoundingCatchesUp) {
     int32_t last_exact = -1, first_late = -1;
     for (uint64_t frame = 0; tick <= 321564; frame++) {
         if (!advance_clock(&clock)) continue;
-        if (clock_whole_ms(&clock) == (int32_t)(20 * tick)) last_exact = (int32_t)tick;
-        else if (first_late < 0) first_late = (int32_t)tick;
+        if (clock_whole_ms(&clock) == (int32_t)(20 * tick))
+            last_exact = (int32_t)tick;
+        else if (first_late < 0)
+            first_late = (int32_t)tick;
         if (tick == 321564) {
             EXPECT_EQ(frame, 308701440u);
             EXPECT_EQ(clock_whole_ms(&clock), 6431279);

@@ -32,7 +32,8 @@ TEST(RenderLength, MeasuredEqualsRendered) {
         SongFile song = make_song(c.wait, c.repeat_start, c.repeat_end, c.records);
         Engine engine = start_engine(song.bytes, c.loops, c.timer_ms);
         uint64_t measured = 0;
-        ASSERT_TRUE(measure_render_length(engine.renderer.get(), WAV_MAX_FRAMES, &measured, nullptr, nullptr)) << c.what;
+        ASSERT_TRUE(measure_render_length(engine.renderer.get(), WAV_MAX_FRAMES, &measured, nullptr, nullptr))
+            << c.what;
         EXPECT_EQ(measured, c.frames) << c.what;
         EXPECT_EQ(render_to_end(engine.renderer.get(), c.frames + 2048).size(), 2 * c.frames) << c.what;
     }

@@ -109,10 +109,13 @@ TEST(Sequencer, ANewSequencerStandsBeforeRecordZeroWithItsFirstStepForced) {
 
 TEST(Sequencer, AStepIsDueOnceTheClockPassesTheLastStepPlusTheWait) {
     // The sum wraps at 32 bits and the comparison is strict.
-    const struct { uint32_t wait, last, now; bool due; } cases[] = {
-        {100, 0, 100, 0},         {100, 0, 101, 1},          {0, 0, 0, 0},
-        {0, 0, 1, 1},             {0xFFFFFFFFu, 0, 5, 0},    {0xFFFFFFFFu, 1, 5, 1},
-        {0xFFFFFFFFu, 2, 0, 0},   {0xFFFFFFFFu, 2, 2, 1},    {10, 0xFFFFFFF0u, 0xFFFFFFFFu, 1},
+    const struct {
+        uint32_t wait, last, now;
+        bool due;
+    } cases[] = {
+        {100, 0, 100, 0},       {100, 0, 101, 1},       {0, 0, 0, 0},
+        {0, 0, 1, 1},           {0xFFFFFFFFu, 0, 5, 0}, {0xFFFFFFFFu, 1, 5, 1},
+        {0xFFFFFFFFu, 2, 0, 0}, {0xFFFFFFFFu, 2, 2, 1}, {10, 0xFFFFFFF0u, 0xFFFFFFFFu, 1},
     };
     for (const auto& c : cases) {
         SongFile song = make_song(c.wait, 0, 8, 8);

@@ -22,7 +22,7 @@ std::unique_ptr<Song> load(const SongFile& song) {
 
 TEST(SongFile, HeaderFieldsComeFromTheirOffsets) {
     SongFile song = make_song(0x01020304, -2, 77, 3);
-    song.bytes[3] = 'X';   // bytes 3..7 are not used
+    song.bytes[3] = 'X';  // bytes 3..7 are not used
     song.bytes[4] = 0xAB;
     song.bytes[instrument_at(1) + INSTRUMENT_OCTAVE_AT] = 9;
     set_u32(&song, instrument_at(1) + INSTRUMENT_LENGTH_AT, 4000);
@@ -118,8 +118,9 @@ TEST(SongFile, RecordCountsBeyondTheArraysKeepTheFirstThousand) {
     ASSERT_NE(negative_loaded, nullptr);
     EXPECT_EQ(negative_loaded->loaded_records, 0);
 
-    const struct { int32_t count, loaded; } counts[] = {
-        {INT32_MIN, 0}, {-1, 0}, {0, 0}, {1, 1}, {1000, 1000}, {1001, 1000}, {INT32_MAX, 1000}};
+    const struct {
+        int32_t count, loaded;
+    } counts[] = {{INT32_MIN, 0}, {-1, 0}, {0, 0}, {1, 1}, {1000, 1000}, {1001, 1000}, {INT32_MAX, 1000}};
     for (const auto& c : counts) EXPECT_EQ(loaded_record_count(c.count), c.loaded) << c.count;
 }
 

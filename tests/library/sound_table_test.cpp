@@ -58,11 +58,15 @@ std::vector<float> render_drums(uint32_t word, Engine* kept = nullptr) {
     return out;
 }
 
-int32_t as_int(float sample) { return (int32_t)(sample * 32768.0f); }
+int32_t as_int(float sample) {
+    return (int32_t)(sample * 32768.0f);
+}
 
 TEST(SoundTable, EngineScalesConvertToVoiceUnits) {
-    const struct { int32_t volume, gain; } volumes[] = {
-        {300, 65536}, {0, 4135}, {250, 41350}, {1000, 65536}, {301, 65536}, {4395, 65536}, {4396, 0}, {8492, 65536}};
+    const struct {
+        int32_t volume, gain;
+    } volumes[] = {{300, 65536}, {0, 4135},     {250, 41350}, {1000, 65536},
+                   {301, 65536}, {4395, 65536}, {4396, 0},    {8492, 65536}};
     for (const auto& c : volumes) {
         auto t = table_with_hat();
         sound_table_set_volume(&t->table, kSlot, c.volume);
@@ -80,8 +84,11 @@ TEST(SoundTable, EngineScalesConvertToVoiceUnits) {
         EXPECT_EQ(sound_table_voice(&p->table, kSlot)->pan_left_gain, c.left) << "pan " << c.pan;
         EXPECT_EQ(sound_table_voice(&p->table, kSlot)->pan_right_gain, c.right) << "pan " << c.pan;
     }
-    const struct { int32_t frequency; uint32_t hz; uint64_t step; } frequencies[] = {
-        {2195, 22050, 1973000601}, {4790, 48000, 4294967296}, {-10, 0, 0}};
+    const struct {
+        int32_t frequency;
+        uint32_t hz;
+        uint64_t step;
+    } frequencies[] = {{2195, 22050, 1973000601}, {4790, 48000, 4294967296}, {-10, 0, 0}};
     for (const auto& c : frequencies) {
         auto f = table_with_hat();
         sound_table_set_frequency(&f->table, kSlot, c.frequency);
@@ -231,12 +238,14 @@ TEST(SoundTable, ReleaseEmptiesTheSlotAndASecondReleaseDoesNothing) {
 }
 
 TEST(SoundTable, RendererFillsTheDrumSlotsWithSignedReadingsOfTheImages) {
-    const struct { const char* name; uint64_t samples; } slots[24] = {
-        {"BASS1", 2016},   {"BASS1", 2016},   {"BASS2", 1897},   {"BASS2", 1897},   {"SNARE1", 3234},
-        {"SNARE1", 3234},  {"SNARE1", 3234},  {"SNARE1", 3234},  {"HAT1", 15076},   {"HAT1", 15076},
-        {"HAT2", 738},     {"HAT2", 738},     {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567},
-        {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567},
-        {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567}};
+    const struct {
+        const char* name;
+        uint64_t samples;
+    } slots[24] = {{"BASS1", 2016},    {"BASS1", 2016},    {"BASS2", 1897},    {"BASS2", 1897},    {"SNARE1", 3234},
+                   {"SNARE1", 3234},   {"SNARE1", 3234},   {"SNARE1", 3234},   {"HAT1", 15076},    {"HAT1", 15076},
+                   {"HAT2", 738},      {"HAT2", 738},      {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567},
+                   {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567},
+                   {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567}, {"SYMBAL1", 15567}};
     Engine engine = start_engine(make_song(100, 0, 8, 8).bytes, 0, 20.0);
     ASSERT_NE(engine.renderer, nullptr);
     std::vector<int8_t> filled;
@@ -307,9 +316,11 @@ TEST(SoundTable, OddDrumBitsPlayTheSameImageAtSeventyPercentVolume) {
 TEST(SoundTable, DrumPanSelectorsSetGainsAndTargetsOfAll24Slots) {
     // Selector p -> pan table -> (pan - 256) x 10 hundredths of a decibel.
     // Odd slots sit at volume 210 (gain 28607), so their targets are scaled.
-    const struct { uint32_t selector; int32_t left, right; } pans[] = {
-        {1, 65536, 10386}, {2, 65536, 27319}, {3, 65536, 45339}, {4, 65536, 65536},
-        {5, 45339, 65536}, {6, 27319, 65536}, {7, 9919, 65536}};
+    const struct {
+        uint32_t selector;
+        int32_t left, right;
+    } pans[] = {{1, 65536, 10386}, {2, 65536, 27319}, {3, 65536, 45339}, {4, 65536, 65536},
+                {5, 45339, 65536}, {6, 27319, 65536}, {7, 9919, 65536}};
     for (const auto& c : pans) {
         SCOPED_TRACE(testing::Message() << "selector " << c.selector);
         Engine engine;

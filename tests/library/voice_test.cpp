@@ -48,7 +48,9 @@ Held started(uint64_t size, const std::vector<int8_t>& samples, bool looping) {
     return h;
 }
 
-struct Frame { int32_t left, right; };
+struct Frame {
+    int32_t left, right;
+};
 
 // Runs n frames, each into a frame starting at `start`; returns the last.
 Frame run(Voice* v, int32_t n = 1, Frame start = {0, 0}) {
@@ -67,15 +69,25 @@ uint64_t frames_until_stopped(Voice* v) {
     return frames;
 }
 
-Window window(const Voice* v) { return {v->history, v->history + 4}; }
+Window window(const Voice* v) {
+    return {v->history, v->history + 4};
+}
 
 TEST(VoiceCreate, SizeFromTwoBelowTwoToTheThirtyAndNonZeroRate) {
     // Only the size is looked at: the huge sources are never read.
     static const uint8_t two[2] = {0, 0};
-    const struct { uint32_t rate; uint64_t size; bool made; } cases[] = {
-        {48000, 0, false}, {48000, 1, false}, {48000, 2, true}, {48000, 2016, true},
-        {48000, VOICE_MAX_SIZE - 1, true}, {48000, VOICE_MAX_SIZE, false}, {48000, UINT64_MAX, false},
-        {0, 2016, false}};
+    const struct {
+        uint32_t rate;
+        uint64_t size;
+        bool made;
+    } cases[] = {{48000, 0, false},
+                 {48000, 1, false},
+                 {48000, 2, true},
+                 {48000, 2016, true},
+                 {48000, VOICE_MAX_SIZE - 1, true},
+                 {48000, VOICE_MAX_SIZE, false},
+                 {48000, UINT64_MAX, false},
+                 {0, 2016, false}};
     for (const auto& c : cases) {
         SampleSource source{c.size, two, 0, nullptr, nullptr, 0};
         Voice v;
@@ -128,22 +140,28 @@ TEST(VoiceCreate, NoFrameMovesTheVoiceOnWithoutMixing) {
 TEST(VoiceGain, StepVolumeAndPanTables) {
     Held h = make_held(4);
     Voice* v = &h->voice;
-    const struct { uint32_t hz; uint64_t step; } steps[] = {
-        {22050, 1973000601}, {44100, 3946001203}, {48000, 4294967296}, {0, 0}};
+    const struct {
+        uint32_t hz;
+        uint64_t step;
+    } steps[] = {{22050, 1973000601}, {44100, 3946001203}, {48000, 4294967296}, {0, 0}};
     for (const auto& c : steps) {
         voice_set_frequency(v, c.hz);
         EXPECT_EQ(v->step, c.step) << c.hz;
     }
-    const struct { int16_t volume; int32_t gain; } volumes[] = {
-        {0, 65536}, {100, 65536}, {32767, 65536}, {-600, 32845}, {-2000, 6553}, {-2400, 4135},
-        {-9632, 1}, {-9633, 0},   {-10000, 0},    {-12000, 0},   {-32768, 0}};
+    const struct {
+        int16_t volume;
+        int32_t gain;
+    } volumes[] = {{0, 65536}, {100, 65536}, {32767, 65536}, {-600, 32845}, {-2000, 6553}, {-2400, 4135},
+                   {-9632, 1}, {-9633, 0},   {-10000, 0},    {-12000, 0},   {-32768, 0}};
     for (const auto& c : volumes) {
         voice_set_volume(v, c.volume);
         EXPECT_EQ(v->volume_gain, c.gain) << c.volume;
     }
-    const struct { int16_t pan; int32_t left, right; } pans[] = {
-        {-2560, 65536, 3439}, {-320, 65536, 45339}, {0, 65536, 65536}, {760, 27319, 65536},
-        {1640, 9919, 65536},  {12000, 0, 65536},    {32767, 0, 65536}, {-32768, 65536, 0}};
+    const struct {
+        int16_t pan;
+        int32_t left, right;
+    } pans[] = {{-2560, 65536, 3439}, {-320, 65536, 45339}, {0, 65536, 65536}, {760, 27319, 65536},
+                {1640, 9919, 65536},  {12000, 0, 65536},    {32767, 0, 65536}, {-32768, 65536, 0}};
     for (const auto& c : pans) {
         voice_set_pan(v, c.pan);
         EXPECT_EQ(v->pan_left_gain, c.left) << c.pan;
@@ -196,18 +214,25 @@ TEST(VoiceGain, RestartGlidesFromThePreviousGainsInsteadOfSnapping) {
 }
 
 TEST(VoiceMix, CubicWindowValues) {
-    const struct { int8_t w[4]; uint32_t frac; int32_t s; } cases[] = {
-        {{40, 30, 20, 10}, kHalf, 6400},        {{0, 64, 0, 0}, kHalf, 9216},
-        {{10, 20, 30, 40}, kQuarter, 7040},     {{20, -117, 85, -77}, kQuarter, 10537},
-        {{-128, 127, 127, -128}, kHalf, 40672}, {{127, -128, -128, 127}, kHalf, -40928},
-        {{1, 2, -3, 4}, 0, -768}};
+    const struct {
+        int8_t w[4];
+        uint32_t frac;
+        int32_t s;
+    } cases[] = {{{40, 30, 20, 10}, kHalf, 6400},
+                 {{0, 64, 0, 0}, kHalf, 9216},
+                 {{10, 20, 30, 40}, kQuarter, 7040},
+                 {{20, -117, 85, -77}, kQuarter, 10537},
+                 {{-128, 127, 127, -128}, kHalf, 40672},
+                 {{127, -128, -128, 127}, kHalf, -40928},
+                 {{1, 2, -3, 4}, 0, -768}};
     for (const auto& c : cases) EXPECT_EQ(voice_interpolate(c.w, c.frac), c.s) << c.s;
 }
 
 TEST(VoiceMix, ScaleShiftsTheWideProductTowardsMinusInfinity) {
-    const struct { int32_t gain, s, out; } cases[] = {
-        {4135, 9216, 581}, {4135, -7040, -445}, {65536, 40672, 40672}, {65536, -40928, -40928},
-        {65535, -1, -1},   {0, 40672, 0}};
+    const struct {
+        int32_t gain, s, out;
+    } cases[] = {{4135, 9216, 581},       {4135, -7040, -445}, {65536, 40672, 40672},
+                 {65536, -40928, -40928}, {65535, -1, -1},     {0, 40672, 0}};
     for (const auto& c : cases) EXPECT_EQ(scale_by_gain(c.gain, c.s), c.out) << c.gain << " x " << c.s;
 }
 
@@ -248,12 +273,18 @@ TEST(VoicePlay, LoopingFourSampleVoiceFetches1230123AndNeverEnds) {
 }
 
 TEST(VoicePlay, StepsOfSeveralSamplesFetchEveryPassedSampleUpToFour) {
-    const struct { uint32_t hz; int32_t frames; Window w; } cases[] = {
-        {96000, 1, {20, 10, 0, 0}},    {96000, 2, {40, 30, 20, 10}}, {144000, 1, {30, 20, 10, 0}},
-        {288000, 1, {60, 50, 40, 30}}, {288000, 2, {40, 30, 20, 10}}};
+    const struct {
+        uint32_t hz;
+        int32_t frames;
+        Window w;
+    } cases[] = {{96000, 1, {20, 10, 0, 0}},
+                 {96000, 2, {40, 30, 20, 10}},
+                 {144000, 1, {30, 20, 10, 0}},
+                 {288000, 1, {60, 50, 40, 30}},
+                 {288000, 2, {40, 30, 20, 10}}};
     for (const auto& c : cases) {
         Held h = make_held(8, {0, 10, 20, 30, 40, 50, 60, 70});
-    Voice* v = &h->voice;
+        Voice* v = &h->voice;
         voice_set_frequency(v, c.hz);
         voice_play(v, true);
         run(v, c.frames);
@@ -262,11 +293,13 @@ TEST(VoicePlay, StepsOfSeveralSamplesFetchEveryPassedSampleUpToFour) {
 }
 
 TEST(VoicePlay, OneShotPlaysCeilOfLengthOverStepFramesThenFlushes) {
-    const struct { uint64_t size, frames; Window end; } cases[] = {
-        {2016, 4389, {0, 0, 0, 0}}, {2, 5, {0, 50, 0, 0}}};  // fetched past the end: 0
+    const struct {
+        uint64_t size, frames;
+        Window end;
+    } cases[] = {{2016, 4389, {0, 0, 0, 0}}, {2, 5, {0, 50, 0, 0}}};  // fetched past the end: 0
     for (const auto& c : cases) {
         Held h = started(c.size, {100, 50}, false);
-    Voice* v = &h->voice;
+        Voice* v = &h->voice;
         EXPECT_EQ(frames_until_stopped(v), c.frames) << c.size;
         EXPECT_EQ(v->samples_played, c.frames);
         EXPECT_EQ(v->flush_count, 4);
@@ -359,7 +392,7 @@ TEST(VoiceEdge, OutOfRangeFrequencyOnATinyVoiceStaysInsideData) {
     for (bool looping : {true, false}) {
         for (uint32_t hz : {96000u, 1000000u, UINT32_MAX}) {
             Held h = make_held(2, {-128, 127});
-    Voice* v = &h->voice;
+            Voice* v = &h->voice;
             voice_set_frequency(v, hz);
             voice_play(v, looping);
             for (int32_t n = 0; n < 50 && v->playing; n++) {
@@ -367,7 +400,7 @@ TEST(VoiceEdge, OutOfRangeFrequencyOnATinyVoiceStaysInsideData) {
                 ASSERT_TRUE(!v->playing || (uint64_t)v->position < ((uint64_t)2 << 32)) << hz;
             }
             EXPECT_EQ(v->playing, looping) << hz;  // a one-shot ends on its first frame
-            run(v, 8);                        // and flushes
+            run(v, 8);                             // and flushes
         }
     }
 }

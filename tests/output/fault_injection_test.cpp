@@ -31,9 +31,7 @@ public:
         if (mounted_) umount2(path_.c_str(), MNT_DETACH);
     }
     bool mounted() const { return mounted_; }
-    bool make_read_only() {
-        return mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m") == 0;
-    }
+    bool make_read_only() { return mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m") == 0; }
 
 private:
     std::string path_;
@@ -220,7 +218,8 @@ TEST(FaultInjection, TheInputMayVanishOrChangeDuringTheRender) {
             setup.arguments = render_arguments(form, loops);
             ToolProcess tool;
             ASSERT_TRUE(tool.start(setup));
-            ASSERT_TRUE(wait_for_partial_file(&tool, folder.path(), "song.wav", 1 << 20)) << "the render ended too soon";
+            ASSERT_TRUE(wait_for_partial_file(&tool, folder.path(), "song.wav", 1 << 20))
+                << "the render ended too soon";
             std::string song = folder.file("song.tsm");
             if (change == REMOVED) {
                 ASSERT_EQ(std::remove(song.c_str()), 0);

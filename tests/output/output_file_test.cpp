@@ -18,8 +18,8 @@
 
 #include "output/output_cleanup.h"
 #include "output/output_file.h"
-#include "output/temporary_names.h"
 #include "output/output_writer.h"
+#include "output/temporary_names.h"
 #include "test_folder.h"
 #include "tool_forms.h"
 

@@ -16,7 +16,7 @@ struct ReadCursor {
 };
 
 static sf_count_t read_length(void* user) {
-    return (sf_count_t)static_cast<ReadCursor*>(user)->bytes->size();
+    return (sf_count_t) static_cast<ReadCursor*>(user)->bytes->size();
 }
 
 static sf_count_t read_seek(sf_count_t offset, int whence, void* user) {

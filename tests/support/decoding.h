@@ -16,8 +16,8 @@ struct Decoded {
     int32_t channels = 0;
     int32_t samplerate = 0;
     int32_t format = 0;
-    std::vector<float> floats;   // full scale +-1.0
-    std::vector<int32_t> ints;   // libsndfile's 32-bit integers
+    std::vector<float> floats;  // full scale +-1.0
+    std::vector<int32_t> ints;  // libsndfile's 32-bit integers
     std::string title, artist, software;
 };
 // Through libsndfile, or without it the WAV files of the export module only.

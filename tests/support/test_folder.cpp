@@ -43,7 +43,8 @@ TestFolder::TestFolder(const std::string& suffix) {
     std::replace(name.begin(), name.end(), '/', '_');
     fs::path path = fs::temp_directory_path() / "tamsel_tests" / std::to_string(getpid()) / path_from_utf8(name);
     path_ = utf8_from_path(path);
-    if (!live_folders().insert(path_).second) ADD_FAILURE() << "two folders of one test need different suffixes: " << name;
+    if (!live_folders().insert(path_).second)
+        ADD_FAILURE() << "two folders of one test need different suffixes: " << name;
     std::error_code ignored;
     fs::remove_all(path, ignored);
     fs::create_directories(path);
@@ -83,7 +84,10 @@ void put_file(const std::string& path, const std::vector<uint8_t>& bytes) {
     if (const char* log = std::getenv("TAMSEL_SONG_LOG")) {
         uint64_t h = 14695981039346656037ull;
         for (uint8_t c : bytes) h = (h ^ c) * 1099511628211ull;
-        if (std::FILE* f = std::fopen(log, "a")) { std::fprintf(f, "file %016llx %zu\n", (unsigned long long)h, bytes.size()); std::fclose(f); }
+        if (std::FILE* f = std::fopen(log, "a")) {
+            std::fprintf(f, "file %016llx %zu\n", (unsigned long long)h, bytes.size());
+            std::fclose(f);
+        }
     }
     std::FILE* file = open_file(path, "wb");
     ASSERT_NE(file, nullptr) << path;

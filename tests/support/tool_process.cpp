@@ -337,8 +337,8 @@ bool ToolProcess::start(const ToolSetup& setup) {
     if (setup.standard_output == StandardOutput::PIPE_NOT_READ) {
         unread_out_ = streams.out_read;
     } else if (streams.out_read >= 0) {
-        size_t limit = setup.standard_output == StandardOutput::PIPE_CLOSED_EARLY ? setup.bytes_read_before_closing
-                                                                                  : SIZE_MAX;
+        size_t limit =
+            setup.standard_output == StandardOutput::PIPE_CLOSED_EARLY ? setup.bytes_read_before_closing : SIZE_MAX;
         out_reader_ = std::thread(read_pipe, streams.out_read, &out_, limit);
     }
     return started_;

@@ -20,26 +20,26 @@
 enum class StandardOutput { CAPTURED, CLOSED, PIPE_CLOSED_EARLY, PIPE_NOT_READ, TERMINAL };
 
 struct ToolSetup {
-    std::string folder;                   // where the tool runs
-    std::vector<std::string> arguments;   // after the program's name
-    std::string term;                     // Linux: TERM for the tool; empty: the test's own
-    std::string standard_input;           // Linux: a file read as standard input; empty: /dev/null
-    int64_t file_size_limit = -1;         // Linux: RLIMIT_FSIZE with SIGXFSZ ignored; -1: none
-    int64_t memory_limit = -1;            // Linux: RLIMIT_AS, bytes of address space; -1: none
+    std::string folder;                  // where the tool runs
+    std::vector<std::string> arguments;  // after the program's name
+    std::string term;                    // Linux: TERM for the tool; empty: the test's own
+    std::string standard_input;          // Linux: a file read as standard input; empty: /dev/null
+    int64_t file_size_limit = -1;        // Linux: RLIMIT_FSIZE with SIGXFSZ ignored; -1: none
+    int64_t memory_limit = -1;           // Linux: RLIMIT_AS, bytes of address space; -1: none
     StandardOutput standard_output = StandardOutput::CAPTURED;
     size_t bytes_read_before_closing = 100;  // PIPE_CLOSED_EARLY
     // Windows writes text lines with "\r\n"; they are read as "\n" unless
     // the bytes matter (audio on standard output).
     bool keep_line_ends = false;
-    bool own_console = false;             // Windows: a console of its own, for Ctrl-C
+    bool own_console = false;  // Windows: a console of its own, for Ctrl-C
 };
 
 struct ToolResult {
-    int code = -1;        // exit code; -1 when ended by a signal
-    int signal = 0;       // the signal that ended it, or 0
+    int code = -1;   // exit code; -1 when ended by a signal
+    int signal = 0;  // the signal that ended it, or 0
     bool timed_out = false;
-    std::string out;      // standard output as read
-    std::string err;      // standard error (in out with TERMINAL)
+    std::string out;  // standard output as read
+    std::string err;  // standard error (in out with TERMINAL)
 };
 
 // A run of the built tool. start() returns at once so a test can act while
@@ -61,7 +61,9 @@ public:
     // Ends the process outright with exit code 9, as Task Manager does.
     void end_outright();
 #else
-    pid_t pid() const { return pid_; }
+    pid_t pid() const {
+        return pid_;
+    }
 #endif
 
 private:

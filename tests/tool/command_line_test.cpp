@@ -1,14 +1,13 @@
 // The tool as a person runs it: arguments, messages, exit codes, files.
 #include <gtest/gtest.h>
 
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
-#include "tool/positional_arguments.h"
 #include "song_builder.h"
 #include "test_folder.h"
+#include "tool/positional_arguments.h"
 #include "tool_forms.h"
 #include "tool_process.h"
 
@@ -28,13 +27,20 @@ TEST(CommandLine, LoopsParseLikeA32BitStrtoul) {
         const char* text;
         uint32_t value;
     } rows[] = {
-        {"0", 0},          {"7", 7},
-        {"  +12x", 12},    {"abc", 0},
-        {"", 0},           {"-1", 4294967295u},
-        {"2147483647", 2147483647u}, {"4294967295", 4294967295u},
-        {"4294967296", 4294967295u}, {"99999999999999999999", 4294967295u},
-        {"-4294967295", 1}, {"-4294967296", 4294967295u},
-        {"\t\n 5", 5},     {"- 5", 0},
+        {"0", 0},
+        {"7", 7},
+        {"  +12x", 12},
+        {"abc", 0},
+        {"", 0},
+        {"-1", 4294967295u},
+        {"2147483647", 2147483647u},
+        {"4294967295", 4294967295u},
+        {"4294967296", 4294967295u},
+        {"99999999999999999999", 4294967295u},
+        {"-4294967295", 1},
+        {"-4294967296", 4294967295u},
+        {"\t\n 5", 5},
+        {"- 5", 0},
     };
     for (const Row& row : rows) EXPECT_EQ(parse_u32_like_strtoul(row.text), row.value) << '"' << row.text << '"';
 }
@@ -88,10 +94,10 @@ TEST(CommandLine, RendersASongWithTheDefaults) {
     EXPECT_EQ(u32_at(wav, 4), 368676u);
     EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
     EXPECT_EQ(u32_at(wav, 16), 16u);
-    EXPECT_EQ(u32_at(wav, 20), 3u | 2u << 16);          // float, 2 channels
+    EXPECT_EQ(u32_at(wav, 20), 3u | 2u << 16);  // float, 2 channels
     EXPECT_EQ(u32_at(wav, 24), 48000u);
     EXPECT_EQ(u32_at(wav, 28), 384000u);
-    EXPECT_EQ(u32_at(wav, 32), 8u | 32u << 16);         // 8 bytes a frame, 32 bits
+    EXPECT_EQ(u32_at(wav, 32), 8u | 32u << 16);  // 8 bytes a frame, 32 bits
     EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
     EXPECT_EQ(u32_at(wav, 40), 368640u);
 }
@@ -115,8 +121,8 @@ TEST(CommandLine, FailuresSayOneLineAndLeaveNoFile) {
     folder.write("bad.tsm", std::vector<uint8_t>{'t', 's', 'm'});
     struct Row {
         const char* arguments;
-        const char* tail;   // what follows the usage lines
-        const char* output; // a file that must not exist afterwards
+        const char* tail;    // what follows the usage lines
+        const char* output;  // a file that must not exist afterwards
     } rows[] = {
         {"missing.tsm", "Loading file missing.tsm\nFail load\n", "missing.wav"},
         {"bad.tsm", "Loading file bad.tsm\nFail load\n", "bad.wav"},

@@ -13,11 +13,11 @@
 #include <cstring>
 #endif
 
+#include "tamsel/tamsel.h"
 #include "test_folder.h"
 #include "test_songs.h"
 #include "tool_forms.h"
 #include "tool_process.h"
-#include "tamsel/tamsel.h"
 
 namespace {
 
@@ -90,10 +90,11 @@ TEST(HelpAndVersion, HelpListsEveryOptionAndVersionBothVersions) {
     ToolResult help = run_tool(dir, {"--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_EQ(help.err, "");
-    for (const char* option : {"--output", "--output-dir", "--loops", "--tick", "--jobs", "--force", "--info", "--json",
-                               "--quiet", "--help", "--version", "--format", "--quality", "--title", "--artist",
-                               "--gain", "--normalize", "--loudness", "--dither", "--fade", "--stems", "--mute",
-                               "--solo", "Examples:", "Exit status"})
+    for (const char* option :
+         {"--output", "--output-dir", "--loops",     "--tick",     "--jobs",   "--force",   "--info",
+          "--json",   "--quiet",      "--help",      "--version",  "--format", "--quality", "--title",
+          "--artist", "--gain",       "--normalize", "--loudness", "--dither", "--fade",    "--stems",
+          "--mute",   "--solo",       "Examples:",   "Exit status"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     ToolResult version = run_tool(dir, {"-V"});
     EXPECT_EQ(version.code, 0);
@@ -154,8 +155,9 @@ TEST(Overwriting, TheInputNeverEvenWithForce) {
     EXPECT_EQ(run.err, "tamselexport: a.wav: the output a.wav is the input itself\n");
     run = run_tool(dir, {"--force", "-o", "./b.tsm", "b.tsm"});
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.err, "tamselexport: warning: the extension of './b.tsm' names no format; it is written as wav\n"
-                       "tamselexport: b.tsm: the output ./b.tsm is the input itself\n");
+    EXPECT_EQ(run.err,
+              "tamselexport: warning: the extension of './b.tsm' names no format; it is written as wav\n"
+              "tamselexport: b.tsm: the output ./b.tsm is the input itself\n");
     run = run_tool(dir, {"--force", "-j", "1", "a.tsm", "a.wav"});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.err,

@@ -115,7 +115,8 @@ TEST(Messages, OptionsThatDoNothingForTheOutputWarnAndTheRunGoesOn) {
     const std::string cases[][2] = {
         {"--quality 3 -o a.flac a.tsm", quality + "flac (only ogg, opus and mp3 have a quality)\n"},
         {"--quality 3 -f wav16 a.tsm", quality + "wav16 (only ogg, opus and mp3 have a quality)\n"},
-        {"--title T --artist A a.tsm", W + "--title does nothing for wav" + tags + W + "--artist does nothing for wav" + tags},
+        {"--title T --artist A a.tsm",
+         W + "--title does nothing for wav" + tags + W + "--artist does nothing for wav" + tags},
         {"--dither none --gain -3 a.tsm", W + "--dither does nothing for wav (only integer samples are dithered)\n"},
         {"--dither tpdf -o a.ogg a.tsm", W + "--dither does nothing for ogg (only integer samples are dithered)\n"},
         {"-o a.mp4 a.tsm", W + "the extension of 'a.mp4' names no format; it is written as wav\n"},

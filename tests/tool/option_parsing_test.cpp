@@ -109,8 +109,8 @@ TEST(OptionParsing, NumbersAtTheEdgesOfTheirRanges) {
 }
 
 TEST(OptionParsing, AudioOptionsFillTheAudioSettings) {
-    Parsed p = parse({"-f", "flac24", "--title", "T", "--artist", "A", "--normalize", "--dither", "none", "--fade",
-                      "2.5", "a.tsm"});
+    Parsed p = parse(
+        {"-f", "flac24", "--title", "T", "--artist", "A", "--normalize", "--dither", "none", "--fade", "2.5", "a.tsm"});
     ASSERT_EQ(p.result, ParseResult::RUN) << p.error;
     EXPECT_EQ(p.options.audio.format, OutputFormat::FLAC24);
     EXPECT_EQ(p.options.audio.title, "T");
@@ -174,9 +174,11 @@ TEST(OptionParsing, EveryUsageErrorNamesItsOptionAndValue) {
         {{"--loops", " 3", "a"}, "--loops: invalid value ' 3' (a whole number 0..2147483647)"},
         {{"--loops", "2147483648", "a"}, "--loops: invalid value '2147483648' (a whole number 0..2147483647)"},
         {{"--loops", "3.0", "a"}, "--loops: invalid value '3.0' (a whole number 0..2147483647)"},
-        {{"--loops", "18446744073709551620", "a"}, "--loops: invalid value '18446744073709551620' (a whole number 0..2147483647)"},
+        {{"--loops", "18446744073709551620", "a"},
+         "--loops: invalid value '18446744073709551620' (a whole number 0..2147483647)"},
         {{"-j", "18446744073709551617", "a"}, "--jobs: invalid value '18446744073709551617' (a whole number 1..1024)"},
-        {{"--quality", "99999999999999999999", "a"}, "--quality: invalid value '99999999999999999999' (a whole number 0..10)"},
+        {{"--quality", "99999999999999999999", "a"},
+         "--quality: invalid value '99999999999999999999' (a whole number 0..10)"},
         {{"--tick", "abc", "a"}, "--tick: invalid value 'abc' (milliseconds from 0 to 3600000)"},
         {{"--tick", "inf", "a"}, "--tick: invalid value 'inf' (milliseconds from 0 to 3600000)"},
         {{"-tnan", "a"}, "--tick: invalid value 'nan' (milliseconds from 0 to 3600000)"},

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "song_builder.h"
+#include "tamsel/tamsel.h"
 #include "test_folder.h"
 #include "test_songs.h"
 #include "tool_process.h"
-#include "tamsel/tamsel.h"
 
 namespace {
 
@@ -88,8 +88,9 @@ TEST(SongInfo, NeverEndsAndTooLongHaveNoFrames) {
     // 8 + 2147483647 x 8 records of 5760 frames: far more than a WAV file holds.
     run = run_tool(folder.path(), {"--json", "-l", "2147483647", "s.tsm"});
     EXPECT_EQ(run.code, 0);
-    EXPECT_EQ(run.out, json_line("s.tsm", 2147483647, "20", "0", 100, 8, 0, 8,
-                                 "\"frames\":null,\"seconds\":null,\"length_problem\":\"too long for a WAV file\"", ""));
+    EXPECT_EQ(run.out,
+              json_line("s.tsm", 2147483647, "20", "0", 100, 8, 0, 8,
+                        "\"frames\":null,\"seconds\":null,\"length_problem\":\"too long for a WAV file\"", ""));
 }
 
 TEST(SongInfo, ASongThatDoesNotLoadReportsItsErrorAndExitsOne) {
@@ -98,11 +99,12 @@ TEST(SongInfo, ASongThatDoesNotLoadReportsItsErrorAndExitsOne) {
     folder.write("bad.tsm", std::vector<uint8_t>{'R', 'I', 'F', 'F'});
     ToolResult run = run_tool(folder.path(), {"--info", "--json", "s.tsm", "bad.tsm"});
     EXPECT_EQ(run.code, 1);
-    std::string bad = std::string("{\"file\":\"bad.tsm\",\"loops\":0,\"tick_ms\":20,\"fade_seconds\":0,\"format\":\"wav\",") +
-                      "\"step_ms\":null,\"records\":null,\"repeat_start\":null,\"repeat_end\":null,"
-                      "\"drum_volume\":null,\"frames\":null,\"seconds\":null,\"length_problem\":null,"
-                      "\"instruments\":[],\"tracks_with_notes\":[],\"wraps\":[],\"error\":\"" +
-                      tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\"}\n";
+    std::string bad =
+        std::string("{\"file\":\"bad.tsm\",\"loops\":0,\"tick_ms\":20,\"fade_seconds\":0,\"format\":\"wav\",") +
+        "\"step_ms\":null,\"records\":null,\"repeat_start\":null,\"repeat_end\":null,"
+        "\"drum_volume\":null,\"frames\":null,\"seconds\":null,\"length_problem\":null,"
+        "\"instruments\":[],\"tracks_with_notes\":[],\"wraps\":[],\"error\":\"" +
+        tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\"}\n";
     EXPECT_EQ(run.out, json_line("s.tsm", 0, "20", "0", 100, 8, 0, 8, length_of(46080, "0.96"), "") + bad);
     EXPECT_EQ(run.err, std::string("tamselexport: bad.tsm: ") + tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\n");
     EXPECT_EQ(files_in(folder.path()), (std::vector<std::string>{"bad.tsm", "s.tsm"}));
@@ -163,8 +165,10 @@ TEST(SongInfo, TextForPeople) {
     folder.write("odd.tsm", song_bytes(100, -1, 1, -1));
     run = run_tool(folder.path(), {"--info", "-f", "flac", "-l", "30000", "odd.tsm"});
     EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_NE(run.out.find("  records:      -1 (0xFFFFFFFF in the file), repeat from -1 (0xFFFFFFFF in the file) to 1\n"),
-              std::string::npos) << run.out;
+    EXPECT_NE(
+        run.out.find("  records:      -1 (0xFFFFFFFF in the file), repeat from -1 (0xFFFFFFFF in the file) to 1\n"),
+        std::string::npos)
+        << run.out;
     EXPECT_NE(run.out.find("172800000 frames, 1:00:00.000 "), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("(flac, loops 30000, tick 20 ms)"), std::string::npos) << run.out;
     run = run_tool(folder.path(), {"--info", "--json", "-f", "opus", "s.tsm"});

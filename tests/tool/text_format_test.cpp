@@ -46,7 +46,8 @@ TEST(TextFormat, SummaryLine) {
     result.peak_dbfs = -3.0;
     result.beyond_full_scale = 2;
     LevelPlan plan;
-    EXPECT_EQ(summary_line("a.tsm", "a.wav", result, plan), "a.tsm -> a.wav: 0:00.960, peak -3.00 dBFS, 2 samples beyond +-1.0");
+    EXPECT_EQ(summary_line("a.tsm", "a.wav", result, plan),
+              "a.tsm -> a.wav: 0:00.960, peak -3.00 dBFS, 2 samples beyond +-1.0");
     result.clamped = 7;
     plan.note = "lowered 1.5 dB";
     EXPECT_EQ(summary_line("a.tsm", "-", result, plan),
@@ -58,7 +59,8 @@ TEST(TextFormat, JsonStringsFromAnyFileName) {
     EXPECT_EQ(json_string("song.tsm"), "\"song.tsm\"");
     EXPECT_EQ(json_string("a\"b\\c"), "\"a\\\"b\\\\c\"");
     EXPECT_EQ(json_string(std::string("tab\tnew\nnul\0end", 15)), "\"tab\\u0009new\\u000anul\\u0000end\"");
-    EXPECT_EQ(json_string("caf\xC3\xA9 \xE2\x99\xAA \xF0\x9F\x8E\xB5"), "\"caf\xC3\xA9 \xE2\x99\xAA \xF0\x9F\x8E\xB5\"");
+    EXPECT_EQ(json_string("caf\xC3\xA9 \xE2\x99\xAA \xF0\x9F\x8E\xB5"),
+              "\"caf\xC3\xA9 \xE2\x99\xAA \xF0\x9F\x8E\xB5\"");
     // Latin-1 bytes, a cut sequence, an overlong form, a surrogate.
     EXPECT_EQ(json_string("caf\xE9"), "\"caf\\ufffd\"");
     EXPECT_EQ(json_string("\xE2\x99"), "\"\\ufffd\\ufffd\"");

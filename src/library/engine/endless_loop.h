@@ -29,8 +29,8 @@ constexpr uint64_t ENDLESS_ANCHOR_FRAME = (uint64_t)1 << 29;
 // clock has moved over that frame, the step is due.
 struct LoopAnchor {
     bool set;
-    uint64_t frame;      // the anchor's frame
-    uint64_t period;     // frames from one wrap to the next from there on; 0 until known
+    uint64_t frame;   // the anchor's frame
+    uint64_t period;  // frames from one wrap to the next from there on; 0 until known
     RenderClock clock;
     SequencerState sequencer;
     SoundTable table;

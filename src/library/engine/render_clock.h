@@ -10,9 +10,9 @@ namespace tamsel::core {
 constexpr double FRAME_MS = 1.0 / 48.0;
 
 struct RenderClock {
-    double ms;              // milliseconds rendered, a running sum
-    double to_next_tick;    // frames left until the next tick
-    double tick_period_s;   // tick period in seconds
+    double ms;             // milliseconds rendered, a running sum
+    double to_next_tick;   // frames left until the next tick
+    double tick_period_s;  // tick period in seconds
 };
 
 // A clock at frame 0 whose first frame is a tick.

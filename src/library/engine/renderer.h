@@ -8,9 +8,9 @@
 #include "engine/endless_loop.h"
 #include "engine/render_clock.h"
 #include "engine/sequencer.h"
-#include "song/song.h"
 #include "mixer/sound_table.h"
 #include "mixer/steady_mix.h"
+#include "song/song.h"
 
 namespace tamsel::core {
 
@@ -22,11 +22,11 @@ constexpr int32_t LOOPS_FOREVER = -1;
 
 struct Renderer {
     const Song* song;
-    int32_t loop_limit;        // extra passes allowed; the render ends at the wrap after them
-    bool endless;              // plays on for ever: the limit is never reached
+    int32_t loop_limit;  // extra passes allowed; the render ends at the wrap after them
+    bool endless;        // plays on for ever: the limit is never reached
     double tick_ms;
-    uint32_t muted_tracks;     // bit t: track t's voices move on without being mixed
-    SteadyMixPath mix_path;    // the steady inner loop this renderer uses
+    uint32_t muted_tracks;   // bit t: track t's voices move on without being mixed
+    SteadyMixPath mix_path;  // the steady inner loop this renderer uses
 
     RenderClock clock;
     SequencerState sequencer;
@@ -35,16 +35,16 @@ struct Renderer {
     RenderClock start_clock;
     SequencerState start_sequencer;
 
-    bool ended;                // the song has wrapped more than loop_limit times
-    bool step_pending;         // the clock has already moved over a tick whose step is due
-    uint64_t frames_done;      // frames rendered or skipped so far
-    LoopAnchor anchor;         // where an endless render starts to repeat; kept through restarts
+    bool ended;            // the song has wrapped more than loop_limit times
+    bool step_pending;     // the clock has already moved over a tick whose step is due
+    uint64_t frames_done;  // frames rendered or skipped so far
+    LoopAnchor anchor;     // where an endless render starts to repeat; kept through restarts
 
     SoundTable table;
     // Each slot's samples made so far; kept across restarts, since the
     // song's notes do not change.
     SampleCache caches[SLOT_COUNT];
-    uint64_t cache_budget;     // bytes the caches may still take
+    uint64_t cache_budget;  // bytes the caches may still take
     int32_t segment[2 * SEGMENT_FRAMES];
     int32_t active_slots[SLOT_COUNT];
     MixScratch scratch;

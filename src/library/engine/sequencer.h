@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "song/song.h"
 #include "mixer/sound_table.h"
+#include "song/song.h"
 
 namespace tamsel::core {
 

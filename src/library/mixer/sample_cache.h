@@ -16,11 +16,11 @@ namespace tamsel::core {
 constexpr uint64_t SAMPLE_CACHE_BUDGET = (uint64_t)16 << 20;
 
 struct SampleCache {
-    int8_t* samples;     // samples 0 .. filled - 1 of the source, or null
-    uint64_t size;       // bytes allocated
+    int8_t* samples;  // samples 0 .. filled - 1 of the source, or null
+    uint64_t size;    // bytes allocated
     uint64_t filled;
-    bool refused;        // over the budget or out of memory: never cached
-    uint64_t* budget;    // bytes the renderer may still give to caches
+    bool refused;      // over the budget or out of memory: never cached
+    uint64_t* budget;  // bytes the renderer may still give to caches
 };
 
 // Makes samples 0 .. last of source available in cache->samples, making a

@@ -10,7 +10,7 @@
 namespace tamsel::core {
 
 struct SampleSource {
-    uint64_t size;             // samples; a voice needs at least 2
+    uint64_t size;  // samples; a voice needs at least 2
     // Stored samples, or null for a synthesised note.
     const uint8_t* stored;
     // XORed into each stored byte: 0x80 turns unsigned image samples (silence
@@ -19,8 +19,8 @@ struct SampleSource {
     // A synthesised note: sample k reads the waveform point under the phase
     // k x increment (wrapping at 32 bits) and scales it by envelope point
     // 64 k / size.
-    const int8_t* waveform;    // 256 points
-    const uint8_t* envelope;   // 64 points, 128 is full level
+    const int8_t* waveform;   // 256 points
+    const uint8_t* envelope;  // 64 points, 128 is full level
     uint32_t increment;
 };
 

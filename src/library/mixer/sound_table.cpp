@@ -61,18 +61,13 @@ void sound_table_play(SoundTable* table, int32_t index, int32_t mode) {
     if (!voice) return;
     list_slot(table, index);
     switch (mode) {
-    case 0:
-        voice_stop(voice);
-        break;
+    case 0: voice_stop(voice); break;
     case 1:
         voice_stop(voice);
         voice_play(voice, false);
         break;
-    case -1:
-        voice_play(voice, true);
-        break;
-    default:
-        break;
+    case -1: voice_play(voice, true); break;
+    default: break;
     }
 }
 

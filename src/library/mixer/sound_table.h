@@ -29,8 +29,7 @@ Voice* sound_table_voice(SoundTable* table, int32_t index);
 // Puts a new voice over source in slot index, replacing what was there, and
 // reading through cache when given. An unusable source (see voice_init)
 // leaves the slot empty and returns false.
-bool sound_table_set_source(SoundTable* table, int32_t index, const SampleSource* source,
-                            SampleCache* cache = nullptr);
+bool sound_table_set_source(SoundTable* table, int32_t index, const SampleSource* source, SampleCache* cache = nullptr);
 void sound_table_release(SoundTable* table, int32_t index);
 
 // mode 0 stops, 1 restarts once from the beginning, -1 loops on from where

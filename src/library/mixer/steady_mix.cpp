@@ -18,12 +18,12 @@ static void mix_frames_scalar(const SteadyRun* run, int32_t* acc, uint32_t first
 }
 
 #ifdef TAMSEL_HAVE_SIMD_PATHS
-void fill_coefficients_one_by_one(double (*coefficients)[STEADY_CHUNK_FRAMES + 24], const int8_t* data,
-                                  uint64_t first, uint32_t j, uint32_t count) {
+void fill_coefficients_one_by_one(double (*coefficients)[STEADY_CHUNK_FRAMES + 24], const int8_t* data, uint64_t first,
+                                  uint32_t j, uint32_t count) {
     for (; j < count; j++) {
         const int8_t* d = data + first + j;
-        CubicCoefficients c = cubic_coefficients((double)(d[-3] * 256), (double)(d[-2] * 256),
-                                                 (double)(d[-1] * 256), (double)(d[0] * 256));
+        CubicCoefficients c = cubic_coefficients((double)(d[-3] * 256), (double)(d[-2] * 256), (double)(d[-1] * 256),
+                                                 (double)(d[0] * 256));
         coefficients[0][j] = c.c0;
         coefficients[1][j] = c.c1;
         coefficients[2][j] = c.c2;
@@ -59,8 +59,10 @@ SteadyMixPath best_steady_mix_path() {
 void mix_steady_run(const SteadyRun* run, int32_t* acc, uint32_t frames) {
     uint32_t done = 0;
 #ifdef TAMSEL_HAVE_SIMD_PATHS
-    if (run->path == STEADY_MIX_AVX512) done = mix_frames_avx512(run, acc, frames);
-    else if (run->path == STEADY_MIX_AVX2) done = mix_frames_avx2(run, acc, frames);
+    if (run->path == STEADY_MIX_AVX512)
+        done = mix_frames_avx512(run, acc, frames);
+    else if (run->path == STEADY_MIX_AVX2)
+        done = mix_frames_avx2(run, acc, frames);
 #endif
     mix_frames_scalar(run, acc, done, frames);
 }

@@ -36,8 +36,8 @@ AVX2_TARGET static void compute_coefficients(double (*coefficients)[STEADY_CHUNK
         __m256d c1 = _mm256_sub_pd(_mm256_sub_pd(_mm256_sub_pd(y1, _mm256_mul_pd(ym1, third)), _mm256_mul_pd(half, y0)),
                                    _mm256_mul_pd(sixth, y2));
         __m256d c2 = _mm256_sub_pd(_mm256_mul_pd(half, _mm256_add_pd(ym1, y1)), y0);
-        __m256d c3 = _mm256_add_pd(_mm256_mul_pd(half, _mm256_sub_pd(y0, y1)),
-                                   _mm256_mul_pd(_mm256_sub_pd(y2, ym1), sixth));
+        __m256d c3 =
+            _mm256_add_pd(_mm256_mul_pd(half, _mm256_sub_pd(y0, y1)), _mm256_mul_pd(_mm256_sub_pd(y2, ym1), sixth));
         _mm256_storeu_pd(coefficients[0] + j, y0);
         _mm256_storeu_pd(coefficients[1] + j, c1);
         _mm256_storeu_pd(coefficients[2] + j, c2);

@@ -27,7 +27,7 @@ AVX512_TARGET static inline __m512d points_at(const int8_t* p) {
 
 // Coefficients for the windows ending at samples first .. first + count - 1.
 AVX512_TARGET static void compute_coefficients(double (*coefficients)[STEADY_CHUNK_FRAMES + 24], const int8_t* data,
-                                             uint64_t first, uint32_t count) {
+                                               uint64_t first, uint32_t count) {
     const __m512d third = _mm512_set1_pd(0.3333333333333333);
     const __m512d half = _mm512_set1_pd(0.5);
     const __m512d sixth = _mm512_set1_pd(0.16666666666666666);
@@ -38,8 +38,8 @@ AVX512_TARGET static void compute_coefficients(double (*coefficients)[STEADY_CHU
         __m512d c1 = _mm512_sub_pd(_mm512_sub_pd(_mm512_sub_pd(y1, _mm512_mul_pd(ym1, third)), _mm512_mul_pd(half, y0)),
                                    _mm512_mul_pd(sixth, y2));
         __m512d c2 = _mm512_sub_pd(_mm512_mul_pd(half, _mm512_add_pd(ym1, y1)), y0);
-        __m512d c3 = _mm512_add_pd(_mm512_mul_pd(half, _mm512_sub_pd(y0, y1)),
-                                   _mm512_mul_pd(_mm512_sub_pd(y2, ym1), sixth));
+        __m512d c3 =
+            _mm512_add_pd(_mm512_mul_pd(half, _mm512_sub_pd(y0, y1)), _mm512_mul_pd(_mm512_sub_pd(y2, ym1), sixth));
         _mm512_storeu_pd(coefficients[0] + j, y0);
         _mm512_storeu_pd(coefficients[1] + j, c1);
         _mm512_storeu_pd(coefficients[2] + j, c2);
@@ -55,9 +55,9 @@ AVX512_TARGET static void mix_chunk(const SteadyRun* run, uint64_t position, int
     const uint64_t last = (position + (uint64_t)(groups * 8 - 1) * step) >> 32;
     compute_coefficients(run->scratch->coefficients, run->data, first, (uint32_t)(last - first + 1));
 
-    const __m512i lane_steps = _mm512_set_epi64((long long)(7 * step), (long long)(6 * step), (long long)(5 * step),
-                                                (long long)(4 * step), (long long)(3 * step), (long long)(2 * step),
-                                                (long long)step, 0);
+    const __m512i lane_steps =
+        _mm512_set_epi64((long long)(7 * step), (long long)(6 * step), (long long)(5 * step), (long long)(4 * step),
+                         (long long)(3 * step), (long long)(2 * step), (long long)step, 0);
     const __m512i fraction_mask = _mm512_set1_epi64(0xFFFFFFFFll);
     const __m512i left_gain = _mm512_set1_epi64(run->left_gain);
     const __m512i right_gain = _mm512_set1_epi64(run->right_gain);

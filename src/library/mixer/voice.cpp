@@ -72,8 +72,10 @@ void voice_set_frequency(Voice* voice, uint32_t frequency) {
 }
 
 void voice_set_volume(Voice* voice, int16_t volume) {
-    if (volume < -10000) volume = -10000;
-    else if (volume > 0) volume = 0;
+    if (volume < -10000)
+        volume = -10000;
+    else if (volume > 0)
+        volume = 0;
     voice->volume_gain = voice_gain_from_db(volume);
     update_targets(voice);
 }
@@ -178,8 +180,10 @@ static void generate_playing(Voice* voice, int32_t* frame) {
 
 void voice_generate_sample(Voice* voice, int32_t* frame) {
     if (!voice->source) return;
-    if (voice->playing) generate_playing(voice, frame);
-    else generate_stopped(voice);
+    if (voice->playing)
+        generate_playing(voice, frame);
+    else
+        generate_stopped(voice);
 }
 
 }  // namespace tamsel::core

@@ -12,14 +12,14 @@ namespace tamsel::core {
 struct Voice {
     const SampleSource* source;  // what it plays; null for no voice
     SampleCache* cache;          // the renderer's copy of its samples, or null
-    uint64_t size;            // samples in the source, at least 2
-    int8_t history[4];        // interpolation window, newest first
-    int64_t position;         // 32.32 fixed point, never negative
-    uint64_t step;            // 32.32 increment per output frame
-    uint32_t frequency;       // Hz
+    uint64_t size;               // samples in the source, at least 2
+    int8_t history[4];           // interpolation window, newest first
+    int64_t position;            // 32.32 fixed point, never negative
+    uint64_t step;               // 32.32 increment per output frame
+    uint32_t frequency;          // Hz
     bool playing;
     bool looping;
-    int32_t volume_gain;      // 16.16 gains, 65536 is unity
+    int32_t volume_gain;  // 16.16 gains, 65536 is unity
     int32_t pan_left_gain;
     int32_t pan_right_gain;
     int32_t left_gain;

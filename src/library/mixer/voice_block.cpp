@@ -57,15 +57,15 @@ static void mix_steady(Voice* voice, int32_t* acc, uint32_t frames, MixScratch* 
     uint64_t position = (uint64_t)voice->position;
     uint64_t end_position = position + (uint64_t)frames * voice->step;
     if (acc && run_is_cached(voice, end_position)) {
-        SteadyRun run = {voice->cache->samples, position, voice->step, voice->left_gain, voice->right_gain,
-                         scratch, path};
+        SteadyRun run = {voice->cache->samples, position, voice->step, voice->left_gain,
+                         voice->right_gain,     scratch,  path};
         mix_steady_run(&run, acc, frames);
     } else if (acc) {
         uint64_t base = (position >> 32) - 3;
         uint32_t count = (uint32_t)((end_position >> 32) - base + 1);
         source_fill(voice->source, base, count, scratch->window);
-        SteadyRun run = {scratch->window, position - (base << 32), voice->step, voice->left_gain, voice->right_gain,
-                         scratch, path};
+        SteadyRun run = {
+            scratch->window, position - (base << 32), voice->step, voice->left_gain, voice->right_gain, scratch, path};
         mix_steady_run(&run, acc, frames);
     }
     finish_steady(voice, end_position, frames);

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "song/song.h"
 #include "mixer/sample_source.h"
+#include "song/song.h"
 
 namespace tamsel::core {
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "common/byte_order.h"
 #include "song/instruments.h"
 #include "song/song_layout.h"
-#include "common/byte_order.h"
 
 namespace tamsel::core {
 

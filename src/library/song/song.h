@@ -18,8 +18,8 @@ constexpr int32_t NOTES_PER_TRACK = 24;
 
 struct Instrument {
     uint8_t octave;
-    int32_t length;      // samples per note
-    int32_t volume;      // engine volume scale, 300 is full level
+    int32_t length;  // samples per note
+    int32_t volume;  // engine volume scale, 300 is full level
     int8_t waveform[WAVEFORM_SIZE];
     uint8_t envelope[ENVELOPE_SIZE];
 };

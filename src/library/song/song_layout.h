@@ -16,12 +16,12 @@ constexpr char SONG_MAGIC[] = "TSM";
 constexpr uint32_t SONG_MAGIC_SIZE = 3;
 
 // Header fields, as file offsets. Bytes 3..7 are not interpreted.
-constexpr uint32_t WAIT_AT = 8;              // step time in ms, unsigned
-constexpr uint32_t REPEAT_START_AT = 12;     // signed
-constexpr uint32_t REPEAT_END_AT = 16;       // signed
-constexpr uint32_t RECORD_COUNT_AT = 20;     // records per track, signed
+constexpr uint32_t WAIT_AT = 8;           // step time in ms, unsigned
+constexpr uint32_t REPEAT_START_AT = 12;  // signed
+constexpr uint32_t REPEAT_END_AT = 16;    // signed
+constexpr uint32_t RECORD_COUNT_AT = 20;  // records per track, signed
 constexpr uint32_t FIRST_INSTRUMENT_AT = 24;
-constexpr uint32_t DRUM_VOLUME_AT = 1044;    // unsigned
+constexpr uint32_t DRUM_VOLUME_AT = 1044;  // unsigned
 constexpr uint32_t SONG_HEADER_SIZE = 1048;
 
 // The tracks: one per melodic instrument, then the drums.
