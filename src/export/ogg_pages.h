@@ -34,8 +34,8 @@ private:
     bool write_whole_pages();
     bool write_page(const uint8_t* page, size_t size);
 
-    std::string software_;
     ByteWriter* out_;
+    std::string software_;
     std::vector<uint8_t> pending_;
     bool pass_through_ = false;
 };

@@ -54,7 +54,9 @@ TEST(Tags, TitleAndArtistReadAsGivenInEveryFormat) {
             ASSERT_GT(bytes.size(), 128u);
             std::string last(bytes.end() - 128, bytes.end());
             ASSERT_EQ(last.compare(0, 3, "TAG") == 0, row.id3v1 != nullptr);
-            if (row.id3v1) EXPECT_EQ(last.substr(3, last.find('\0', 3) - 3), row.id3v1);
+            if (row.id3v1) {
+                EXPECT_EQ(last.substr(3, last.find('\0', 3) - 3), row.id3v1);
+            }
         }
     }
 }

@@ -103,7 +103,9 @@ TEST(Progress, DumbTerminalsGetNoEscapesAndAnInterruptionEndsTheLine) {
         EXPECT_EQ(run.out.find('\033') == std::string::npos, dumb) << run.out;
         ASSERT_FALSE(run.out.empty());
         EXPECT_EQ(run.out.back(), '\n') << run.out;
-        if (c.interrupted) EXPECT_EQ(run.out.find("demo.wav:"), std::string::npos) << run.out;
+        if (c.interrupted) {
+            EXPECT_EQ(run.out.find("demo.wav:"), std::string::npos) << run.out;
+        }
     }
     EXPECT_EQ(files_in(folder.path()), (std::vector<std::string>{"demo.tsm", "demo.wav"}));
 #endif
