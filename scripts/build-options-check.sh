@@ -20,7 +20,9 @@ check() {
     { cat "$root/$name.log"; exit 1; }
   cmake --build "$root/$name" -j2 >>"$root/$name.log" 2>&1 || { tail -40 "$root/$name.log"; exit 1; }
   if [ -f "$root/$name/CTestTestfile.cmake" ]; then
-    ctest --test-dir "$root/$name" -j2 --output-on-failure | tail -3
+    ctest --test-dir "$root/$name" -j2 --output-on-failure >"$root/$name.test.log" 2>&1 ||
+      { tail -60 "$root/$name.test.log"; exit 1; }
+    grep -E "tests passed|tests failed" "$root/$name.test.log"
   fi
 }
 
