@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "export/loudness_meter.h"
 #include "export/mix_source.h"
 #include "export/sample_shaper.h"
 #include "export/sndfile_encoder.h"
@@ -56,6 +57,7 @@ public:
         if (format_.depth == SampleDepth::FLOAT32) {
             floats_.resize(2 * frames);
             shaper_->to_float(sums, first, frames, floats_.data());
+            if (peak_meter_on_ && !peak_meter_.add(floats_.data(), frames)) peak_meter_on_ = false;
             return coded_.write_float(floats_.data(), frames, error);
         }
         ints_.resize(2 * frames);
@@ -67,6 +69,14 @@ public:
         if (own_wav_) return true;
         return coded_.finish(error);
     }
+    // Lossy formats: the true peak of what the encoder is given, measured
+    // as it goes where this build can (see true_peak).
+    void measure_true_peak() {
+        std::string unused;
+        peak_meter_on_ = format_.lossy() && peak_meter_.start(&unused, MeterMode::TRUE_PEAK);
+    }
+    // False when it was not measured.
+    bool true_peak(double* peak) { return peak_meter_on_ && peak_meter_.true_peak(peak); }
 
 private:
     static bool failed_write(std::string* error) {
@@ -80,7 +90,21 @@ private:
     SndfileEncoder coded_;
     std::vector<float> floats_;
     std::vector<int32_t> ints_;
+    LoudnessMeter peak_meter_;
+    bool peak_meter_on_ = false;
 };
+
+// A lossy file's peak as a player decodes it is, within the encoder's
+// margin, its true peak; without a true-peak meter the sample peak stands in.
+static void judge_decoded_peak(Encoder* encoder, const FormatEntry& format, AudioResult* result) {
+    if (!format.lossy()) return;
+    double true_peak = 0.0;
+    result->true_peak_dbfs = result->peak_dbfs;
+    if (encoder->true_peak(&true_peak)) {
+        result->true_peak_dbfs = true_peak > 0.0 ? 20.0 * std::log10(true_peak) : -HUGE_VAL;
+    }
+    result->decoded_may_clip = result->true_peak_dbfs + LOSSY_PEAK_MARGIN_DB > 0.0;
+}
 
 static bool check_settings(const AudioSettings& settings, std::string* error) {
     std::string why;
@@ -114,6 +138,7 @@ bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options
                         dither_seed(options.muted_tracks));
     Encoder encoder(format, &shaper, out);
     if (!encoder.begin(settings, length.total(), error)) return false;
+    encoder.measure_true_peak();
 
     std::vector<int32_t> sums(2 * BLOCK_FRAMES);
     uint64_t total = length.total();
@@ -134,5 +159,6 @@ bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options
     result->peak_dbfs = counts.peak > 0.0 ? 20.0 * std::log10(counts.peak) : -HUGE_VAL;
     result->beyond_full_scale = counts.beyond;
     result->clamped = counts.clamped;
+    judge_decoded_peak(&encoder, format, result);
     return true;
 }

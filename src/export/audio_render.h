@@ -66,6 +66,12 @@ struct LevelPlan {
     std::string note;            // for the summary, e.g. "lowered 2.1 dB to keep the peak at -1 dBFS"; may be empty
 };
 
+// A lossy encoder's output overshoots the true peak of what it was given
+// (Opus by about 0.3 dB at -1 dBFS, more near full scale): the level plan
+// keeps this margin under its ceiling, and a render whose true peak lies
+// within it of full scale is reported as likely to clip when decoded.
+inline constexpr double LOSSY_PEAK_MARGIN_DB = 1.0;
+
 struct AudioResult {
     uint64_t frames = 0;     // frames written, the fade included
     double peak_dbfs = 0.0;  // of the written samples; -inf for silence
@@ -73,6 +79,11 @@ struct AudioResult {
     // that lay beyond +-1.0 before clamping.
     uint64_t beyond_full_scale = 0;
     uint64_t clamped = 0;  // integer samples that had to be clamped (+1.0 itself is)
+    // Lossy formats: the peak between the samples too (the sample peak in a
+    // build without libebur128), and whether what a player decodes is
+    // likely to pass full scale, where its output clips.
+    double true_peak_dbfs = 0.0;
+    bool decoded_may_clip = false;
 };
 
 // Frames the option form renders: the song's length for options plus the

@@ -25,6 +25,8 @@ struct FormatEntry {
     uint64_t max_frames;      // the most a file may hold
     int32_t default_quality;  // 0..10 when none is asked for (lossy formats); -1: has none
     bool integer() const { return depth != SampleDepth::FLOAT32; }
+    // Vorbis, Opus, MP3: what a player decodes is not the samples given.
+    bool lossy() const { return !integer() && encoder != FormatEncoder::OWN_WAV; }
 };
 
 // Every format, in the order -f lists them. Where two share an extension

@@ -12,10 +12,6 @@
 static const size_t SURVEY_BLOCK_FRAMES = 4096;
 static const double MAX_GAIN_DB = 96.0;
 static const double LOUDNESS_PEAK_DBFS = -1.0;
-// A lossy encoder's output overshoots the true peak of what it was given
-// (Opus by about 0.3 dB at -1 dBFS): the margin keeps the decoded peak
-// under the ceiling.
-static const double LOSSY_PEAK_MARGIN_DB = 1.0;
 
 // What a first pass over the full mix finds: its loudest sample, as the
 // sum and the fade gain it is written with, and its loudness.
@@ -29,8 +25,7 @@ struct MixSurvey {
 };
 
 static bool lossy(const AudioSettings& settings) {
-    const FormatEntry& format = format_entry(settings.format);
-    return !format.integer() && format.encoder != FormatEncoder::OWN_WAV;
+    return format_entry(settings.format).lossy();
 }
 
 static bool survey_mix(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
@@ -44,7 +39,8 @@ static bool survey_mix(const tamsel::Song& song, const tamsel::RenderOptions& op
     if (!source.open(song, options, length, error, settings.render_threads)) return false;
     LoudnessMeter meter;
     bool true_peak = measure_loudness && lossy(settings);
-    if (measure_loudness && !meter.start(error, true_peak)) return false;
+    MeterMode mode = true_peak ? MeterMode::LOUDNESS_AND_TRUE_PEAK : MeterMode::LOUDNESS;
+    if (measure_loudness && !meter.start(error, mode)) return false;
 
     std::vector<int32_t> sums(2 * SURVEY_BLOCK_FRAMES);
     std::vector<float> samples(2 * SURVEY_BLOCK_FRAMES);

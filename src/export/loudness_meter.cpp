@@ -15,9 +15,11 @@ LoudnessMeter::~LoudnessMeter() {
     delete state_;
 }
 
-bool LoudnessMeter::start(std::string* error, bool true_peak) {
-    int mode = EBUR128_MODE_I | (true_peak ? EBUR128_MODE_TRUE_PEAK : 0);
-    state_->meter = ebur128_init(2, 48000, mode);
+bool LoudnessMeter::start(std::string* error, MeterMode mode) {
+    int flags = EBUR128_MODE_I;
+    if (mode == MeterMode::LOUDNESS_AND_TRUE_PEAK) flags |= EBUR128_MODE_TRUE_PEAK;
+    if (mode == MeterMode::TRUE_PEAK) flags = EBUR128_MODE_TRUE_PEAK;
+    state_->meter = ebur128_init(2, 48000, flags);
     if (!state_->meter) {
         *error = "could not start the loudness meter";
         return false;
@@ -48,7 +50,7 @@ struct LoudnessState {};
 LoudnessMeter::LoudnessMeter() : state_(nullptr) {}
 LoudnessMeter::~LoudnessMeter() {}
 
-bool LoudnessMeter::start(std::string* error, bool) {
+bool LoudnessMeter::start(std::string* error, MeterMode) {
     *error = "--loudness is not available: this build has no libebur128";
     return false;
 }

@@ -33,6 +33,13 @@ std::string summary_line(const std::string& input, const std::string& output, co
     line += format_duration(result.frames) + ", peak " + format_dbfs(result.peak_dbfs) + ", ";
     line += std::to_string(result.beyond_full_scale) + " samples beyond +-1.0";
     if (result.clamped > 0) line += ", " + std::to_string(result.clamped) + " samples clamped (try --normalize)";
+    // Lossy files have no clamp of their own: a player clips them as it
+    // decodes, so they get the same hint.
+    if (result.decoded_may_clip) {
+        char peak[64];
+        std::snprintf(peak, sizeof peak, "%+.2f dBTP", result.true_peak_dbfs);
+        line += std::string(", true peak ") + peak + ": may clip when decoded (try --normalize=-2)";
+    }
     if (!plan.note.empty()) line += ", " + plan.note;
     return line;
 }

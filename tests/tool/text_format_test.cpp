@@ -53,6 +53,14 @@ TEST(TextFormat, SummaryLine) {
     EXPECT_EQ(summary_line("a.tsm", "-", result, plan),
               "a.tsm -> standard output: 0:00.960, peak -3.00 dBFS, 2 samples beyond +-1.0, "
               "7 samples clamped (try --normalize), lowered 1.5 dB");
+    AudioResult lossy;
+    lossy.frames = 46080;
+    lossy.peak_dbfs = -0.5;
+    lossy.true_peak_dbfs = 0.25;
+    lossy.decoded_may_clip = true;
+    EXPECT_EQ(summary_line("a.tsm", "a.ogg", lossy, LevelPlan()),
+              "a.tsm -> a.ogg: 0:00.960, peak -0.50 dBFS, 0 samples beyond +-1.0, "
+              "true peak +0.25 dBTP: may clip when decoded (try --normalize=-2)");
 }
 
 TEST(TextFormat, JsonStringsFromAnyFileName) {
