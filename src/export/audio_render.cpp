@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "export/loop_tags.h"
 #include "export/mix_source.h"
 #include "export/sample_shaper.h"
 #include "export/sndfile_encoder.h"
@@ -37,12 +38,14 @@ public:
           wav_(format.depth, out),
           coded_(out) {}
 
-    bool begin(const AudioSettings& settings, uint64_t frames, std::string* error) {
-        if (own_wav_) return wav_.begin(frames) || failed_write(error);
+    // With loop set, the file carries the loop points.
+    bool begin(const AudioSettings& settings, uint64_t frames, const tamsel::Loop* loop, std::string* error) {
+        if (own_wav_) return wav_.begin(frames, loop) || failed_write(error);
         SndfileTags tags;
         tags.title = settings.title;
         tags.artist = settings.artist;
         tags.software = software_name();
+        if (loop) tags.comments = loop_comments(*loop);
         return coded_.begin(format_.format, settings.quality, tags, frames, error);
     }
     // Frames frames of sums, the first of them frame first of the render.
@@ -64,7 +67,7 @@ public:
         return coded_.write_int(ints_.data(), frames, error);
     }
     bool finish(std::string* error) {
-        if (own_wav_) return true;
+        if (own_wav_) return wav_.finish() || failed_write(error);
         return coded_.finish(error);
     }
 
@@ -113,7 +116,8 @@ bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options
     SampleShaper shaper(format.depth, plan.factor, length.song_frames, length.fade_frames, dither,
                         dither_seed(options.muted_tracks));
     Encoder encoder(format, &shaper, out);
-    if (!encoder.begin(settings, length.total(), error)) return false;
+    const tamsel::Loop* loop = length.loopable ? &source.loop_figures().loop : nullptr;
+    if (!encoder.begin(settings, length.total(), loop, error)) return false;
 
     std::vector<int32_t> sums(2 * BLOCK_FRAMES);
     uint64_t total = length.total();
@@ -134,5 +138,7 @@ bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options
     result->peak_dbfs = counts.peak > 0.0 ? 20.0 * std::log10(counts.peak) : -HUGE_VAL;
     result->beyond_full_scale = counts.beyond;
     result->clamped = counts.clamped;
+    result->loopable = length.loopable;
+    result->loop = source.loop_figures();
     return true;
 }
