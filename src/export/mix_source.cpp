@@ -107,15 +107,18 @@ bool MixSource::open(const tamsel::Song& song, const tamsel::RenderOptions& opti
     loopable_ = length.loopable;
     if (loopable_) {
         figures_.loop = length.loop;
-        if (!make_loop_tail(song, render_options, error)) return false;
+        if (!make_loop_tail(song, render_options, &figures_, &tail_, error)) return false;
     }
     return open_renderers(song, render_options, threads, error);
 }
 
-bool MixSource::make_loop_tail(const tamsel::Song& song, const tamsel::RenderOptions& options, std::string* error) {
+bool make_loop_tail(const tamsel::Song& song, const tamsel::RenderOptions& options, LoopFigures* figures,
+                    std::vector<int32_t>* tail, std::string* error) {
+    tamsel::RenderOptions reaching = options;
+    reaching.loops = 1;
     tamsel::Renderer renderer;
-    tamsel::Status status = renderer.create(song, options);
-    if (status == TAMSEL_OK) status = renderer.loop_tail_int32(figures_.loop, &tail_, &figures_.difference_db);
+    tamsel::Status status = renderer.create(song, reaching);
+    if (status == TAMSEL_OK) status = renderer.loop_tail_int32(figures->loop, tail, &figures->difference_db);
     if (status != TAMSEL_OK) {
         *error = tamsel::message(status);
         return false;

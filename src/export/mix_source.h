@@ -30,6 +30,13 @@ uint64_t fade_frames_of(double seconds);
 bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
                    ExportLength* length, std::string* error);
 
+// The crossfaded tail of figures->loop for the song with options (muted
+// tracks included; the loop count does not matter) into tail, and how alike
+// its two stretches were into figures->difference_db. False with error set
+// when a renderer cannot be made.
+bool make_loop_tail(const tamsel::Song& song, const tamsel::RenderOptions& options, LoopFigures* figures,
+                    std::vector<int32_t>* tail, std::string* error);
+
 class MixSource {
 public:
     // Creates the renderer: with a fade, one with enough extra loops to
@@ -52,7 +59,6 @@ private:
     std::unique_ptr<ChunkedMix> chunked_;  // set when several threads render
     bool open_renderers(const tamsel::Song& song, const tamsel::RenderOptions& options, size_t threads,
                         std::string* error);
-    bool make_loop_tail(const tamsel::Song& song, const tamsel::RenderOptions& options, std::string* error);
     void put_loop_tail(int32_t* sums, uint64_t first, size_t frames) const;
 
     uint64_t total_ = 0;

@@ -23,6 +23,12 @@ struct SongReport {
     double tick_ms = 20.0;
     double fade_seconds = 0.0;
     OutputFormat format = OutputFormat::WAV_FLOAT;  // the one frames and length are worked out for
+    // The song's loop, S and E, whatever the loop count: where the repeat
+    // region starts and one pass of it. With --loopable (loopable) also the
+    // crossfade the file would get, measured.
+    bool loopable = false;
+    bool has_loop = false;
+    LoopFigures loop;
 };
 
 // Why a song that loaded has no length for options: "never ends" when its

@@ -27,6 +27,21 @@ std::string format_dbfs(double dbfs) {
     return text;
 }
 
+static std::string decibels_text(double db) {
+    if (std::isinf(db) && db < 0) return "-inf dB";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f dB", db);
+    return text;
+}
+
+std::string loop_text(const LoopFigures& figures) {
+    const tamsel::Loop& loop = figures.loop;
+    uint64_t length = loop.end - loop.start;
+    return "loop from frame " + std::to_string(loop.start) + ", " + std::to_string(length) + " frames (" +
+           format_duration(length) + "), crossfade " + std::to_string(loop.crossfade) +
+           " frames, stretches differ by " + decibels_text(figures.difference_db);
+}
+
 std::string summary_line(const std::string& input, const std::string& output, const AudioResult& result,
                          const LevelPlan& plan) {
     std::string line = input + " -> " + (output == "-" ? std::string("standard output") : output) + ": ";
@@ -34,5 +49,6 @@ std::string summary_line(const std::string& input, const std::string& output, co
     line += std::to_string(result.beyond_full_scale) + " samples beyond +-1.0";
     if (result.clamped > 0) line += ", " + std::to_string(result.clamped) + " samples clamped (try --normalize)";
     if (!plan.note.empty()) line += ", " + plan.note;
+    if (result.loopable) line += ", " + loop_text(result.loop);
     return line;
 }
