@@ -22,6 +22,8 @@ static const uint32_t NEVER_REACHED_STEP_MS = 0x80000000u;
 
 std::string describe_length_problem(const tamsel_song_info& info, const AudioSettings& settings,
                                     const std::string& audio_error) {
+    if (info.step_ms >= NEVER_REACHED_STEP_MS && settings.loopable)
+        return "never wraps to its repeat start (its step time is never reached), so it has no loop";
     if (info.step_ms >= NEVER_REACHED_STEP_MS) return "never ends";
     if (format_entry(settings.format).encoder == FormatEncoder::OWN_WAV) return "too long for a WAV file";
     return audio_error;
@@ -133,7 +135,7 @@ static std::string header_value_text(int32_t value) {
 // starts and how long a pass lasts say where the loop would be.
 static std::string loop_lines(const SongReport& report) {
     if (report.loopable) {
-        if (!report.has_loop) return "  loop:         none: the song never wraps a second time\n";
+        if (!report.has_loop) return "  loop:         none\n";
         return "  loop:         " + loop_text(report.loop) + "\n";
     }
     if (!report.wraps.empty() || !report.has_loop) return "";

@@ -7,40 +7,12 @@
 #include <vector>
 
 #include "export/audio_render.h"
+#include "reference_tools.h"
 #include "renders.h"
 #include "song_builder.h"
 #include "test_songs.h"
 
 namespace {
-
-uint32_t u32_at(const std::vector<uint8_t>& b, size_t at) {
-    return (uint32_t)b[at] | ((uint32_t)b[at + 1] << 8) | ((uint32_t)b[at + 2] << 16) | ((uint32_t)b[at + 3] << 24);
-}
-
-// A WAV file's chunks, walked from the first after "WAVE".
-struct WavChunks {
-    size_t data = 0, data_size = 0;  // where the data's bytes start
-    bool has_loop = false;
-    uint32_t loops = 0, loop_type = 0, loop_start = 0, loop_end = 0;
-};
-
-WavChunks read_chunks(const std::vector<uint8_t>& b) {
-    WavChunks chunks;
-    for (size_t at = 12; at + 8 <= b.size();) {
-        std::string id(b.begin() + (ptrdiff_t)at, b.begin() + (ptrdiff_t)at + 4);
-        size_t size = u32_at(b, at + 4);
-        if (id == "data") chunks.data = at + 8, chunks.data_size = size;
-        if (id == "smpl" && size >= 60) {
-            chunks.has_loop = true;
-            chunks.loops = u32_at(b, at + 36);
-            chunks.loop_type = u32_at(b, at + 48);
-            chunks.loop_start = u32_at(b, at + 52);
-            chunks.loop_end = u32_at(b, at + 56);
-        }
-        at += 8 + size + (size & 1);
-    }
-    return chunks;
-}
 
 tamsel::Song song_from(const std::vector<uint8_t>& bytes) {
     tamsel::Song song;
@@ -89,8 +61,8 @@ TEST(LoopableExport, WavHoldsTheRenderThenTheTailAndItsLoop) {
         EXPECT_EQ(result.loop.difference_db, difference);
         EXPECT_EQ(result.frames, loop.end);
 
-        WavChunks chunks = read_chunks(bytes);
-        EXPECT_EQ(u32_at(bytes, 4), bytes.size() - 8);
+        WavChunks chunks = read_wav_chunks(bytes);
+        EXPECT_EQ(chunks.riff_size, bytes.size() - 8);
         ASSERT_EQ(chunks.data_size, 8 * loop.end);
         ASSERT_TRUE(chunks.has_loop);
         EXPECT_EQ(chunks.loops, 1u);
