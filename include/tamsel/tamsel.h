@@ -92,10 +92,10 @@ typedef struct tamsel_renderer tamsel_renderer; /* one render; used by one threa
 
 typedef enum {
     TAMSEL_OK = 0,
-    TAMSEL_ERR_IO,              /* the file could not be opened or read */
-    TAMSEL_ERR_NOT_A_SONG,      /* the bytes do not start with "TSM" */
-    TAMSEL_ERR_NO_MEMORY,       /* an allocation failed */
-    TAMSEL_ERR_TOO_LONG,        /* the render exceeds the limit asked for, or never ends */
+    TAMSEL_ERR_IO,               /* the file could not be opened or read */
+    TAMSEL_ERR_NOT_A_SONG,       /* the bytes do not start with "TSM" */
+    TAMSEL_ERR_NO_MEMORY,        /* an allocation failed */
+    TAMSEL_ERR_TOO_LONG,         /* the render exceeds the limit asked for, or never ends */
     TAMSEL_ERR_INVALID_ARGUMENT, /* a null pointer, or an option out of range */
     TAMSEL_ERR_NO_LOOP           /* the song never wraps to its repeat start a second time (since 1.2) */
 } tamsel_status;
@@ -312,8 +312,7 @@ typedef struct {
  * render's frames E - X .. E - 1 into its frames S - X .. S - 1, the ones
  * that lead into S from the intro, so the jump to S goes on as the song
  * itself enters the loop. */
-TAMSEL_API tamsel_status tamsel_renderer_find_loop(const tamsel_renderer* renderer, uint64_t limit,
-                                                   tamsel_loop* loop);
+TAMSEL_API tamsel_status tamsel_renderer_find_loop(const tamsel_renderer* renderer, uint64_t limit, tamsel_loop* loop);
 
 /* The crossfaded tail of loop (from tamsel_renderer_find_loop on a renderer
  * of the same song and tick): loop->crossfade frames, interleaved stereo,

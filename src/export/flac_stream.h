@@ -46,7 +46,7 @@ private:
     uint64_t total_frames_;
     std::string software_;
     std::vector<std::string> comments_;  // added after ENCODER
-    std::vector<uint8_t> header_;  // the metadata blocks until the last is whole
+    std::vector<uint8_t> header_;        // the metadata blocks until the last is whole
     bool header_written_ = false;
     uint64_t header_size_ = 0;      // the encoder's metadata
     uint64_t out_header_size_ = 0;  // the metadata written

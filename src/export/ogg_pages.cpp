@@ -98,8 +98,8 @@ static bool comment_packet(const uint8_t* packet, size_t size, const std::string
 }
 
 // The second page with its first packet, the comment header, made anew.
-static bool with_new_comments(const uint8_t* page, const std::string& software, const std::vector<std::string>& comments,
-                              std::vector<uint8_t>* out) {
+static bool with_new_comments(const uint8_t* page, const std::string& software,
+                              const std::vector<std::string>& comments, std::vector<uint8_t>* out) {
     if (read_u32_at(page + SEQUENCE_AT) != 1 || (page[HEADER_TYPE_AT] & CONTINUED_PACKET) != 0) return false;
     size_t segments = page[SEGMENT_COUNT_AT];
     const uint8_t* lacing = page + PAGE_HEADER_BYTES;
@@ -129,7 +129,8 @@ static bool with_new_comments(const uint8_t* page, const std::string& software, 
 
 bool OggPageStamp::write_page(const uint8_t* page, size_t size) {
     std::vector<uint8_t> stamped;
-    if (software_.empty() || !with_new_comments(page, software_, comments_, &stamped)) stamped.assign(page, page + size);
+    if (software_.empty() || !with_new_comments(page, software_, comments_, &stamped))
+        stamped.assign(page, page + size);
     put_u32(stamped.data() + SERIAL_AT, OGG_FIXED_SERIAL);
     put_u32(stamped.data() + CHECKSUM_AT, ogg_page_checksum(stamped.data(), stamped.size()));
     return out_->write(stamped.data(), stamped.size());

@@ -27,10 +27,12 @@ std::string format_dbfs(double dbfs) {
     return text;
 }
 
-static std::string decibels_text(double db) {
-    if (std::isinf(db) && db < 0) return "-inf dB";
+// Stretches that are the same (silence at both wraps, often) have no level
+// of difference to show.
+static std::string likeness_text(double db) {
+    if (std::isinf(db) && db < 0) return "stretches identical";
     char text[64];
-    std::snprintf(text, sizeof text, "%.1f dB", db);
+    std::snprintf(text, sizeof text, "stretches differ by %.1f dB", db);
     return text;
 }
 
@@ -38,8 +40,8 @@ std::string loop_text(const LoopFigures& figures) {
     const tamsel::Loop& loop = figures.loop;
     uint64_t length = loop.end - loop.start;
     return "loop from frame " + std::to_string(loop.start) + ", " + std::to_string(length) + " frames (" +
-           format_duration(length) + "), crossfade " + std::to_string(loop.crossfade) +
-           " frames, stretches differ by " + decibels_text(figures.difference_db);
+           format_duration(length) + "), crossfade " + std::to_string(loop.crossfade) + " frames, " +
+           likeness_text(figures.difference_db);
 }
 
 std::string summary_line(const std::string& input, const std::string& output, const AudioResult& result,

@@ -15,8 +15,7 @@
 namespace {
 
 // examples/short.tsm: S, E - S and E.
-const char* const LOOP_TAGS[] = {"LOOPSTART=1276800", "LOOPLENGTH=969600", "LOOP_START=1276800",
-                                 "LOOP_END=2246400"};
+const char* const LOOP_TAGS[] = {"LOOPSTART=1276800", "LOOPLENGTH=969600", "LOOP_START=1276800", "LOOP_END=2246400"};
 
 std::vector<uint8_t> short_song() {
     return read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm");
@@ -37,10 +36,14 @@ TEST(LoopableFiles, TagReadersFindTheLoopInEveryEncodedFormat) {
         "mediainfo '--Inform=General;LOOPSTART=%LOOPSTART% LOOPLENGTH=%LOOPLENGTH% "
         "LOOP_START=%LOOP_START% LOOP_END=%LOOP_END%'";
     const Row rows[] = {
-        {"flac", "metaflac --export-tags-to=-", "\n"}, {"flac24", FFPROBE, "TAG:"},
-        {"ogg", "vorbiscomment -l", "\n"},             {"ogg", FFPROBE, "TAG:"},
-        {"opus", "opusinfo", "\t"},                    {"opus", FFPROBE, "TAG:"},
-        {"mp3", FFPROBE, "TAG:"},                      {"mp3", MEDIAINFO, ""},
+        {"flac", "metaflac --export-tags-to=-", "\n"},
+        {"flac24", FFPROBE, "TAG:"},
+        {"ogg", "vorbiscomment -l", "\n"},
+        {"ogg", FFPROBE, "TAG:"},
+        {"opus", "opusinfo", "\t"},
+        {"opus", FFPROBE, "TAG:"},
+        {"mp3", FFPROBE, "TAG:"},
+        {"mp3", MEDIAINFO, ""},
     };
     TestFolder folder;
     folder.write("short.tsm", short_song());
@@ -49,13 +52,14 @@ TEST(LoopableFiles, TagReadersFindTheLoopInEveryEncodedFormat) {
         SCOPED_TRACE(std::string(row.format) + ": " + reader);
         if (!have_command(reader.substr(0, reader.find(' ')))) continue;
         std::string file = folder.file(std::string("out.") + row.format);
-        ToolResult run = run_tool(folder.path(), {"-q", "--force", "--loopable", "-f", row.format, "-o", file,
-                                                  "short.tsm"});
+        ToolResult run =
+            run_tool(folder.path(), {"-q", "--force", "--loopable", "-f", row.format, "-o", file, "short.tsm"});
         ASSERT_EQ(run.code, 0) << run.err;
         std::string shown;
         ASSERT_EQ(run_command(reader + " " + shell_quoted(file), &shown), 0);
         shown = "\n" + shown;
-        for (const char* tag : LOOP_TAGS) EXPECT_NE(shown.find(row.prefix + std::string(tag)), std::string::npos) << shown;
+        for (const char* tag : LOOP_TAGS)
+            EXPECT_NE(shown.find(row.prefix + std::string(tag)), std::string::npos) << shown;
         if (std::string(row.format) != "mp3") continue;
         // The encoder's delay and padding, in the LAME tag of the first
         // frame, let decoders drop them and so keep the loop in place.

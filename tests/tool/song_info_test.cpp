@@ -80,9 +80,9 @@ TEST(SongInfo, LengthsAndLoopPointsWorkedOutByHand) {
         ToolResult run = run_tool(folder.path(), words_of(std::string("--info --json ") + c.options + " s.tsm"));
         EXPECT_EQ(run.code, 0) << c.options;
         EXPECT_EQ(run.err, "") << c.options;
-        EXPECT_EQ(run.out, json_line("s.tsm", c.loops, c.tick, c.fade, c.step_ms, c.records, c.repeat_start,
-                                     c.repeat_end, length_of(c.frames, c.seconds), c.wraps,
-                                     loop_of(c.loop_start, c.loop_length)))
+        EXPECT_EQ(run.out,
+                  json_line("s.tsm", c.loops, c.tick, c.fade, c.step_ms, c.records, c.repeat_start, c.repeat_end,
+                            length_of(c.frames, c.seconds), c.wraps, loop_of(c.loop_start, c.loop_length)))
             << c.options;
     }
 }
@@ -98,10 +98,9 @@ TEST(SongInfo, NeverEndsAndTooLongHaveNoFrames) {
     // 8 + 2147483647 x 8 records of 5760 frames: far more than a WAV file holds.
     run = run_tool(folder.path(), {"--json", "-l", "2147483647", "s.tsm"});
     EXPECT_EQ(run.code, 0);
-    EXPECT_EQ(run.out,
-              json_line("s.tsm", 2147483647, "20", "0", 100, 8, 0, 8,
-                        "\"frames\":null,\"seconds\":null,\"length_problem\":\"too long for a WAV file\"", "",
-                        loop_of("46080", "46080")));
+    EXPECT_EQ(run.out, json_line("s.tsm", 2147483647, "20", "0", 100, 8, 0, 8,
+                                 "\"frames\":null,\"seconds\":null,\"length_problem\":\"too long for a WAV file\"", "",
+                                 loop_of("46080", "46080")));
 }
 
 TEST(SongInfo, ASongThatDoesNotLoadReportsItsErrorAndExitsOne) {
@@ -114,11 +113,11 @@ TEST(SongInfo, ASongThatDoesNotLoadReportsItsErrorAndExitsOne) {
         std::string("{\"file\":\"bad.tsm\",\"loops\":0,\"tick_ms\":20,\"fade_seconds\":0,\"format\":\"wav\",") +
         "\"step_ms\":null,\"records\":null,\"repeat_start\":null,\"repeat_end\":null,"
         "\"drum_volume\":null,\"frames\":null,\"seconds\":null,\"length_problem\":null,"
-        "\"instruments\":[],\"tracks_with_notes\":[],\"wraps\":[]," + NO_LOOP + ",\"error\":\"" +
-        tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\"}\n";
-    EXPECT_EQ(run.out, json_line("s.tsm", 0, "20", "0", 100, 8, 0, 8, length_of(46080, "0.96"), "",
-                                 loop_of("46080", "46080")) +
-                           bad);
+        "\"instruments\":[],\"tracks_with_notes\":[],\"wraps\":[]," +
+        NO_LOOP + ",\"error\":\"" + tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\"}\n";
+    EXPECT_EQ(
+        run.out,
+        json_line("s.tsm", 0, "20", "0", 100, 8, 0, 8, length_of(46080, "0.96"), "", loop_of("46080", "46080")) + bad);
     EXPECT_EQ(run.err, std::string("tamselexport: bad.tsm: ") + tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\n");
     EXPECT_EQ(files_in(folder.path()), (std::vector<std::string>{"bad.tsm", "s.tsm"}));
 }
