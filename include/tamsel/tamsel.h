@@ -97,7 +97,7 @@ typedef enum {
     TAMSEL_ERR_NO_MEMORY,        /* an allocation failed */
     TAMSEL_ERR_TOO_LONG,         /* the render exceeds the limit asked for, or never ends */
     TAMSEL_ERR_INVALID_ARGUMENT, /* a null pointer, or an option out of range */
-    TAMSEL_ERR_NO_LOOP           /* the song never wraps to its repeat start a second time (since 1.2) */
+    TAMSEL_ERR_NO_LOOP           /* the song never wraps to its repeat start a second time */
 } tamsel_status;
 
 /* The library's version, "MAJOR.MINOR.PATCH". Static storage. */
@@ -328,9 +328,10 @@ TAMSEL_API tamsel_status tamsel_renderer_find_loop(const tamsel_renderer* render
  * mean energy, -inf when they are the same (or silent). The renderer seeks
  * and renders to make the tail and is then back where it was. Its render
  * must reach E: made with loops of 1 or more, or TAMSEL_LOOPS_FOREVER; else
- * TAMSEL_ERR_INVALID_ARGUMENT, as for null pointers or a loop that is not
- * the song's. The _float tail is the _int32 one divided by 32768, as
- * tamsel_render_float is. */
+ * TAMSEL_ERR_INVALID_ARGUMENT, as for null pointers or a loop that
+ * tamsel_renderer_find_loop cannot give (S not before E, or a crossfade
+ * longer than TAMSEL_LOOP_CROSSFADE_FRAMES, S or E - S). The _float tail
+ * is the _int32 one divided by 32768, as tamsel_render_float is. */
 TAMSEL_API tamsel_status tamsel_renderer_loop_tail_int32(tamsel_renderer* renderer, const tamsel_loop* loop,
                                                          int32_t* tail, double* difference_db);
 TAMSEL_API tamsel_status tamsel_renderer_loop_tail_float(tamsel_renderer* renderer, const tamsel_loop* loop,

@@ -135,8 +135,8 @@ static std::string header_value_text(int32_t value) {
 // starts and how long a pass lasts say where the loop would be.
 static std::string loop_lines(const SongReport& report) {
     if (report.loopable) {
-        if (!report.has_loop) return "  loop:         none\n";
-        return "  loop:         " + loop_text(report.loop) + "\n";
+        if (!report.has_loop) return "  loopable:     no loop\n";
+        return "  loopable:     " + loop_text(report.loop) + "\n";
     }
     if (!report.wraps.empty() || !report.has_loop) return "";
     const tamsel::Loop& loop = report.loop.loop;
