@@ -187,6 +187,31 @@ TEST(SongInfo, TextForPeople) {
     EXPECT_NE(run.out.find(",\"format\":\"opus\","), std::string::npos) << run.out;
 }
 
+TEST(SongInfo, TheLoopOfASongPlayedOnceAndOfALoopableFile) {
+    TestFolder folder;
+    folder.write("s.tsm", song_bytes(100, 2, 8, 8));
+    // No loop point in the render, but the repeat region is known.
+    ToolResult run = run_tool(folder.path(), {"--info", "s.tsm"});
+    EXPECT_NE(run.out.find("  length:       46080 frames, 0:00.960 (wav, loops 0, tick 20 ms)\n"
+                           "  repeat:       from frame 46080, a pass of 34560 frames (0:00.720)\n"),
+              std::string::npos)
+        << run.out;
+    // A loopable file ends at the second wrap; its silent stretches are alike.
+    run = run_tool(folder.path(), {"--info", "--loopable", "s.tsm"});
+    EXPECT_NE(run.out.find("  length:       80640 frames, 0:01.680 (wav, loops 0, tick 20 ms, loopable)\n"
+                           "  loop points:  46080\n"
+                           "  loopable:     loop from frame 46080, 34560 frames (0:00.720), crossfade 1440 "
+                           "frames, stretches identical\n"),
+              std::string::npos)
+        << run.out;
+    run = run_tool(folder.path(), {"--json", "--loopable", "s.tsm"});
+    EXPECT_NE(run.out.find("\"frames\":80640,\"seconds\":1.68,\"length_problem\":null,\"wraps\":[46080],"
+                           "\"loop_start\":46080,\"loop_length\":34560,\"loop_crossfade\":1440,"
+                           "\"loop_difference_db\":null"),
+              std::string::npos)
+        << run.out;
+}
+
 TEST(SongInfo, WritesNothing) {
     TestFolder folder;
     folder.write("s.tsm", song_bytes(100, 0, 8, 8));
