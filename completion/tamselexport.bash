@@ -33,7 +33,7 @@ _tamselexport() {
         COMPREPLY=($(compgen -W '-o --output -d --output-dir -l --loops -t --tick -j --jobs
             --force --info --json -q --quiet -h --help -V --version -f --format --quality
             --title --artist --gain --normalize --normalize= --loudness --dither --fade
-            --stems --mute --solo --' -- "$cur"))
+            --stems --loopable --mute --solo --' -- "$cur"))
         return
     fi
     # Song files first; any file when none match.

@@ -92,11 +92,12 @@ typedef struct tamsel_renderer tamsel_renderer; /* one render; used by one threa
 
 typedef enum {
     TAMSEL_OK = 0,
-    TAMSEL_ERR_IO,              /* the file could not be opened or read */
-    TAMSEL_ERR_NOT_A_SONG,      /* the bytes do not start with "TSM" */
-    TAMSEL_ERR_NO_MEMORY,       /* an allocation failed */
-    TAMSEL_ERR_TOO_LONG,        /* the render exceeds the limit asked for, or never ends */
-    TAMSEL_ERR_INVALID_ARGUMENT /* a null pointer, or an option out of range */
+    TAMSEL_ERR_IO,               /* the file could not be opened or read */
+    TAMSEL_ERR_NOT_A_SONG,       /* the bytes do not start with "TSM" */
+    TAMSEL_ERR_NO_MEMORY,        /* an allocation failed */
+    TAMSEL_ERR_TOO_LONG,         /* the render exceeds the limit asked for, or never ends */
+    TAMSEL_ERR_INVALID_ARGUMENT, /* a null pointer, or an option out of range */
+    TAMSEL_ERR_NO_LOOP           /* the song never wraps to its repeat start a second time */
 } tamsel_status;
 
 /* The library's version, "MAJOR.MINOR.PATCH". Static storage. */
@@ -274,6 +275,67 @@ TAMSEL_API tamsel_status tamsel_renderer_get_state(const tamsel_renderer* render
  * mixed and nothing else changes: the four one-track renders of a song add
  * up exactly (as 32-bit integers) to the full mix. */
 TAMSEL_API tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer* renderer, uint32_t muted_tracks);
+
+/* ---- Seamless loops ------------------------------------------------------ */
+
+/* Frames of a loop's crossfade: 1440, 30 ms. A jump from the end of a pass
+ * back to its start changes every note's sub-sample phase at once, and the
+ * crossfade spreads that change out. 30 ms puts what is left of it below
+ * about 35 Hz, where the ear hears no click, and stays within the last step
+ * of the pass for every step time above 30 ms, so both faded stretches play
+ * the same notes. */
+#define TAMSEL_LOOP_CROSSFADE_FRAMES 1440
+
+typedef struct {
+    uint64_t start;     /* S: the first wrap to the repeat start; the loop's first frame */
+    uint64_t end;       /* E: the second wrap; the loop is S .. E - 1 */
+    uint32_t crossfade; /* X: frames E - X .. E - 1 are the crossfaded tail */
+} tamsel_loop;
+
+/* The loop a game engine plays the song with: the intro, frames 0 .. S - 1,
+ * once, then S .. E - 1 for ever, where S is the first wrap and E the
+ * second (one pass of the repeat region). X is TAMSEL_LOOP_CROSSFADE_FRAMES,
+ * or S or E - S when either is shorter (0 for a song that wraps at frame 0).
+ * Answered for the renderer's song and tick whatever its loop count, from
+ * the clock and the sequencer alone, as tamsel_renderer_length is.
+ * TAMSEL_ERR_TOO_LONG when E lies beyond limit; TAMSEL_ERR_NO_LOOP when the
+ * song never wraps a second time (its step time is never reached); *loop is
+ * written only on TAMSEL_OK.
+ *
+ * No two passes are alike sample for sample (see TAMSEL_LOOPS_FOREVER), so
+ * frames 0 .. E - 1 of the render, looped as they are, jump at the seam.
+ * The recipe for a seamless loop in memory:
+ *   1. render frames 0 .. E - X - 1 as usual (with any loop count);
+ *   2. append the X frames of tamsel_renderer_loop_tail_int32 (or _float);
+ *   3. play those E frames, and after frame E - 1 go on at frame S.
+ * Every frame before E - X is exactly the render; the tail fades from the
+ * render's frames E - X .. E - 1 into its frames S - X .. S - 1, the ones
+ * that lead into S from the intro, so the jump to S goes on as the song
+ * itself enters the loop. */
+TAMSEL_API tamsel_status tamsel_renderer_find_loop(const tamsel_renderer* renderer, uint64_t limit, tamsel_loop* loop);
+
+/* The crossfaded tail of loop (from tamsel_renderer_find_loop on a renderer
+ * of the same song and tick): loop->crossfade frames, interleaved stereo,
+ * into tail. Tail frame i is ending + (lead_in - ending) x (i + 1) / X per
+ * channel, rounded to the nearest integer, where ending is the render's
+ * frame E - X + i and lead_in its frame S - X + i: linear gains, which suit
+ * two stretches of the same notes (they add in phase, so equal-power gains
+ * would swell by up to 3 dB mid-way) and keep every sample between two the
+ * render holds, so the tail is never louder than the file around it. The
+ * last tail frame is exactly the render's frame S - 1. The renderer's muted
+ * tracks count. When difference_db is not null it gets how alike the two
+ * stretches were: 10 log10 of the energy of (ending - lead_in) over their
+ * mean energy, -inf when they are the same (or silent). The renderer seeks
+ * and renders to make the tail and is then back where it was. Its render
+ * must reach E: made with loops of 1 or more, or TAMSEL_LOOPS_FOREVER; else
+ * TAMSEL_ERR_INVALID_ARGUMENT, as for null pointers or a loop that
+ * tamsel_renderer_find_loop cannot give (S not before E, or a crossfade
+ * longer than TAMSEL_LOOP_CROSSFADE_FRAMES, S or E - S). The _float tail
+ * is the _int32 one divided by 32768, as tamsel_render_float is. */
+TAMSEL_API tamsel_status tamsel_renderer_loop_tail_int32(tamsel_renderer* renderer, const tamsel_loop* loop,
+                                                         int32_t* tail, double* difference_db);
+TAMSEL_API tamsel_status tamsel_renderer_loop_tail_float(tamsel_renderer* renderer, const tamsel_loop* loop,
+                                                         float* tail, double* difference_db);
 
 #ifdef __cplusplus
 }

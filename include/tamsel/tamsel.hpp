@@ -35,6 +35,7 @@ using Status = tamsel_status;
 using SongInfo = tamsel_song_info;
 using InstrumentInfo = tamsel_instrument_info;
 using PlayState = tamsel_play_state;
+using Loop = tamsel_loop;
 
 // RenderOptions::loops for a render that plays on for ever.
 constexpr int32_t LOOPS_FOREVER = TAMSEL_LOOPS_FOREVER;
@@ -146,8 +147,29 @@ public:
     // What is playing now (see tamsel_renderer_get_state); *state is written only on TAMSEL_OK.
     Status state(PlayState* state) const { return tamsel_renderer_get_state(renderer_, state); }
     Status set_muted_tracks(uint32_t muted) { return tamsel_renderer_set_muted_tracks(renderer_, muted); }
+    // The seamless loop: S, E and X (see tamsel_renderer_find_loop), and its
+    // crossfaded tail of X frames, resized to fit; *tail and *difference_db
+    // (which may be null) are replaced only on TAMSEL_OK.
+    Status find_loop(uint64_t limit, Loop* loop) const { return tamsel_renderer_find_loop(renderer_, limit, loop); }
+    Status loop_tail_int32(const Loop& loop, std::vector<int32_t>* tail, double* difference_db = nullptr) {
+        return loop_tail(loop, tail, difference_db, tamsel_renderer_loop_tail_int32);
+    }
+    Status loop_tail_float(const Loop& loop, std::vector<float>* tail, double* difference_db = nullptr) {
+        return loop_tail(loop, tail, difference_db, tamsel_renderer_loop_tail_float);
+    }
 
 private:
+    template <typename Sample, typename Make>
+    Status loop_tail(const Loop& loop, std::vector<Sample>* tail, double* difference_db, Make make) {
+        if (!tail) return TAMSEL_ERR_INVALID_ARGUMENT;
+        std::vector<Sample> made(2 * (size_t)loop.crossfade, 0);
+        double difference = 0.0;
+        Status status = make(renderer_, &loop, made.data(), &difference);
+        if (status != TAMSEL_OK) return status;
+        tail->swap(made);
+        if (difference_db) *difference_db = difference;
+        return status;
+    }
     tamsel_renderer* renderer_ = nullptr;
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "export/loudness_meter.h"
+#include "export/loop_tags.h"
 #include "export/mix_source.h"
 #include "export/sample_shaper.h"
 #include "export/sndfile_encoder.h"
@@ -38,12 +39,14 @@ public:
           wav_(format.depth, out),
           coded_(out) {}
 
-    bool begin(const AudioSettings& settings, uint64_t frames, std::string* error) {
-        if (own_wav_) return wav_.begin(frames) || failed_write(error);
+    // With loop set, the file carries the loop points.
+    bool begin(const AudioSettings& settings, uint64_t frames, const tamsel::Loop* loop, std::string* error) {
+        if (own_wav_) return wav_.begin(frames, loop) || failed_write(error);
         SndfileTags tags;
         tags.title = settings.title;
         tags.artist = settings.artist;
         tags.software = software_name();
+        if (loop) tags.comments = loop_comments(*loop);
         return coded_.begin(format_.format, settings.quality, tags, frames, error);
     }
     // Frames frames of sums, the first of them frame first of the render.
@@ -66,7 +69,7 @@ public:
         return coded_.write_int(ints_.data(), frames, error);
     }
     bool finish(std::string* error) {
-        if (own_wav_) return true;
+        if (own_wav_) return wav_.finish() || failed_write(error);
         return coded_.finish(error);
     }
     // Lossy formats: the true peak of what the encoder is given, measured
@@ -137,7 +140,8 @@ bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options
     SampleShaper shaper(format.depth, plan.factor, length.song_frames, length.fade_frames, dither,
                         dither_seed(options.muted_tracks));
     Encoder encoder(format, &shaper, out);
-    if (!encoder.begin(settings, length.total(), error)) return false;
+    const tamsel::Loop* loop = length.loopable ? &source.loop_figures().loop : nullptr;
+    if (!encoder.begin(settings, length.total(), loop, error)) return false;
     encoder.measure_true_peak();
 
     std::vector<int32_t> sums(2 * BLOCK_FRAMES);
@@ -160,5 +164,7 @@ bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options
     result->beyond_full_scale = counts.beyond;
     result->clamped = counts.clamped;
     judge_decoded_peak(&encoder, format, result);
+    result->loopable = length.loopable;
+    result->loop = source.loop_figures();
     return true;
 }

@@ -38,6 +38,18 @@ struct AudioSettings {
                                 // whole frames), its gain falling linearly to exactly 0
                                 // at the last frame: (F - 1 - i) / F for fade frame i of F
     size_t render_threads = 1;  // threads that render the mix; the bytes are the same for any
+    // The intro and one pass of the repeat region, frames 0 .. E-1, with
+    // the loop S .. E-1 in the file (see loop_tags.h) and its last X frames
+    // the crossfade of tamsel_renderer_loop_tail_int32, so a player that
+    // jumps from E-1 to S loops without a seam. The loop count is ignored;
+    // there is no fade.
+    bool loopable = false;
+};
+
+// A loopable export's loop, and how alike its two crossfaded stretches were.
+struct LoopFigures {
+    tamsel::Loop loop = {};
+    double difference_db = 0.0;  // see tamsel_renderer_loop_tail_int32; -inf when alike
 };
 
 // The factor a level option gives, found from the full mix (a first pass
@@ -84,13 +96,17 @@ struct AudioResult {
     // likely to pass full scale, where its output clips.
     double true_peak_dbfs = 0.0;
     bool decoded_may_clip = false;
+    bool loopable = false;
+    LoopFigures loop;  // when loopable
 };
 
 // Frames the option form renders: the song's length for options plus the
 // fade. False with error set when the fade is out of range, or the render
 // never ends or is too long for the format (32-bit float WAV files hold at
 // most TAMSEL_WAV_MAX_FRAMES, wav16 1073741814, wav24 715827876, the
-// encoded formats 2^32 - 1, about 24.8 hours).
+// encoded formats 2^32 - 1, about 24.8 hours). A loopable export has E
+// frames; it fails, with a line saying why, for a song that never wraps
+// twice, and with a fade.
 bool audio_frames(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
                   uint64_t* frames, std::string* error);
 
@@ -111,7 +127,8 @@ using AudioProgress = std::function<bool(uint64_t done, uint64_t total)>;
 // after each block of 4096 frames.
 //
 // Every format streams to an output that cannot seek: WAV has its length
-// in the header from the start; FLAC has its length there too but leaves
+// in the header from the start (a loopable file's smpl chunk, whose size is
+// known, comes after the data); FLAC has its length there too but leaves
 // its checksum and seek table out (decoders accept that); MP3 is gathered in memory and
 // written whole at the end. Vorbis and Opus pages get a fixed serial number,
 // so those files too are the same bytes on every run.

@@ -75,7 +75,7 @@ void FlacStream::rewrite_comments() {
         std::vector<uint8_t> list;
         size_t used = 0;
         if ((header_[at] & ~LAST_BLOCK) == VORBIS_COMMENT_TYPE &&
-            with_encoder_comment(data, length, software_, &list, &used)) {
+            with_encoder_comment(data, length, software_, comments_, &list, &used)) {
             list.insert(list.end(), data + used, data + length);
             put_be(&header_[at + 1], list.size(), 3);
             header_.erase(header_.begin() + (ptrdiff_t)(at + BLOCK_HEADER_SIZE),

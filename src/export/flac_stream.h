@@ -20,8 +20,9 @@
 
 class FlacStream : public ByteWriter {
 public:
-    FlacStream(ByteWriter* out, uint64_t total_frames, const std::string& software)
-        : out_(out), total_frames_(total_frames), software_(software) {}
+    FlacStream(ByteWriter* out, uint64_t total_frames, const std::string& software,
+               const std::vector<std::string>& comments = {})
+        : out_(out), total_frames_(total_frames), software_(software), comments_(comments) {}
     bool write(const void* bytes, size_t size) override;
     // Always: seeks go back into the header only, which is held on a pipe.
     bool seekable() const override { return true; }
@@ -44,7 +45,8 @@ private:
     ByteWriter* out_;
     uint64_t total_frames_;
     std::string software_;
-    std::vector<uint8_t> header_;  // the metadata blocks until the last is whole
+    std::vector<std::string> comments_;  // added after ENCODER
+    std::vector<uint8_t> header_;        // the metadata blocks until the last is whole
     bool header_written_ = false;
     uint64_t header_size_ = 0;      // the encoder's metadata
     uint64_t out_header_size_ = 0;  // the metadata written

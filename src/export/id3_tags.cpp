@@ -20,12 +20,27 @@ static void add_text_frame(std::vector<uint8_t>* tag, const char* id, const std:
     tag->insert(tag->end(), text.begin(), text.end());
 }
 
+// TXXX: the description, a terminating 0, then the value.
+static void add_user_text_frame(std::vector<uint8_t>* tag, const std::string& key_value) {
+    size_t equals = key_value.find('=');
+    if (equals == std::string::npos) return;
+    tag->insert(tag->end(), {'T', 'X', 'X', 'X'});
+    put_synchsafe(tag, (uint32_t)(key_value.size() + 1));
+    tag->push_back(0);  // no frame flags
+    tag->push_back(0);
+    tag->push_back(UTF8_ENCODING);
+    tag->insert(tag->end(), key_value.begin(), key_value.begin() + (ptrdiff_t)equals);
+    tag->push_back(0);
+    tag->insert(tag->end(), key_value.begin() + (ptrdiff_t)equals + 1, key_value.end());
+}
+
 std::vector<uint8_t> id3v2_tag(const Id3Texts& texts) {
     std::vector<uint8_t> tag = {'I', 'D', '3', 4, 0, 0};
     std::vector<uint8_t> frames;
     add_text_frame(&frames, "TIT2", texts.title);
     add_text_frame(&frames, "TPE1", texts.artist);
     add_text_frame(&frames, "TSSE", texts.software);
+    for (const std::string& text : texts.user_texts) add_user_text_frame(&frames, text);
     put_synchsafe(&tag, (uint32_t)frames.size());
     tag.insert(tag.end(), frames.begin(), frames.end());
     return tag;

@@ -14,10 +14,11 @@
 struct Id3Texts {
     std::string title;  // UTF-8; empty: no frame
     std::string artist;
-    std::string software;  // the TSSE frame, "tamselexport 1.1.0"
+    std::string software;                 // the TSSE frame, "tamselexport 1.1.0"
+    std::vector<std::string> user_texts;  // "KEY=value": a TXXX frame each, KEY its description
 };
 
-// The ID3v2.4 tag: TIT2, TPE1 and TSSE frames in UTF-8.
+// The ID3v2.4 tag: TIT2, TPE1, TSSE and TXXX frames in UTF-8.
 std::vector<uint8_t> id3v2_tag(const Id3Texts& texts);
 // The 128-byte ID3v1 tag (texts cut at 30 bytes); empty when a text has a
 // character outside Latin-1 or is not valid UTF-8.

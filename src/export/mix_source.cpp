@@ -1,11 +1,50 @@
 #include "export/mix_source.h"
 
 #include <cmath>
+#include <cstring>
+
+#include "export/loop_tags.h"
+#include "export/wav_encoder.h"
 
 static const int64_t MAX_EXTRA_LOOPS = 65536;
 
 uint64_t fade_frames_of(double seconds) {
     return (uint64_t)std::floor(seconds * 48000.0 + 0.5);
+}
+
+static bool too_long(const AudioSettings& settings, uint64_t max_frames, std::string* error) {
+    *error = std::string("the render never ends or is too long for ") + output_format_name(settings.format) +
+             " (at most " + std::to_string(max_frames) + " frames)";
+    return false;
+}
+
+// The most frames a loopable file of the format holds: a WAV file's smpl
+// chunk takes some of the room its size fields leave.
+static uint64_t loopable_max_frames(OutputFormat format) {
+    const FormatEntry& entry = format_entry(format);
+    if (entry.encoder != FormatEncoder::OWN_WAV) return entry.max_frames;
+    return (uint64_t)(UINT32_MAX - 36u - WAV_SMPL_CHUNK_BYTES) / wav_bytes_per_frame(entry.depth);
+}
+
+static bool loop_length(const tamsel::Renderer* renderer, const AudioSettings& settings, ExportLength* length,
+                        std::string* error) {
+    if (settings.fade_seconds != 0.0) {
+        *error = "a loopable file has no fade";
+        return false;
+    }
+    uint64_t max_frames = loopable_max_frames(settings.format);
+    tamsel::Loop loop = {};
+    tamsel::Status status = renderer->find_loop(max_frames, &loop);
+    if (status == TAMSEL_ERR_TOO_LONG) return too_long(settings, max_frames, error);
+    if (status != TAMSEL_OK) {
+        *error = tamsel::message(status);
+        return false;
+    }
+    length->song_frames = loop.end;
+    length->fade_frames = 0;
+    length->loopable = true;
+    length->loop = loop;
+    return true;
 }
 
 bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
@@ -21,15 +60,12 @@ bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& option
         *error = tamsel::message(status);
         return false;
     }
+    if (settings.loopable) return loop_length(&renderer, settings, length, error);
     uint64_t max_frames = format_entry(settings.format).max_frames;
     uint64_t fade_frames = fade_frames_of(fade);
     uint64_t song_frames = 0;
     status = renderer.length(max_frames - fade_frames, &song_frames);
-    if (status == TAMSEL_ERR_TOO_LONG) {
-        *error = std::string("the render never ends or is too long for ") + output_format_name(settings.format) +
-                 " (at most " + std::to_string(max_frames) + " frames)";
-        return false;
-    }
+    if (status == TAMSEL_ERR_TOO_LONG) return too_long(settings, max_frames, error);
     if (status != TAMSEL_OK) {
         *error = tamsel::message(status);
         return false;
@@ -64,8 +100,45 @@ bool MixSource::open(const tamsel::Song& song, const tamsel::RenderOptions& opti
                      std::string* error, size_t threads) {
     tamsel::RenderOptions render_options = options;
     if (length.fade_frames > 0) render_options.loops = loops_reaching(song, options, length.total());
+    // One extra pass reaches E, and its frames are those of every render.
+    if (length.loopable) render_options.loops = 1;
     total_ = length.total();
     position_ = 0;
+    loopable_ = length.loopable;
+    if (loopable_) {
+        figures_.loop = length.loop;
+        if (!make_loop_tail(song, render_options, &figures_, &tail_, error)) return false;
+    }
+    return open_renderers(song, render_options, threads, error);
+}
+
+bool make_loop_tail(const tamsel::Song& song, const tamsel::RenderOptions& options, LoopFigures* figures,
+                    std::vector<int32_t>* tail, std::string* error) {
+    tamsel::RenderOptions reaching = options;
+    reaching.loops = 1;
+    tamsel::Renderer renderer;
+    tamsel::Status status = renderer.create(song, reaching);
+    if (status == TAMSEL_OK) status = renderer.loop_tail_int32(figures->loop, tail, &figures->difference_db);
+    if (status != TAMSEL_OK) {
+        *error = tamsel::message(status);
+        return false;
+    }
+    return true;
+}
+
+// Frames first .. first + frames - 1 of the export that lie in the tail
+// take the tail's frames.
+void MixSource::put_loop_tail(int32_t* sums, uint64_t first, size_t frames) const {
+    uint64_t tail_start = figures_.loop.end - figures_.loop.crossfade;
+    uint64_t last = first + frames;
+    if (!loopable_ || last <= tail_start) return;
+    uint64_t from = first > tail_start ? first : tail_start;
+    std::memcpy(sums + 2 * (from - first), tail_.data() + 2 * (from - tail_start),
+                2 * (size_t)(last - from) * sizeof(int32_t));
+}
+
+bool MixSource::open_renderers(const tamsel::Song& song, const tamsel::RenderOptions& render_options, size_t threads,
+                               std::string* error) {
     if (threads > 1) {
         chunked_ = std::make_unique<ChunkedMix>();
         return chunked_->start(song, render_options, total_, threads, error);
@@ -83,10 +156,12 @@ size_t MixSource::read(int32_t* sums, size_t frames) {
     if (frames > left) frames = (size_t)left;
     if (chunked_) {
         size_t read = chunked_->read(sums, frames);
+        put_loop_tail(sums, position_, read);
         position_ += read;
         return read;
     }
     render_sums(&renderer_, sums, frames);
+    put_loop_tail(sums, position_, frames);
     position_ += frames;
     return frames;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "export/audio_render.h"
 #include "export/chunked_mix.h"
@@ -15,6 +16,8 @@
 struct ExportLength {
     uint64_t song_frames = 0;  // the render for the options
     uint64_t fade_frames = 0;  // played on past it while fading
+    bool loopable = false;     // song_frames is then the loop's end E
+    tamsel::Loop loop = {};
     uint64_t total() const { return song_frames + fade_frames; }
 };
 
@@ -27,6 +30,13 @@ uint64_t fade_frames_of(double seconds);
 bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
                    ExportLength* length, std::string* error);
 
+// The crossfaded tail of figures->loop for the song with options (muted
+// tracks included; the loop count does not matter) into tail, and how alike
+// its two stretches were into figures->difference_db. False with error set
+// when a renderer cannot be made.
+bool make_loop_tail(const tamsel::Song& song, const tamsel::RenderOptions& options, LoopFigures* figures,
+                    std::vector<int32_t>* tail, std::string* error);
+
 class MixSource {
 public:
     // Creates the renderer: with a fade, one with enough extra loops to
@@ -37,13 +47,23 @@ public:
     bool open(const tamsel::Song& song, const tamsel::RenderOptions& options, const ExportLength& length,
               std::string* error, size_t threads = 1);
     // Up to frames frames of interleaved sums; 0 once length.total() frames
-    // were read. Silence stands in if the render ends early.
+    // were read. Silence stands in if the render ends early. A loopable
+    // export's last X frames are the loop's crossfaded tail.
     size_t read(int32_t* sums, size_t frames);
     uint64_t position() const { return position_; }
+    // A loopable export's figures, measured when it was opened.
+    const LoopFigures& loop_figures() const { return figures_; }
 
 private:
     tamsel::Renderer renderer_;
     std::unique_ptr<ChunkedMix> chunked_;  // set when several threads render
+    bool open_renderers(const tamsel::Song& song, const tamsel::RenderOptions& options, size_t threads,
+                        std::string* error);
+    void put_loop_tail(int32_t* sums, uint64_t first, size_t frames) const;
+
     uint64_t total_ = 0;
     uint64_t position_ = 0;
+    bool loopable_ = false;
+    LoopFigures figures_;
+    std::vector<int32_t> tail_;  // the crossfaded frames E-X .. E-1
 };

@@ -82,14 +82,15 @@ bool OggPageStamp::write_whole_pages() {
 
 // The comment header packet's new bytes, or false to leave the page as it
 // is: its first packet must start there and be a comment header.
-static bool comment_packet(const uint8_t* packet, size_t size, const std::string& software, std::vector<uint8_t>* out) {
+static bool comment_packet(const uint8_t* packet, size_t size, const std::string& software,
+                           const std::vector<std::string>& comments, std::vector<uint8_t>* out) {
     size_t prefix = 0;
     if (size >= 7 && std::memcmp(packet, "\x03vorbis", 7) == 0) prefix = 7;
     if (size >= 8 && std::memcmp(packet, "OpusTags", 8) == 0) prefix = 8;
     if (prefix == 0) return false;
     std::vector<uint8_t> list;
     size_t used = 0;
-    if (!with_encoder_comment(packet + prefix, size - prefix, software, &list, &used)) return false;
+    if (!with_encoder_comment(packet + prefix, size - prefix, software, comments, &list, &used)) return false;
     out->assign(packet, packet + prefix);
     out->insert(out->end(), list.begin(), list.end());
     out->insert(out->end(), packet + prefix + used, packet + size);  // Vorbis's framing bit
@@ -97,7 +98,8 @@ static bool comment_packet(const uint8_t* packet, size_t size, const std::string
 }
 
 // The second page with its first packet, the comment header, made anew.
-static bool with_new_comments(const uint8_t* page, const std::string& software, std::vector<uint8_t>* out) {
+static bool with_new_comments(const uint8_t* page, const std::string& software,
+                              const std::vector<std::string>& comments, std::vector<uint8_t>* out) {
     if (read_u32_at(page + SEQUENCE_AT) != 1 || (page[HEADER_TYPE_AT] & CONTINUED_PACKET) != 0) return false;
     size_t segments = page[SEGMENT_COUNT_AT];
     const uint8_t* lacing = page + PAGE_HEADER_BYTES;
@@ -110,7 +112,7 @@ static bool with_new_comments(const uint8_t* page, const std::string& software, 
     if (packet_segments == 0 || lacing[packet_segments - 1] == 255) return false;
     const uint8_t* body = lacing + segments;
     std::vector<uint8_t> packet;
-    if (!comment_packet(body, packet_size, software, &packet)) return false;
+    if (!comment_packet(body, packet_size, software, comments, &packet)) return false;
     size_t new_segments = packet.size() / 255 + 1;
     if (segments - packet_segments + new_segments > MAX_SEGMENTS) return false;
     size_t rest = 0;
@@ -127,7 +129,8 @@ static bool with_new_comments(const uint8_t* page, const std::string& software, 
 
 bool OggPageStamp::write_page(const uint8_t* page, size_t size) {
     std::vector<uint8_t> stamped;
-    if (software_.empty() || !with_new_comments(page, software_, &stamped)) stamped.assign(page, page + size);
+    if (software_.empty() || !with_new_comments(page, software_, comments_, &stamped))
+        stamped.assign(page, page + size);
     put_u32(stamped.data() + SERIAL_AT, OGG_FIXED_SERIAL);
     put_u32(stamped.data() + CHECKSUM_AT, ogg_page_checksum(stamped.data(), stamped.size()));
     return out_->write(stamped.data(), stamped.size());

@@ -20,7 +20,9 @@ constexpr uint32_t OGG_FIXED_SERIAL = 0x6C736D74u;  // "tmsl" on disk
 // second page) gets the one ENCODER comment of vorbis_comments.h.
 class OggPageStamp : public ByteWriter {
 public:
-    explicit OggPageStamp(ByteWriter* out, const std::string& software = "") : out_(out), software_(software) {}
+    explicit OggPageStamp(ByteWriter* out, const std::string& software = "",
+                          const std::vector<std::string>& comments = {})
+        : out_(out), software_(software), comments_(comments) {}
     bool write(const void* bytes, size_t size) override;
     bool seekable() const override { return out_->seekable(); }
     // Writes what is held first.
@@ -36,6 +38,7 @@ private:
 
     ByteWriter* out_;
     std::string software_;
+    std::vector<std::string> comments_;  // added after ENCODER
     std::vector<uint8_t> pending_;
     bool pass_through_ = false;
 };

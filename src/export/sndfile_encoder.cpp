@@ -169,7 +169,7 @@ static void set_tag(SNDFILE* file, int type, const std::string& text) {
 // MP3: our ID3v2 tag first, then libsndfile's stream with offsets of its
 // own; the ID3v1 tag is kept for the end.
 static bool start_id3_tags(SndfileState* state, const SndfileTags& tags) {
-    Id3Texts texts = {tags.title, tags.artist, tags.software};
+    Id3Texts texts = {tags.title, tags.artist, tags.software, tags.comments};
     std::vector<uint8_t> tag = id3v2_tag(texts);
     state->id3v1 = id3v1_tag(texts);
     state->mp3_file = state->out;
@@ -206,11 +206,11 @@ bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& 
         return false;
     }
     if (container == SF_FORMAT_OGG) {
-        state_->stamp.reset(new OggPageStamp(state_->destination, tags.software));
+        state_->stamp.reset(new OggPageStamp(state_->destination, tags.software, tags.comments));
         state_->out = state_->stamp.get();
     }
     if (container == SF_FORMAT_FLAC) {
-        state_->flac.reset(new FlacStream(state_->destination, frames, tags.software));
+        state_->flac.reset(new FlacStream(state_->destination, frames, tags.software, tags.comments));
         state_->out = state_->flac.get();
     }
     state_->file = sf_open_virtual(&state_->io, SFM_WRITE, &info, state_);

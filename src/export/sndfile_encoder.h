@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/byte_writer.h"
 #include "export/format_table.h"
@@ -16,8 +17,9 @@ bool sndfile_can_write(OutputFormat format, std::string* why);
 
 struct SndfileTags {
     std::string title;
-    std::string artist;    // empty: none
-    std::string software;  // "tamselexport 1.1.0"
+    std::string artist;                 // empty: none
+    std::string software;               // "tamselexport 1.1.0"
+    std::vector<std::string> comments;  // "KEY=value": Vorbis comments, or TXXX frames in MP3
 };
 
 struct SndfileState;

@@ -18,8 +18,8 @@ static bool has_key(const uint8_t* comment, size_t size, const char* key) {
     return i < size && comment[i] == '=';
 }
 
-bool with_encoder_comment(const uint8_t* list, size_t size, const std::string& software, std::vector<uint8_t>* out,
-                          size_t* used) {
+bool with_encoder_comment(const uint8_t* list, size_t size, const std::string& software,
+                          const std::vector<std::string>& extra, std::vector<uint8_t>* out, size_t* used) {
     if (size < 4) return false;
     size_t vendor = tamsel::read_u32_le(list);
     size_t at = 4 + vendor;
@@ -41,10 +41,14 @@ bool with_encoder_comment(const uint8_t* list, size_t size, const std::string& s
     }
     std::string encoder = "ENCODER=" + software;
     out->assign(list, list + 4 + vendor);
-    put_length(out, kept + 1);
+    put_length(out, kept + 1 + extra.size());
     out->insert(out->end(), comments.begin(), comments.end());
     put_length(out, encoder.size());
     out->insert(out->end(), encoder.begin(), encoder.end());
+    for (const std::string& comment : extra) {
+        put_length(out, comment.size());
+        out->insert(out->end(), comment.begin(), comment.end());
+    }
     *used = at;
     return true;
 }

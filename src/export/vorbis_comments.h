@@ -12,7 +12,8 @@
 
 // The comment list at list (vendor string, count, comments, little-endian
 // lengths) with every ENCODER and SOFTWARE comment dropped and
-// ENCODER=software added. *used gets the bytes of the old list; false when
+// ENCODER=software added, then each of extra ("KEY=value", the loop points
+// of a loopable file). *used gets the bytes of the old list; false when
 // they do not hold a whole list.
-bool with_encoder_comment(const uint8_t* list, size_t size, const std::string& software, std::vector<uint8_t>* out,
-                          size_t* used);
+bool with_encoder_comment(const uint8_t* list, size_t size, const std::string& software,
+                          const std::vector<std::string>& extra, std::vector<uint8_t>* out, size_t* used);

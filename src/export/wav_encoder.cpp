@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/byte_order.h"
+#include "export/loop_tags.h"
 
 using tamsel::put_u16_le;
 using tamsel::put_u32_le;
@@ -15,11 +16,11 @@ static const uint16_t WAVE_FORMAT_IEEE_FLOAT = 3;
 static const size_t CHUNK_FRAMES = 16384;
 static const uint32_t MAX_FRAME_BYTES = 8;
 
-void build_wav_header(SampleDepth depth, uint64_t frames, uint8_t header[WAV_HEADER_BYTES]) {
+void build_wav_header(SampleDepth depth, uint64_t frames, uint8_t header[WAV_HEADER_BYTES], uint32_t after_data) {
     uint32_t frame_bytes = wav_bytes_per_frame(depth);
     uint32_t data_size = (uint32_t)(frames * frame_bytes);
     std::memcpy(header, "RIFF", 4);
-    put_u32_le(header + 4, data_size + 36);
+    put_u32_le(header + 4, data_size + 36 + after_data);
     std::memcpy(header + 8, "WAVEfmt ", 8);
     put_u32_le(header + 16, 16);
     put_u16_le(header + 20, depth == SampleDepth::FLOAT32 ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM);
@@ -65,10 +66,19 @@ static bool make_frames(ByteWriter* out, uint32_t frame_bytes, uintptr_t alignme
 
 WavEncoder::WavEncoder(SampleDepth depth, ByteWriter* out) : depth_(depth), out_(out) {}
 
-bool WavEncoder::begin(uint64_t frames) {
+bool WavEncoder::begin(uint64_t frames, const tamsel::Loop* loop) {
+    looped_ = loop != nullptr;
+    if (loop) loop_ = *loop;
     uint8_t header[WAV_HEADER_BYTES];
-    build_wav_header(depth_, frames, header);
+    build_wav_header(depth_, frames, header, looped_ ? WAV_SMPL_CHUNK_BYTES : 0);
     return out_->write(header, WAV_HEADER_BYTES);
+}
+
+bool WavEncoder::finish() {
+    if (!looped_) return true;
+    uint8_t chunk[WAV_SMPL_CHUNK_BYTES];
+    build_smpl_chunk(loop_, chunk);
+    return out_->write(chunk, WAV_SMPL_CHUNK_BYTES);
 }
 
 // The samples' bytes in the file's order; on a little-endian machine they

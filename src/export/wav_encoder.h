@@ -25,8 +25,10 @@ constexpr uint32_t wav_bytes_per_frame(SampleDepth depth) {
 constexpr uint64_t wav_max_frames(SampleDepth depth) {
     return (uint64_t)(UINT32_MAX - 36u) / wav_bytes_per_frame(depth);
 }
-// The header for a file of frames frames (at most wav_max_frames(depth)).
-void build_wav_header(SampleDepth depth, uint64_t frames, uint8_t header[WAV_HEADER_BYTES]);
+// The header for a file of frames frames (at most wav_max_frames(depth)),
+// followed by after_data bytes of chunks after the data (which the RIFF
+// size counts, so the file still streams).
+void build_wav_header(SampleDepth depth, uint64_t frames, uint8_t header[WAV_HEADER_BYTES], uint32_t after_data = 0);
 
 // Makes count interleaved stereo frames at out, the first of them frame
 // first of the write (counting from 0).
@@ -35,16 +37,21 @@ using FloatFrameMaker = std::function<void(float* out, size_t first, size_t coun
 class WavEncoder {
 public:
     WavEncoder(SampleDepth depth, ByteWriter* out);
-    // Writes the header. False on a failed write.
-    bool begin(uint64_t frames);
+    // Writes the header; with a loop, the file gets a smpl chunk after the
+    // data (see loop_tags.h), written by finish. False on a failed write.
+    bool begin(uint64_t frames, const tamsel::Loop* loop = nullptr);
     // Writes frames float frames (FLOAT32 only) that make makes in place.
     bool write_float(size_t frames, const FloatFrameMaker& make);
     // Integers within the depth's range: -32768..32767 or -2^23..2^23-1.
     bool write_int(const int32_t* samples, size_t frames);
+    // Writes what follows the data. False on a failed write.
+    bool finish();
 
 private:
     SampleDepth depth_;
     ByteWriter* out_;
+    bool looped_ = false;
+    tamsel::Loop loop_ = {};
 };
 
 // Writes the whole of renderer's render, frames frames from where it stands

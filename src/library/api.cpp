@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/loop_points.h"
 #include "engine/render_length.h"
 #include "engine/renderer.h"
 #include "song/file_open.h"
@@ -40,6 +41,7 @@ const char* tamsel_status_message(tamsel_status status) {
     case TAMSEL_ERR_NO_MEMORY: return "out of memory";
     case TAMSEL_ERR_TOO_LONG: return "the render is too long or never ends";
     case TAMSEL_ERR_INVALID_ARGUMENT: return "invalid argument";
+    case TAMSEL_ERR_NO_LOOP: return "the song never wraps to its repeat start, so it has no loop";
     }
     return "unknown error";
 }
@@ -289,5 +291,68 @@ tamsel_status tamsel_renderer_get_state(const tamsel_renderer* renderer, tamsel_
 tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer* renderer, uint32_t muted_tracks) {
     if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
     renderer_set_muted_tracks(&renderer->renderer, muted_tracks);
+    return TAMSEL_OK;
+}
+
+// ---- Seamless loops
+
+tamsel_status tamsel_renderer_find_loop(const tamsel_renderer* renderer, uint64_t limit, tamsel_loop* loop) {
+    if (!renderer || !loop) return TAMSEL_ERR_INVALID_ARGUMENT;
+    LoopPoints found = {};
+    switch (find_loop_points(&renderer->renderer, limit, &found)) {
+    case LoopSearch::TOO_LONG: return TAMSEL_ERR_TOO_LONG;
+    case LoopSearch::NEVER_WRAPS: return TAMSEL_ERR_NO_LOOP;
+    case LoopSearch::FOUND: break;
+    }
+    loop->start = found.start;
+    loop->end = found.end;
+    loop->crossfade = found.crossfade;
+    return TAMSEL_OK;
+}
+
+namespace tamsel::core {
+
+// Renders count frames from frame into out; frames before 0 or past the
+// end of the render are silence.
+static void render_stretch(Renderer* renderer, uint64_t frame, uint32_t count, int32_t* out) {
+    std::memset(out, 0, 2 * (size_t)count * sizeof(int32_t));
+    renderer_seek(renderer, frame);
+    renderer_render_sums(renderer, out, count);
+}
+
+static bool loop_is_usable(const tamsel_renderer* renderer, const tamsel_loop* loop) {
+    const Renderer* r = &renderer->renderer;
+    if (!r->endless && r->loop_limit < 1) return false;
+    return loop->crossfade <= TAMSEL_LOOP_CROSSFADE_FRAMES && loop->crossfade <= loop->start &&
+           loop->start < loop->end && loop->crossfade <= loop->end - loop->start;
+}
+
+}  // namespace tamsel::core
+
+tamsel_status tamsel_renderer_loop_tail_int32(tamsel_renderer* renderer, const tamsel_loop* loop, int32_t* tail,
+                                              double* difference_db) {
+    if (!renderer || !loop || (!tail && loop->crossfade > 0)) return TAMSEL_ERR_INVALID_ARGUMENT;
+    if (!loop_is_usable(renderer, loop)) return TAMSEL_ERR_INVALID_ARGUMENT;
+    Renderer* r = &renderer->renderer;
+    uint32_t x = loop->crossfade;
+    uint64_t was_at = renderer_position(r);
+    int32_t lead_in[2 * TAMSEL_LOOP_CROSSFADE_FRAMES];
+    if (x > 0) {
+        render_stretch(r, loop->end - x, x, tail);
+        render_stretch(r, loop->start - x, x, lead_in);
+        renderer_seek(r, was_at);
+    }
+    if (difference_db) *difference_db = stretch_difference_db(tail, lead_in, x);
+    crossfade_frames(tail, lead_in, 0, x, x, tail);
+    return TAMSEL_OK;
+}
+
+tamsel_status tamsel_renderer_loop_tail_float(tamsel_renderer* renderer, const tamsel_loop* loop, float* tail,
+                                              double* difference_db) {
+    if (!renderer || !loop || (!tail && loop->crossfade > 0)) return TAMSEL_ERR_INVALID_ARGUMENT;
+    int32_t sums[2 * TAMSEL_LOOP_CROSSFADE_FRAMES];
+    tamsel_status status = tamsel_renderer_loop_tail_int32(renderer, loop, sums, difference_db);
+    if (status != TAMSEL_OK) return status;
+    for (uint32_t i = 0; i < 2 * loop->crossfade; i++) tail[i] = (float)((double)sums[i] / 32768.0);
     return TAMSEL_OK;
 }

@@ -30,7 +30,8 @@ enum class OptionId {
     FADE,
     STEMS,
     MUTE,
-    SOLO
+    SOLO,
+    LOOPABLE
 };
 
 enum class ValueKind { NONE, REQUIRED, OPTIONAL };
@@ -66,6 +67,7 @@ static const OptionEntry OPTIONS[] = {
     {OptionId::STEMS, 0, "stems", ValueKind::NONE},
     {OptionId::MUTE, 0, "mute", ValueKind::REQUIRED},
     {OptionId::SOLO, 0, "solo", ValueKind::REQUIRED},
+    {OptionId::LOOPABLE, 0, "loopable", ValueKind::NONE},
 };
 static const size_t OPTION_COUNT = sizeof OPTIONS / sizeof OPTIONS[0];
 
@@ -106,6 +108,8 @@ bool is_option_argument(const char* arg) {
 struct ParseState {
     const char* level_option = nullptr;
     const char* track_option = nullptr;
+    // --loops or --fade, which a loopable file has no room for.
+    const char* length_option = nullptr;
 };
 
 static std::string option_label(const OptionEntry* entry) {
@@ -208,6 +212,11 @@ static bool apply_option(const OptionEntry* entry, const char* value, ParseState
     case OptionId::HELP: *help = true; return true;
     case OptionId::VERSION: *version = true; return true;
     case OptionId::STEMS: options->stems = true; return true;
+    case OptionId::LOOPABLE: options->audio.loopable = true; return true;
+    case OptionId::LOOPS:
+    case OptionId::FADE:
+        state->length_option = entry->long_name;
+        return apply_number_option(entry, value, options, error);
     case OptionId::TITLE: options->audio.title = value; return true;
     case OptionId::ARTIST: options->audio.artist = value; return true;
     case OptionId::FORMAT:
@@ -273,8 +282,13 @@ static const OptionEntry* split_option(const char* arg, const char** attached, s
 }
 
 // Checks that the options make sense together and settles the format.
-static bool check_combination(CliOptions* options, std::string* error) {
+static bool check_combination(const ParseState& state, CliOptions* options, std::string* error) {
     if (options->json) options->info = true;
+    if (options->audio.loopable && state.length_option) {
+        *error = std::string("--loopable and --") + state.length_option +
+                 " exclude each other (a loopable file holds the intro and one pass of the loop)";
+        return false;
+    }
     if (options->inputs.empty()) {
         *error = "no input file";
         return false;
@@ -350,6 +364,6 @@ ParseResult parse_cli_options(int argc, char** argv, CliOptions* options, std::s
         if (help) return ParseResult::HELP;
         if (version) return ParseResult::VERSION;
     }
-    if (!check_combination(options, error)) return ParseResult::USAGE_ERROR;
+    if (!check_combination(state, options, error)) return ParseResult::USAGE_ERROR;
     return ParseResult::RUN;
 }

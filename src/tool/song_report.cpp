@@ -1,9 +1,11 @@
 #include "tool/song_report.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "export/audio_render.h"
 #include "export/format_table.h"
+#include "export/mix_source.h"
 #include "tamsel/tamsel.hpp"
 #include "tool/json_text.h"
 #include "tool/song_input.h"
@@ -20,6 +22,8 @@ static const uint32_t NEVER_REACHED_STEP_MS = 0x80000000u;
 
 std::string describe_length_problem(const tamsel_song_info& info, const AudioSettings& settings,
                                     const std::string& audio_error) {
+    if (info.step_ms >= NEVER_REACHED_STEP_MS && settings.loopable)
+        return "never wraps to its repeat start (its step time is never reached), so it has no loop";
     if (info.step_ms >= NEVER_REACHED_STEP_MS) return "never ends";
     if (format_entry(settings.format).encoder == FormatEncoder::OWN_WAV) return "too long for a WAV file";
     return audio_error;
@@ -53,11 +57,25 @@ static void wraps_of_longer_render(const tamsel::Song& song, tamsel::RenderOptio
     }
 }
 
+// S and E from the clock and the sequencer alone; the crossfade's figures
+// only for --loopable, since they take rendering twice its frames.
+static void work_out_loop(const tamsel::Song& song, const tamsel::RenderOptions& render_options, SongReport* report) {
+    tamsel::Renderer renderer;
+    if (renderer.create(song, render_options) != TAMSEL_OK) return;
+    if (renderer.find_loop(UINT64_MAX, &report->loop.loop) != TAMSEL_OK) return;
+    report->has_loop = true;
+    if (!report->loopable) return;
+    std::vector<int32_t> tail;
+    std::string ignored;
+    if (!make_loop_tail(song, render_options, &report->loop, &tail, &ignored)) report->has_loop = false;
+}
+
 static void work_out_length(const tamsel::Song& song, const CliOptions& options, SongReport* report) {
     tamsel::RenderOptions render_options;
     render_options.loops = options.loops;
     render_options.tick_ms = options.tick_ms;
     render_options.muted_tracks = options.muted_tracks;
+    work_out_loop(song, render_options, report);
     std::string problem;
     if (!audio_frames(song, render_options, options.audio, &report->frames, &problem)) {
         report->length_problem = describe_length_problem(report->info, options.audio, problem);
@@ -79,6 +97,7 @@ SongReport make_song_report(const std::string& path, const CliOptions& options) 
     report.tick_ms = options.tick_ms;
     report.fade_seconds = options.audio.fade_seconds;
     report.format = options.audio.format;
+    report.loopable = options.audio.loopable;
     tamsel::Song song;
     if (!load_input_song(path, &song, &report.error, &report.warning)) return report;
     report.info = song.info();
@@ -112,6 +131,20 @@ static std::string header_value_text(int32_t value) {
     return text;
 }
 
+// Played once, the render holds no loop point: where the repeat region
+// starts and how long a pass lasts say where the loop would be.
+static std::string loop_lines(const SongReport& report) {
+    if (report.loopable) {
+        if (!report.has_loop) return "  loopable:     no loop\n";
+        return "  loopable:     " + loop_text(report.loop) + "\n";
+    }
+    if (!report.wraps.empty() || !report.has_loop) return "";
+    const tamsel::Loop& loop = report.loop.loop;
+    uint64_t pass = loop.end - loop.start;
+    return "  repeat:       from frame " + std::to_string(loop.start) + ", a pass of " + std::to_string(pass) +
+           " frames (" + format_duration(pass) + ")\n";
+}
+
 std::string song_report_text(const SongReport& report) {
     std::string text = report.file + "\n";
     if (!report.error.empty()) return text + "  error:        " + report.error + "\n";
@@ -133,16 +166,19 @@ std::string song_report_text(const SongReport& report) {
     std::string settings = std::string(output_format_name(report.format)) + ", loops " + std::to_string(report.loops) +
                            ", tick " + number_text(report.tick_ms) + " ms";
     if (report.fade_seconds > 0.0) settings += ", fade " + number_text(report.fade_seconds) + " s";
+    if (report.loopable) settings += ", loopable";
     if (!report.has_length) return text + "  length:       " + report.length_problem + " (" + settings + ")\n";
     text += "  length:       " + std::to_string(report.frames) + " frames, " + format_duration(report.frames) + " (" +
             settings + ")\n";
+    bool played_once = report.wraps.empty() && report.has_loop && !report.loopable;
+    if (played_once) return text + loop_lines(report);
     text += "  loop points:  ";
     if (report.wraps.empty()) text += "none";
     for (size_t i = 0; i < report.wraps.size(); i++) {
         if (i > 0) text += ", ";
         text += std::to_string(report.wraps[i]);
     }
-    return text + "\n";
+    return text + "\n" + loop_lines(report);
 }
 
 static void append_key(std::string* out, const char* key) {
@@ -178,6 +214,29 @@ static void append_tracks(std::string* out, uint32_t tracks) {
     out->push_back(']');
 }
 
+static void append_number_or_null(std::string* out, const char* key, bool known, uint64_t value) {
+    append_key(out, key);
+    if (known)
+        append_json_number(out, value);
+    else
+        out->append("null");
+}
+
+// loop_start and loop_length whenever the song has a loop; loop_crossfade
+// and loop_difference_db (null for stretches that are alike) with --loopable.
+static void append_loop(std::string* out, const SongReport& report) {
+    const tamsel::Loop& loop = report.loop.loop;
+    bool measured = report.has_loop && report.loopable;
+    append_number_or_null(out, "loop_start", report.has_loop, loop.start);
+    append_number_or_null(out, "loop_length", report.has_loop, loop.end - loop.start);
+    append_number_or_null(out, "loop_crossfade", measured, loop.crossfade);
+    append_key(out, "loop_difference_db");
+    if (measured && std::isfinite(report.loop.difference_db))
+        append_json_number(out, report.loop.difference_db);
+    else
+        out->append("null");
+}
+
 static void append_length(std::string* out, const SongReport& report) {
     append_key(out, "frames");
     if (report.has_length)
@@ -201,6 +260,7 @@ static void append_length(std::string* out, const SongReport& report) {
         append_json_number(out, report.wraps[i]);
     }
     out->push_back(']');
+    append_loop(out, report);
 }
 
 static void append_song_fields(std::string* out, const SongReport& report) {
@@ -249,6 +309,7 @@ std::string song_report_json(const SongReport& report) {
             append_key(&out, key);
             out.append("[]");
         }
+        append_loop(&out, report);
     }
     append_key(&out, "error");
     if (report.error.empty())

@@ -23,11 +23,18 @@ struct SongReport {
     double tick_ms = 20.0;
     double fade_seconds = 0.0;
     OutputFormat format = OutputFormat::WAV_FLOAT;  // the one frames and length are worked out for
+    // The song's loop, S and E, whatever the loop count: where the repeat
+    // region starts and one pass of it. With --loopable (loopable) also the
+    // crossfade the file would get, measured.
+    bool loopable = false;
+    bool has_loop = false;
+    LoopFigures loop;
 };
 
 // Why a song that loaded has no length for options: "never ends" when its
-// step time is never reached (2^31 ms or more), else too long for the
-// format (audio_error says so for formats other than WAV).
+// step time is never reached (2^31 ms or more; for a loopable file, that it
+// never wraps), else too long for the format (audio_error says so for
+// formats other than WAV, and for a loopable file without a second wrap).
 std::string describe_length_problem(const tamsel_song_info& info, const AudioSettings& settings,
                                     const std::string& audio_error);
 

@@ -27,6 +27,23 @@ std::string format_dbfs(double dbfs) {
     return text;
 }
 
+// Stretches that are the same (silence at both wraps, often) have no level
+// of difference to show.
+static std::string likeness_text(double db) {
+    if (std::isinf(db) && db < 0) return "stretches identical";
+    char text[64];
+    std::snprintf(text, sizeof text, "stretches differ by %.1f dB", db);
+    return text;
+}
+
+std::string loop_text(const LoopFigures& figures) {
+    const tamsel::Loop& loop = figures.loop;
+    uint64_t length = loop.end - loop.start;
+    return "loop from frame " + std::to_string(loop.start) + ", " + std::to_string(length) + " frames (" +
+           format_duration(length) + "), crossfade " + std::to_string(loop.crossfade) + " frames, " +
+           likeness_text(figures.difference_db);
+}
+
 std::string summary_line(const std::string& input, const std::string& output, const AudioResult& result,
                          const LevelPlan& plan) {
     std::string line = input + " -> " + (output == "-" ? std::string("standard output") : output) + ": ";
@@ -41,5 +58,6 @@ std::string summary_line(const std::string& input, const std::string& output, co
         line += std::string(", true peak ") + peak + ": may clip when decoded (try --normalize=-2)";
     }
     if (!plan.note.empty()) line += ", " + plan.note;
+    if (result.loopable) line += ", " + loop_text(result.loop);
     return line;
 }

@@ -85,3 +85,30 @@ int32_t wav16_peak(const std::vector<uint8_t>& bytes) {
     }
     return peak;
 }
+
+static uint32_t u32_at(const std::vector<uint8_t>& b, size_t at) {
+    return tamsel::read_u32_le(b.data() + at);
+}
+
+WavChunks read_wav_chunks(const std::vector<uint8_t>& b) {
+    WavChunks chunks;
+    if (b.size() < 12) return chunks;
+    chunks.riff_size = u32_at(b, 4);
+    for (size_t at = 12; at + 8 <= b.size();) {
+        std::string id(b.begin() + (ptrdiff_t)at, b.begin() + (ptrdiff_t)at + 4);
+        size_t size = u32_at(b, at + 4);
+        if (id == "data") {
+            chunks.data = at + 8;
+            chunks.data_size = size;
+        }
+        if (id == "smpl" && size >= 60 && at + 8 + size <= b.size()) {
+            chunks.has_loop = true;
+            chunks.loops = u32_at(b, at + 36);
+            chunks.loop_type = u32_at(b, at + 48);
+            chunks.loop_start = u32_at(b, at + 52);
+            chunks.loop_end = u32_at(b, at + 56);
+        }
+        at += 8 + size + (size & 1);
+    }
+    return chunks;
+}

@@ -20,6 +20,16 @@ int64_t wav_frame_count(const std::vector<uint8_t>& bytes);
 // (32768 is full scale); -1 when it is no such file.
 int32_t wav16_peak(const std::vector<uint8_t>& bytes);
 
+// A WAV file's RIFF size, where its data is and the one loop of its smpl
+// chunk, read by walking its chunks.
+struct WavChunks {
+    size_t riff_size = 0;
+    size_t data = 0, data_size = 0;  // where the data's bytes start, and how many
+    bool has_loop = false;
+    uint32_t loops = 0, loop_type = 0, loop_start = 0, loop_end = 0;
+};
+WavChunks read_wav_chunks(const std::vector<uint8_t>& bytes);
+
 // Skips the running test when a program it needs is missing.
 #define NEED_COMMAND(name)                                                                         \
     do {                                                                                           \

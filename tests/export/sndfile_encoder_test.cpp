@@ -11,7 +11,7 @@
 #ifdef TAMSEL_HAVE_SNDFILE
 #include <sndfile.h>
 
-static const SndfileTags TAGS = {"Night Drive", "Ann Example", "tamselexport " TAMSEL_VERSION_STRING};
+static const SndfileTags TAGS = {"Night Drive", "Ann Example", "tamselexport " TAMSEL_VERSION_STRING, {}};
 
 // Interleaved integers that sweep the whole range of a depth.
 static std::vector<int32_t> sweep(int32_t low, int32_t high, size_t frames) {

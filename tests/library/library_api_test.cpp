@@ -43,7 +43,8 @@ TEST(LibraryApi, VersionAndStatusMessages) {
                                       TAMSEL_ERR_NOT_A_SONG,
                                       TAMSEL_ERR_NO_MEMORY,
                                       TAMSEL_ERR_TOO_LONG,
-                                      TAMSEL_ERR_INVALID_ARGUMENT};
+                                      TAMSEL_ERR_INVALID_ARGUMENT,
+                                      TAMSEL_ERR_NO_LOOP};
     for (tamsel_status a : statuses) {
         for (tamsel_status b : statuses) {
             if (a != b) {

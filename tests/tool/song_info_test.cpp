@@ -21,15 +21,22 @@ const char* const SILENT_INSTRUMENTS =
 // The JSON line of a song made by song_bytes (notes on track 1 only).
 std::string json_line(const std::string& file, int32_t loops, const std::string& tick, const std::string& fade,
                       uint32_t step_ms, int32_t records, int32_t repeat_start, int32_t repeat_end,
-                      const std::string& length, const std::string& wraps) {
+                      const std::string& length, const std::string& wraps, const std::string& loop) {
     std::string line = "{\"file\":\"" + file + "\",\"loops\":" + std::to_string(loops) + ",\"tick_ms\":" + tick;
     line += ",\"fade_seconds\":" + fade + ",\"format\":\"wav\",\"step_ms\":" + std::to_string(step_ms);
     line += ",\"records\":" + std::to_string(records) + ",\"repeat_start\":" + std::to_string(repeat_start);
     line += ",\"repeat_end\":" + std::to_string(repeat_end) + ",\"drum_volume\":300,";
     line += SILENT_INSTRUMENTS;
-    line += ",\"tracks_with_notes\":[\"1\"]," + length + ",\"wraps\":[" + wraps + "],\"error\":null}\n";
+    line += ",\"tracks_with_notes\":[\"1\"]," + length + ",\"wraps\":[" + wraps + "]," + loop + ",\"error\":null}\n";
     return line;
 }
+
+// S and E - S of a song's loop, known without --loopable; its crossfade is not.
+std::string loop_of(const std::string& start, const std::string& pass) {
+    return "\"loop_start\":" + start + ",\"loop_length\":" + pass +
+           ",\"loop_crossfade\":null,\"loop_difference_db\":null";
+}
+const std::string NO_LOOP = loop_of("null", "null");
 
 std::string length_of(uint64_t frames, const std::string& seconds) {
     return "\"frames\":" + std::to_string(frames) + ",\"seconds\":" + seconds + ",\"length_problem\":null";
@@ -45,25 +52,27 @@ struct InfoCase {
     uint64_t frames;
     const char* seconds;
     const char* wraps;
+    const char* loop_start;
+    const char* loop_length;
 };
 
 TEST(SongInfo, LengthsAndLoopPointsWorkedOutByHand) {
     const InfoCase cases[] = {
         // 8 records of 5760 frames.
-        {"", 100, 0, 8, 8, 0, "20", "0", 46080, "0.96", ""},
+        {"", 100, 0, 8, 8, 0, "20", "0", 46080, "0.96", "", "46080", "46080"},
         // Records 0..7, then twice records 2..7 (6 x 5760 = 34560 each).
-        {"-l 2", 100, 2, 8, 8, 2, "20", "0", 115200, "2.4", "46080,80640"},
+        {"-l 2", 100, 2, 8, 8, 2, "20", "0", 115200, "2.4", "46080,80640", "46080", "34560"},
         // The song wraps at its repeat end, 5, not at its 8 records.
-        {"-l 1", 100, 0, 5, 8, 1, "20", "0", 57600, "1.2", "28800"},
+        {"-l 1", 100, 0, 5, 8, 1, "20", "0", 57600, "1.2", "28800", "28800", "28800"},
         // One record wrapping to itself: four steps of 5760.
-        {"-l 3", 100, 0, 1, 1, 3, "20", "0", 23040, "0.48", "5760,11520,17280"},
+        {"-l 3", 100, 0, 1, 1, 3, "20", "0", 23040, "0.48", "5760,11520,17280", "5760", "5760"},
         // A 10 ms tick steps every 110 ms: 5280 frames.
-        {"-t 10", 100, 0, 8, 8, 0, "10", "0", 42240, "0.88", ""},
+        {"-t 10", 100, 0, 8, 8, 0, "10", "0", 42240, "0.88", "", "42240", "42240"},
         // Step time 0 steps on every 20 ms tick: 960 frames per record.
-        {"--tick=20 --loops=1", 0, 0, 4, 4, 1, "20", "0", 7680, "0.16", "3840"},
+        {"--tick=20 --loops=1", 0, 0, 4, 4, 1, "20", "0", 7680, "0.16", "3840", "3840", "3840"},
         // A one-second fade plays on past the end at 80640, through the
         // next wrap at 115200, to 128640.
-        {"-l 1 --fade 1", 100, 2, 8, 8, 1, "20", "1", 128640, "2.68", "46080,80640,115200"},
+        {"-l 1 --fade 1", 100, 2, 8, 8, 1, "20", "1", 128640, "2.68", "46080,80640,115200", "46080", "34560"},
     };
     TestFolder folder;
     for (const InfoCase& c : cases) {
@@ -71,8 +80,9 @@ TEST(SongInfo, LengthsAndLoopPointsWorkedOutByHand) {
         ToolResult run = run_tool(folder.path(), words_of(std::string("--info --json ") + c.options + " s.tsm"));
         EXPECT_EQ(run.code, 0) << c.options;
         EXPECT_EQ(run.err, "") << c.options;
-        EXPECT_EQ(run.out, json_line("s.tsm", c.loops, c.tick, c.fade, c.step_ms, c.records, c.repeat_start,
-                                     c.repeat_end, length_of(c.frames, c.seconds), c.wraps))
+        EXPECT_EQ(run.out,
+                  json_line("s.tsm", c.loops, c.tick, c.fade, c.step_ms, c.records, c.repeat_start, c.repeat_end,
+                            length_of(c.frames, c.seconds), c.wraps, loop_of(c.loop_start, c.loop_length)))
             << c.options;
     }
 }
@@ -84,13 +94,13 @@ TEST(SongInfo, NeverEndsAndTooLongHaveNoFrames) {
     ToolResult run = run_tool(folder.path(), {"--json", "never.tsm"});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out, json_line("never.tsm", 0, "20", "0", 0x80000000u, 8, 0, 8,
-                                 "\"frames\":null,\"seconds\":null,\"length_problem\":\"never ends\"", ""));
+                                 "\"frames\":null,\"seconds\":null,\"length_problem\":\"never ends\"", "", NO_LOOP));
     // 8 + 2147483647 x 8 records of 5760 frames: far more than a WAV file holds.
     run = run_tool(folder.path(), {"--json", "-l", "2147483647", "s.tsm"});
     EXPECT_EQ(run.code, 0);
-    EXPECT_EQ(run.out,
-              json_line("s.tsm", 2147483647, "20", "0", 100, 8, 0, 8,
-                        "\"frames\":null,\"seconds\":null,\"length_problem\":\"too long for a WAV file\"", ""));
+    EXPECT_EQ(run.out, json_line("s.tsm", 2147483647, "20", "0", 100, 8, 0, 8,
+                                 "\"frames\":null,\"seconds\":null,\"length_problem\":\"too long for a WAV file\"", "",
+                                 loop_of("46080", "46080")));
 }
 
 TEST(SongInfo, ASongThatDoesNotLoadReportsItsErrorAndExitsOne) {
@@ -103,9 +113,11 @@ TEST(SongInfo, ASongThatDoesNotLoadReportsItsErrorAndExitsOne) {
         std::string("{\"file\":\"bad.tsm\",\"loops\":0,\"tick_ms\":20,\"fade_seconds\":0,\"format\":\"wav\",") +
         "\"step_ms\":null,\"records\":null,\"repeat_start\":null,\"repeat_end\":null,"
         "\"drum_volume\":null,\"frames\":null,\"seconds\":null,\"length_problem\":null,"
-        "\"instruments\":[],\"tracks_with_notes\":[],\"wraps\":[],\"error\":\"" +
-        tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\"}\n";
-    EXPECT_EQ(run.out, json_line("s.tsm", 0, "20", "0", 100, 8, 0, 8, length_of(46080, "0.96"), "") + bad);
+        "\"instruments\":[],\"tracks_with_notes\":[],\"wraps\":[]," +
+        NO_LOOP + ",\"error\":\"" + tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\"}\n";
+    EXPECT_EQ(
+        run.out,
+        json_line("s.tsm", 0, "20", "0", 100, 8, 0, 8, length_of(46080, "0.96"), "", loop_of("46080", "46080")) + bad);
     EXPECT_EQ(run.err, std::string("tamselexport: bad.tsm: ") + tamsel_status_message(TAMSEL_ERR_NOT_A_SONG) + "\n");
     EXPECT_EQ(files_in(folder.path()), (std::vector<std::string>{"bad.tsm", "s.tsm"}));
 }
@@ -173,6 +185,31 @@ TEST(SongInfo, TextForPeople) {
     EXPECT_NE(run.out.find("(flac, loops 30000, tick 20 ms)"), std::string::npos) << run.out;
     run = run_tool(folder.path(), {"--info", "--json", "-f", "opus", "s.tsm"});
     EXPECT_NE(run.out.find(",\"format\":\"opus\","), std::string::npos) << run.out;
+}
+
+TEST(SongInfo, TheLoopOfASongPlayedOnceAndOfALoopableFile) {
+    TestFolder folder;
+    folder.write("s.tsm", song_bytes(100, 2, 8, 8));
+    // No loop point in the render, but the repeat region is known.
+    ToolResult run = run_tool(folder.path(), {"--info", "s.tsm"});
+    EXPECT_NE(run.out.find("  length:       46080 frames, 0:00.960 (wav, loops 0, tick 20 ms)\n"
+                           "  repeat:       from frame 46080, a pass of 34560 frames (0:00.720)\n"),
+              std::string::npos)
+        << run.out;
+    // A loopable file ends at the second wrap; its silent stretches are alike.
+    run = run_tool(folder.path(), {"--info", "--loopable", "s.tsm"});
+    EXPECT_NE(run.out.find("  length:       80640 frames, 0:01.680 (wav, loops 0, tick 20 ms, loopable)\n"
+                           "  loop points:  46080\n"
+                           "  loopable:     loop from frame 46080, 34560 frames (0:00.720), crossfade 1440 "
+                           "frames, stretches identical\n"),
+              std::string::npos)
+        << run.out;
+    run = run_tool(folder.path(), {"--json", "--loopable", "s.tsm"});
+    EXPECT_NE(run.out.find("\"frames\":80640,\"seconds\":1.68,\"length_problem\":null,\"wraps\":[46080],"
+                           "\"loop_start\":46080,\"loop_length\":34560,\"loop_crossfade\":1440,"
+                           "\"loop_difference_db\":null"),
+              std::string::npos)
+        << run.out;
 }
 
 TEST(SongInfo, WritesNothing) {

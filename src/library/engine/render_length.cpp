@@ -16,10 +16,14 @@ static bool can_still_end(const Song* song, const RenderClock* clock, const Sequ
 bool measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* frames, WrapVisitor visit,
                            void* context) {
     if (renderer->endless) return false;
+    return measure_render_length_with_loops(renderer, renderer->loop_limit, limit, frames, visit, context);
+}
+
+bool measure_render_length_with_loops(const Renderer* renderer, int32_t loop_limit, uint64_t limit, uint64_t* frames,
+                                      WrapVisitor visit, void* context) {
     const Song* song = renderer->song;
     RenderClock clock = renderer->start_clock;
     SequencerState sequencer = renderer->start_sequencer;
-    int32_t loop_limit = renderer->loop_limit;
 
     // A song whose first record already wraps has wrapped before frame 0.
     if (visit) {

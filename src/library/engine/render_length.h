@@ -26,5 +26,10 @@ typedef void (*WrapVisitor)(void* context, uint64_t frame);
 // visit, when given.
 bool measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* frames, WrapVisitor visit,
                            void* context);
+// The same for the render of the renderer's song and tick with loop_limit
+// extra passes, whatever loop count the renderer itself has (an endless
+// one included): every render's frames agree up to the shorter one's end.
+bool measure_render_length_with_loops(const Renderer* renderer, int32_t loop_limit, uint64_t limit, uint64_t* frames,
+                                      WrapVisitor visit, void* context);
 
 }  // namespace tamsel::core
