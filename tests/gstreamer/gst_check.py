@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""The GStreamer plugin held to the tool: every case renders a song through
+GStreamer and compares the samples, byte for byte, with the data of the WAV
+file the tool writes for the same settings.
+
+    gst_check.py CASE TOOL SONG PLUGIN_FILE WORK_DIR
+
+Every GStreamer program runs with the leak tracer, and a case fails when
+the tracer names an object still alive at exit."""
+import os
+import subprocess
+import sys
+
+from gst_check_wav import wav_data
+
+CASE, TOOL, SONG, PLUGIN_FILE, WORK = sys.argv[1:6]
+RATE = 48000
+FLOAT_FRAME = 8  # two 32-bit floats
+LEAK_ENV = {"GST_TRACERS": "leaks", "GST_DEBUG": "GST_TRACER:7"}
+
+
+def fail(message):
+    print("FAIL: " + message)
+    sys.exit(1)
+
+
+def tool_render(name, args):
+    path = os.path.join(WORK, name + ".wav")
+    subprocess.run([TOOL, "-q", "--force", "-o", path] + args + [SONG], check=True)
+    return wav_data(path)
+
+
+def run_gst(args):
+    """Runs a GStreamer tool under the leak tracer; returns its output.
+    (gst-launch-1.0 itself sometimes hangs on an error while it prerolls:
+    errors are checked through the bindings instead.)"""
+    env = dict(os.environ, **LEAK_ENV)
+    done = subprocess.run(args, env=env, capture_output=True, text=True, timeout=300)
+    if done.returncode != 0:
+        fail("%s exited with %d:\n%s%s" % (args[0], done.returncode, done.stdout, done.stderr))
+    leaks = [line for line in done.stderr.splitlines() if "GST_TRACER :0:: object-alive" in line]
+    if leaks:
+        fail("objects alive at exit:\n" + "\n".join(leaks))
+    return done.stdout + done.stderr
+
+
+def nanoseconds(frames):
+    return -(-frames * 1000000000 // RATE)
+
+
+def check_inspect():
+    out = run_gst(["gst-inspect-1.0", "tamseldec"])
+    for word in ["Codec/Decoder/Audio", "audio/x-tsm", "F32LE", "S16LE", "loops", "tick-ms", "muted-tracks",
+                 "num-loops", "SINK template", "SRC template"]:
+        if word not in out:
+            fail("gst-inspect-1.0 tamseldec does not mention " + word)
+    exported = subprocess.run(["nm", "-D", "--defined-only", PLUGIN_FILE], capture_output=True, text=True,
+                              check=True).stdout.split()
+    names = [w for w in exported if not (len(w) == 16 and all(c in "0123456789abcdef" for c in w)) and len(w) > 1]
+    if names != ["gst_plugin_tamsel_get_desc"]:
+        fail("the plugin exports " + " ".join(names))
+
+
+# (name, the decoder's part of the pipeline, output format, the tool's options)
+LAUNCHES = [
+    ("decodebin", "decodebin", "F32LE", []),
+    ("loops", "tamseldec loops=1", "F32LE", ["-l", "1"]),
+    ("tick", "tamseldec tick-ms=13.5", "F32LE", ["-t", "13.5"]),
+    ("mute", "tamseldec muted-tracks=9", "F32LE", ["--mute", "1,drums"]),
+    ("s16", "decodebin", "S16LE", ["-f", "wav16", "--dither", "none"]),
+]
+
+
+def check_launch():
+    for name, decoder, sample_format, tool_args in LAUNCHES:
+        out_path = os.path.join(WORK, name + ".raw")
+        pipeline = "filesrc location=%s ! %s ! audio/x-raw,format=%s ! filesink location=%s" % (
+            SONG, decoder, sample_format, out_path)
+        run_gst(["gst-launch-1.0", "-q"] + pipeline.split())
+        with open(out_path, "rb") as f:
+            got = f.read()
+        want = tool_render(name, tool_args)
+        if got != want:
+            fail("%s: %d bytes through GStreamer, %d from the tool, differing" % (name, len(got), len(want)))
+
+
+def check_discoverer():
+    frames = len(tool_render("plain", [])) // FLOAT_FRAME
+    ns = nanoseconds(frames)
+    want = "%d:%02d:%02d.%09d" % (ns // 3600000000000, ns // 60000000000 % 60, ns // 1000000000 % 60,
+                                  ns % 1000000000)
+    out = run_gst(["gst-discoverer-1.0", "-v", SONG])
+    title = os.path.splitext(os.path.basename(SONG))[0]
+    for line in ["Duration: " + want, "container format: TSM", "title: " + title]:
+        if line not in out:
+            fail("gst-discoverer-1.0 does not say %r:\n%s" % (line, out))
+
+
+def in_process(name):
+    """The cases that drive pipelines from Python, in their own program."""
+    env = dict(os.environ, **LEAK_ENV)
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "gst_pipelines.py")
+    reference = os.path.join(WORK, "plain.wav")
+    tool_render("plain", [])
+    tool_render("drums_muted", ["--mute", "drums"])
+    done = subprocess.run([sys.executable, script, name, SONG, reference, os.path.join(WORK, "drums_muted.wav"),
+                           WORK], env=env, capture_output=True, text=True, timeout=300)
+    print(done.stdout, end="")
+    leaks = [line for line in done.stderr.splitlines() if "GST_TRACER :0:: object-alive" in line]
+    if done.returncode != 0 or leaks:
+        fail("%s failed (%d):\n%s" % (name, done.returncode, done.stderr))
+
+
+CASES = {
+    "inspect": check_inspect,
+    "launch": check_launch,
+    "discoverer": check_discoverer,
+    "not_a_song": lambda: in_process("not_a_song"),
+    "seek": lambda: in_process("seek"),
+    "playbin": lambda: in_process("playbin"),
+}
+
+os.makedirs(WORK, exist_ok=True)
+CASES[CASE]()
+print("ok: " + CASE)
