@@ -4,7 +4,10 @@ seeks to frames forward and backward, in samples and in time, and playbin
 with a sink that writes a file, and the error a file that is not a song
 gives.
 
-    gst_pipelines.py seek|playbin|not_a_song SONG PLAIN_WAV DRUMS_MUTED_WAV WORK_DIR"""
+    gst_pipelines.py seek|playbin|not_a_song SONG WORK_DIR
+
+WORK_DIR holds the tool's renders: plain.wav, drums_muted.wav (--mute
+drums) and loops1.wav (-l 1)."""
 import gc
 import os
 import sys
@@ -16,7 +19,7 @@ from gi.repository import Gst  # noqa: E402
 
 from gst_check_wav import wav_data  # noqa: E402
 
-CASE, SONG, PLAIN, DRUMS_MUTED, WORK = sys.argv[1:6]
+CASE, SONG, WORK = sys.argv[1:4]
 RATE = 48000
 FRAME = 8
 DRUMS = 1 << 3
@@ -25,6 +28,10 @@ DRUMS = 1 << 3
 def fail(message):
     print("FAIL: " + message)
     sys.exit(1)
+
+
+def reference(name):
+    return wav_data(os.path.join(WORK, name + ".wav"))
 
 
 def ns(frame):
@@ -61,7 +68,7 @@ def expect_frames(what, got_offset, got, reference, frame):
 
 
 def check_seek():
-    plain = wav_data(PLAIN)
+    plain = reference("plain")
     frames = len(plain) // FRAME
     pipeline = paused_pipeline("tamseldec name=dec")
     ok, duration = pipeline.query_duration(Gst.Format.TIME)
@@ -79,7 +86,17 @@ def check_seek():
     # A mute changed while the renderer plays on holds from the next frame.
     pipeline.get_by_name("dec").set_property("muted-tracks", DRUMS)
     offset, got = seek_and_pull(pipeline, Gst.Format.DEFAULT, 300000)
-    expect_frames("drums muted", offset, got, wav_data(DRUMS_MUTED), 300000)
+    expect_frames("drums muted", offset, got, reference("drums_muted"), 300000)
+    # So does a loop count: the render with one loop, from the same frame on.
+    decoder = pipeline.get_by_name("dec")
+    decoder.set_property("muted-tracks", 0)
+    decoder.set_property("loops", 1)
+    loops1 = reference("loops1")
+    ok, duration = pipeline.query_duration(Gst.Format.TIME)
+    if not ok or duration != ns(len(loops1) // FRAME):
+        fail("duration with one loop %s, wanted %d" % (duration if ok else "none", ns(len(loops1) // FRAME)))
+    offset, got = seek_and_pull(pipeline, Gst.Format.DEFAULT, frames - 10)
+    expect_frames("one loop", offset, got, loops1, frames - 10)
     pipeline.set_state(Gst.State.NULL)
 
     # Endless play: no duration, and the render with no loops as its start.
@@ -104,7 +121,7 @@ def check_playbin():
     wait_for(playbin, Gst.MessageType.EOS)
     playbin.set_state(Gst.State.NULL)
     with open(out_path, "rb") as f:
-        if f.read() != wav_data(PLAIN):
+        if f.read() != reference("plain"):
             fail("what reached playbin's sink is not the render")
 
 
