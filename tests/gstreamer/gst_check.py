@@ -16,7 +16,7 @@ from gst_check_wav import wav_data
 CASE, TOOL, SONG, PLUGIN_FILE, WORK = sys.argv[1:6]
 RATE = 48000
 FLOAT_FRAME = 8  # two 32-bit floats
-LEAK_ENV = {"GST_TRACERS": "leaks", "GST_DEBUG": "GST_TRACER:7"}
+LEAK_ENV = {"GST_TRACERS": "leaks", "GST_DEBUG": "GST_TRACER:7", "GST_DEBUG_NO_COLOR": "1"}
 
 
 def fail(message):
@@ -30,6 +30,14 @@ def tool_render(name, args):
     return wav_data(path)
 
 
+def leaked_objects(stderr):
+    """The leak tracer's objects alive at exit, but for playbin's volume
+    element and its pads, which GStreamer 1.22's playbin leaks whatever it
+    plays (a WAV file through wavparse as well)."""
+    alive = [line for line in stderr.splitlines() if "GST_TRACER :0:: object-alive" in line]
+    return [line for line in alive if "description=(string)<volume" not in line]
+
+
 def run_gst(args):
     """Runs a GStreamer tool under the leak tracer; returns its output.
     (gst-launch-1.0 itself sometimes hangs on an error while it prerolls:
@@ -38,7 +46,7 @@ def run_gst(args):
     done = subprocess.run(args, env=env, capture_output=True, text=True, timeout=300)
     if done.returncode != 0:
         fail("%s exited with %d:\n%s%s" % (args[0], done.returncode, done.stdout, done.stderr))
-    leaks = [line for line in done.stderr.splitlines() if "GST_TRACER :0:: object-alive" in line]
+    leaks = leaked_objects(done.stderr)
     if leaks:
         fail("objects alive at exit:\n" + "\n".join(leaks))
     return done.stdout + done.stderr
@@ -106,9 +114,10 @@ def in_process(name):
     done = subprocess.run([sys.executable, script, name, SONG, WORK], env=env, capture_output=True, text=True,
                           timeout=300)
     print(done.stdout, end="")
-    leaks = [line for line in done.stderr.splitlines() if "GST_TRACER :0:: object-alive" in line]
+    leaks = leaked_objects(done.stderr)
     if done.returncode != 0 or leaks:
-        fail("%s failed (%d):\n%s" % (name, done.returncode, done.stderr))
+        said = [line for line in done.stderr.splitlines() if "GST_TRACER" not in line]
+        fail("%s failed (%d):\n%s" % (name, done.returncode, "\n".join(said + leaks)))
 
 
 CASES = {
