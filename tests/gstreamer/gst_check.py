@@ -24,9 +24,9 @@ def fail(message):
     sys.exit(1)
 
 
-def tool_render(name, args):
+def tool_render(name, args, song=SONG):
     path = os.path.join(WORK, name + ".wav")
-    subprocess.run([TOOL, "-q", "--force", "-o", path] + args + [SONG], check=True)
+    subprocess.run([TOOL, "-q", "--force", "-o", path] + args + [song], check=True)
     return wav_data(path)
 
 
@@ -92,16 +92,28 @@ def check_launch():
             fail("%s: %d bytes through GStreamer, %d from the tool, differing" % (name, len(got), len(want)))
 
 
+def check_play():
+    """gst-play-1.0 picks the element by itself; what reaches its sink is the render."""
+    out_path = os.path.join(WORK, "play.raw")
+    sink = "audioconvert ! audio/x-raw,format=F32LE ! filesink location=" + out_path
+    run_gst(["gst-play-1.0", "--no-interactive", "-q", "--audiosink", sink, SONG])
+    with open(out_path, "rb") as f:
+        if f.read() != tool_render("plain", []):
+            fail("what reached gst-play-1.0's sink is not the render")
+
+
 def check_discoverer():
-    frames = len(tool_render("plain", [])) // FLOAT_FRAME
-    ns = nanoseconds(frames)
-    want = "%d:%02d:%02d.%09d" % (ns // 3600000000000, ns // 60000000000 % 60, ns // 1000000000 % 60,
-                                  ns % 1000000000)
-    out = run_gst(["gst-discoverer-1.0", "-v", SONG])
-    title = os.path.splitext(os.path.basename(SONG))[0]
-    for line in ["Duration: " + want, "container format: TSM", "title: " + title]:
-        if line not in out:
-            fail("gst-discoverer-1.0 does not say %r:\n%s" % (line, out))
+    """The exact length and the tags, of the short song and of the demo."""
+    for song in [SONG, os.path.join(os.path.dirname(SONG), "demo.tsm")]:
+        title = os.path.splitext(os.path.basename(song))[0]
+        frames = len(tool_render(title, [], song)) // FLOAT_FRAME
+        ns = nanoseconds(frames)
+        want = "%d:%02d:%02d.%09d" % (ns // 3600000000000, ns // 60000000000 % 60, ns // 1000000000 % 60,
+                                      ns % 1000000000)
+        out = run_gst(["gst-discoverer-1.0", "-v", song])
+        for line in ["Duration: " + want, "container format: TSM", "title: " + title]:
+            if line not in out:
+                fail("gst-discoverer-1.0 does not say %r:\n%s" % (line, out))
 
 
 def in_process(name):
@@ -124,6 +136,7 @@ CASES = {
     "inspect": check_inspect,
     "launch": check_launch,
     "discoverer": check_discoverer,
+    "play": check_play,
     "not_a_song": lambda: in_process("not_a_song"),
     "seek": lambda: in_process("seek"),
     "playbin": lambda: in_process("playbin"),
