@@ -54,8 +54,8 @@ def paused_pipeline(decoder):
     return pipeline
 
 
-def seek_and_pull(pipeline, form, value):
-    if not pipeline.seek_simple(form, Gst.SeekFlags.FLUSH | Gst.SeekFlags.ACCURATE, value):
+def seek_and_pull(pipeline, form, value, flags=Gst.SeekFlags.NONE):
+    if not pipeline.seek_simple(form, Gst.SeekFlags.FLUSH | Gst.SeekFlags.ACCURATE | flags, value):
         fail("seek to %d refused" % value)
     buffer = pipeline.get_by_name("sink").emit("pull-preroll").get_buffer()
     return buffer.offset, buffer.extract_dup(0, buffer.get_size())
@@ -83,6 +83,9 @@ def check_seek():
     for form, value, frame in targets:
         offset, got = seek_and_pull(pipeline, form, value)
         expect_frames("seek to %s %d" % (form.value_nick, value), offset, got, plain, frame)
+    # A segment seek, as players loop with.
+    offset, got = seek_and_pull(pipeline, Gst.Format.TIME, ns(5000), Gst.SeekFlags.SEGMENT)
+    expect_frames("segment seek", offset, got, plain, 5000)
     # A mute changed while the renderer plays on holds from the next frame.
     pipeline.get_by_name("dec").set_property("muted-tracks", DRUMS)
     offset, got = seek_and_pull(pipeline, Gst.Format.DEFAULT, 300000)
