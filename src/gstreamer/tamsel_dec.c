@@ -271,25 +271,37 @@ static gboolean decode(GstNonstreamAudioDecoder* dec, GstBuffer** buffer, guint*
     return TRUE;
 }
 
+/* A position in samples as the time of its frame; past the clock's range,
+ * the latest time (which seeks to the end). */
+static gint64 sample_position_time(gint64 position) {
+    if (position < 0) return position;
+    GstClockTime time = frame_to_time((guint64)position);
+    return time > (GstClockTime)G_MAXINT64 ? G_MAXINT64 : (gint64)time;
+}
+
 /* Seeks in samples (GST_FORMAT_DEFAULT) become seeks to their frames' times,
- * the only format the base class seeks in. */
+ * the only format the base class seeks in. Seeks it cannot make are
+ * refused here: the base class would keep a reference to them. */
 static gboolean src_event(GstPad* pad, GstObject* parent, GstEvent* event) {
     TamselGstDec* self = TAMSEL_GST_DEC(parent);
-    if (GST_EVENT_TYPE(event) == GST_EVENT_SEEK) {
-        gdouble rate;
-        GstFormat format;
-        GstSeekFlags flags;
-        GstSeekType start_type, stop_type;
-        gint64 start, stop;
-        gst_event_parse_seek(event, &rate, &format, &flags, &start_type, &start, &stop_type, &stop);
-        if (format == GST_FORMAT_DEFAULT) {
-            if (start >= 0) start = (gint64)frame_to_time((guint64)start);
-            if (stop >= 0) stop = (gint64)frame_to_time((guint64)stop);
-            GstEvent* in_time = gst_event_new_seek(rate, GST_FORMAT_TIME, flags, start_type, start, stop_type, stop);
-            gst_event_set_seqnum(in_time, gst_event_get_seqnum(event));
-            gst_event_unref(event);
-            event = in_time;
-        }
+    if (GST_EVENT_TYPE(event) != GST_EVENT_SEEK) return self->base_src_event(pad, parent, event);
+    gdouble rate;
+    GstFormat format;
+    GstSeekFlags flags;
+    GstSeekType start_type, stop_type;
+    gint64 start, stop;
+    gst_event_parse_seek(event, &rate, &format, &flags, &start_type, &start, &stop_type, &stop);
+    gboolean known_format = format == GST_FORMAT_TIME || format == GST_FORMAT_DEFAULT;
+    if (!GST_NONSTREAM_AUDIO_DECODER(self)->loaded_mode || rate < 0.0 || !known_format) {
+        gst_event_unref(event);
+        return FALSE;
+    }
+    if (format == GST_FORMAT_DEFAULT) {
+        GstEvent* in_time = gst_event_new_seek(rate, GST_FORMAT_TIME, flags, start_type, sample_position_time(start),
+                                               stop_type, sample_position_time(stop));
+        gst_event_set_seqnum(in_time, gst_event_get_seqnum(event));
+        gst_event_unref(event);
+        event = in_time;
     }
     return self->base_src_event(pad, parent, event);
 }

@@ -100,6 +100,13 @@ def check_seek():
         fail("duration with one loop %s, wanted %d" % (duration if ok else "none", ns(len(loops1) // FRAME)))
     offset, got = seek_and_pull(pipeline, Gst.Format.DEFAULT, frames - 10)
     expect_frames("one loop", offset, got, loops1, frames - 10)
+    # Past the end, however far, the stream ends; a seek in bytes is refused.
+    if not pipeline.seek_simple(Gst.Format.DEFAULT, Gst.SeekFlags.FLUSH, 1 << 62):
+        fail("a seek past the end is refused")
+    if pipeline.get_by_name("sink").emit("pull-preroll") is not None:
+        fail("a seek past the end plays on")
+    if pipeline.seek_simple(Gst.Format.BYTES, Gst.SeekFlags.FLUSH, 0):
+        fail("a seek in bytes is taken")
     pipeline.set_state(Gst.State.NULL)
 
     # Endless play: no duration, and the render with no loops as its start.
