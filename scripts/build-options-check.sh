@@ -6,6 +6,7 @@
 #   - no tests, no benchmarks
 #   - no libsndfile and no libebur128 (the tool then writes WAV only)
 #   - the static library alone (TAMSEL_SHARED=OFF)
+#   - without the GStreamer plugin (TAMSEL_GSTREAMER=OFF)
 # The Windows toolchain is built by scripts/windows-ci.sh, the WebAssembly
 # one by web/build.sh.
 set -eu
@@ -31,4 +32,5 @@ check library-only -DTAMSEL_TOOL=OFF
 check no-tests -DTAMSEL_TESTS=OFF
 check no-codecs -DTAMSEL_SNDFILE=OFF -DTAMSEL_EBUR128=OFF
 check static-only -DTAMSEL_SHARED=OFF -DTAMSEL_TESTS=OFF -DTAMSEL_BENCH=OFF
+check no-gstreamer -DTAMSEL_GSTREAMER=OFF -DTAMSEL_TESTS=OFF -DTAMSEL_BENCH=OFF
 echo "every build option combination configured and built"

@@ -13,6 +13,9 @@ set -eu
 missing=""
 need_command() { command -v "$1" >/dev/null 2>&1 || missing="$missing $2"; }
 need_file() { [ -e "$1" ] || missing="$missing $2"; }
+# A file under any multiarch folder: the pattern is expanded on purpose.
+# shellcheck disable=SC2086
+need_glob() { ls $1 >/dev/null 2>&1 || missing="$missing $2"; }
 
 need_command g++ g++
 need_command cmake cmake
@@ -34,6 +37,15 @@ need_command opusdec opus-tools
 need_command lame lame
 need_command mediainfo mediainfo
 need_command ffprobe ffmpeg
+# The GStreamer plugin, and the tools and Python bindings its tests use.
+need_file /usr/include/gstreamer-1.0/gst/gst.h libgstreamer1.0-dev
+need_file /usr/include/gstreamer-1.0/gst/audio/audio.h libgstreamer-plugins-base1.0-dev
+need_file /usr/include/gstreamer-1.0/gst/audio/gstnonstreamaudiodecoder.h libgstreamer-plugins-bad1.0-dev
+need_command gst-launch-1.0 gstreamer1.0-tools
+need_command gst-discoverer-1.0 gstreamer1.0-plugins-base-apps
+need_file /usr/lib/python3/dist-packages/gi/__init__.py python3-gi
+need_glob '/usr/lib/*/girepository-1.0/Gst-1.0.typelib' gir1.2-gstreamer-1.0
+need_glob '/usr/lib/*/gstreamer-1.0/libgstplayback.so' gstreamer1.0-plugins-base
 
 if [ "${1:-}" = ci ]; then
   need_command clang++ clang

@@ -21,6 +21,10 @@ libdir=$(dirname "$(find "$prefix" -name tamsel.pc)")/..
 [ -e "$libdir/libtamsel.a" ] || { echo "no static library in $libdir"; exit 1; }
 soname=$(objdump -p "$libdir/libtamsel.so" | awk '/SONAME/ { print $2 }')
 [ "$soname" = "libtamsel.so.1" ] || { echo "SONAME is '$soname'"; exit 1; }
+# The GStreamer plugin, when built, goes into GStreamer's plugin folder.
+if [ -e "$build/src/gstreamer/libgsttamsel.so" ]; then
+  [ -e "$libdir/gstreamer-1.0/libgsttamsel.so" ] || { echo "no GStreamer plugin in $libdir/gstreamer-1.0"; exit 1; }
+fi
 
 # C, through pkg-config, linked statically so it runs without a library path.
 export PKG_CONFIG_PATH="$libdir/pkgconfig"
