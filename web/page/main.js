@@ -39,6 +39,7 @@ const ui = {
 const state = {
     songBytes: null,
     songName: '',
+    opened: 0,          // songs opened so far
     frames: 0,          // length for the current loops and tick (one loop with repeat); 0 while unknown or too long
     endless: false,     // repeat is on: the render plays on for ever
     loopPoint: 0,       // with repeat, the first loop point: past frames, the seek bar folds back to it
@@ -59,7 +60,9 @@ const meter = new MeterView(byId('meter'), byId('scope'));
 const player = new Player({
     onProgress: (report) => {
         state.stats = report;
-        if (report.playing) meter.add(report);
+        // Reports sent before a pause reached the worklet would start the
+        // meter's fall again; paused, nothing is drawn.
+        if (report.playing && player.playing) meter.add(report);
         if (state.seeking || report.generation < state.generation) return;
         showPosition(report.position);
         if (report.state) showPlayState(report.state);
@@ -173,6 +176,7 @@ async function openFile(file, notes = []) {
     await player.setMutedTracks(0);
     meter.reset();
     await applySettings();
+    state.opened++;
 }
 
 function cannotOpen(file, error) {
@@ -342,6 +346,7 @@ ui.seek.addEventListener('change', async () => {
     await seekTo(Number(ui.seek.value));
 });
 ui.volume.addEventListener('input', showVolume);
+showVolume();   // a reload may have kept the slider where it was
 for (const id of ['export-format', 'export-normalize', 'export-dbfs']) {
     byId(id).addEventListener('change', () => exporter.settingsChanged());
 }
