@@ -302,7 +302,7 @@ try {
                             && document.getElementById('length').textContent.includes('frames'));
         assert.equal(await text('#length'), lengthText(framesOf(nativeWav('short.tsm', 0))));
         assert.equal(await text('#step-time'), '99 ms');
-        assert.equal(await page.locator('#drop-zone.dragging').count(), 0);
+        assert.equal(await page.locator('body.dragging').count(), 0);
     });
 
     await check('a song of nothing but its magic opens, plays and ends at once', async () => {
@@ -472,7 +472,9 @@ async function checkPlayerFacts(demoWav) {
             if (c.records) assert.equal(await text('#records'), c.records);
         }
         assert.equal(await page.locator('#song-warnings').isVisible(), true);
+        await page.locator('.track .solo').nth(2).focus();
         await openSong(demo);
+        assert.equal(await page.evaluate(() => document.activeElement.getAttribute('aria-label')), 'Solo Track 3');
         assert.equal(await page.locator('#song-warnings').isVisible(), false);
     });
 

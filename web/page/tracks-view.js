@@ -11,8 +11,10 @@ export class TracksView {
         this.soloed = new Array(TRACK_COUNT).fill(false);
     }
 
-    // Builds the rows for a new song; every track starts heard.
+    // Builds the rows for a new song; every track starts heard. A button that
+    // had focus hands it to its twin in the new rows.
     show(tracksWithNotes) {
+        const focused = [...this.container.querySelectorAll('button')].indexOf(document.activeElement);
         this.muted.fill(false);
         this.soloed.fill(false);
         this.container.replaceChildren();
@@ -32,6 +34,7 @@ export class TracksView {
             row.querySelector('.solo').addEventListener('click', () => this.toggle(this.soloed, t));
             this.container.append(row);
         }
+        if (focused >= 0) this.container.querySelectorAll('button')[focused].focus();
     }
 
     // Marks the tracks whose notes (bit mask per track) the record playing
