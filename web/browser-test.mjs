@@ -1,12 +1,14 @@
 // The page in headless Chromium, as a user works it: open the demo, read
 // its facts, save the WAV and compare it with the command line's, play,
-// mute, seek, repeat for ever, ask for too many loops, open a file that is
-// not a song, and look at it on a phone-sized screen. Saves screenshots in
-// build-wasm/, and the README's picture, web/screenshot.png, when
+// mute, seek, repeat for ever, ask for too many loops, and look at it on a
+// phone-sized screen; then the player's facts in tables (keyboard, damaged
+// files, playback, exports, accessibility with axe-core, offline use).
+// Saves screenshots in build-wasm/, and the README's pictures,
+// web/screenshot.png and web/screenshot-phone.png, when
 // TAMSEL_UPDATE_SCREENSHOT=1.
 //
 // Run by web/test.sh, which serves build-web/ on the loopback address and
-// sets TAMSEL_PAGE_URL, TAMSEL_NPM_DIR (where playwright-core is installed)
+// sets TAMSEL_PAGE_URL, TAMSEL_NPM_DIR (where playwright-core and axe-core are)
 // and TAMSEL_TOOL (the command-line tool).
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -72,6 +74,15 @@ try {
     const demoWav = nativeWav('demo.tsm', 0);
     const demoFrames = framesOf(demoWav);
 
+    // Counts the page's animation frames, to see that a paused page draws nothing.
+    await page.addInitScript(() => {
+        const request = window.requestAnimationFrame.bind(window);
+        window.animationFrames = 0;
+        window.requestAnimationFrame = (callback) => {
+            window.animationFrames++;
+            return request(callback);
+        };
+    });
     await page.goto(PAGE_URL);
 
     await check('the demo opens and its facts are shown', async () => {
@@ -103,6 +114,8 @@ try {
         assert.equal(bytes.length, demoWav.length);
         assert.ok(bytes.equals(demoWav), 'the bytes differ');
         await waitFor(() => document.getElementById('export-status').textContent.startsWith('Saved demo.wav'));
+        // The tool's summary says the same: tamselexport -o x.wav demo.tsm.
+        assert.match(await text('#export-status'), /, peak 1\.12 dBFS, 162 samples beyond ±1\.0 \(try Normalise\)\.$/);
     });
 
     await check('a 16-bit normalised WAV has the option form\'s bytes; a bad level is a message', async () => {
@@ -117,10 +130,11 @@ try {
         await waitFor(() => document.getElementById('message').textContent.includes('from -96 to 0'));
         await page.fill('#export-dbfs', '-2.5');
         const [download] = await Promise.all([page.waitForEvent('download', { timeout: 60000 }), page.click('#export')]);
+        assert.equal(download.suggestedFilename(), 'demo.peak-2.5dBFS.wav');
         const saved = join(work, 'page-demo16.wav');
         await download.saveAs(saved);
         assert.ok(readFileSync(saved).equals(readFileSync(wanted)), 'the bytes differ');
-        await waitFor(() => document.getElementById('export-status').textContent.startsWith('Saved demo.wav'));
+        await waitFor(() => document.getElementById('export-status').textContent.startsWith('Saved demo.peak-2.5dBFS.wav'));
         await page.selectOption('#export-format', 'float');
         await page.uncheck('#export-normalize');
     });
@@ -160,6 +174,7 @@ try {
     });
 
     await check('pausing holds the position, seeking goes to the exact frame', async () => {
+        await page.evaluate(() => document.activeElement.blur());
         await page.keyboard.press('Space');
         await waitFor(() => document.getElementById('play').getAttribute('aria-label') === 'Play');
         await page.waitForTimeout(200);
@@ -227,24 +242,27 @@ try {
         assert.equal(await page.getAttribute('#loop', 'aria-pressed'), 'false');
     });
 
-    await check('an export can be cancelled', async () => {
+    await check('an export can be cancelled, from the keyboard too; focus goes from button to button', async () => {
         await page.fill('#loops', '30');
         await page.press('#loops', 'Enter');
         await waitFor(() => !document.getElementById('play').disabled);
         let downloads = 0;
         page.on('download', () => downloads++);
-        await page.click('#export');
-        await waitFor(() => document.getElementById('export-status').textContent.startsWith('Rendering'));
+        await page.focus('#export');
+        await page.keyboard.press('Enter');
+        await waitFor(() => document.getElementById('export-status').textContent.includes(' % ('));
         assert.equal(await page.locator('#export-progress').isVisible(), true);
-        await page.click('#export-cancel');
-        assert.equal(await text('#export-status'), 'Cancelled.');
+        assert.equal(await page.evaluate(() => document.activeElement.id), 'export-cancel');
+        await page.keyboard.press('Enter');
+        assert.equal(await text('#export-status'), 'Cancelled demo.loops30.wav.');
+        assert.equal(await page.evaluate(() => document.activeElement.id), 'export');
         assert.equal(await page.locator('#export-progress').isVisible(), false);
         assert.equal(await page.isDisabled('#export'), false);
         await page.waitForTimeout(300);
         assert.equal(downloads, 0);
     });
 
-    await check('loops change the length; too many are refused with a message', async () => {
+    await check('loops change the length; too many play, but saving them is refused with a message', async () => {
         const loopedFrames = framesOf(nativeWav('demo.tsm', 1));
         await page.fill('#loops', '1');
         await page.press('#loops', 'Enter');
@@ -253,9 +271,12 @@ try {
         await page.fill('#loops', '2147483647');
         await page.press('#loops', 'Enter');
         await waitFor(() => !document.getElementById('message').hidden);
-        assert.match(await text('#message'), /longer than a WAV file can hold/);
-        assert.equal(await page.isDisabled('#play'), true);
+        assert.match(await text('#message'), /longer than a WAV file can hold .* It plays, but to save it/);
+        assert.equal(await page.isDisabled('#play'), false);
         assert.equal(await page.isDisabled('#export'), true);
+        await page.click('#play');
+        await waitFor(() => window.tamselPage.stats.position > 48000 && window.tamselPage.stats.nonSilentFrames > 0);
+        await page.click('#play');
         await page.fill('#loops', '0');
         await page.press('#loops', 'Enter');
         await waitFor(() => document.getElementById('message').hidden && !document.getElementById('play').disabled);
@@ -281,17 +302,7 @@ try {
                             && document.getElementById('length').textContent.includes('frames'));
         assert.equal(await text('#length'), lengthText(framesOf(nativeWav('short.tsm', 0))));
         assert.equal(await text('#step-time'), '99 ms');
-        assert.equal(await page.locator('#drop-zone.dragging').count(), 0);
-    });
-
-    await check('a file that is not a song gets a message', async () => {
-        await page.setInputFiles('#file-input', { name: 'notes.txt', mimeType: 'text/plain', buffer: Buffer.from('hello, not a song') });
-        await waitFor(() => !document.getElementById('message').hidden);
-        assert.equal(await text('#message'), '"notes.txt" is not a TSM song: the file does not start with the letters TSM.');
-        assert.equal(await page.locator('#song').isVisible(), false);
-        // The page still works: the demo opens again.
-        await page.setInputFiles('#file-input', join(ROOT, 'examples/demo.tsm'));
-        await waitFor(() => document.getElementById('message').hidden && !document.getElementById('song').hidden);
+        assert.equal(await page.locator('body.dragging').count(), 0);
     });
 
     await check('a song of nothing but its magic opens, plays and ends at once', async () => {
@@ -307,9 +318,270 @@ try {
         assert.equal(await text('#position'), '0:00.000');
     });
 
+    await checkPlayerFacts(demoWav);
+
     assert.deepEqual(problems, []);
     console.log('ok - no errors in the page, no requests beyond the loopback server');
 } finally {
     await context.close();
     rmSync(work, { recursive: true, force: true });
+}
+
+// ---- The page as a player: keyboard, loading, playback, exports, accessibility, offline
+
+function status() {
+    return text('#export-status');
+}
+
+function pressed(selector) {
+    return page.getAttribute(selector, 'aria-pressed');
+}
+
+async function isPlaying() {
+    return (await page.getAttribute('#play', 'aria-label')) === 'Pause';
+}
+
+// Opens a song (an action that opens one) and waits until it is ready.
+async function opening(action) {
+    const before = await page.evaluate(() => window.tamselPage.opened);
+    await action();
+    await waitFor((n) => window.tamselPage.opened > n, before);
+}
+
+function openSong(file) {
+    return opening(() => page.setInputFiles('#file-input', file));
+}
+
+async function dropFiles(files) {
+    await page.evaluate((list) => {
+        const transfer = new DataTransfer();
+        for (const { name, data } of list) transfer.items.add(new File([new Uint8Array(data)], name));
+        document.body.dispatchEvent(new DragEvent('drop', { bubbles: true, cancelable: true, dataTransfer: transfer }));
+    }, files.map(({ name, buffer }) => ({ name, data: [...buffer] })));
+}
+
+async function setLoops(loops) {
+    await page.fill('#loops', String(loops));
+    await page.press('#loops', 'Enter');
+    await waitFor(() => document.getElementById('length').textContent.includes('frames'));
+}
+
+// WCAG's contrast ratio of two computed colours (rgb() or rgba() strings);
+// a translucent colour is laid over the second.
+function contrastInPage([front, back]) {
+    const channels = (color) => color.match(/[\d.]+/g).map(Number);
+    const [br, bg, bb] = channels(back);
+    const [fr, fg, fb, alpha = 1] = channels(front);
+    const mixed = [fr * alpha + br * (1 - alpha), fg * alpha + bg * (1 - alpha), fb * alpha + bb * (1 - alpha)];
+    const luminance = (rgb) => {
+        const [r, g, b] = rgb.map((v) => {
+            const c = v / 255;
+            return c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4;
+        });
+        return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+    };
+    const [light, dark] = [luminance(mixed), luminance([br, bg, bb])].sort((x, y) => y - x);
+    return (light + 0.05) / (dark + 0.05);
+}
+
+// Pairs of computed colours that must differ by 3:1: the focus ring and a
+// field's border against the panel, the drop target's border against the page.
+async function contrastPairs() {
+    await page.focus('#loops');
+    const pairs = await page.evaluate(() => {
+        const style = (selector, pseudo) => getComputedStyle(document.querySelector(selector), pseudo);
+        const panel = style('.player').backgroundColor;
+        document.body.classList.add('dragging');
+        const drop = style('body', '::after').borderTopColor;
+        document.body.classList.remove('dragging');
+        return {
+            'focus ring': [style('#loops').outlineColor, panel],
+            'field border': [style('#tick').borderTopColor, panel],
+            'drop target': [drop, style('html').backgroundColor],
+        };
+    });
+    await page.evaluate(() => document.activeElement.blur());
+    return pairs;
+}
+
+async function seriousAxeFindings() {
+    await page.addScriptTag({ path: join(NPM_DIR, 'node_modules/axe-core/axe.min.js') });
+    const found = await page.evaluate(async () => (await window.axe.run(document)).violations
+        .filter((v) => v.impact === 'serious' || v.impact === 'critical')
+        .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`));
+    return found;
+}
+
+async function checkPlayerFacts(demoWav) {
+    const demo = join(ROOT, 'examples/demo.tsm');
+    const demoBytes = readFileSync(demo);
+    await openSong(demo);
+    await setLoops(0);
+
+    await check('keyboard: controls keep their keys, the seek bar steps 5 s', async () => {
+        for (const selector of ['.track .mute >> nth=0', '#export-normalize']) {
+            const control = page.locator(selector);
+            await control.focus();
+            await page.keyboard.press('Space');
+            const on = selector === '#export-normalize' ? String(await control.isChecked())
+                : await control.getAttribute('aria-pressed');
+            assert.equal(on, 'true', `Space presses ${selector}`);
+            assert.equal(await isPlaying(), false, `Space on ${selector} does not play`);
+            await page.keyboard.press('Space');
+        }
+        await page.focus('#seek');
+        await page.keyboard.press('Home');
+        await waitFor(() => window.tamselPage.position === 0);
+        await page.keyboard.press('ArrowUp');
+        await waitFor(() => window.tamselPage.position === 5 * 48000);
+        await page.keyboard.press('ArrowDown');
+        await waitFor(() => window.tamselPage.position === 0);
+    });
+
+    await check('loading: files that are no song keep the open song; damaged songs warn', async () => {
+        const header = Buffer.alloc(1048);
+        header.write('TSM');
+        header.writeInt32LE(-1307354499, 20);
+        const png = Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0, 0, 0, 13]);
+        const cases = [
+            { drop: [{ name: 'notes.txt', buffer: Buffer.from('hello, not a song') }],
+              message: '"notes.txt" is not a TSM song: the file does not start with the letters TSM. "demo.tsm" stays open.' },
+            { drop: [{ name: 'picture.png', buffer: png }],
+              message: '"picture.png" is not a TSM song: the file does not start with the letters TSM. "demo.tsm" stays open.' },
+            { drop: [{ name: 'empty.tsm', buffer: Buffer.alloc(0) }],
+              message: '"empty.tsm" is empty, not a TSM song. "demo.tsm" stays open.' },
+            { drop: [{ name: 'cut.tsm', buffer: demoBytes.subarray(0, 100) }],
+              warnings: ['The file is 100 bytes, shorter than the 16920 its header says; the missing bytes play as zeros.'] },
+            { drop: [{ name: 'bad.tsm', buffer: header }],
+              warnings: ['The header\'s record count, -1307354499 (0xB2135A7D in the file), is out of range: no records play.'],
+              records: '-1307354499 (0xB2135A7D in the file) in the header (none play)' },
+            { drop: [{ name: 'demo.tsm', buffer: demoBytes }, { name: 'short.tsm', buffer: Buffer.from('TSM') }],
+              warnings: ['2 files were dropped; only the first, "demo.tsm", is opened.'] },
+        ];
+        for (const c of cases) {
+            if (c.message) {
+                await dropFiles(c.drop);
+                await waitFor((m) => document.getElementById('message').textContent === m, c.message);
+                assert.equal(await text('#song-name'), 'demo.tsm');
+                assert.equal(await page.locator('#song').isVisible(), true);
+                continue;
+            }
+            await opening(() => dropFiles(c.drop));
+            assert.equal(await text('#song-name'), c.drop[0].name);
+            assert.deepEqual(await page.locator('#song-warnings li').allInnerTexts(), c.warnings);
+            if (c.records) assert.equal(await text('#records'), c.records);
+        }
+        assert.equal(await page.locator('#song-warnings').isVisible(), true);
+        await page.locator('.track .solo').nth(2).focus();
+        await openSong(demo);
+        assert.equal(await page.evaluate(() => document.activeElement.getAttribute('aria-label')), 'Solo Track 3');
+        assert.equal(await page.locator('#song-warnings').isVisible(), false);
+    });
+
+    await check('playback: loops change while playing keeps the place; paused draws nothing; title and media session', async () => {
+        assert.equal(await page.title(), 'demo.tsm · Tamsel');
+        assert.equal(await page.evaluate(() => navigator.mediaSession.metadata.title), 'demo.tsm');
+        await page.click('#play');
+        await waitFor(() => window.tamselPage.position > 2 * 48000);
+        await setLoops(1);
+        await waitFor(() => window.tamselPage.stats.position > 3 * 48000 && window.tamselPage.stats.playing);
+        assert.equal(await isPlaying(), true);
+        assert.ok((await stats()).position < 10 * RATE, 'went on from where it was');
+        await page.locator('#volume').evaluate((slider) => {
+            slider.value = '50';
+            slider.dispatchEvent(new Event('input', { bubbles: true }));
+        });
+        assert.equal(await page.getAttribute('#volume', 'aria-valuetext'), '50 %');
+        // Less motion asked for: the meter is drawn a few times a second, not at the screen's rate.
+        await page.emulateMedia({ reducedMotion: 'reduce' });
+        const calm = await page.evaluate(() => window.animationFrames);
+        await page.waitForTimeout(1000);
+        assert.ok(await page.evaluate((n) => window.animationFrames - n, calm) <= 6, 'drawn too often with less motion');
+        await page.emulateMedia({ reducedMotion: 'no-preference' });
+        await page.click('#play');
+        await page.waitForTimeout(300);
+        const frames = await page.evaluate(() => window.animationFrames);
+        await page.waitForTimeout(2000);
+        assert.equal(await page.evaluate(() => window.animationFrames), frames, 'animation frames while paused');
+        await page.locator('.track .mute').nth(0).click();
+        await page.locator('.track .solo').nth(0).click();
+        assert.deepEqual([await pressed('.track .mute >> nth=0'), await pressed('.track .solo >> nth=0')], ['false', 'true']);
+        await page.locator('.track .mute').nth(0).click();
+        assert.deepEqual([await pressed('.track .mute >> nth=0'), await pressed('.track .solo >> nth=0')], ['true', 'false']);
+        await page.locator('.track .mute').nth(0).click();
+        await setLoops(0);
+    });
+
+    await check('exports: a quiet status of its own song, stale lines cleared, never stopped without a word', async () => {
+        await page.evaluate(() => {
+            window.statusChanges = 0;
+            new MutationObserver(() => window.statusChanges++)
+                .observe(document.getElementById('export-status'), { childList: true, characterData: true, subtree: true });
+        });
+        await setLoops(3);
+        await page.click('#export');
+        await waitFor(() => document.getElementById('export-status').textContent.startsWith('Saved demo.loops3.wav'));
+        assert.ok(await page.evaluate(() => window.statusChanges) <= 13, 'the live region changed too often');
+        await setLoops(0);
+        assert.equal(await status(), '');
+        await setLoops(30);
+        await page.click('#export');
+        await waitFor(() => document.getElementById('export-status').textContent.includes(' % ('));
+        await openSong(join(ROOT, 'examples/short.tsm'));
+        assert.equal(await status(), 'Stopped saving demo.loops30.wav: "short.tsm" was opened.');
+        await setLoops(0);
+        await openSong(demo);
+    });
+
+    await check('accessibility: 3:1 borders and focus ring, light and dark; forced colours; phone targets; axe', async () => {
+        for (const scheme of ['light', 'dark']) {
+            await page.emulateMedia({ colorScheme: scheme });
+            for (const [what, pair] of Object.entries(await contrastPairs())) {
+                const ratio = await page.evaluate(contrastInPage, pair);
+                assert.ok(ratio >= 3, `${scheme}: ${what} ${pair.join(' on ')} is ${ratio.toFixed(2)}:1`);
+            }
+            assert.deepEqual(await seriousAxeFindings(), [], `${scheme}: serious accessibility findings`);
+            await page.screenshot({ path: join(ROOT, `build-wasm/screenshot-${scheme}.png`), fullPage: true });
+        }
+        await page.emulateMedia({ colorScheme: 'light', forcedColors: 'active' });
+        await page.locator('.track .mute').nth(1).click();
+        const fills = await page.evaluate(() => [...document.querySelectorAll('.track .mute')].slice(0, 3)
+            .map((button) => getComputedStyle(button).backgroundColor));
+        assert.notEqual(fills[1], fills[0], 'a pressed Mute looks like the others in forced colours');
+        assert.equal(fills[0], fills[2]);
+        await page.locator('.track .mute').nth(1).click();
+        await page.emulateMedia({ forcedColors: 'none' });
+        assert.equal(await page.getAttribute('#tracks', 'aria-labelledby'), 'tracks-heading');
+        assert.deepEqual(await page.locator('canvas').evaluateAll((all) => [...new Set(all.map((c) => c.getAttribute('role')))]),
+                         ['meter', 'img']);
+        assert.ok(await page.getAttribute('#meter', 'aria-valuenow'));
+        await page.setViewportSize({ width: 360, height: 740 });
+        const small = await page.evaluate(() => {
+            const inputs = 'input:not([type="file"]):not([type="checkbox"])';   // a check box's label is its target
+            const targets = [...document.querySelectorAll(`button, select, ${inputs}, label`)]
+                .filter((el) => el.getClientRects().length > 0 && !el.querySelector(`select, ${inputs}`));
+            return targets.map((el) => [el.id || el.className || el.textContent.trim(), el.getBoundingClientRect()])
+                .filter(([, box]) => box.width < 44 || box.height < 44).map(([name, box]) => `${name} ${box.width}x${box.height}`);
+        });
+        assert.deepEqual(small, []);
+        const phonePicture = process.env.TAMSEL_UPDATE_SCREENSHOT === '1' ? 'web/screenshot-phone.png'
+            : 'build-wasm/screenshot-phone-player.png';
+        await page.screenshot({ path: join(ROOT, phonePicture), fullPage: true });
+        await page.setViewportSize({ width: 1000, height: 900 });
+    });
+
+    await check('offline: after the first load the page opens and saves without a network', async () => {
+        await waitFor(() => navigator.serviceWorker.controller !== null);
+        await context.setOffline(true);
+        try {
+            await page.reload();
+            await openSong(demo);
+            const [download] = await Promise.all([page.waitForEvent('download', { timeout: 60000 }), page.click('#export')]);
+            const saved = join(work, 'offline-demo.wav');
+            await download.saveAs(saved);
+            assert.ok(readFileSync(saved).equals(demoWav), 'the bytes differ');
+        } finally {
+            await context.setOffline(false);
+        }
+    });
 }

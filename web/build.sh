@@ -16,7 +16,12 @@ cmake --build build-wasm --target tamsel_wasm -j2
 rm -rf build-web
 mkdir -p build-web
 cp build-wasm/src/web/tamsel-wasm.js build-wasm/src/web/tamsel-wasm.wasm build-web/
-cp web/page/*.html web/page/*.css web/page/*.js build-web/
+cp web/page/*.html web/page/*.css web/page/*.js web/page/*.webmanifest web/page/*.svg build-web/
+# The service worker keeps every file of the build, under a cache name
+# that changes whenever one of them does.
+files=$(cd build-web && ls | grep -vx 'sw.js' | sed "s/.*/'&'/" | paste -sd, -)
+build=$(cd build-web && cat $(ls | grep -vx 'sw.js') | sha256sum | cut -c1-16)
+sed -i "s|/\* @FILES@ \*/|$files|; s|@BUILD@|$build|" build-web/sw.js
 # Marks the .js files as ES modules for Node.js, which the tests use.
 printf '{ "type": "module" }\n' > build-web/package.json
 echo "built build-web/ ($(du -sh build-web | cut -f1))"

@@ -5,7 +5,8 @@
 // gives the positional form's samples and header), 16-bit and normalised
 // files as `tamselexport -f wav16 --normalize ...` does. Each piece of the
 // file goes to the page as it is made, through Module.onExportBytes, and
-// progress through Module.onExportProgress (false cancels).
+// progress through Module.onExportProgress (false cancels), and what the
+// tool's summary line tells through Module.onExportResult.
 #include <emscripten.h>
 
 #include <cstdint>
@@ -19,6 +20,17 @@ EM_JS(void, hand_bytes_to_page, (const uint8_t* bytes, size_t size),
       { Module.onExportBytes(HEAPU8.slice(bytes, bytes + size)); });
 
 EM_JS(int, tell_page_progress, (double done, double total), { return Module.onExportProgress(done, total) ? 1 : 0; });
+
+EM_JS(void, tell_page_result,
+      (double frames, double peak_dbfs, double beyond, double clamped, const char* note, size_t note_size), {
+          Module.onExportResult({
+              frames : frames,
+              peakDbfs : peak_dbfs,
+              beyondFullScale : beyond,
+              clamped : clamped,
+              note : new TextDecoder().decode(HEAPU8.slice(note, note + note_size))
+          });
+      });
 
 // A stream to the page: WAV files are written header first, so it never
 // needs to seek.
@@ -75,5 +87,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int tamsel_web_export_wav(const uint8_t* bytes, 
     AudioResult result;
     if (!render_audio(song, options, settings, plan, &out, progress, &result, &why))
         return failed(why, error, capacity);
+    tell_page_result((double)result.frames, result.peak_dbfs, (double)result.beyond_full_scale, (double)result.clamped,
+                     plan.note.data(), plan.note.size());
     return 1;
 }

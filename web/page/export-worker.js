@@ -1,8 +1,9 @@
 // The export worker: renders a whole song into a WAV file through the
 // module's export code (the command line's own), so its bytes are the
 // tool's: 32-bit float as the positional form writes it, 16-bit and
-// normalised files as the option form does. Hands it back as a Blob. One
-// worker per export; the page ends it to cancel.
+// normalised files as the option form does. Hands it back as a Blob with
+// what the tool's summary tells. The page keeps one worker for every export
+// and ends it only to cancel one.
 import { fetchLibrary, SAMPLE_RATE } from './library.js';
 import { describeFailure } from './failure.js';
 
@@ -34,27 +35,28 @@ class BlobGatherer {
     }
 }
 
+const libraryReady = fetchLibrary();
+
 function renderWav(library, { bytes, loops, tickMs, sixteenBit, normalizeDbfs }) {
     const gathered = new BlobGatherer();
-    let frames = 0;
     let lastReport = 0;
     if (typeof normalizeDbfs === 'number') self.postMessage({ type: 'measuring' });
-    library.exportWav(bytes, { loops, tickMs, sixteenBit, normalizeDbfs }, (piece) => gathered.add(piece),
-                      (done, total) => {
-                          frames = done;
-                          if (done - lastReport >= FRAMES_PER_REPORT || done === total) {
-                              lastReport = done;
-                              self.postMessage({ type: 'progress', done, total });
-                          }
-                          return true;
-                      });
-    return { blob: gathered.blob(), frames };
+    const onProgress = (done, total) => {
+        if (done - lastReport >= FRAMES_PER_REPORT || done === total) {
+            lastReport = done;
+            self.postMessage({ type: 'progress', done, total });
+        }
+        return true;
+    };
+    const summary = library.exportWav(bytes, { loops, tickMs, sixteenBit, normalizeDbfs },
+                                      (piece) => gathered.add(piece), onProgress);
+    return { blob: gathered.blob(), summary };
 }
 
 self.onmessage = async (event) => {
     try {
-        const { blob, frames } = renderWav(await fetchLibrary(), event.data);
-        self.postMessage({ type: 'done', blob, frames });
+        const { blob, summary } = renderWav(await libraryReady, event.data);
+        self.postMessage({ type: 'done', blob, summary });
     } catch (error) {
         self.postMessage({ type: 'error', message: describeFailure(error) });
     }

@@ -3,6 +3,7 @@
 // envelope drawn small.
 import { fitCanvas, drawLine } from './canvas.js';
 import { formatCount, formatTime, volumeDecibels } from './format.js';
+import { headerValueText, RECORDS_PLAYED } from './song-warnings.js';
 
 // Notes play their samples at 22050 per second.
 const NOTE_RATE = 22050;
@@ -13,11 +14,12 @@ const byId = (id) => document.getElementById(id);
 
 export function showSongFacts(info, tracksWithNotes) {
     byId('step-time').textContent = `${formatCount(info.stepMs)} ms`;
-    byId('repeat').textContent = `wraps at record ${info.repeatEnd} back to record ${info.repeatStart}`;
-    const used = Math.min(Math.max(info.records, 0), 1000);
+    byId('repeat').textContent
+        = `wraps at record ${headerValueText(info.repeatEnd)} back to record ${headerValueText(info.repeatStart)}`;
+    const used = Math.min(Math.max(info.records, 0), RECORDS_PLAYED);
     byId('records').textContent = info.records === used
         ? `${formatCount(info.records)} per track`
-        : `${formatCount(info.records)} per track (the first ${used} play)`;
+        : `${headerValueText(info.records)} in the header (${used === 0 ? 'none play' : `the first ${used} play`})`;
     byId('drum-volume').textContent = tracksWithNotes & 8
         ? `${info.drumVolume} (${volumeDecibels(info.drumVolume)})`
         : `${info.drumVolume} (no drums in the song)`;
@@ -32,8 +34,8 @@ export function showInstruments(info, shapes, tracksWithNotes) {
         const used = (tracksWithNotes >> i) & 1 ? '' : ' (no notes)';
         card.innerHTML = `<h3>Instrument ${i + 1}${used}</h3>
             <div class="shapes">
-              <canvas class="waveform" aria-label="Waveform of instrument ${i + 1}"></canvas>
-              <canvas class="envelope" aria-label="Envelope of instrument ${i + 1}"></canvas>
+              <canvas class="waveform" role="img" aria-label="Waveform of instrument ${i + 1}"></canvas>
+              <canvas class="envelope" role="img" aria-label="Envelope of instrument ${i + 1}"></canvas>
             </div>
             <dl class="facts">
               <dt>Octave</dt><dd class="octave"></dd>

@@ -115,8 +115,10 @@ class Library {
     // 16-bit when sixteenBit, else 32-bit float, its peak brought to
     // normalizeDbfs when that is a number (as --normalize=DBFS). onBytes
     // gets each piece of the file in order (a Uint8Array it may keep);
-    // onProgress(done, total) frames, and returning false cancels. Throws an
-    // Error with the command line's one-line reason on failure.
+    // onProgress(done, total) frames, and returning false cancels. Returns
+    // what the command line's summary tells: { frames, peakDbfs (-Infinity
+    // for silence), beyondFullScale, clamped, note }. Throws an Error with
+    // the command line's one-line reason on failure.
     exportWav(fileBytes, { loops, tickMs, sixteenBit, normalizeDbfs }, onBytes, onProgress) {
         const data = fileBytes instanceof Uint8Array ? fileBytes : new Uint8Array(fileBytes);
         const ERROR_CAPACITY = 512;
@@ -124,6 +126,8 @@ class Library {
         const errorPointer = this.allocate(ERROR_CAPACITY);
         this.m.onExportBytes = onBytes;
         this.m.onExportProgress = onProgress;
+        let result = null;
+        this.m.onExportResult = (told) => { result = told; };
         try {
             this.bytes().set(data, bytesPointer);
             const normalize = typeof normalizeDbfs === 'number';
@@ -131,9 +135,11 @@ class Library {
                                                      normalize ? 1 : 0, normalize ? normalizeDbfs : 0,
                                                      errorPointer, ERROR_CAPACITY);
             if (!ok) throw new Error(this.cString(errorPointer));
+            return result;
         } finally {
             this.m.onExportBytes = null;
             this.m.onExportProgress = null;
+            this.m.onExportResult = null;
             this.release(bytesPointer);
             this.release(errorPointer);
         }

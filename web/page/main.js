@@ -5,6 +5,8 @@ import { MAX_FILE_BYTES, SAMPLE_RATE, WAV_MAX_FRAMES } from './constants.js';
 import { Exporter } from './exporter.js';
 import { formatBytes, formatTime } from './format.js';
 import { showInstruments, showMeasuring, showSongFacts, showTimeline } from './info-view.js';
+import { songWarnings } from './song-warnings.js';
+import { MediaControls } from './media-controls.js';
 import { MeterView } from './meter-view.js';
 import { Player } from './player.js';
 import { TracksView } from './tracks-view.js';
@@ -28,12 +30,16 @@ const ui = {
     duration: byId('duration'),
     loops: byId('loops'),
     tick: byId('tick'),
+    volume: byId('volume'),
+    loading: byId('loading'),
+    warnings: byId('song-warnings'),
 };
 
 // What the page knows; window.tamselPage exposes it to the browser test.
 const state = {
     songBytes: null,
     songName: '',
+    opened: 0,          // songs opened so far
     frames: 0,          // length for the current loops and tick (one loop with repeat); 0 while unknown or too long
     endless: false,     // repeat is on: the render plays on for ever
     loopPoint: 0,       // with repeat, the first loop point: past frames, the seek bar folds back to it
@@ -41,7 +47,10 @@ const state = {
     playState: null,    // { record, pass, notes } of the frame playing
     ended: false,
     seeking: false,
-    configureCount: 0,
+    configureCount: 0,  // settings asked for
+    configuredCount: 0, // settings the player has
+    playAfterConfigure: false,
+    unbounded: false,   // too long to measure: plays, but is not saved
     generation: 0,      // reports of the worklet from before the last seek are stale
     stats: { framesPlayed: 0, nonSilentFrames: 0, underrunFrames: 0 },
 };
@@ -51,7 +60,9 @@ const meter = new MeterView(byId('meter'), byId('scope'));
 const player = new Player({
     onProgress: (report) => {
         state.stats = report;
-        meter.add(report);
+        // Reports sent before a pause reached the worklet would start the
+        // meter's fall again; paused, nothing is drawn.
+        if (report.playing && player.playing) meter.add(report);
         if (state.seeking || report.generation < state.generation) return;
         showPosition(report.position);
         if (report.state) showPlayState(report.state);
@@ -60,6 +71,7 @@ const player = new Player({
         state.ended = true;
         showPosition(position);
         showPlaying(false);
+        meter.clear();
     },
     onFailure: (text) => showMessage(`The player stopped: ${text}. Reload the page to go on.`),
 });
@@ -69,6 +81,13 @@ const exporter = new Exporter({
     cancelButton: byId('export-cancel'),
     progress: byId('export-progress'),
     status: byId('export-status'),
+});
+
+const mediaSession = new MediaControls({
+    play: () => { if (!player.playing) togglePlay(); },
+    pause: () => { if (player.playing) pause(); },
+    seekTo: (frame) => seekTo(frame),
+    seekBy: (frames) => seekBy(frames),
 });
 
 function showMessage(text) {
@@ -99,48 +118,55 @@ function showPlayState(playState) {
     tracks.showNotes(playState ? playState.notes : null);
 }
 
+function pause() {
+    player.pause();
+    showPlaying(false);
+    meter.clear();
+}
+
 function showPlaying(playing) {
     ui.play.textContent = playing ? '❚❚' : '▶';
     ui.play.setAttribute('aria-label', playing ? 'Pause' : 'Play');
+    mediaSession.showPlaying(playing, seekBarFrame(state.position));
 }
 
 function enablePlayback(enabled) {
     ui.play.disabled = !enabled;
     ui.seek.disabled = !enabled;
-    byId('export').disabled = !enabled || exporter.busy();
+    exporter.allow(enabled && !state.unbounded);
 }
 
 // ---- Opening a song --------------------------------------------------------
 
-async function openFile(file) {
+// notes: lines to show with the song, as the tool's warnings are.
+async function openFile(file, notes = []) {
     if (!file) return;
+    const kept = state.songBytes ? ` "${state.songName}" stays open.` : '';
     if (file.size > MAX_FILE_BYTES) {
-        showMessage(`"${file.name}" is ${formatBytes(file.size)}: too large to be a song this page can open (at most ${formatBytes(MAX_FILE_BYTES)}).`);
+        showMessage(`"${file.name}" is ${formatBytes(file.size)}: too large to be a song this page can open `
+            + `(at most ${formatBytes(MAX_FILE_BYTES)}).${kept}`);
         return;
     }
+    showLoading(file.name);
     let bytes;
-    try {
-        bytes = new Uint8Array(await file.arrayBuffer());
-    } catch (error) {
-        showMessage(`Could not read "${file.name}": ${error.message}`);
-        return;
-    }
     let song;
     try {
+        bytes = new Uint8Array(await file.arrayBuffer());
         song = await player.open(bytes.slice().buffer);
     } catch (error) {
-        closeSong();
-        showMessage(error.status === NOT_A_SONG
-            ? `"${file.name}" is not a TSM song: the file does not start with the letters TSM.`
-            : `Could not open "${file.name}": ${error.message}.`);
+        showMessage(cannotOpen(file, error) + kept);
         return;
+    } finally {
+        showLoading('');
     }
+    pause();
+    if (exporter.busy()) exporter.cancel(`Stopped saving ${exporter.runningName()}: "${file.name}" was opened.`);
     state.songBytes = bytes;
     state.songName = file.name;
     state.ended = false;
     showMessage('');
-    exporter.cancel('');
     ui.songName.textContent = file.name;
+    showWarnings([...songWarnings(song.info, bytes.length), ...notes]);
     showMeasuring();
     byId('version').textContent = `Library ${song.version}, compiled to WebAssembly.`;
     ui.song.hidden = false;
@@ -148,16 +174,35 @@ async function openFile(file) {
     showInstruments(song.info, song.shapes, song.tracksWithNotes);
     tracks.show(song.tracksWithNotes);
     await player.setMutedTracks(0);
-    showPlaying(false);
-    meter.clear();
+    meter.reset();
     await applySettings();
+    state.opened++;
 }
 
-function closeSong() {
-    state.songBytes = null;
-    state.frames = 0;
-    ui.song.hidden = true;
-    exporter.cancel('');
+function cannotOpen(file, error) {
+    if (error.status === NOT_A_SONG) {
+        return file.size === 0 ? `"${file.name}" is empty, not a TSM song.`
+            : `"${file.name}" is not a TSM song: the file does not start with the letters TSM.`;
+    }
+    if (error.status === undefined) return `Could not read "${file.name}": ${error.message}.`;
+    return `Could not open "${file.name}": ${error.message}.`;
+}
+
+// While a file is read and opened (the first one also waits for the
+// library to load): its name, at once, so a slow link shows something.
+function showLoading(name) {
+    ui.loading.textContent = name ? `Opening "${name}"…` : '';
+    ui.loading.hidden = !name;
+    document.body.setAttribute('aria-busy', String(Boolean(name)));
+}
+
+function showWarnings(lines) {
+    ui.warnings.replaceChildren(...lines.map((line) => {
+        const item = document.createElement('li');
+        item.textContent = line;
+        return item;
+    }));
+    ui.warnings.hidden = lines.length === 0;
 }
 
 // ---- Loops and tick --------------------------------------------------------
@@ -174,6 +219,9 @@ function readSettings() {
     return { loops, tickMs, repeat: ui.loop.getAttribute('aria-pressed') === 'true' };
 }
 
+// New loops, tick or repeat: the same place in the song (within its new
+// length), playing on if it was. A render too long for a WAV file still
+// plays; only saving it is refused.
 async function applySettings() {
     if (!state.songBytes) return;
     const settings = readSettings();
@@ -181,66 +229,88 @@ async function applySettings() {
         showMessage(settings.error);
         return;
     }
+    exporter.settingsChanged();
     const count = ++state.configureCount;
+    state.playAfterConfigure = state.playAfterConfigure || player.playing;
+    const at = seekBarFrame(state.position);
     player.pause();
-    showPlaying(false);
-    enablePlayback(false);
     showMeasuring();
     let timeline;
     try {
         timeline = await player.configure(settings.loops, settings.tickMs, settings.repeat);
     } catch (error) {
-        if (count === state.configureCount) showMessage(`Could not prepare the song: ${error.message}.`);
+        if (count !== state.configureCount) return;
+        state.configuredCount = count;
+        state.playAfterConfigure = false;
+        showPlaying(false);
+        enablePlayback(false);
+        showMessage(`Could not prepare the song: ${error.message}.`);
         return;
     }
     if (count !== state.configureCount) return;
-    state.ended = false;
-    state.generation = timeline.generation;
-    showTimeline(timeline);
-    if (timeline.tooLong) {
-        state.frames = 0;
-        state.endless = false;
-        const loops = settings.repeat ? 'repeat on (one loop)' : `${settings.loops} loop${settings.loops === 1 ? '' : 's'}`;
-        showMessage(`With ${loops} and a ${settings.tickMs} ms tick this song is longer than a WAV file can hold `
-            + `(${formatTime(WAV_MAX_FRAMES)}) or never ends. Lower the loops or the tick to play or save it.`);
-        ui.duration.textContent = '—';
-        showPosition(0);
-        showPlayState(null);
-        return;
-    }
-    showMessage('');
-    state.frames = timeline.frames;
-    state.endless = timeline.endless;
-    state.loopPoint = timeline.wraps.length > 0 ? timeline.wraps[0] : 0;
-    ui.seek.max = String(timeline.frames);
-    ui.duration.textContent = timeline.endless ? '∞' : formatTime(timeline.frames);
-    showPosition(0);
-    showPlayState(timeline.state);
+    state.configuredCount = count;
+    showNewTimeline(timeline, settings);
     enablePlayback(true);
+    if (at > 0) await seekTo(at);
+    if (count !== state.configureCount) return;
+    const play = state.playAfterConfigure;
+    state.playAfterConfigure = false;
+    if (play) await startPlaying();
 }
 
-// Repeat on or off: the same place in the song, playing on if it was.
-async function toggleLoop() {
+function showNewTimeline(timeline, settings) {
+    state.ended = false;
+    state.generation = timeline.generation;
+    state.frames = timeline.frames;
+    state.endless = timeline.endless;
+    state.unbounded = Boolean(timeline.tooLong);
+    state.loopPoint = timeline.wraps.length > 0 ? timeline.wraps[0] : 0;
+    showTimeline(timeline);
+    if (timeline.tooLong) {
+        const loops = settings.repeat ? 'repeat on (one loop)' : `${settings.loops} loop${settings.loops === 1 ? '' : 's'}`;
+        showMessage(`With ${loops} and a ${settings.tickMs} ms tick this song is longer than a WAV file can hold `
+            + `(${formatTime(WAV_MAX_FRAMES)}) or never ends. It plays, but to save it lower the loops or the tick.`);
+        ui.seek.max = String(WAV_MAX_FRAMES);
+        ui.duration.textContent = '—';
+    } else {
+        showMessage('');
+        ui.seek.max = String(timeline.frames);
+        ui.duration.textContent = timeline.endless ? '∞' : formatTime(timeline.frames);
+    }
+    showPosition(0);
+    showPlayState(timeline.state);
+    mediaSession.showSong(state.songName, timeline.endless || state.unbounded ? 0 : timeline.frames);
+}
+
+function toggleLoop() {
     const on = ui.loop.getAttribute('aria-pressed') !== 'true';
     ui.loop.setAttribute('aria-pressed', String(on));
-    const wasPlaying = player.playing;
-    const at = seekBarFrame(state.position);
-    await applySettings();
-    if (ui.play.disabled) return;
-    if (at > 0) await seekTo(at);
-    if (wasPlaying) await togglePlay();
+    return applySettings();
 }
 
 // ---- Playing and seeking ---------------------------------------------------
 
+// The slider's 0 to 100 % on a square law, closer to how loud it sounds.
+function showVolume() {
+    const percent = Number(ui.volume.value);
+    ui.volume.setAttribute('aria-valuetext', `${percent} %`);
+    player.setVolume((percent / 100) ** 2);
+}
+
 async function togglePlay() {
     if (ui.play.disabled) return;
-    if (player.playing) {
-        player.pause();
-        showPlaying(false);
+    if (state.configureCount !== state.configuredCount) {
+        // New settings are on their way: play or not once they are there.
+        state.playAfterConfigure = !state.playAfterConfigure;
+        showPlaying(state.playAfterConfigure);
         return;
     }
-    if (state.ended || (!state.endless && state.position >= state.frames)) await seekTo(0);
+    if (player.playing) pause();
+    else await startPlaying();
+}
+
+async function startPlaying() {
+    if (state.ended || (!state.endless && !state.unbounded && state.position >= state.frames)) await seekTo(0);
     try {
         showPlaying(true);
         await player.play();
@@ -253,7 +323,8 @@ async function togglePlay() {
 // Anywhere in the song; an endless render has no end to stop at.
 async function seekTo(frame) {
     if (ui.seek.disabled) return;
-    const target = Math.max(0, Math.min(state.endless ? Number.MAX_SAFE_INTEGER : state.frames, Math.round(frame)));
+    const end = state.endless || state.unbounded ? Number.MAX_SAFE_INTEGER : state.frames;
+    const target = Math.max(0, Math.min(end, Math.round(frame)));
     state.ended = false;
     state.generation = Infinity;   // until the worker says which generation starts here
     showPosition(target);
@@ -261,6 +332,7 @@ async function seekTo(frame) {
     state.generation = reached.generation;
     showPosition(reached.frame);
     showPlayState(reached.state);
+    mediaSession.showPosition(seekBarFrame(reached.frame));
 }
 
 ui.play.addEventListener('click', togglePlay);
@@ -273,6 +345,11 @@ ui.seek.addEventListener('change', async () => {
     state.seeking = false;
     await seekTo(Number(ui.seek.value));
 });
+ui.volume.addEventListener('input', showVolume);
+showVolume();   // a reload may have kept the slider where it was
+for (const id of ['export-format', 'export-normalize', 'export-dbfs']) {
+    byId(id).addEventListener('change', () => exporter.settingsChanged());
+}
 ui.loops.addEventListener('change', applySettings);
 ui.tick.addEventListener('change', applySettings);
 byId('export').addEventListener('click', () => {
@@ -308,33 +385,46 @@ function readExportLevel() {
 
 // ---- Keyboard --------------------------------------------------------------
 
-// Fields whose own keys are left alone: the number boxes, the file picker
-// and the sample format's list (whose arrows choose).
-function typingInField(target) {
-    return (target instanceof HTMLInputElement && ['number', 'text', 'file'].includes(target.type))
-        || target instanceof HTMLSelectElement;
+// Whether the focused control takes the key itself, so the page's shortcut
+// stays out of its way: buttons and links take Space and Enter, check boxes
+// Space, the volume slider its arrows and Home and End, fields and lists
+// every key. The seek bar takes none: its keys are the page's, so its
+// arrows step as far as everywhere else.
+function controlOwnsKey(target, key) {
+    if (!(target instanceof Element) || target === ui.seek) return false;
+    if (target.closest('select, textarea, [contenteditable="true"]')) return true;
+    if (target instanceof HTMLInputElement) {
+        if (target.type === 'range') return key !== ' ';
+        if (target.type === 'checkbox' || target.type === 'radio') return key === ' ';
+        return true;
+    }
+    if (target.closest('button, a[href], summary')) return key === ' ' || key === 'Enter';
+    return false;
+}
+
+const SHORTCUTS = {
+    ' ': (event) => { if (!event.repeat) togglePlay(); },
+    ArrowLeft: (event) => seekBy(-seekStep(event)),
+    ArrowDown: (event) => seekBy(-seekStep(event)),
+    ArrowRight: (event) => seekBy(seekStep(event)),
+    ArrowUp: (event) => seekBy(seekStep(event)),
+    Home: () => seekTo(0),
+};
+
+function seekStep(event) {
+    return event.shiftKey ? FINE_SEEK_STEP_FRAMES : SEEK_STEP_FRAMES;
+}
+
+function seekBy(frames) {
+    return seekTo(state.position + frames);
 }
 
 document.addEventListener('keydown', (event) => {
-    if (ui.song.hidden || typingInField(event.target) || event.ctrlKey || event.metaKey || event.altKey) return;
-    const step = event.shiftKey ? FINE_SEEK_STEP_FRAMES : SEEK_STEP_FRAMES;
-    if (event.key === ' ') {
-        event.preventDefault();
-        if (!event.repeat) togglePlay();
-    } else if (event.key === 'ArrowLeft') {
-        event.preventDefault();
-        seekTo(state.position - step);
-    } else if (event.key === 'ArrowRight') {
-        event.preventDefault();
-        seekTo(state.position + step);
-    } else if (event.key === 'Home') {
-        event.preventDefault();
-        seekTo(0);
-    }
-});
-// A focused button would also take the space as a click when it is released.
-document.addEventListener('keyup', (event) => {
-    if (event.key === ' ' && !ui.song.hidden && !typingInField(event.target)) event.preventDefault();
+    const action = SHORTCUTS[event.key];
+    if (!action || ui.song.hidden || controlOwnsKey(event.target, event.key)) return;
+    if (event.ctrlKey || event.metaKey || event.altKey) return;
+    event.preventDefault();
+    action(event);
 });
 
 // ---- Choosing and dropping files -------------------------------------------
@@ -343,15 +433,29 @@ ui.fileInput.addEventListener('change', () => {
     openFile(ui.fileInput.files[0]);
     ui.fileInput.value = '';
 });
+// The whole page is the drop target while a file is dragged over it.
 document.addEventListener('dragover', (event) => {
     event.preventDefault();
-    ui.dropZone.classList.add('dragging');
+    document.body.classList.add('dragging');
 });
 document.addEventListener('dragleave', (event) => {
-    if (event.relatedTarget === null) ui.dropZone.classList.remove('dragging');
+    if (event.relatedTarget === null) document.body.classList.remove('dragging');
 });
 document.addEventListener('drop', (event) => {
     event.preventDefault();
-    ui.dropZone.classList.remove('dragging');
-    openFile(event.dataTransfer.files[0]);
+    document.body.classList.remove('dragging');
+    const files = [...event.dataTransfer.files];
+    const notes = files.length > 1
+        ? [`${files.length} files were dropped; only the first, "${files[0].name}", is opened.`] : [];
+    openFile(files[0], notes);
 });
+
+// ---- Offline ----------------------------------------------------------------
+
+// Once the service worker holds the page's files, the page works offline.
+// Without one (an old browser, a file:// page) it works online as before.
+if ('serviceWorker' in navigator && location.protocol !== 'file:') {
+    navigator.serviceWorker.register('sw.js').catch((error) => {
+        console.warn(`The page will not work offline: ${error.message}`);
+    });
+}

@@ -11,6 +11,12 @@ function toDecibels(peak) {
     return peak > 0 ? Math.max(FLOOR_DB, 20 * Math.log10(peak)) : FLOOR_DB;
 }
 
+// Screen readers read the meter's value; it is rewritten at most this often.
+const VALUE_EVERY_MS = 250;
+// With less motion asked for, the bars are redrawn at most this often and
+// hold their level instead of falling.
+const CALM_DRAW_EVERY_MS = 250;
+
 export class MeterView {
     constructor(meterCanvas, scopeCanvas) {
         this.meterCanvas = meterCanvas;
@@ -18,26 +24,38 @@ export class MeterView {
         this.levels = [FLOOR_DB, FLOOR_DB];
         this.outline = new Float32Array(2 * OUTLINE_COLUMNS);
         this.lastDraw = 0;
+        this.lastValue = -Infinity;
         this.scheduled = false;
+        this.calm = globalThis.matchMedia ? globalThis.matchMedia('(prefers-reduced-motion: reduce)') : null;
     }
 
     // A report from the worklet: peaks since the last one and min/max pairs.
     add(report) {
-        this.levels[0] = Math.max(this.levels[0], toDecibels(report.peakLeft));
-        this.levels[1] = Math.max(this.levels[1], toDecibels(report.peakRight));
+        const left = toDecibels(report.peakLeft);
+        const right = toDecibels(report.peakRight);
+        this.levels = this.calm?.matches ? [left, right]
+            : [Math.max(this.levels[0], left), Math.max(this.levels[1], right)];
         const pairs = report.outline;
         if (pairs.length > 0) {
             const keep = Math.max(0, this.outline.length - pairs.length);
             this.outline.copyWithin(0, this.outline.length - keep);
             this.outline.set(pairs.slice(-this.outline.length), keep);
         }
+        if (this.calm?.matches && performance.now() - this.lastDraw < CALM_DRAW_EVERY_MS) return;
         this.schedule();
     }
 
+    // Playback stopped: the bars drop to the floor in one last drawing, and
+    // nothing more is drawn until it plays again.
     clear() {
         this.levels = [FLOOR_DB, FLOOR_DB];
-        this.outline.fill(0);
         this.schedule();
+    }
+
+    // A new song: the outline of the old one goes too.
+    reset() {
+        this.outline.fill(0);
+        this.clear();
     }
 
     schedule() {
@@ -54,9 +72,20 @@ export class MeterView {
         this.lastDraw = now;
         this.drawMeter();
         this.drawScope();
+        this.showValue(now);
+        if (this.calm?.matches) return;
         const falling = this.levels.some((db) => db > FLOOR_DB);
         this.levels = this.levels.map((db) => Math.max(FLOOR_DB, db - FALL_DB_PER_SECOND * seconds));
         if (falling) this.schedule();
+    }
+
+    // The louder channel as the meter's value, in whole dBFS.
+    showValue(now) {
+        const db = Math.round(Math.max(...this.levels));
+        if (now - this.lastValue < VALUE_EVERY_MS && db > FLOOR_DB) return;
+        this.lastValue = now;
+        this.meterCanvas.setAttribute('aria-valuenow', String(db));
+        this.meterCanvas.setAttribute('aria-valuetext', db > FLOOR_DB ? `${db} dBFS` : 'silent');
     }
 
     // Two bars, left and right, after a gutter with their letters.

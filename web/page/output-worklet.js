@@ -2,7 +2,8 @@
 // about a fifth of a second queued, asking the worker for more over its
 // feed port as it plays, and reports its position, levels, a min/max
 // outline of what it played and the play state (record, pass, notes) of
-// the frame it stands at to the page a few dozen times a second. It also
+// the frame it stands at to the page a few dozen times a second while it
+// plays. It also
 // counts the frames it delivered and how many of them were not silent,
 // which the browser test reads.
 const TARGET_FRAMES = 9600;
@@ -45,6 +46,7 @@ class TamselOutput extends AudioWorkletProcessor {
             this.playing = true;
         } else if (message.type === 'pause') {
             this.playing = false;
+            this.report();
         }
     }
 
@@ -122,7 +124,8 @@ class TamselOutput extends AudioWorkletProcessor {
             if (played < frames) this.noteShortfall(frames - played);
             this.request();
         }
-        if (++this.quanta % REPORT_QUANTA === 0) this.report();
+        // Paused, nothing changes: no reports, so the page has nothing to redraw.
+        if (this.playing && ++this.quanta % REPORT_QUANTA === 0) this.report();
         return true;
     }
 

@@ -45,16 +45,19 @@ function restartFeed() {
     feed.postMessage({ type: 'reset', generation, frame, ended: renderer === null, state });
 }
 
+// A file that is no song throws before the open song is touched.
 function openSong({ bytes }) {
+    const opened = library.openSong(bytes);
     freeSong();
     restartFeed();
-    song = library.openSong(bytes);
+    song = opened;
     const shapes = [0, 1, 2].map((i) => song.shape(i));
     return { info: song.info(), shapes, tracksWithNotes: song.tracksWithNotes(), version: library.version() };
 }
 
-// A renderer for new loops and tick: its length and loop points, or
-// tooLong when it runs past what a WAV file holds or never ends. With
+// A renderer for new loops and tick, and its timeline: the length and loop
+// points, or tooLong when it runs past what a WAV file holds or never ends.
+// Listening needs no file, so a render that is too long still plays. With
 // repeat the renderer plays on for ever, and the timeline is that of one
 // loop: the song up to its loop point and one pass of the repeat region.
 function configure({ loops, tickMs, repeat }) {
@@ -62,24 +65,22 @@ function configure({ loops, tickMs, repeat }) {
     restartFeed();
     if (!song) throw new Error('no song is open');
     const measured = new Renderer(song, { loops: repeat ? 1 : loops, tickMs, mutedTracks });
-    let frames;
+    let timeline;
+    let playsMeasured = false;   // measuring leaves the renderer at its start
     try {
-        frames = measured.length(WAV_MAX_FRAMES);
+        const frames = measured.length(WAV_MAX_FRAMES);
+        const wraps = measured.wraps(WAV_MAX_FRAMES, 1000);
+        timeline = { frames, wraps: wraps.frames, wrapCount: wraps.count, endless: Boolean(repeat) };
+        playsMeasured = !repeat;
     } catch (error) {
-        measured.free();
-        if (error.status === STATUS_TOO_LONG) return { tooLong: true, generation };
-        throw error;
+        if (error.status !== STATUS_TOO_LONG) throw error;
+        timeline = { tooLong: true, frames: 0, wraps: [], wrapCount: 0, endless: Boolean(repeat) };
+    } finally {
+        if (!playsMeasured) measured.free();
     }
-    const wraps = measured.wraps(WAV_MAX_FRAMES, 1000);
-    if (repeat) {
-        measured.free();
-        renderer = new Renderer(song, { loops: LOOPS_FOREVER, tickMs, mutedTracks });
-    } else {
-        renderer = measured;
-    }
+    renderer = playsMeasured ? measured : new Renderer(song, { loops: repeat ? LOOPS_FOREVER : loops, tickMs, mutedTracks });
     restartFeed();
-    return { frames, wraps: wraps.frames, wrapCount: wraps.count, endless: Boolean(repeat), generation,
-             state: renderer.state() };
+    return { ...timeline, generation, state: renderer.state() };
 }
 
 function seek({ frame }) {

@@ -22,6 +22,8 @@ export class Player {
         this.node = null;
         this.playing = false;
         this.connecting = null;
+        this.gain = null;
+        this.volume = 1;
     }
 
     call(type, payload = {}, transfer = []) {
@@ -55,9 +57,10 @@ export class Player {
         this.onFailure(text);
     }
 
-    // { info, shapes, tracksWithNotes } of a song file's bytes (an ArrayBuffer, transferred).
+    // { info, shapes, tracksWithNotes } of a song file's bytes (an ArrayBuffer,
+    // transferred). When they are no song, the song open before stays, and
+    // plays on if it played.
     open(bytes) {
-        this.pause();
         return this.call('open', { bytes }, [bytes]);
     }
 
@@ -88,7 +91,11 @@ export class Player {
         const context = new AudioContext({ sampleRate: SAMPLE_RATE, latencyHint: 'playback' });
         await context.audioWorklet.addModule(new URL('./output-worklet.js', import.meta.url));
         const node = new AudioWorkletNode(context, 'tamsel-output', { numberOfInputs: 0, outputChannelCount: [2] });
-        node.connect(context.destination);
+        // The volume is the one stage after the worklet: changing it keeps
+        // every frame queued, so the song plays on where it was.
+        const gain = new GainNode(context, { gain: this.volume });
+        node.connect(gain).connect(context.destination);
+        this.gain = gain;
         node.port.onmessage = (event) => this.onWorkletMessage(event.data);
         const channel = new MessageChannel();
         node.port.postMessage({ type: 'feed', port: channel.port2 }, [channel.port2]);
@@ -104,6 +111,13 @@ export class Player {
             this.playing = false;
             this.onEnded(message.position);
         }
+    }
+
+    // A factor for the output, 0 to 1; eased in over a few milliseconds so a
+    // change makes no click.
+    setVolume(volume) {
+        this.volume = volume;
+        if (this.gain) this.gain.gain.setTargetAtTime(volume, this.gain.context.currentTime, 0.01);
     }
 
     async play() {

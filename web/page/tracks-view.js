@@ -11,25 +11,30 @@ export class TracksView {
         this.soloed = new Array(TRACK_COUNT).fill(false);
     }
 
-    // Builds the rows for a new song; every track starts heard.
+    // Builds the rows for a new song; every track starts heard. A button that
+    // had focus hands it to its twin in the new rows.
     show(tracksWithNotes) {
+        const focused = [...this.container.querySelectorAll('button')].indexOf(document.activeElement);
         this.muted.fill(false);
         this.soloed.fill(false);
         this.container.replaceChildren();
         for (let t = 0; t < TRACK_COUNT; t++) {
             const row = document.createElement('div');
             row.className = 'track';
+            row.setAttribute('role', 'group');
             const hasNotes = ((tracksWithNotes >> t) & 1) === 1;
             if (!hasNotes) row.classList.add('silent');
             const name = t === DRUM_TRACK ? 'Drums' : `Track ${t + 1}`;
             const detail = hasNotes ? (t === DRUM_TRACK ? 'drum kit' : `instrument ${t + 1}`) : 'no notes';
-            row.innerHTML = `<span class="name">${name}<small>${detail}</small></span>
+            row.setAttribute('aria-labelledby', `track-name-${t}`);
+            row.innerHTML = `<span class="name" id="track-name-${t}">${name}<small>${detail}</small></span>
                 <button type="button" class="mute" aria-pressed="false" aria-label="Mute ${name}">Mute</button>
                 <button type="button" class="solo" aria-pressed="false" aria-label="Solo ${name}">Solo</button>`;
             row.querySelector('.mute').addEventListener('click', () => this.toggle(this.muted, t));
             row.querySelector('.solo').addEventListener('click', () => this.toggle(this.soloed, t));
             this.container.append(row);
         }
+        if (focused >= 0) this.container.querySelectorAll('button')[focused].focus();
     }
 
     // Marks the tracks whose notes (bit mask per track) the record playing
@@ -40,8 +45,12 @@ export class TracksView {
         });
     }
 
+    // Muting a soloed track ends its solo and soloing a muted one its mute:
+    // one track never shows both on.
     toggle(flags, track) {
         flags[track] = !flags[track];
+        const other = flags === this.muted ? this.soloed : this.muted;
+        if (flags[track]) other[track] = false;
         this.container.querySelectorAll('.track').forEach((row, t) => {
             row.querySelector('.mute').setAttribute('aria-pressed', String(this.muted[t]));
             row.querySelector('.solo').setAttribute('aria-pressed', String(this.soloed[t]));

@@ -1,7 +1,7 @@
 // What the Node tests share: the WebAssembly build in build-web/ (made by
 // web/build.sh) and the command-line tool of the native build, run on
 // files in a folder of this process's own.
-import { execFileSync } from 'node:child_process';
+import { execFileSync, spawnSync } from 'node:child_process';
 import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
@@ -34,15 +34,17 @@ export function nativeWav(name, songBytes, loops, tickMs) {
     return new Uint8Array(wav.buffer, wav.byteOffset, wav.length);
 }
 
-// The option form's WAV for a song: tamselexport ARGS -o NAME.wav.
+// The option form's WAV for a song, tamselexport ARGS -o NAME.wav, and
+// its summary line (from standard error).
 export function nativeOptionWav(name, songBytes, args) {
     requireTool();
     const song = join(workDir, `${name}.tsm`);
     const wav = join(workDir, `${name}.wav`);
     writeFileSync(song, songBytes);
-    execFileSync(TOOL, ['-q', '--force', ...args, '-o', wav, song], { stdio: 'pipe' });
+    const run = spawnSync(TOOL, ['--force', ...args, '-o', wav, song], { encoding: 'utf8' });
+    if (run.status !== 0) throw new Error(`tamselexport failed: ${run.stderr}`);
     const bytes = readFileSync(wav);
-    return new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.length);
+    return { wav: new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.length), summary: run.stderr.trim() };
 }
 
 export function exampleBytes(file) {

@@ -10,10 +10,13 @@ import { makeSong } from '../test-support/song-maker.js';
 
 let tamsel;   // library.js of the build
 let library;  // an instance of the module
+let levelSummary;
+let exportFileName;
 
 before(async () => {
     tamsel = await import('../../build-web/library.js');
     library = await loadWasmLibrary();
+    ({ levelSummary, exportFileName } = await import('../../build-web/exporter.js'));
 });
 
 // The renderer's frames from the start to the end, as the player gets them.
@@ -33,9 +36,20 @@ function renderedBytes(songBytes, loops, tickMs) {
 
 // The file the page saves, gathered from its pieces.
 function exportedWav(songBytes, settings) {
+    return exported(songBytes, settings).wav;
+}
+
+// The same with what the export tells of its levels.
+function exported(songBytes, settings) {
     const parts = [];
-    library.exportWav(songBytes, settings, (piece) => parts.push(piece), () => true);
-    return concatenate(parts);
+    const summary = library.exportWav(songBytes, settings, (piece) => parts.push(piece), () => true);
+    return { wav: concatenate(parts), summary };
+}
+
+// A summary's level part, as the tool writes it and as the page does, in
+// one form: the hints to normalise and thousands separators left out.
+function levelPart(line) {
+    return line.slice(line.indexOf('peak ')).replace(/ \(try [^)]*\)/g, '').replace(/±/g, '+-').replace(/,(\d{3})/g, '$1');
 }
 
 function concatenate(parts) {
@@ -83,8 +97,10 @@ describe('float files and the renderer\'s frames are the positional form\'s byte
     }
 });
 
-describe('16-bit and normalised files are the option form\'s bytes', () => {
+describe('16-bit and normalised files are the option form\'s bytes, with its summary', () => {
     const cases = [
+        { name: 'demo-float', bytes: () => exampleBytes('demo.tsm'), args: ['-f', 'wav'],
+          settings: { loops: 0, tickMs: 20, sixteenBit: false } },
         { name: 'demo16', bytes: () => exampleBytes('demo.tsm'), args: ['-f', 'wav16'],
           settings: { loops: 0, tickMs: 20, sixteenBit: true } },
         { name: 'demo16-normalized', bytes: () => exampleBytes('demo.tsm'), args: ['-f', 'wav16', '--normalize'],
@@ -99,8 +115,11 @@ describe('16-bit and normalised files are the option form\'s bytes', () => {
         test(c.name, () => {
             const bytes = c.bytes();
             const expected = nativeOptionWav(c.name, bytes, c.args);
-            assert.ok(expected.length > 44, 'the command line wrote audio');
-            assertSameBytes(exportedWav(bytes, c.settings), expected, c.name);
+            assert.ok(expected.wav.length > 44, 'the command line wrote audio');
+            const got = exported(bytes, c.settings);
+            assertSameBytes(got.wav, expected.wav, c.name);
+            const normalized = typeof c.settings.normalizeDbfs === 'number';
+            assert.equal(levelPart(levelSummary(got.summary, normalized)), levelPart(expected.summary));
         });
     }
 
@@ -321,10 +340,15 @@ describe('songs', () => {
     });
 });
 
-test('saved files are named as the command line names them', async () => {
-    const { wavFileName } = await import('../../build-web/exporter.js');
-    assert.equal(wavFileName('demo.tsm'), 'demo.wav');
-    assert.equal(wavFileName('song'), 'song.wav');
-    assert.equal(wavFileName('my.song.v2.tsm'), 'my.song.v2.wav');
-    assert.equal(wavFileName('.tsm'), '.wav');
+test('saved files are named as the command line names them, with what sets them apart', () => {
+    const cases = [
+        ['demo.tsm', {}, 'demo.wav'],
+        ['song', { loops: 0, tickMs: 20 }, 'song.wav'],
+        ['my.song.v2.tsm', {}, 'my.song.v2.wav'],
+        ['.tsm', {}, '.wav'],
+        ['demo.tsm', { loops: 3, tickMs: 12.5, normalizeDbfs: -1 }, 'demo.loops3.tick12.5ms.peak-1dBFS.wav'],
+    ];
+    for (const [song, options, name] of cases) assert.equal(exportFileName(song, options), name);
+    assert.equal(levelSummary({ peakDbfs: -Infinity, beyondFullScale: 0, clamped: 0, note: '' }, false),
+                 'peak -inf dBFS, 0 samples beyond ±1.0');
 });
