@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "export/loudness_meter.h"
 #include "export/loop_tags.h"
+#include "export/loudness_meter.h"
 #include "export/mix_source.h"
 #include "export/sample_shaper.h"
 #include "export/sndfile_encoder.h"
