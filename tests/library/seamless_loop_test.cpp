@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "renders.h"
+#include "library_renders.h"
 #include "song_builder.h"
 #include "tamsel/tamsel.hpp"
 #include "test_songs.h"
