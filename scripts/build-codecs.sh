@@ -162,8 +162,9 @@ cmake_build() {
 autotools_build() {
   src=$1
   shift
-  # These tarballs' config.sub predates the emscripten system name; libFLAC's
-  # (same upstream release set) knows it.
+  # These tarballs' config.sub predates the emscripten system name; the one
+  # in libFLAC's tarball, newer, knows it (so flac comes before them in
+  # codec-versions.txt).
   if [ "$target" = emscripten ]; then
     cp "$work/config.sub" "$work/config.guess" "$(dirname "$(find "$src" -name config.sub | head -1)")/"
   fi
