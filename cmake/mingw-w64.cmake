@@ -15,17 +15,27 @@ set(CMAKE_C_COMPILER ${TAMSEL_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TAMSEL_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${TAMSEL_MINGW_PREFIX}-windres)
 
-# Libraries and headers come from the MinGW-w64 sysroot only; programs (the
-# build's own tools) from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${TAMSEL_MINGW_PREFIX})
+# Libraries and headers come from the MinGW-w64 sysroot and, given
+# -DTAMSEL_CODECS=PREFIX, from the codec libraries that
+# scripts/build-codecs.sh built there; programs (the build's own tools) from
+# the host.
+set(CMAKE_FIND_ROOT_PATH /usr/${TAMSEL_MINGW_PREFIX} ${TAMSEL_CODECS})
+# The compiler checks read this file again, in the same process: without
+# the prefix there, they would reset the environment below.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TAMSEL_CODECS)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # pkg-config too: the host's .pc files (libsndfile, libebur128) describe
-# Linux libraries. Optional libraries built for Windows go here.
-set(ENV{PKG_CONFIG_LIBDIR} ${CMAKE_FIND_ROOT_PATH}/lib/pkgconfig)
+# Linux libraries. --static: the codecs are static libraries, so linking
+# needs the libraries they use as well.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${TAMSEL_MINGW_PREFIX}/lib/pkgconfig)
+if(TAMSEL_CODECS)
+  set(ENV{PKG_CONFIG_LIBDIR} "${TAMSEL_CODECS}/lib/pkgconfig:$ENV{PKG_CONFIG_LIBDIR}")
+endif()
 set(ENV{PKG_CONFIG_PATH} "")
+set(PKG_CONFIG_ARGN --static)
 
 # -static makes libgcc, libstdc++ and winpthread part of the binary.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

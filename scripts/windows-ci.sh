@@ -1,8 +1,10 @@
 #!/bin/sh
 # Continuous integration for the Windows build: installs MinGW-w64, Wine
 # and the GoogleTest source when they are missing (as root, with apt-get),
-# runs the whole suite built for Windows under Wine, then builds the release
-# archive tamselexport-VERSION-win64.zip in build-win.
+# runs the whole suite built for Windows under Wine (with the Linux build in
+# build, if any, as what the Windows tool's files are held to), builds the release
+# archive tamselexport-VERSION-win64.zip in build-win. Both share the
+# codecs in build-codecs/mingw, built once.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -14,6 +16,10 @@ command -v wine >/dev/null || missing="$missing wine"
 command -v groff >/dev/null || missing="$missing groff-base"
 command -v cmake >/dev/null || missing="$missing cmake"
 command -v ninja >/dev/null || missing="$missing ninja-build"
+command -v make >/dev/null || missing="$missing make"
+command -v pkg-config >/dev/null || missing="$missing pkg-config"
+command -v xz >/dev/null || missing="$missing xz-utils"
+command -v bzip2 >/dev/null || missing="$missing bzip2"
 if [ -n "$missing" ]; then
   if [ "$(id -u)" != 0 ]; then
     echo "windows-ci.sh: missing packages:$missing (install them as root)" >&2

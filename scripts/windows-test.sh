@@ -7,13 +7,18 @@
 # GoogleTest is built for Windows from /usr/src/googletest (Debian package
 # googletest); each test program runs through scripts/wine-run.sh, with a
 # Wine prefix in BUILD_DIR/wine-prefix that the first run makes. Needs
-# g++-mingw-w64-x86-64-posix, wine, wine64, googletest, cmake, ninja-build;
-# no X display.
+# g++-mingw-w64-x86-64-posix, wine, wine64, googletest, cmake, ninja-build
+# and what scripts/build-codecs.sh needs (its codecs, as in
+# scripts/windows-build.sh, make every format part of the suite); no X
+# display. When a Linux build is there (TAMSEL_LINUX_BUILD, default build),
+# the Windows tool's files in every format are then held to its files.
 set -eu
 cd "$(dirname "$0")/.."
 build=${1:-build-win-test}
+codecs=${TAMSEL_CODECS_MINGW:-$PWD/build-codecs/mingw}
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+scripts/build-codecs.sh mingw "$codecs"
+cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DTAMSEL_CODECS="$codecs" \
       -DCMAKE_BUILD_TYPE=Release -DTAMSEL_TESTS=ON -DTAMSEL_BENCH=OFF
 # Listing the tests at build time runs each test program under Wine, which
 # makes the prefix on first use.
@@ -33,3 +38,9 @@ wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
 scripts/wine-run.sh "$WINEPREFIX" cmd /c exit 0 </dev/null >/dev/null 2>&1
 ctest --test-dir "$build" --output-on-failure -j2
+
+linux_build=${TAMSEL_LINUX_BUILD:-build}
+if [ -f "$linux_build/CTestTestfile.cmake" ]; then
+  TAMSEL_WINDOWS_EXE="$PWD/$build/tamselexport.exe" \
+    ctest --test-dir "$linux_build" --output-on-failure -R 'TheWindowsBuildWritesEveryFormat'
+fi

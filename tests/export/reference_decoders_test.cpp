@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "decoding.h"
 #include "reference_tools.h"
@@ -72,6 +74,68 @@ TEST(ReferenceDecoders, EveryFormatDecodesToItsFramesFromAFileAndFromAPipe) {
         std::vector<uint8_t> from_file = read_file(folder.file("from_file.wav"));
         EXPECT_EQ(wav_frame_count(from_file), song_frames);
         EXPECT_TRUE(read_file(folder.file("from_pipe.wav")) == from_file);
+    }
+}
+
+// The same files from the Windows build's tool: with TAMSEL_WINDOWS_EXE
+// naming its tamselexport.exe, run under Wine (scripts/wine-run.sh, with
+// the prefix in the exe's folder). Lossless files hold exactly this build's
+// samples; lossy ones decode to the song's frames at the same loudness
+// (the encoders' floating point may round apart); tags in any script read
+// back as given.
+TEST(ReferenceDecoders, TheWindowsBuildWritesEveryFormatAsThisBuildDoes) {
+    SKIP_ON_WINDOWS("Wine");
+    const char* exe = std::getenv("TAMSEL_WINDOWS_EXE");
+    if (!exe || !*exe) GTEST_SKIP() << "TAMSEL_WINDOWS_EXE names no Windows build";
+    if (!can_write(OutputFormat::FLAC16)) GTEST_SKIP() << "this build writes WAV only";
+    NEED_COMMAND("mediainfo");
+    std::string windows_exe = exe;
+    std::string wine = std::string(TAMSEL_SOURCE_DIR) + "/scripts/wine-run.sh " +
+                       shell_quoted(windows_exe.substr(0, windows_exe.rfind('/')) + "/wine-prefix") + " " +
+                       shell_quoted(windows_exe);
+    const std::string title = "Nuit \u00E9toil\u00E9e \u266B";
+    const std::string artist = "\u0410\u043D\u043D\u0430";
+    TestFolder folder;
+    folder.write("short.tsm", read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm"));
+    int64_t song_frames = (int64_t)(library_sums(example_song("short.tsm"), tamsel::RenderOptions()).size() / 2);
+    for (const ReferenceDecoder& decoder : DECODERS) {
+        SCOPED_TRACE(decoder.format);
+        NEED_COMMAND(decoder.program);
+        std::string linux_file = std::string("linux.") + decoder.extension;
+        std::string windows_file = std::string("windows.") + decoder.extension;
+        std::vector<std::string> options = {"-q",      "--force", "-f",       decoder.format,
+                                            "--title", title,     "--artist", artist};
+        std::vector<std::string> linux_arguments = options;
+        linux_arguments.insert(linux_arguments.end(), {"-o", linux_file, "short.tsm"});
+        ToolResult linux_run = run_tool(folder.path(), linux_arguments);
+        ASSERT_EQ(linux_run.code, 0) << linux_run.err;
+        std::string line = "cd " + shell_quoted(folder.path()) + " && LC_ALL=C.UTF-8 " + wine;
+        for (const std::string& option : options) {
+            line += ' ';
+            line += shell_quoted(option);
+        }
+        std::string windows_out;
+        ASSERT_EQ(run_command(line + " -o " + windows_file + " short.tsm 2>&1", &windows_out), 0) << windows_out;
+        EXPECT_EQ(title_and_artist(folder.file(windows_file)), title + "|" + artist);
+
+        if (std::string(decoder.program) == "flac") {
+            Decoded linux_decoded = decode_bytes(read_file(folder.file(linux_file)));
+            Decoded windows_decoded = decode_bytes(read_file(folder.file(windows_file)));
+            ASSERT_TRUE(linux_decoded.ok && windows_decoded.ok);
+            EXPECT_EQ(windows_decoded.frames, song_frames);
+            EXPECT_TRUE(windows_decoded.ints == linux_decoded.ints);
+            continue;
+        }
+        ASSERT_EQ(decode(decoder, folder.file(linux_file), folder.file("linux.wav")), 0);
+        ASSERT_EQ(decode(decoder, folder.file(windows_file), folder.file("windows.wav")), 0);
+        std::vector<uint8_t> windows_wav = read_file(folder.file("windows.wav"));
+        EXPECT_EQ(wav_frame_count(windows_wav), song_frames);
+        std::vector<float> linux_samples = decode_bytes(read_file(folder.file("linux.wav"))).floats;
+        std::vector<float> windows_samples = decode_bytes(windows_wav).floats;
+        double linux_rms = rms_of(linux_samples, 0, linux_samples.size());
+        double windows_rms = rms_of(windows_samples, 0, windows_samples.size());
+        ASSERT_GT(linux_rms, 0.0);
+        EXPECT_LT(std::fabs(20.0 * std::log10(windows_rms / linux_rms)), 0.1);
     }
 }
 

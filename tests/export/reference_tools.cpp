@@ -39,6 +39,13 @@ std::string shell_quoted(const std::string& word) {
     return quoted + "'";
 }
 
+std::string title_and_artist(const std::string& file) {
+    std::string out;
+    run_command("mediainfo --Inform='General;%Title%|%Performer%' " + shell_quoted(file), &out);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
 // Where the data chunk's samples begin and how many bytes they take (cut
 // to the file), and the bytes of a frame; false when there is none.
 static bool find_data(const std::vector<uint8_t>& bytes, size_t* data, uint64_t* data_bytes, uint32_t* frame) {

@@ -13,6 +13,9 @@ std::string shell_quoted(const std::string& word);
 // Runs the command line; its exit code and, in *out, its standard output.
 int run_command(const std::string& line, std::string* out = nullptr);
 
+// What mediainfo shows as the file's title and performer: "title|artist".
+std::string title_and_artist(const std::string& file);
+
 // The sample frames of a 16-, 24- or 32-bit PCM WAV file (any chunk
 // order, WAVE_FORMAT_EXTENSIBLE too); -1 when it is no such file.
 int64_t wav_frame_count(const std::vector<uint8_t>& bytes);

@@ -8,18 +8,6 @@
 #include "test_folder.h"
 #include "tool_process.h"
 
-namespace {
-
-// What mediainfo shows as the title and the performer.
-std::string title_and_artist(const std::string& file) {
-    std::string out;
-    run_command("mediainfo --Inform='General;%Title%|%Performer%' " + shell_quoted(file), &out);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-    return out;
-}
-
-}  // namespace
-
 TEST(Tags, TitleAndArtistReadAsGivenInEveryFormat) {
     SKIP_ON_WINDOWS("mediainfo");
     if (!can_write(OutputFormat::FLAC16)) GTEST_SKIP() << "this build writes WAV only";
