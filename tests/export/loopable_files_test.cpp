@@ -78,7 +78,11 @@ TEST(LoopableFiles, TagReadersFindTheLoopInEveryEncodedFormat) {
 TEST(LoopableFiles, WavStreamsAndStemsShareTheLoop) {
     TestFolder folder;
     folder.write("short.tsm", short_song());
-    ToolResult piped = run_tool(folder.path(), {"--loopable", "-f", "wav16", "-o", "-", "short.tsm"});
+    ToolSetup to_pipe;
+    to_pipe.folder = folder.path();
+    to_pipe.arguments = {"--loopable", "-f", "wav16", "-o", "-", "short.tsm"};
+    to_pipe.keep_line_ends = true;  // the file's bytes, as written
+    ToolResult piped = run_tool_process(to_pipe);
     ASSERT_EQ(piped.code, 0) << piped.err;
     EXPECT_NE(piped.err.find("loop from frame 1276800, 969600 frames (0:20.200), crossfade 1440 frames"),
               std::string::npos)
