@@ -353,6 +353,6 @@ tamsel_status tamsel_renderer_loop_tail_float(tamsel_renderer* renderer, const t
     int32_t sums[2 * TAMSEL_LOOP_CROSSFADE_FRAMES];
     tamsel_status status = tamsel_renderer_loop_tail_int32(renderer, loop, sums, difference_db);
     if (status != TAMSEL_OK) return status;
-    for (uint32_t i = 0; i < 2 * loop->crossfade; i++) tail[i] = (float)((double)sums[i] / 32768.0);
+    for (uint32_t i = 0; i < 2 * loop->crossfade; i++) tail[i] = float_of_sum(sums[i]);
     return TAMSEL_OK;
 }

@@ -189,7 +189,7 @@ static void emit_segment(const Renderer* renderer, OutputKind kind, void* out, u
     const int32_t* segment = renderer->segment;
     if (kind == OUTPUT_FLOAT) {
         float* f = (float*)out + 2 * at;
-        for (uint32_t i = 0; i < 2 * frames; i++) f[i] = (float)((double)segment[i] / 32768.0);
+        for (uint32_t i = 0; i < 2 * frames; i++) f[i] = float_of_sum(segment[i]);
     } else if (kind == OUTPUT_SUMS) {
         std::memcpy((int32_t*)out + 2 * at, segment, 2 * (size_t)frames * sizeof segment[0]);
     } else if (kind == OUTPUT_INT16) {
@@ -306,8 +306,8 @@ uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t coun
             voice_generate_sample(&renderer->table.voices[slot], muted ? nullptr : frame);
         }
         if (renderer->ended) break;
-        out[2 * i] = (float)((double)frame[0] / 32768.0);
-        out[2 * i + 1] = (float)((double)frame[1] / 32768.0);
+        out[2 * i] = float_of_sum(frame[0]);
+        out[2 * i + 1] = float_of_sum(frame[1]);
     }
     renderer->frames_done += i;
     return i;
