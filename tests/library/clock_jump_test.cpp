@@ -14,6 +14,18 @@ static uint64_t bits(double x) {
     return b;
 }
 
+// The clock taken frame by frame up to its next tick, or limit frames: the
+// frames taken.
+static uint64_t step_to_tick(RenderClock* clock, uint64_t limit) {
+    uint64_t stepped = 0;
+    while (stepped < limit && !(clock->to_next_tick <= 0.0)) {
+        clock->ms = FRAME_MS + clock->ms;
+        clock->to_next_tick = clock->to_next_tick - 1.0;
+        stepped++;
+    }
+    return stepped;
+}
+
 TEST(ClockJump, AddingManyFramesIsTheRunningSum) {
     // Starts at 0, inside a binade, just below a binade edge (1024 ms and
     // 2^22 ms), and far out; runs cross one or more edges.
@@ -40,12 +52,7 @@ TEST(ClockJump, TicksFallOnTheSameFramesWithTheSameCounters) {
             ASSERT_EQ(advance_clock(&a), advance_clock(&b));
             uint64_t limit = frame % 7 == 0 ? 5 : 100000;
             uint64_t jumped = advance_clock_to_tick(&a, limit);
-            uint64_t stepped = 0;
-            while (stepped < limit && !(b.to_next_tick <= 0.0)) {
-                b.ms = FRAME_MS + b.ms;
-                b.to_next_tick = b.to_next_tick - 1.0;
-                stepped++;
-            }
+            uint64_t stepped = step_to_tick(&b, limit);
             ASSERT_EQ(jumped, stepped) << "period " << period << " frame " << frame;
             ASSERT_EQ(bits(a.ms), bits(b.ms)) << "period " << period << " frame " << frame;
             ASSERT_EQ(bits(a.to_next_tick), bits(b.to_next_tick)) << "period " << period << " frame " << frame;
@@ -74,12 +81,7 @@ TEST(ClockJump, CountersAroundTwoToThe53MatchFrameByFrame) {
         for (uint64_t limit : {1u, 2u, 3u, 1000u}) {
             RenderClock a = {1.0, counter, 0.02}, b = a;
             uint64_t jumped = advance_clock_to_tick(&a, limit);
-            uint64_t stepped = 0;
-            while (stepped < limit && !(b.to_next_tick <= 0.0)) {
-                b.ms = FRAME_MS + b.ms;
-                b.to_next_tick = b.to_next_tick - 1.0;
-                stepped++;
-            }
+            uint64_t stepped = step_to_tick(&b, limit);
             EXPECT_EQ(jumped, stepped) << counter << " " << limit;
             EXPECT_EQ(bits(a.ms), bits(b.ms)) << counter << " " << limit;
             EXPECT_EQ(bits(a.to_next_tick), bits(b.to_next_tick)) << counter << " " << limit;
