@@ -110,6 +110,11 @@ struct AudioResult {
 bool audio_frames(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
                   uint64_t* frames, std::string* error);
 
+// False with error set (one line) when this build cannot write the format,
+// or the quality or the fade is out of range. The level options' values
+// are checked by plan_level.
+bool check_audio_settings(const AudioSettings& settings, std::string* error);
+
 // Works out the level plan for the mix of song with options, muted tracks
 // and all; stems pass the options without mutes, so all four share the full
 // mix's plan. May render the song once.

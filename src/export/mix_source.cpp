@@ -47,13 +47,16 @@ static bool loop_length(const tamsel::Renderer* renderer, const AudioSettings& s
     return true;
 }
 
+bool check_fade(double seconds, std::string* error) {
+    if (std::isfinite(seconds) && seconds >= 0.0 && seconds <= MAX_FADE_SECONDS) return true;
+    *error = "the fade must be a number of seconds from 0 to 3600";
+    return false;
+}
+
 bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
                    ExportLength* length, std::string* error) {
     double fade = settings.fade_seconds;
-    if (!std::isfinite(fade) || fade < 0.0 || fade > MAX_FADE_SECONDS) {
-        *error = "the fade must be a number of seconds from 0 to 3600";
-        return false;
-    }
+    if (!check_fade(fade, error)) return false;
     tamsel::Renderer renderer;
     tamsel::Status status = renderer.create(song, options);
     if (status != TAMSEL_OK) {

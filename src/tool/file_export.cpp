@@ -9,22 +9,16 @@
 #include "common/path_rules.h"
 #include "common/utf8_path.h"
 #include "export/audio_render.h"
+#include "export/file_names.h"
+#include "export/summary_text.h"
 #include "output/output_file.h"
 #include "tamsel/tamsel.hpp"
 #include "tool/song_input.h"
 #include "tool/song_report.h"
-#include "tool/summary_text.h"
 
 static bool file_failed(ProgressDisplay* display, const std::string& input, const std::string& reason) {
     display->print_line("tamselexport: " + input + ": " + reason);
     return false;
-}
-
-// The title tag an output gets when --title is not given: the input's file
-// name without its extension; a song from standard input has no name.
-static std::string default_title(const std::string& input) {
-    if (input == "-") return "";
-    return path_last_component(path_without_extension(input));
 }
 
 // Refuses, before anything is written, an output that exists (without
@@ -108,7 +102,7 @@ static bool export_outputs(const FileExport& job, const CliOptions& options, Pro
     render.render_options.tick_ms = options.tick_ms;
     render.render_options.muted_tracks = options.muted_tracks;
     render.settings = options.audio;
-    if (render.settings.title.empty()) render.settings.title = default_title(job.input);
+    if (render.settings.title.empty()) render.settings.title = title_from_song_path(job.input);
     if (!audio_frames(song, render.render_options, render.settings, &render.frames, &error))
         return file_failed(display, job.input, describe_length_problem(song.info(), render.settings, error));
     if (!plan_level(song, render.render_options, render.settings, &render.plan, &error))

@@ -1,9 +1,8 @@
 #include "tool/output_targets.h"
 
 #include "common/path_rules.h"
+#include "export/file_names.h"
 #include "tamsel/tamsel.h"
-
-static const char* const STEM_SUFFIXES[TAMSEL_TRACK_COUNT] = {".track1", ".track2", ".track3", ".drums"};
 
 // The output's path without its extension.
 static std::string output_base(const std::string& input, const CliOptions& options) {
@@ -27,8 +26,7 @@ std::vector<OutputTarget> output_targets(const std::string& input, const CliOpti
     }
     std::string base = output_base(input, options);
     for (int32_t t = 0; t < TAMSEL_TRACK_COUNT; t++) {
-        uint32_t others = 0xFu & ~(1u << t);
-        targets.push_back({base + STEM_SUFFIXES[t] + extension, others});
+        targets.push_back({base + stem_suffix(t) + extension, stem_muted_tracks(t)});
     }
     return targets;
 }

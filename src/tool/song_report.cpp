@@ -6,10 +6,10 @@
 #include "export/audio_render.h"
 #include "export/format_table.h"
 #include "export/mix_source.h"
+#include "export/summary_text.h"
 #include "tamsel/tamsel.hpp"
 #include "tool/json_text.h"
 #include "tool/song_input.h"
-#include "tool/summary_text.h"
 #include "tool/track_list.h"
 
 // Wraps that fall inside a fade lie beyond the normal end of the render; a
@@ -18,17 +18,6 @@
 static const int32_t MAX_LOOP_DOUBLINGS = 32;
 // A step waits for the clock to pass the step time, which a step time of
 // 2^31 ms or more never does.
-static const uint32_t NEVER_REACHED_STEP_MS = 0x80000000u;
-
-std::string describe_length_problem(const tamsel_song_info& info, const AudioSettings& settings,
-                                    const std::string& audio_error) {
-    if (info.step_ms >= NEVER_REACHED_STEP_MS && settings.loopable)
-        return "never wraps to its repeat start (its step time is never reached), so it has no loop";
-    if (info.step_ms >= NEVER_REACHED_STEP_MS) return "never ends";
-    if (format_entry(settings.format).encoder == FormatEncoder::OWN_WAV) return "too long for a WAV file";
-    return audio_error;
-}
-
 static void wraps_of_longer_render(const tamsel::Song& song, tamsel::RenderOptions options, uint64_t total,
                                    std::vector<uint64_t>* wraps) {
     // Doubling overshoots the faded length by less than twice over (one

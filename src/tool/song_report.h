@@ -31,13 +31,6 @@ struct SongReport {
     LoopFigures loop;
 };
 
-// Why a song that loaded has no length for options: "never ends" when its
-// step time is never reached (2^31 ms or more; for a loopable file, that it
-// never wraps), else too long for the format (audio_error says so for
-// formats other than WAV, and for a loopable file without a second wrap).
-std::string describe_length_problem(const tamsel_song_info& info, const AudioSettings& settings,
-                                    const std::string& audio_error);
-
 // Loads path and works out its report under options (loops, tick, fade,
 // format, muted tracks).
 SongReport make_song_report(const std::string& path, const CliOptions& options);

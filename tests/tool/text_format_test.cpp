@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
+#include "export/summary_text.h"
 #include "tool/json_text.h"
-#include "tool/summary_text.h"
 
 namespace {
 

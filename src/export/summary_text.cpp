@@ -1,4 +1,4 @@
-#include "tool/summary_text.h"
+#include "export/summary_text.h"
 
 #include <cmath>
 #include <cstdio>
@@ -44,20 +44,36 @@ std::string loop_text(const LoopFigures& figures) {
            likeness_text(figures.difference_db);
 }
 
-std::string summary_line(const std::string& input, const std::string& output, const AudioResult& result,
-                         const LevelPlan& plan) {
-    std::string line = input + " -> " + (output == "-" ? std::string("standard output") : output) + ": ";
-    line += format_duration(result.frames) + ", peak " + format_dbfs(result.peak_dbfs) + ", ";
-    line += std::to_string(result.beyond_full_scale) + " samples beyond +-1.0";
-    if (result.clamped > 0) line += ", " + std::to_string(result.clamped) + " samples clamped (try --normalize)";
+static const uint32_t NEVER_REACHED_STEP_MS = 0x80000000u;
+
+std::string describe_length_problem(const tamsel_song_info& info, const AudioSettings& settings,
+                                    const std::string& audio_error) {
+    if (info.step_ms >= NEVER_REACHED_STEP_MS && settings.loopable)
+        return "never wraps to its repeat start (its step time is never reached), so it has no loop";
+    if (info.step_ms >= NEVER_REACHED_STEP_MS) return "never ends";
+    if (format_entry(settings.format).encoder == FormatEncoder::OWN_WAV) return "too long for a WAV file";
+    return audio_error;
+}
+
+std::string result_text(const AudioResult& result, const LevelPlan& plan, const LevelHints& hints) {
+    std::string text = format_duration(result.frames) + ", peak " + format_dbfs(result.peak_dbfs) + ", ";
+    text += std::to_string(result.beyond_full_scale) + " samples beyond +-1.0";
+    if (result.clamped > 0)
+        text += ", " + std::to_string(result.clamped) + " samples clamped (try " + hints.normalize + ")";
     // Lossy files have no clamp of their own: a player clips them as it
     // decodes, so they get the same hint.
     if (result.decoded_may_clip) {
         char peak[64];
         std::snprintf(peak, sizeof peak, "%+.2f dBTP", result.true_peak_dbfs);
-        line += std::string(", true peak ") + peak + ": may clip when decoded (try --normalize=-2)";
+        text += std::string(", true peak ") + peak + ": may clip when decoded (try " + hints.normalize_lossy + ")";
     }
-    if (!plan.note.empty()) line += ", " + plan.note;
-    if (result.loopable) line += ", " + loop_text(result.loop);
-    return line;
+    if (!plan.note.empty()) text += ", " + plan.note;
+    if (result.loopable) text += ", " + loop_text(result.loop);
+    return text;
+}
+
+std::string summary_line(const std::string& input, const std::string& output, const AudioResult& result,
+                         const LevelPlan& plan) {
+    return input + " -> " + (output == "-" ? std::string("standard output") : output) + ": " +
+           result_text(result, plan);
 }

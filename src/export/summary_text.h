@@ -1,0 +1,44 @@
+// The words and figures that tell what an export wrote: the tool's summary
+// line and --info, and the page's "Saved" line, in one wording.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "export/audio_render.h"
+
+// Frames at 48000 per second as minutes, seconds and milliseconds,
+// "m:ss.mmm", rounded to the nearest millisecond: 46080 gives "0:00.960".
+std::string format_duration(uint64_t frames);
+
+// A peak level in dBFS with two decimals ("-0.52 dBFS"), "-inf dBFS" for
+// silence.
+std::string format_dbfs(double dbfs);
+
+// "loop from frame 46080, 34560 frames (0:00.720), crossfade 1440 frames,
+// stretches differ by -31.2 dB" (or "stretches identical"): a loopable
+// file's loop.
+std::string loop_text(const LoopFigures& figures);
+
+// What the hints for clipped samples tell the user to try: the tool names
+// its options, the page its controls.
+struct LevelHints {
+    const char* normalize = "--normalize";           // clamped integer samples
+    const char* normalize_lossy = "--normalize=-2";  // a lossy file that may clip when decoded
+};
+
+// "0:00.960, peak -0.52 dBFS, 0 samples beyond +-1.0", then the clamped
+// count, the true peak of a lossy file that may clip, the level note and a
+// loopable file's loop when there are any.
+std::string result_text(const AudioResult& result, const LevelPlan& plan, const LevelHints& hints = LevelHints());
+
+// Why a song that loaded has no length for options: "never ends" when its
+// step time is never reached (2^31 ms or more; for a loopable file, that it
+// never wraps), else too long for the format (audio_error says so for
+// formats other than WAV, and for a loopable file without a second wrap).
+std::string describe_length_problem(const tamsel_song_info& info, const AudioSettings& settings,
+                                    const std::string& audio_error);
+
+// "IN -> OUT: " and the result text; an output of "-" is "standard output".
+std::string summary_line(const std::string& input, const std::string& output, const AudioResult& result,
+                         const LevelPlan& plan);
