@@ -53,6 +53,10 @@ if [ "${1:-}" = ci ]; then
   if ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
     missing="$missing libclang-rt-14-dev"
   fi
+  # scripts/build-codecs.sh, for the Windows build and the web page.
+  need_command make make
+  need_command xz xz-utils
+  need_command bzip2 bzip2
   need_command emcc emscripten
   need_command node nodejs
   need_command npm npm

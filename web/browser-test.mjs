@@ -1,5 +1,6 @@
-// The page in headless Chromium, as a user works it: open the demo, read
-// its facts, save the WAV and compare it with the command line's, play,
+// The page in headless Chromium, as a user works it: try the demo, read
+// its facts, save it in every format and compare with the command line's
+// files (the formats' own decoders read the encoded ones), play,
 // mute, seek, repeat for ever, ask for too many loops, and look at it on a
 // phone-sized screen; then the player's facts in tables (keyboard, damaged
 // files, playback, exports, accessibility with axe-core, offline use).
@@ -12,7 +13,7 @@
 // and TAMSEL_TOOL (the command-line tool).
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { copyFileSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { copyFileSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
@@ -85,9 +86,12 @@ try {
     });
     await page.goto(PAGE_URL);
 
-    await check('the demo opens and its facts are shown', async () => {
-        await page.setInputFiles('#file-input', join(ROOT, 'examples/demo.tsm'));
-        await waitFor(() => document.getElementById('length').textContent.includes('frames'));
+    await check('"Try the demo" opens and plays the demo; its facts are shown', async () => {
+        await page.click('#demo');
+        await waitFor(() => window.tamselPage.stats.nonSilentFrames > 4800);
+        assert.equal(await page.getAttribute('#play', 'aria-label'), 'Pause');
+        await page.click('#play');
+        assert.equal(await page.evaluate(() => window.tamselPage.opened), 1);
         assert.equal(await text('#song-name'), 'demo.tsm');
         assert.equal(await text('#length'), lengthText(demoFrames));
         assert.equal(await text('#duration'), formatTime(demoFrames));
@@ -115,7 +119,7 @@ try {
         assert.ok(bytes.equals(demoWav), 'the bytes differ');
         await waitFor(() => document.getElementById('export-status').textContent.startsWith('Saved demo.wav'));
         // The tool's summary says the same: tamselexport -o x.wav demo.tsm.
-        assert.match(await text('#export-status'), /, peak 1\.12 dBFS, 162 samples beyond ±1\.0 \(try Normalise\)\.$/);
+        assert.match(await text('#export-status'), /: 1:59\.040, peak 1\.12 dBFS, 162 samples beyond \+-1\.0\.$/);
     });
 
     await check('a 16-bit normalised WAV has the option form\'s bytes; a bad level is a message', async () => {
@@ -124,20 +128,22 @@ try {
         const wanted = join(work, 'option-demo.wav');
         execFileSync(TOOL, ['-q', '-f', 'wav16', '--normalize=-2.5', '-o', wanted, song], { stdio: 'pipe' });
         await page.selectOption('#export-format', 'wav16');
-        await page.check('#export-normalize');
-        await page.fill('#export-dbfs', '4');
+        await page.selectOption('#export-level', 'normalize');
+        await page.fill('#export-level-value', '4');
         await page.click('#export');
         await waitFor(() => document.getElementById('message').textContent.includes('from -96 to 0'));
-        await page.fill('#export-dbfs', '-2.5');
+        await page.fill('#export-level-value', '-2.5');
         const [download] = await Promise.all([page.waitForEvent('download', { timeout: 60000 }), page.click('#export')]);
         assert.equal(download.suggestedFilename(), 'demo.peak-2.5dBFS.wav');
         const saved = join(work, 'page-demo16.wav');
         await download.saveAs(saved);
         assert.ok(readFileSync(saved).equals(readFileSync(wanted)), 'the bytes differ');
         await waitFor(() => document.getElementById('export-status').textContent.startsWith('Saved demo.peak-2.5dBFS.wav'));
-        await page.selectOption('#export-format', 'float');
-        await page.uncheck('#export-normalize');
+        await page.selectOption('#export-format', 'wav');
+        await page.selectOption('#export-level', 'none');
     });
+
+    await checkFormats();
 
     await check('playing delivers sound through the worklet', async () => {
         await page.click('#play');
@@ -170,7 +176,10 @@ try {
         await page.locator('.track .solo').nth(3).click();   // solo the drums: heard despite the mutes
         await waitFor((n) => window.tamselPage.stats.nonSilentFrames > n, later.nonSilentFrames);
         await page.locator('.track .solo').nth(3).click();
-        for (const button of await page.locator('.track .mute').all()) await button.click();
+        // The solo ended the drums' mute: unmuting the others leaves every track heard.
+        const stillMuted = page.locator('.track .mute[aria-pressed="true"]');
+        while (await stillMuted.count() > 0) await stillMuted.first().click();
+        assert.equal(await page.evaluate(() => document.querySelectorAll('[aria-pressed="true"]').length), 0);
     });
 
     await check('pausing holds the position, seeking goes to the exact frame', async () => {
@@ -412,6 +421,119 @@ async function seriousAxeFindings() {
     return found;
 }
 
+// ---- Saving in every format, as the tool writes it
+
+// The file a format's own decoder makes of a saved file: a WAV file.
+function decoded(file) {
+    const out = `${file}.decoded.wav`;
+    const [program, args] = {
+        flac: ['flac', ['-d', '-s', '-f', '-o', out, file]],
+        ogg: ['oggdec', ['-Q', '-o', out, file]],
+        opus: ['opusdec', ['--quiet', file, out]],
+        mp3: ['lame', ['--quiet', '--decode', file, out]],
+    }[file.slice(file.lastIndexOf('.') + 1)];
+    execFileSync(program, args, { stdio: 'pipe' });
+    return readFileSync(out);
+}
+
+// A WAV file's sample bytes and frame count, found by walking its chunks.
+function wavSamples(bytes) {
+    let blockAlign = 0;
+    for (let at = 12; at + 8 <= bytes.length;) {
+        const id = bytes.toString('latin1', at, at + 4);
+        const size = bytes.readUInt32LE(at + 4);
+        if (id === 'fmt ') blockAlign = bytes.readUInt16LE(at + 20);
+        if (id === 'data') {
+            const data = bytes.subarray(at + 8, Math.min(bytes.length, at + 8 + size));
+            return { data, frames: data.length / blockAlign };
+        }
+        at += 8 + size + (size & 1);
+    }
+    throw new Error('no data chunk');
+}
+
+// The tool's file for the song with args, written to out.
+function toolFile(song, args, out) {
+    execFileSync(TOOL, ['-q', '--force', ...args, '-o', out, song], { stdio: 'pipe' });
+    return out;
+}
+
+// Sets the page's save controls, saves, and gives the path of the download,
+// checking its name.
+async function saveFromPage({ format, quality = '', level = 'none', value = '', fade = '0', stems = false }, name) {
+    await page.selectOption('#export-format', format);
+    if (await page.isEnabled('#export-quality')) await page.fill('#export-quality', quality);
+    await page.selectOption('#export-level', level);
+    if (level !== 'none') await page.fill('#export-level-value', value);
+    await page.fill('#export-fade', fade);
+    await page.setChecked('#export-stems', stems);
+    const [download] = await Promise.all([page.waitForEvent('download', { timeout: 120000 }), page.click('#export')]);
+    assert.equal(download.suggestedFilename(), name);
+    const saved = join(work, `page-${name}`);
+    await download.saveAs(saved);
+    await waitFor((n) => document.getElementById('export-status').textContent.startsWith(`Saved ${n}`), name);
+    return saved;
+}
+
+async function checkFormats() {
+    const song = join(work, 'short.tsm');
+    copyFileSync(join(ROOT, 'examples/short.tsm'), song);
+    await openSong(song);
+    const songFrames = 1276800;
+
+    await check('FLAC saves decode to the tool\'s samples; Ogg, Opus and MP3 to its frame count', async () => {
+        const cases = [
+            { choices: { format: 'flac' }, name: 'short.flac', args: ['-f', 'flac'] },
+            { choices: { format: 'flac24', level: 'gain', value: '-3', fade: '2' }, name: 'short.gain-3dB.fade2s.flac',
+              args: ['-f', 'flac24', '--gain', '-3', '--fade', '2'] },
+            { choices: { format: 'ogg', quality: '3' }, name: 'short.ogg', args: ['-f', 'ogg', '--quality', '3'] },
+            { choices: { format: 'opus', level: 'loudness', value: '-16' }, name: 'short.-16LUFS.opus',
+              args: ['-f', 'opus', '--loudness', '-16'] },
+            { choices: { format: 'mp3' }, name: 'short.mp3', args: ['-f', 'mp3'] },
+        ];
+        for (const c of cases) {
+            const saved = await saveFromPage(c.choices, c.name);
+            const wanted = wavSamples(decoded(toolFile(song, c.args, join(work, `tool-${c.name}`))));
+            const got = wavSamples(decoded(saved));
+            const frames = songFrames + (c.choices.fade ? 2 * RATE : 0);
+            assert.equal(got.frames, frames, `${c.name}: frames`);
+            assert.equal(wanted.frames, frames, `${c.name}: the tool's frames`);
+            if (c.choices.format.startsWith('flac')) assert.ok(got.data.equals(wanted.data), `${c.name}: samples differ`);
+        }
+        assert.match(await status(), /^Saved short\.mp3 \([\d.]+ KiB\): 0:26\.600, peak -?[\d.]+ dBFS, /);
+    });
+
+    await check('a muted save is the tool\'s --mute; stems zip as the tool\'s four files, which add up to the mix', async () => {
+        await page.locator('.track .mute').nth(0).click();
+        const muted = await saveFromPage({ format: 'wav16' }, 'short.without-1.wav');
+        assert.ok(readFileSync(muted).equals(readFileSync(toolFile(song, ['-f', 'wav16', '--mute', '1'], join(work, 'tool-muted.wav')))),
+                  'the muted save differs from the tool\'s');
+        const zip = await saveFromPage({ format: 'wav', stems: true }, 'short.stems.zip');
+        const stems = join(work, 'stems');
+        mkdirSync(stems);
+        execFileSync('python3', ['-m', 'zipfile', '-e', zip, stems]);
+        const names = ['short.track1.wav', 'short.track2.wav', 'short.track3.wav', 'short.drums.wav'];
+        assert.deepEqual(readdirSync(stems).sort(), [...names].sort());
+        execFileSync(TOOL, ['-q', '--force', '--stems', '-d', join(work, 'tool-stems'), song], { stdio: 'pipe' });
+        const mix = wavSamples(readFileSync(toolFile(song, [], join(work, 'tool-mix.wav')))).data;
+        const sum = new Float64Array(mix.length / 4);
+        for (const name of names) {
+            const bytes = readFileSync(join(stems, name));
+            assert.ok(bytes.equals(readFileSync(join(work, 'tool-stems', name))), `${name} differs from the tool's`);
+            const data = wavSamples(bytes).data;
+            for (let i = 0; i < sum.length; i++) sum[i] += data.readFloatLE(4 * i);
+        }
+        let worst = 0;
+        for (let i = 0; i < sum.length; i++) worst = Math.max(worst, Math.abs(sum[i] - mix.readFloatLE(4 * i)));
+        assert.ok(worst < 1e-6, `the stems add up to the mix within ${worst}`);
+        assert.equal((await status()).split('\n').length, 5);
+        await page.locator('.track .mute').nth(0).click();
+        await page.setChecked('#export-stems', false);
+        await page.selectOption('#export-format', 'wav');
+    });
+    await openSong(join(ROOT, 'examples/demo.tsm'));
+}
+
 async function checkPlayerFacts(demoWav) {
     const demo = join(ROOT, 'examples/demo.tsm');
     const demoBytes = readFileSync(demo);
@@ -419,11 +541,11 @@ async function checkPlayerFacts(demoWav) {
     await setLoops(0);
 
     await check('keyboard: controls keep their keys, the seek bar steps 5 s', async () => {
-        for (const selector of ['.track .mute >> nth=0', '#export-normalize']) {
+        for (const selector of ['.track .mute >> nth=0', '#export-stems']) {
             const control = page.locator(selector);
             await control.focus();
             await page.keyboard.press('Space');
-            const on = selector === '#export-normalize' ? String(await control.isChecked())
+            const on = selector === '#export-stems' ? String(await control.isChecked())
                 : await control.getAttribute('aria-pressed');
             assert.equal(on, 'true', `Space presses ${selector}`);
             assert.equal(await isPlaying(), false, `Space on ${selector} does not play`);
@@ -570,7 +692,7 @@ async function checkPlayerFacts(demoWav) {
         await page.setViewportSize({ width: 1000, height: 900 });
     });
 
-    await check('offline: after the first load the page opens and saves without a network', async () => {
+    await check('offline: after the first load the page opens and saves without a network, FLAC too', async () => {
         await waitFor(() => navigator.serviceWorker.controller !== null);
         await context.setOffline(true);
         try {
@@ -580,6 +702,10 @@ async function checkPlayerFacts(demoWav) {
             const saved = join(work, 'offline-demo.wav');
             await download.saveAs(saved);
             assert.ok(readFileSync(saved).equals(demoWav), 'the bytes differ');
+            // The codecs' module, fetched by an earlier save, was kept too.
+            await page.selectOption('#export-format', 'flac');
+            const [flac] = await Promise.all([page.waitForEvent('download', { timeout: 60000 }), page.click('#export')]);
+            assert.equal(flac.suggestedFilename(), 'demo.flac');
         } finally {
             await context.setOffline(false);
         }

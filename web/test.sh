@@ -3,7 +3,8 @@
 # build against the command-line tool, then drives the page in headless
 # Chromium from a loopback server. Run from anywhere: bash web/test.sh
 # Needs emscripten, chromium, nodejs (20 or later, with npm) and python3;
-# the npm packages come from web/package-lock.json into build-wasm/npm.
+# the npm packages come from web/package-lock.json into build-wasm/npm
+# (web/build.sh installs them).
 # TAMSEL_UPDATE_SCREENSHOT=1 also renews web/screenshot.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,11 +24,8 @@ bash web/build.sh
 echo "== tests of the WebAssembly build under Node.js"
 node --test web/test/
 
-echo "== installing the browser driver from web/package-lock.json"
+# web/build.sh installed the browser driver from web/package-lock.json.
 npm_dir="$root/build-wasm/npm"
-mkdir -p "$npm_dir"
-cp web/package.json web/package-lock.json "$npm_dir/"
-(cd "$npm_dir" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
 
 echo "== the page in headless Chromium"
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()')

@@ -1,39 +1,54 @@
-// Every WAV file the web page saves: the command line's own audio code
-// (level plan, sample shaping, WAV encoder) compiled into the page's
-// WebAssembly module, so the page saves exactly the tool's bytes: 32-bit
-// float as `tamselexport song.tsm LOOPS TICK` writes it (a factor of 1
-// gives the positional form's samples and header), 16-bit and normalised
-// files as `tamselexport -f wav16 --normalize ...` does. Each piece of the
-// file goes to the page as it is made, through Module.onExportBytes, and
-// progress through Module.onExportProgress (false cancels), and what the
-// tool's summary line tells through Module.onExportResult.
+// Every file the web page saves: the command line's own export code (level
+// plan, sample shaping, the WAV writer and, in the module built with the
+// codecs, libsndfile's encoders) compiled into the page's WebAssembly
+// module, so the page saves exactly the tool's bytes for the same options:
+// `tamselexport -f FORMAT --quality Q --gain/--normalize/--loudness
+// --fade --mute ...` or `--stems`; 32-bit float WAV with no options is the
+// positional form's file.
+//
+// Each file starts with Module.onExportFile (its name, and the name without
+// a stem's suffix and the extension, for the stems' zip), its pieces go to the page as
+// they are made through Module.onExportBytes, progress goes through
+// Module.onExportProgress (false cancels), and what the tool's summary line
+// tells through Module.onExportResult.
 #include <emscripten.h>
 
 #include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "common/path_rules.h"
 #include "export/audio_render.h"
+#include "export/file_names.h"
+#include "export/summary_text.h"
 #include "tamsel/tamsel.hpp"
+
+EM_JS(void, tell_page_file,
+      (int32_t index, int32_t count, const char* name, size_t name_size, const char* base, size_t base_size), {
+          Module.onExportFile({
+              index : index,
+              count : count,
+              name : new TextDecoder().decode(HEAPU8.slice(name, name + name_size)),
+              base : new TextDecoder().decode(HEAPU8.slice(base, base + base_size))
+          });
+      });
 
 EM_JS(void, hand_bytes_to_page, (const uint8_t* bytes, size_t size),
       { Module.onExportBytes(HEAPU8.slice(bytes, bytes + size)); });
 
 EM_JS(int, tell_page_progress, (double done, double total), { return Module.onExportProgress(done, total) ? 1 : 0; });
 
-EM_JS(void, tell_page_result,
-      (double frames, double peak_dbfs, double beyond, double clamped, const char* note, size_t note_size), {
-          Module.onExportResult({
-              frames : frames,
-              peakDbfs : peak_dbfs,
-              beyondFullScale : beyond,
-              clamped : clamped,
-              note : new TextDecoder().decode(HEAPU8.slice(note, note + note_size))
-          });
-      });
+EM_JS(void, tell_page_result, (int32_t index, double frames, double peak_dbfs, const char* text, size_t text_size), {
+    Module.onExportResult({
+        index : index,
+        frames : frames,
+        peakDbfs : peak_dbfs,
+        text : new TextDecoder().decode(HEAPU8.slice(text, text + text_size))
+    });
+});
 
-// A stream to the page: WAV files are written header first, so it never
-// needs to seek.
+// A stream to the page: every format is written front to back (MP3 whole
+// at the end), so it never needs to seek.
 class PageWriter : public ByteWriter {
 public:
     bool write(const void* bytes, size_t size) override {
@@ -58,36 +73,118 @@ static int failed(const std::string& why, char* error, size_t capacity) {
     return 0;
 }
 
-// Renders the song in bytes[0..size) with loops and tick_ms as a WAV file:
-// 16-bit when sixteen_bit is nonzero, else 32-bit float; with normalize
-// nonzero, its peak brought to normalize_dbfs as --normalize does. Returns
-// 1 when the whole file was handed over, else 0 with one line in error.
-extern "C" EMSCRIPTEN_KEEPALIVE int tamsel_web_export_wav(const uint8_t* bytes, size_t size, int32_t loops,
-                                                          double tick_ms, int32_t sixteen_bit, int32_t normalize,
-                                                          double normalize_dbfs, char* error, size_t capacity) {
+// The page's hints name its own controls.
+static LevelHints page_hints() {
+    LevelHints hints;
+    hints.normalize = "Normalise";
+    hints.normalize_lossy = "Normalise at -2 dBFS";
+    return hints;
+}
+
+// The level option from the page's choice: 0 none, 1 gain (value in dB),
+// 2 normalise (the peak's dBFS), 3 loudness (LUFS). False for another mode.
+static bool set_level(int32_t mode, double value, AudioSettings* settings) {
+    switch (mode) {
+    case 0: settings->level = LevelMode::NONE; return true;
+    case 1:
+        settings->level = LevelMode::GAIN;
+        settings->gain_db = value;
+        return true;
+    case 2:
+        settings->level = LevelMode::NORMALIZE;
+        settings->normalize_dbfs = value;
+        return true;
+    case 3:
+        settings->level = LevelMode::LOUDNESS;
+        settings->loudness_lufs = value;
+        return true;
+    }
+    return false;
+}
+
+// 1 when this module can write format_name ("wav", "flac24", ...) with the
+// level mode (loudness needs the codecs' build too); 0 otherwise. The page
+// asks the small module first and loads the one with the codecs when it
+// answers 0.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t tamsel_web_can_export(const char* format_name, int32_t level_mode) {
+    OutputFormat format;
+    if (!parse_output_format(format_name, &format)) return 0;
+    std::string why;
+    if (!output_format_available(format, &why)) return 0;
+#ifndef TAMSEL_HAVE_EBUR128
+    if (level_mode == 3) return 0;
+#endif
+    return level_mode >= 0 && level_mode <= 3 ? 1 : 0;
+}
+
+struct PageExport {
+    const tamsel::Song* song;
+    tamsel::RenderOptions options;
+    AudioSettings settings;
+    LevelPlan plan;
+    uint64_t frames;     // of each file
+    int32_t file_count;  // 1, or 4 stems
+    std::string base;    // the file names before a stem's suffix and the extension
+};
+
+static bool write_file(const PageExport& job, int32_t index, uint32_t muted_tracks, std::string* error) {
+    std::string name =
+        job.base + (job.file_count > 1 ? stem_suffix(index) : "") + output_format_extension(job.settings.format);
+    tell_page_file(index, job.file_count, name.data(), name.size(), job.base.data(), job.base.size());
+    tamsel::RenderOptions options = job.options;
+    options.muted_tracks = muted_tracks;
+    double offset = (double)job.frames * index;
+    double total = (double)job.frames * job.file_count;
+    AudioProgress progress = [offset, total](uint64_t done, uint64_t) {
+        return tell_page_progress(offset + (double)done, total) != 0;
+    };
+    PageWriter out;
+    AudioResult result;
+    if (!render_audio(*job.song, options, job.settings, job.plan, &out, progress, &result, error)) return false;
+    std::string text = result_text(result, job.plan, page_hints());
+    tell_page_result(index, (double)result.frames, result.peak_dbfs, text.data(), text.size());
+    return true;
+}
+
+// Renders the song in bytes[0..size), named song_name, as the tool would
+// with these options: format_name as -f takes it, quality -1 or 0..10, the
+// level mode (see set_level) and its value, fade_seconds, the tracks
+// muted_tracks leaves out; with stems nonzero, four files, one per track,
+// leveled as the whole mix (muted_tracks then does not apply, as --stems
+// and --mute exclude each other). name_tag goes between the song's name
+// and the stem suffix and extension ("song.loops1.flac"). Returns 1 when
+// every file was handed over, else 0 with one line in error.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t tamsel_web_export(const uint8_t* bytes, size_t size, const char* song_name,
+                                                          const char* name_tag, const char* format_name,
+                                                          int32_t quality, int32_t loops, double tick_ms,
+                                                          uint32_t muted_tracks, int32_t stems, int32_t level_mode,
+                                                          double level_value, double fade_seconds, char* error,
+                                                          size_t capacity) {
     tamsel::Song song;
     tamsel::Status status = song.load_memory(bytes, size);
     if (status != TAMSEL_OK) return failed(tamsel::message(status), error, capacity);
-    tamsel::RenderOptions options;
-    options.loops = loops;
-    options.tick_ms = tick_ms;
-    AudioSettings settings;
-    settings.format = sixteen_bit ? OutputFormat::WAV16 : OutputFormat::WAV_FLOAT;
-    if (normalize) {
-        settings.level = LevelMode::NORMALIZE;
-        settings.normalize_dbfs = normalize_dbfs;
-    }
+    PageExport job;
+    job.song = &song;
+    job.options.loops = loops;
+    job.options.tick_ms = tick_ms;
+    job.options.muted_tracks = stems ? 0 : (muted_tracks & 0xFu);
+    job.file_count = stems ? TAMSEL_TRACK_COUNT : 1;
+    job.base = path_without_extension(path_last_component(song_name)) + name_tag;
+    if (!parse_output_format(format_name, &job.settings.format))
+        return failed(std::string("no such format: ") + format_name, error, capacity);
+    if (!set_level(level_mode, level_value, &job.settings)) return failed("no such level setting", error, capacity);
+    job.settings.quality = quality;
+    job.settings.fade_seconds = fade_seconds;
+    job.settings.title = title_from_song_path(song_name);
+
     std::string why;
-    LevelPlan plan;
-    if (!plan_level(song, options, settings, &plan, &why)) return failed(why, error, capacity);
-    PageWriter out;
-    AudioProgress progress = [](uint64_t done, uint64_t total) {
-        return tell_page_progress((double)done, (double)total) != 0;
-    };
-    AudioResult result;
-    if (!render_audio(song, options, settings, plan, &out, progress, &result, &why))
-        return failed(why, error, capacity);
-    tell_page_result((double)result.frames, result.peak_dbfs, (double)result.beyond_full_scale, (double)result.clamped,
-                     plan.note.data(), plan.note.size());
+    if (!check_audio_settings(job.settings, &why)) return failed(why, error, capacity);
+    if (!audio_frames(song, job.options, job.settings, &job.frames, &why))
+        return failed(describe_length_problem(song.info(), job.settings, why), error, capacity);
+    if (!plan_level(song, job.options, job.settings, &job.plan, &why)) return failed(why, error, capacity);
+    for (int32_t i = 0; i < job.file_count; i++) {
+        uint32_t muted = stems ? stem_muted_tracks(i) : job.options.muted_tracks;
+        if (!write_file(job, i, muted, &why)) return failed(why, error, capacity);
+    }
     return 1;
 }

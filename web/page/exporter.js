@@ -1,35 +1,33 @@
-// Saving the WAV: runs the export worker, shows its progress, offers the
-// result as a download with the tool's summary, and cancels by ending the
-// worker. The worker is made once and kept for every later export (and
-// made anew after a cancel), so saving goes on working offline.
-import { formatBytes, formatCount, formatTime } from './format.js';
+// Saving: runs the export worker, shows its progress, offers the result as a
+// download (four stems as one zip) with the tool's summary, and cancels by
+// ending the worker. The worker is made once and kept for every later
+// export (and made anew after a cancel), so saving goes on working offline.
+import { downloadZip } from './client-zip.js';
+import { formatBytes, formatTime } from './format.js';
 
 const DEFAULT_TICK_MS = 20;
 // The status, a live region, is rewritten at the start, at every tenth of
 // the render and at the end, so a screen reader is not flooded.
 const STATUS_STEPS = 10;
+const TRACK_NAMES = ['1', '2', '3', 'drums'];
 
-// The output name: the song's name cut at its last "." (if any), as the
-// command line names its files, then what sets this file apart from the
-// plain one (loops, a tick other than 20 ms, a normalised peak), then ".wav".
-export function exportFileName(songFileName, { loops = 0, tickMs = DEFAULT_TICK_MS, normalizeDbfs = null } = {}) {
-    const dot = songFileName.lastIndexOf('.');
-    let name = dot >= 0 ? songFileName.slice(0, dot) : songFileName;
-    if (loops > 0) name += `.loops${loops}`;
-    if (tickMs !== DEFAULT_TICK_MS) name += `.tick${tickMs}ms`;
-    if (typeof normalizeDbfs === 'number') name += `.peak${normalizeDbfs}dBFS`;
-    return `${name}.wav`;
-}
-
-// The level part of the tool's summary line: the peak, the samples beyond
-// full scale, and a hint to normalise when some were.
-export function levelSummary({ peakDbfs, beyondFullScale, clamped, note }, normalized) {
-    const peak = Number.isFinite(peakDbfs) ? `${peakDbfs.toFixed(2)} dBFS` : '-inf dBFS';
-    let text = `peak ${peak}, ${formatCount(beyondFullScale)} samples beyond ±1.0`;
-    if (clamped > 0) text += `, ${formatCount(clamped)} samples clamped`;
-    if ((beyondFullScale > 0 || clamped > 0) && !normalized) text += ' (try Normalise)';
-    if (note) text += `, ${note}`;
-    return text;
+// What the page adds to a saved file's name, so that saves of one song with
+// other settings do not share a name: "demo" + ".loops3.tick12.5ms" +
+// ".flac". The tool names its files after the song alone; the module puts
+// this tag between the song's name and the stem suffix and extension.
+export function fileNameTag({ loops = 0, tickMs = DEFAULT_TICK_MS, level = { mode: 'none' }, fadeSeconds = 0,
+                              mutedTracks = 0, stems = false }) {
+    let tag = '';
+    if (loops > 0) tag += `.loops${loops}`;
+    if (tickMs !== DEFAULT_TICK_MS) tag += `.tick${tickMs}ms`;
+    if (level.mode === 'gain') tag += `.gain${level.value}dB`;
+    if (level.mode === 'normalize') tag += `.peak${level.value}dBFS`;
+    if (level.mode === 'loudness') tag += `.${level.value}LUFS`;
+    if (fadeSeconds > 0) tag += `.fade${fadeSeconds}s`;
+    if (mutedTracks !== 0 && !stems) {
+        tag += `.without-${TRACK_NAMES.filter((_, t) => (mutedTracks >> t) & 1).join('-')}`;
+    }
+    return tag;
 }
 
 export class Exporter {
@@ -39,7 +37,7 @@ export class Exporter {
         this.progress = progress;
         this.status = status;
         this.worker = null;
-        this.job = null;        // { name, normalized } of the running export
+        this.job = null;        // { name, step } of the running export
         this.allowed = true;
         this.showsResult = false;
         this.cancelButton.addEventListener('click', () => this.cancel(`Cancelled ${this.runningName()}.`));
@@ -49,7 +47,7 @@ export class Exporter {
         return this.job !== null;
     }
 
-    // False while the settings make a render no WAV file can hold.
+    // False while the settings make a render no file can hold.
     allow(allowed) {
         this.allowed = allowed;
         this.button.disabled = this.busy() || !allowed;
@@ -79,35 +77,56 @@ export class Exporter {
         this.worker = null;
     }
 
-    // songBytes: a Uint8Array of the song file, copied for the worker.
-    // sixteenBit: 16-bit samples instead of 32-bit float; normalizeDbfs: a
-    // peak level to bring the render to, or null.
-    start(songBytes, songName, { loops, tickMs, sixteenBit = false, normalizeDbfs = null }) {
+    // songBytes: a Uint8Array of the song file, copied for the worker;
+    // settings as library.js's exportAudio takes them, nameTag aside.
+    start(songBytes, songName, settings) {
         if (this.busy()) this.cancel('');
         const bytes = songBytes.slice().buffer;
-        this.job = { name: exportFileName(songName, { loops, tickMs, normalizeDbfs }),
-                     normalized: typeof normalizeDbfs === 'number', step: -1 };
-        this.ensureWorker().postMessage({ bytes, loops, tickMs, sixteenBit, normalizeDbfs }, [bytes]);
+        this.job = { name: songName, step: -1 };
+        const message = { bytes, songName, settings: { ...settings, nameTag: fileNameTag(settings) } };
+        this.ensureWorker().postMessage(message, [bytes]);
         this.setBusy(true);
         this.progress.value = 0;
-        this.show(`Saving ${this.job.name}: measuring the song…`);
+        this.progress.removeAttribute('value');
+        this.show(`Saving ${songName}…`);
     }
 
     onMessage(message) {
         if (!this.job) return;
-        if (message.type === 'measuring') {
-            this.show(`Saving ${this.job.name}: finding the peak…`);
+        if (message.type === 'loading-codecs') {
+            this.show(`Saving ${this.job.name}: fetching the codecs…`);
+        } else if (message.type === 'measuring') {
+            this.show(`Saving ${this.job.name}: measuring the level…`);
+        } else if (message.type === 'file') {
+            this.job.name = message.count > 1 ? `${message.base}.stems.zip` : message.name;
         } else if (message.type === 'progress') {
             this.showProgress(message.done, message.total);
         } else if (message.type === 'done') {
-            this.download(message.blob, this.job.name);
-            const { frames } = message.summary;
-            this.finish(`Saved ${this.job.name}: ${formatTime(frames)}, ${formatCount(frames)} frames, `
-                + `${formatBytes(message.blob.size)}, ${levelSummary(message.summary, this.job.normalized)}.`);
-            this.showsResult = true;
+            this.deliver(message.files);
         } else if (message.type === 'error') {
             this.finish(`Export failed: ${message.message}.`, true);
         }
+    }
+
+    // One file downloads as it is; stems go into one zip, each summed up on
+    // a line of its own, as the tool prints them.
+    async deliver(files) {
+        const job = this.job;
+        if (files.length === 1) {
+            const [file] = files;
+            this.download(file.blob, file.name);
+            this.finish(`Saved ${file.name} (${formatBytes(file.blob.size)}): ${file.summary.text}.`);
+            this.showsResult = true;
+            return;
+        }
+        this.show(`Saving ${job.name}: packing ${files.length} files…`);
+        const entries = files.map((file) => ({ name: file.name, input: file.blob, lastModified: new Date() }));
+        const zip = await downloadZip(entries).blob();
+        if (this.job !== job) return;   // cancelled or replaced while packing
+        this.download(new Blob([zip], { type: 'application/zip' }), job.name);
+        const lines = files.map((file) => `${file.name}: ${file.summary.text}`);
+        this.finish(`Saved ${job.name} (${formatBytes(zip.size)}), ${files.length} files:\n${lines.join('\n')}`);
+        this.showsResult = true;
     }
 
     showProgress(done, total) {

@@ -1,6 +1,8 @@
 // The library's C API (include/tamsel/tamsel.h) from JavaScript, over the
-// WebAssembly build in tamsel-wasm.js. The workers and the Node tests use
-// it; the page itself never touches the library.
+// WebAssembly build: tamsel-wasm.js, which plays songs and writes the WAV
+// formats, or tamsel-codecs.js, the same with the codecs for every format
+// and loudness, which only a save that needs it loads. The workers and the
+// Node tests use it; the page itself never touches the library.
 //
 // Structs cross the boundary by their wasm32 layouts, written out below;
 // the Node tests read a known song's header through them.
@@ -29,6 +31,17 @@ const PLAY_STATE_SIZE = 32;
 // tamsel_render_options.loops of a render that plays on for ever.
 export const LOOPS_FOREVER = -1;
 
+// The level options of a save, as the module numbers them.
+const LEVEL_MODES = { none: 0, gain: 1, normalize: 2, loudness: 3 };
+
+// The two builds of the module: its file names and how to make an instance.
+export const PLAYER_MODULE = 'tamsel-wasm';
+export const CODECS_MODULE = 'tamsel-codecs';
+const MODULE_FACTORIES = {
+    [PLAYER_MODULE]: async () => createTamselModule,
+    [CODECS_MODULE]: async () => (await import('./tamsel-codecs.js')).default,
+};
+
 export class TamselError extends Error {
     constructor(status, message) {
         super(message);
@@ -37,18 +50,20 @@ export class TamselError extends Error {
     }
 }
 
-// Instantiates the WebAssembly module from its bytes (fetched or read by
-// the caller, so the same code runs in a browser worker and under Node).
-export async function loadLibrary(wasmBinary) {
-    const module = await createTamselModule({ wasmBinary });
+// Instantiates a build of the module (PLAYER_MODULE or CODECS_MODULE) from
+// its .wasm bytes, fetched or read by the caller, so the same code runs in a
+// browser worker and under Node.
+export async function loadLibrary(wasmBinary, name = PLAYER_MODULE) {
+    const create = await MODULE_FACTORIES[name]();
+    const module = await create({ wasmBinary });
     return new Library(module);
 }
 
-// Fetches tamsel-wasm.wasm from beside this file and instantiates it.
-export async function fetchLibrary() {
-    const response = await fetch(new URL('./tamsel-wasm.wasm', import.meta.url));
-    if (!response.ok) throw new Error(`could not load tamsel-wasm.wasm (HTTP ${response.status})`);
-    return loadLibrary(await response.arrayBuffer());
+// Fetches NAME.wasm from beside this file and instantiates it.
+export async function fetchLibrary(name = PLAYER_MODULE) {
+    const response = await fetch(new URL(`./${name}.wasm`, import.meta.url));
+    if (!response.ok) throw new Error(`could not load ${name}.wasm (HTTP ${response.status})`);
+    return loadLibrary(await response.arrayBuffer(), name);
 }
 
 class Library {
@@ -111,37 +126,71 @@ class Library {
         }
     }
 
-    // Renders a song file as a WAV file with the command line's audio code:
-    // 16-bit when sixteenBit, else 32-bit float, its peak brought to
-    // normalizeDbfs when that is a number (as --normalize=DBFS). onBytes
-    // gets each piece of the file in order (a Uint8Array it may keep);
-    // onProgress(done, total) frames, and returning false cancels. Returns
-    // what the command line's summary tells: { frames, peakDbfs (-Infinity
-    // for silence), beyondFullScale, clamped, note }. Throws an Error with
-    // the command line's one-line reason on failure.
-    exportWav(fileBytes, { loops, tickMs, sixteenBit, normalizeDbfs }, onBytes, onProgress) {
+    // True when this build can save format ('wav', 'wav16', 'wav24', 'flac',
+    // 'flac24', 'ogg', 'opus', 'mp3') with the level mode ('none', 'gain',
+    // 'normalize', 'loudness').
+    canExport(format, levelMode = 'none') {
+        return this.withString(format, (formatPointer) =>
+            this.m._tamsel_web_can_export(formatPointer, LEVEL_MODES[levelMode] ?? -1) === 1);
+    }
+
+    // Saves a song file (its bytes and file name) with the command line's
+    // export code, as tamselexport does with the same options:
+    //   format      as -f takes it ('wav' is the positional form's file)
+    //   quality     -1 for the format's default, else 0..10 (--quality)
+    //   loops, tickMs
+    //   mutedTracks bit t set leaves track t out (--mute); not with stems
+    //   stems       four files, one per track, leveled as the whole mix
+    //   level       { mode: 'none' | 'gain' | 'normalize' | 'loudness', value }
+    //               (dB, dBFS or LUFS, as --gain, --normalize=, --loudness)
+    //   fadeSeconds played on past the end while fading out (--fade)
+    //   nameTag     put between the song's name and the extension
+    // The handlers get, for each file in turn, onFile({ index, count, name,
+    // base }) (base: the name without a stem's suffix and the extension),
+    // then its pieces in order through onBytes (a Uint8Array it may keep);
+    // onProgress(done, total) counts frames over all files, and returning
+    // false cancels. Returns each file's summary: [{ index, frames, peakDbfs
+    // (-Infinity for silence), text }], text as the tool's summary line
+    // tells it after the names. Throws an Error with the tool's one-line
+    // reason on failure.
+    exportAudio(fileBytes, songName, settings, { onFile, onBytes, onProgress }) {
+        const { format = 'wav', quality = -1, loops = 0, tickMs = 20, mutedTracks = 0, stems = false,
+                level = { mode: 'none', value: 0 }, fadeSeconds = 0, nameTag = '' } = settings;
         const data = fileBytes instanceof Uint8Array ? fileBytes : new Uint8Array(fileBytes);
         const ERROR_CAPACITY = 512;
         const bytesPointer = this.allocate(data.length);
         const errorPointer = this.allocate(ERROR_CAPACITY);
+        const results = [];
+        this.m.onExportFile = onFile;
         this.m.onExportBytes = onBytes;
         this.m.onExportProgress = onProgress;
-        let result = null;
-        this.m.onExportResult = (told) => { result = told; };
+        this.m.onExportResult = (told) => results.push(told);
         try {
             this.bytes().set(data, bytesPointer);
-            const normalize = typeof normalizeDbfs === 'number';
-            const ok = this.m._tamsel_web_export_wav(bytesPointer, data.length, loops, tickMs, sixteenBit ? 1 : 0,
-                                                     normalize ? 1 : 0, normalize ? normalizeDbfs : 0,
-                                                     errorPointer, ERROR_CAPACITY);
+            const ok = this.withString(songName, (namePointer) => this.withString(nameTag, (tagPointer) =>
+                this.withString(format, (formatPointer) => this.m._tamsel_web_export(
+                    bytesPointer, data.length, namePointer, tagPointer, formatPointer, quality, loops, tickMs,
+                    mutedTracks, stems ? 1 : 0, LEVEL_MODES[level.mode] ?? -1, level.value ?? 0, fadeSeconds,
+                    errorPointer, ERROR_CAPACITY))));
             if (!ok) throw new Error(this.cString(errorPointer));
-            return result;
+            return results;
         } finally {
-            this.m.onExportBytes = null;
-            this.m.onExportProgress = null;
-            this.m.onExportResult = null;
+            for (const name of ['onExportFile', 'onExportBytes', 'onExportProgress', 'onExportResult']) this.m[name] = null;
             this.release(bytesPointer);
             this.release(errorPointer);
+        }
+    }
+
+    // Calls use(pointer) with text as a C string in the module's memory.
+    withString(text, use) {
+        const encoded = new TextEncoder().encode(text);
+        const pointer = this.allocate(encoded.length + 1);
+        try {
+            this.bytes().set(encoded, pointer);
+            this.bytes()[pointer + encoded.length] = 0;
+            return use(pointer);
+        } finally {
+            this.release(pointer);
         }
     }
 }

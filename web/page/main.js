@@ -75,7 +75,11 @@ const player = new Player({
     },
     onFailure: (text) => showMessage(`The player stopped: ${text}. Reload the page to go on.`),
 });
-const tracks = new TracksView(byId('tracks'), (mask) => player.setMutedTracks(mask));
+// What is heard is what is saved: a change of mutes clears the last result.
+const tracks = new TracksView(byId('tracks'), (mask) => {
+    player.setMutedTracks(mask);
+    exporter.settingsChanged();
+});
 const exporter = new Exporter({
     button: byId('export'),
     cancelButton: byId('export-cancel'),
@@ -347,41 +351,78 @@ ui.seek.addEventListener('change', async () => {
 });
 ui.volume.addEventListener('input', showVolume);
 showVolume();   // a reload may have kept the slider where it was
-for (const id of ['export-format', 'export-normalize', 'export-dbfs']) {
-    byId(id).addEventListener('change', () => exporter.settingsChanged());
-}
 ui.loops.addEventListener('change', applySettings);
 ui.tick.addEventListener('change', applySettings);
+
+// ---- Saving ----------------------------------------------------------------
+
+// Each level option's unit, default and range, as the tool takes them.
+const LEVELS = {
+    gain: { unit: 'dB', value: '0', min: -96, max: 96, what: 'The gain must be a number of dB from -96 to 96.' },
+    normalize: { unit: 'dBFS', value: '-1', min: -96, max: 0,
+                 what: 'The peak level to normalise to must be a number of dBFS from -96 to 0.' },
+    loudness: { unit: 'LUFS', value: '-14', min: -70, max: 0,
+                what: 'The loudness must be a number of LUFS from -70 to 0.' },
+};
+const LOSSY_FORMATS = ['ogg', 'opus', 'mp3'];
+
+function showExportChoices() {
+    const level = LEVELS[byId('export-level').value];
+    const valueLabel = byId('export-level-value').closest('label');
+    valueLabel.hidden = !level;
+    if (level && byId('export-level-unit').textContent !== level.unit) {
+        byId('export-level-unit').textContent = level.unit;
+        byId('export-level-value').value = level.value;
+        byId('export-level-value').setAttribute('aria-label', `Level in ${level.unit}`);
+    }
+    byId('export-quality').disabled = !LOSSY_FORMATS.includes(byId('export-format').value);
+    exporter.settingsChanged();
+}
+
+// The save's own settings, or { error } with the reason.
+function readExportSettings() {
+    const format = byId('export-format').value;
+    let quality = -1;
+    const qualityText = byId('export-quality').value.trim();
+    if (LOSSY_FORMATS.includes(format) && qualityText !== '') {
+        quality = Number(qualityText);
+        if (!Number.isInteger(quality) || quality < 0 || quality > 10) {
+            return { error: 'The quality must be a whole number from 0 to 10, or empty for the default.' };
+        }
+    }
+    const mode = byId('export-level').value;
+    const level = { mode, value: 0 };
+    if (LEVELS[mode]) {
+        const text = byId('export-level-value').value.trim();
+        level.value = Number(text);
+        const { min, max, what } = LEVELS[mode];
+        if (text === '' || !Number.isFinite(level.value) || level.value < min || level.value > max) return { error: what };
+    }
+    const fadeText = byId('export-fade').value.trim();
+    const fadeSeconds = fadeText === '' ? 0 : Number(fadeText);
+    if (!Number.isFinite(fadeSeconds) || fadeSeconds < 0 || fadeSeconds > 3600) {
+        return { error: 'The fade must be a number of seconds from 0 to 3600.' };
+    }
+    const stems = byId('export-stems').checked;
+    return { format, quality, level, fadeSeconds, stems, mutedTracks: stems ? 0 : tracks.mask() };
+}
+
+for (const id of ['export-format', 'export-level', 'export-level-value', 'export-quality', 'export-fade', 'export-stems']) {
+    byId(id).addEventListener('change', showExportChoices);
+}
+showExportChoices();   // a reload may have kept the choices where they were
+
 byId('export').addEventListener('click', () => {
     const settings = readSettings();
-    if (settings.error) {
-        showMessage(settings.error);
-        return;
-    }
-    const level = readExportLevel();
-    if (level.error) {
-        showMessage(level.error);
+    const exportSettings = readExportSettings();
+    const error = settings.error || exportSettings.error;
+    if (error) {
+        showMessage(error);
         return;
     }
     showMessage('');
-    exporter.start(state.songBytes, state.songName, {
-        loops: settings.loops,
-        tickMs: settings.tickMs,
-        sixteenBit: byId('export-format').value === 'wav16',
-        normalizeDbfs: level.normalizeDbfs,
-    });
+    exporter.start(state.songBytes, state.songName, { loops: settings.loops, tickMs: settings.tickMs, ...exportSettings });
 });
-
-// The normalise setting: null when off, else a level from -96 to 0 dBFS.
-function readExportLevel() {
-    if (!byId('export-normalize').checked) return { normalizeDbfs: null };
-    const text = byId('export-dbfs').value.trim();
-    const dbfs = Number(text);
-    if (text === '' || !Number.isFinite(dbfs) || dbfs < -96 || dbfs > 0) {
-        return { error: 'The peak level to normalise to must be a number of dBFS from -96 to 0.' };
-    }
-    return { normalizeDbfs: dbfs };
-}
 
 // ---- Keyboard --------------------------------------------------------------
 
@@ -428,6 +469,24 @@ document.addEventListener('keydown', (event) => {
 });
 
 // ---- Choosing and dropping files -------------------------------------------
+
+// The demo song shipped beside the page, opened and played at once: a first
+// visit has something to hear before it has a song of its own.
+async function playDemo() {
+    let file;
+    try {
+        const response = await fetch(new URL('./demo.tsm', import.meta.url));
+        if (!response.ok) throw new Error(`HTTP ${response.status}`);
+        file = new File([await response.arrayBuffer()], 'demo.tsm');
+    } catch (error) {
+        showMessage(`Could not fetch the demo song: ${error.message}.`);
+        return;
+    }
+    await openFile(file);
+    if (state.songName === 'demo.tsm' && !player.playing) await togglePlay();
+}
+
+byId('demo').addEventListener('click', playDemo);
 
 ui.fileInput.addEventListener('change', () => {
     openFile(ui.fileInput.files[0]);

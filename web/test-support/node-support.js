@@ -12,9 +12,10 @@ export const BUILD_WEB = join(ROOT, 'build-web');
 export const EXAMPLES = join(ROOT, 'examples');
 export const TOOL = process.env.TAMSEL_TOOL || join(ROOT, 'build/tamselexport');
 
-export async function loadWasmLibrary() {
+// An instance of a build of the module: 'tamsel-wasm', or 'tamsel-codecs'.
+export async function loadWasmLibrary(name = 'tamsel-wasm') {
     const { loadLibrary } = await import(pathToFileURL(join(BUILD_WEB, 'library.js')).href);
-    return loadLibrary(readFileSync(join(BUILD_WEB, 'tamsel-wasm.wasm')));
+    return loadLibrary(readFileSync(join(BUILD_WEB, `${name}.wasm`)), name);
 }
 
 export function requireTool() {

@@ -9,14 +9,13 @@ import * as layout from '../test-support/song-maker.js';
 import { makeSong } from '../test-support/song-maker.js';
 
 let tamsel;   // library.js of the build
-let library;  // an instance of the module
-let levelSummary;
-let exportFileName;
+let library;  // an instance of the small module
+let codecs;   // and of the one with the codecs
 
 before(async () => {
     tamsel = await import('../../build-web/library.js');
     library = await loadWasmLibrary();
-    ({ levelSummary, exportFileName } = await import('../../build-web/exporter.js'));
+    codecs = await loadWasmLibrary(tamsel.CODECS_MODULE);
 });
 
 // The renderer's frames from the start to the end, as the player gets them.
@@ -34,22 +33,20 @@ function renderedBytes(songBytes, loops, tickMs) {
     return concatenate(parts);
 }
 
-// The file the page saves, gathered from its pieces.
+// The files the page saves for a song named songName, each gathered from
+// its pieces: [{ name, bytes, summary }].
+function exportedFiles(songBytes, settings, songName = 'song.tsm', module = library) {
+    const files = [];
+    const summaries = module.exportAudio(songBytes, songName, settings, {
+        onFile: ({ name }) => files.push({ name, parts: [] }),
+        onBytes: (piece) => files[files.length - 1].parts.push(piece),
+        onProgress: () => true,
+    });
+    return files.map((file, i) => ({ name: file.name, bytes: concatenate(file.parts), summary: summaries[i] }));
+}
+
 function exportedWav(songBytes, settings) {
-    return exported(songBytes, settings).wav;
-}
-
-// The same with what the export tells of its levels.
-function exported(songBytes, settings) {
-    const parts = [];
-    const summary = library.exportWav(songBytes, settings, (piece) => parts.push(piece), () => true);
-    return { wav: concatenate(parts), summary };
-}
-
-// A summary's level part, as the tool writes it and as the page does, in
-// one form: the hints to normalise and thousands separators left out.
-function levelPart(line) {
-    return line.slice(line.indexOf('peak ')).replace(/ \(try [^)]*\)/g, '').replace(/±/g, '+-').replace(/,(\d{3})/g, '$1');
+    return exportedFiles(songBytes, settings)[0].bytes;
 }
 
 function concatenate(parts) {
@@ -91,54 +88,83 @@ describe('float files and the renderer\'s frames are the positional form\'s byte
             const expected = nativeWav(c.name, bytes, c.loops, c.tickMs);
             assert.ok(expected.length >= 44, 'the command line wrote a file');
             const { loops, tickMs } = c;
-            assertSameBytes(exportedWav(bytes, { loops, tickMs, sixteenBit: false }), expected, c.name);
+            assertSameBytes(exportedWav(bytes, { loops, tickMs }), expected, c.name);
             assertSameBytes(renderedBytes(bytes, loops, tickMs), expected.subarray(44), `${c.name}, rendered`);
         });
     }
 });
 
-describe('16-bit and normalised files are the option form\'s bytes, with its summary', () => {
+describe("the option form's WAV files, bytes and summary, with every setting the page has", () => {
+    // The page's hints name its controls where the tool names its options.
+    const pageWords = (text) => text.replace('(try --normalize)', '(try Normalise)');
     const cases = [
-        { name: 'demo-float', bytes: () => exampleBytes('demo.tsm'), args: ['-f', 'wav'],
-          settings: { loops: 0, tickMs: 20, sixteenBit: false } },
-        { name: 'demo16', bytes: () => exampleBytes('demo.tsm'), args: ['-f', 'wav16'],
-          settings: { loops: 0, tickMs: 20, sixteenBit: true } },
-        { name: 'demo16-normalized', bytes: () => exampleBytes('demo.tsm'), args: ['-f', 'wav16', '--normalize'],
-          settings: { loops: 0, tickMs: 20, sixteenBit: true, normalizeDbfs: -1 } },
-        { name: 'short-float-normalized', bytes: () => exampleBytes('short.tsm'),
-          args: ['-l', '1', '-t', '13', '--normalize=-3.5'],
-          settings: { loops: 1, tickMs: 13, sixteenBit: false, normalizeDbfs: -3.5 } },
+        { name: 'demo16', song: 'demo.tsm', args: ['-f', 'wav16'], settings: { format: 'wav16' } },
+        { name: 'demo16-normalized', song: 'demo.tsm', args: ['-f', 'wav16', '--normalize'],
+          settings: { format: 'wav16', level: { mode: 'normalize', value: -1 } } },
+        { name: 'short-float-normalized', song: 'short.tsm', args: ['-l', '1', '-t', '13', '--normalize=-3.5'],
+          settings: { loops: 1, tickMs: 13, level: { mode: 'normalize', value: -3.5 } } },
+        { name: 'short24-gain-fade', song: 'short.tsm', args: ['-f', 'wav24', '--gain', '4', '--fade', '2.5'],
+          settings: { format: 'wav24', level: { mode: 'gain', value: 4 }, fadeSeconds: 2.5 } },
+        { name: 'short16-muted', song: 'short.tsm', args: ['-f', 'wav16', '--mute', '1,drums', '--gain', '9'],
+          settings: { format: 'wav16', mutedTracks: 0b1001, level: { mode: 'gain', value: 9 } } },
         { name: 'generated16-normalized', bytes: () => makeSong(2), args: ['-f', 'wav16', '--normalize=-0.1'],
-          settings: { loops: 0, tickMs: 20, sixteenBit: true, normalizeDbfs: -0.1 } },
+          settings: { format: 'wav16', level: { mode: 'normalize', value: -0.1 } } },
     ];
     for (const c of cases) {
         test(c.name, () => {
-            const bytes = c.bytes();
+            const bytes = c.bytes ? c.bytes() : exampleBytes(c.song);
             const expected = nativeOptionWav(c.name, bytes, c.args);
             assert.ok(expected.wav.length > 44, 'the command line wrote audio');
-            const got = exported(bytes, c.settings);
-            assertSameBytes(got.wav, expected.wav, c.name);
-            const normalized = typeof c.settings.normalizeDbfs === 'number';
-            assert.equal(levelPart(levelSummary(got.summary, normalized)), levelPart(expected.summary));
+            const [got] = exportedFiles(bytes, c.settings);
+            assertSameBytes(got.bytes, expected.wav, c.name);
+            assert.equal(got.summary.text, pageWords(expected.summary.slice(expected.summary.indexOf(': ') + 2)));
         });
     }
 
-    test('progress counts up to the total, and false cancels with the reason', () => {
+    test('progress counts up to the total over every stem, and false cancels with the reason', () => {
         const seen = [];
-        assert.throws(() => library.exportWav(exampleBytes('short.tsm'), { loops: 0, tickMs: 20, sixteenBit: true },
-                                              () => {}, (done, total) => { seen.push([done, total]); return seen.length < 3; }),
-                      /cancelled/);
-        assert.equal(seen.length, 3);
-        assert.ok(seen[0][0] > 0 && seen[1][0] > seen[0][0] && seen[0][1] > seen[2][0]);
+        const names = [];
+        assert.throws(() => library.exportAudio(exampleBytes('short.tsm'), 'short.tsm', { format: 'wav16', stems: true }, {
+            onFile: ({ name }) => names.push(name),
+            onBytes: () => {},
+            onProgress: (done, total) => { seen.push([done, total]); return done < total / 2; },
+        }), /cancelled/);
+        assert.deepEqual(names, ['short.track1.wav', 'short.track2.wav']);
+        const [done, total] = seen[seen.length - 1];
+        assert.ok(done >= total / 2 && done < total && seen.every(([d, t]) => t === total && d > 0));
     });
 
     test('a file that is not a song, a level out of range, or a render too long is one line', () => {
-        assert.throws(() => exportedWav(new TextEncoder().encode('not a song'), { loops: 0, tickMs: 20, sixteenBit: true }),
-                      /not a song/);
-        assert.throws(() => exportedWav(exampleBytes('short.tsm'), { loops: 0, tickMs: 20, sixteenBit: true, normalizeDbfs: 3 }),
-                      /--normalize/);
-        assert.throws(() => exportedWav(exampleBytes('demo.tsm'), { loops: 2147483647, tickMs: 20, sixteenBit: false }),
-                      /too long for wav \(at most 536870907 frames\)/);
+        const cases = [
+            [new TextEncoder().encode('not a song'), { format: 'wav16' }, /not a song/],
+            [exampleBytes('short.tsm'), { level: { mode: 'normalize', value: 3 } }, /--normalize/],
+            [exampleBytes('demo.tsm'), { loops: 2147483647 }, /: too long for a WAV file$/],
+            [exampleBytes('short.tsm'), { fadeSeconds: -1 }, /fade/],
+            [exampleBytes('short.tsm'), { format: 'aiff' }, /no such format: aiff/],
+        ];
+        for (const [bytes, settings, message] of cases) assert.throws(() => exportedWav(bytes, settings), message);
+    });
+});
+
+describe('the two modules', () => {
+    test('the small one writes WAV; the codecs one every format and loudness', () => {
+        const formats = ['wav', 'wav16', 'wav24', 'flac', 'flac24', 'ogg', 'opus', 'mp3'];
+        assert.deepEqual(formats.map((f) => library.canExport(f)), [true, true, true, false, false, false, false, false]);
+        assert.ok(formats.every((f) => codecs.canExport(f, 'loudness')));
+        assert.deepEqual([library.canExport('wav', 'loudness'), library.canExport('wav', 'normalize'),
+                          codecs.canExport('aiff')], [false, true, false]);
+    });
+
+    test('files are named as the command line names them, with the page\'s tag and the stems\' suffixes', () => {
+        const song = exampleBytes('short.tsm');
+        const names = (songName, settings, module = library) =>
+            exportedFiles(song, { fadeSeconds: 0, loops: 0, ...settings, tickMs: 200 }, songName, module)
+                .map((file) => file.name);
+        assert.deepEqual(names('short.tsm', {}), ['short.wav']);
+        assert.deepEqual(names('my.song.v2.tsm', { format: 'wav24', nameTag: '.loops3' }), ['my.song.v2.loops3.wav']);
+        assert.deepEqual(names('.tsm', {}), ['.tsm.wav']);
+        assert.deepEqual(names('short.tsm', { format: 'opus', stems: true }, codecs),
+                         ['short.track1.opus', 'short.track2.opus', 'short.track3.opus', 'short.drums.opus']);
     });
 });
 
@@ -338,17 +364,4 @@ describe('songs', () => {
         }
         assert.equal(library.m.HEAPU8.length, before);
     });
-});
-
-test('saved files are named as the command line names them, with what sets them apart', () => {
-    const cases = [
-        ['demo.tsm', {}, 'demo.wav'],
-        ['song', { loops: 0, tickMs: 20 }, 'song.wav'],
-        ['my.song.v2.tsm', {}, 'my.song.v2.wav'],
-        ['.tsm', {}, '.wav'],
-        ['demo.tsm', { loops: 3, tickMs: 12.5, normalizeDbfs: -1 }, 'demo.loops3.tick12.5ms.peak-1dBFS.wav'],
-    ];
-    for (const [song, options, name] of cases) assert.equal(exportFileName(song, options), name);
-    assert.equal(levelSummary({ peakDbfs: -Infinity, beyondFullScale: 0, clamped: 0, note: '' }, false),
-                 'peak -inf dBFS, 0 samples beyond ±1.0');
 });
