@@ -12,16 +12,6 @@
 #include "song_builder.h"
 #include "test_songs.h"
 
-namespace {
-
-tamsel::Song song_from(const std::vector<uint8_t>& bytes) {
-    tamsel::Song song;
-    EXPECT_EQ(song.load_memory(bytes.data(), bytes.size()), TAMSEL_OK);
-    return song;
-}
-
-}  // namespace
-
 TEST(LoopableExport, WavHoldsTheRenderThenTheTailAndItsLoop) {
     struct Row {
         uint32_t seed;  // 0: the sounding song
@@ -33,7 +23,7 @@ TEST(LoopableExport, WavHoldsTheRenderThenTheTailAndItsLoop) {
         SCOPED_TRACE(std::to_string(row.seed) + " muted " + std::to_string(row.muted) + " threads " +
                      std::to_string(row.threads));
         GeneratedSong generated = generated_song(row.seed);
-        tamsel::Song song = song_from(row.seed == 0 ? sounding_song(3, 12) : generated.file.bytes);
+        tamsel::Song song = loaded_song(row.seed == 0 ? sounding_song(3, 12) : generated.file.bytes);
         tamsel::RenderOptions options;
         options.tick_ms = row.seed == 0 ? 20.0 : generated.timer_ms;
         options.muted_tracks = row.muted;
