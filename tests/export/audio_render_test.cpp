@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "decoding.h"
@@ -71,7 +72,7 @@ TEST(AudioRender, DefaultWavIsTheFloatRenderByteForByte) {
     EXPECT_EQ(result.clamped, 0u);
 }
 
-TEST(AudioRender, IntegerFormatsHoldTheClampedSums) {
+TEST(AudioRender, IntegerFormatsHoldTheClampedSumsWhateverTheDither) {
     tamsel::Song song = loud_song();
     tamsel::RenderOptions options;
     std::vector<int32_t> sums = library_sums(song, options);
@@ -80,17 +81,23 @@ TEST(AudioRender, IntegerFormatsHoldTheClampedSums) {
     for (int32_t s : sums) beyond16 += s != clamp16(s);
     struct Row {
         OutputFormat format;
+        DitherMode dither;  // without a level change no mode dithers
         int32_t (*clamp)(int32_t);
         int32_t to_sndfile;  // libsndfile's integers are 32-bit full scale
     };
-    const Row rows[] = {{OutputFormat::WAV16, clamp16, 65536},
-                        {OutputFormat::WAV24, clamp24, 256},
-                        {OutputFormat::FLAC16, clamp16, 65536},
-                        {OutputFormat::FLAC24, clamp24, 256}};
+    const Row rows[] = {{OutputFormat::WAV16, DitherMode::DEFAULT, clamp16, 65536},
+                        {OutputFormat::WAV16, DitherMode::TPDF, clamp16, 65536},
+                        {OutputFormat::WAV16, DitherMode::NONE, clamp16, 65536},
+                        {OutputFormat::WAV24, DitherMode::DEFAULT, clamp24, 256},
+                        {OutputFormat::FLAC16, DitherMode::DEFAULT, clamp16, 65536},
+                        {OutputFormat::FLAC24, DitherMode::DEFAULT, clamp24, 256}};
     for (const Row& row : rows) {
         if (!can_write(row.format)) continue;
+        AudioSettings settings = settings_for(row.format);
+        settings.dither = row.dither;
+        SCOPED_TRACE("dither mode " + std::to_string((int)row.dither));
         AudioResult result;
-        Decoded decoded = decode_bytes(render_to_bytes(song, options, settings_for(row.format), LevelPlan(), &result));
+        Decoded decoded = decode_bytes(render_to_bytes(song, options, settings, LevelPlan(), &result));
         ASSERT_TRUE(decoded.ok) << output_format_name(row.format);
         ASSERT_EQ(decoded.ints.size(), sums.size()) << output_format_name(row.format);
         uint64_t wrong = 0;
@@ -103,59 +110,52 @@ TEST(AudioRender, IntegerFormatsHoldTheClampedSums) {
     }
 }
 
-TEST(AudioRender, NormalizeLandsThePeakOnItsTarget) {
-    tamsel::RenderOptions options;
-    for (tamsel::Song* song : {new tamsel::Song(example_song("short.tsm")), new tamsel::Song(loud_song())}) {
-        for (double dbfs : {-1.0, -0.1, -6.02, -20.0, 0.0}) {
-            AudioSettings settings = settings_for(OutputFormat::WAV_FLOAT);
-            settings.level = LevelMode::NORMALIZE;
-            settings.normalize_dbfs = dbfs;
-            LevelPlan plan = plan_for(*song, options, settings);
-            EXPECT_TRUE(plan.changes_level);
-            AudioResult result;
-            std::vector<float> floats = wav_float_samples(render_to_bytes(*song, options, settings, plan, &result));
-            float target = (float)std::pow(10.0, dbfs / 20.0);
-            EXPECT_EQ(peak_of(floats), target) << dbfs;
-            EXPECT_EQ(result.peak_dbfs, 20.0 * std::log10((double)target));
-
-            // Integers: within one step of the target, dither and all.
-            for (OutputFormat format : {OutputFormat::WAV16, OutputFormat::WAV24}) {
-                settings.format = format;
-                double unit = format == OutputFormat::WAV16 ? 32768.0 : 8388608.0;
-                std::vector<int32_t> ints = wav_int_samples(render_to_bytes(*song, options, settings, plan),
-                                                            format == OutputFormat::WAV16 ? 2 : 3);
-                double wanted = std::min(std::floor(std::pow(10.0, dbfs / 20.0) * unit + 0.5), unit - 1.0);
-                EXPECT_LE(std::fabs(peak_of(ints) - wanted), 1.0) << output_format_name(format) << " " << dbfs;
-            }
-        }
-        delete song;
+TEST(AudioRender, NormalizeLandsThePeakOnItsTargetForWhatTheFileHolds) {
+    struct Row {
+        std::string what;
+        tamsel::Song song;
+        uint32_t muted;
+        double fade_seconds;
+        double dbfs;
+    };
+    std::vector<Row> rows;
+    for (double dbfs : {-1.0, -0.1, -6.02, -20.0, 0.0}) {
+        rows.push_back({"short", example_song("short.tsm"), 0, 0.0, dbfs});
+        rows.push_back({"loud", loud_song(), 0, 0.0, dbfs});
     }
-}
-
-TEST(AudioRender, NormalizeLevelsARenderWithMutedTracksForWhatItHolds) {
-    tamsel::Song song = example_song("short.tsm");
+    // A render with muted tracks is leveled for what it holds, one with a
+    // fade for the samples as written.
     for (uint32_t solo = 0; solo < TAMSEL_TRACK_COUNT; solo++) {
+        rows.push_back(
+            {"short, track " + std::to_string(solo), example_song("short.tsm"), 0xFu & ~(1u << solo), 0.0, -3.0});
+    }
+    rows.push_back({"loud, fade", loud_song(), 0, 1.5, -1.0});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what + " " + std::to_string(row.dbfs));
         tamsel::RenderOptions options;
-        options.muted_tracks = 0xFu & ~(1u << solo);
+        options.muted_tracks = row.muted;
         AudioSettings settings = settings_for(OutputFormat::WAV_FLOAT);
         settings.level = LevelMode::NORMALIZE;
-        settings.normalize_dbfs = -3.0;
-        LevelPlan plan = plan_for(song, options, settings);
-        std::vector<float> floats = wav_float_samples(render_to_bytes(song, options, settings, plan));
-        EXPECT_EQ(peak_of(floats), (float)std::pow(10.0, -3.0 / 20.0)) << "track " << solo;
-    }
-}
+        settings.normalize_dbfs = row.dbfs;
+        settings.fade_seconds = row.fade_seconds;
+        LevelPlan plan = plan_for(row.song, options, settings);
+        EXPECT_TRUE(plan.changes_level);
+        AudioResult result;
+        std::vector<float> floats = wav_float_samples(render_to_bytes(row.song, options, settings, plan, &result));
+        float target = (float)std::pow(10.0, row.dbfs / 20.0);
+        EXPECT_EQ(peak_of(floats), target);
+        EXPECT_EQ(result.peak_dbfs, 20.0 * std::log10((double)target));
 
-TEST(AudioRender, NormalizeCountsTheFadeItWritesWith) {
-    // With a fade the target holds for the samples as written.
-    tamsel::Song song = loud_song();
-    tamsel::RenderOptions options;
-    AudioSettings settings = settings_for(OutputFormat::WAV_FLOAT);
-    settings.level = LevelMode::NORMALIZE;
-    settings.fade_seconds = 1.5;
-    std::vector<float> floats =
-        wav_float_samples(render_to_bytes(song, options, settings, plan_for(song, options, settings)));
-    EXPECT_EQ(peak_of(floats), (float)std::pow(10.0, -1.0 / 20.0));
+        // Integers: within one step of the target, dither and all.
+        for (OutputFormat format : {OutputFormat::WAV16, OutputFormat::WAV24}) {
+            settings.format = format;
+            double unit = format == OutputFormat::WAV16 ? 32768.0 : 8388608.0;
+            std::vector<int32_t> ints = wav_int_samples(render_to_bytes(row.song, options, settings, plan),
+                                                        format == OutputFormat::WAV16 ? 2 : 3);
+            double wanted = std::min(std::floor(std::pow(10.0, row.dbfs / 20.0) * unit + 0.5), unit - 1.0);
+            EXPECT_LE(std::fabs(peak_of(ints) - wanted), 1.0) << output_format_name(format);
+        }
+    }
 }
 
 TEST(AudioRender, SilenceStaysSilentWhateverTheLevel) {
@@ -199,47 +199,44 @@ static std::vector<std::vector<float>> stems_of(const tamsel::Song& song, const 
     return stems;
 }
 
-TEST(AudioRender, FloatStemsAddUpExactlyToTheMix) {
-    tamsel::Song song = example_song("short.tsm");
-    tamsel::RenderOptions options;
-    options.loops = 1;
-    AudioSettings settings = settings_for(OutputFormat::WAV_FLOAT);
-    std::vector<float> mix = wav_float_samples(render_to_bytes(song, options, settings, LevelPlan()));
-    std::vector<std::vector<float>> stems = stems_of(song, options, settings, LevelPlan());
-    // Every value is an integer over 32768, held exactly by a float, and so
-    // is their sum.
-    uint64_t wrong = 0;
-    for (size_t i = 0; i < mix.size(); i++) {
-        double sum = (double)stems[0][i] + stems[1][i] + stems[2][i] + stems[3][i];
-        wrong += sum != (double)mix[i];
-    }
-    EXPECT_EQ(wrong, 0u);
-}
-
-TEST(AudioRender, LeveledStemsAddUpToTheLeveledMixWithinRounding) {
-    tamsel::Song song = example_song("short.tsm");
-    tamsel::RenderOptions options;
-    AudioSettings settings = settings_for(OutputFormat::WAV_FLOAT);
-    settings.level = LevelMode::NORMALIZE;
-    settings.normalize_dbfs = -3.0;
-    settings.fade_seconds = 2.0;
-    LevelPlan plan = plan_for(song, options, settings);
-    std::vector<float> mix = wav_float_samples(render_to_bytes(song, options, settings, plan));
-    std::vector<std::vector<float>> stems = stems_of(song, options, settings, plan);
-    // A factor or a fade gain makes each float its exact value rounded (the
-    // double product rounds too, far below a float's step): half a unit in
-    // the last place of each stem and of the mix bounds the difference.
-    uint64_t beyond_bound = 0;
-    for (size_t i = 0; i < mix.size(); i++) {
-        double sum = 0.0, bound = 0.0;
-        for (const std::vector<float>& stem : stems) {
-            sum += stem[i];
-            bound += 0.5 * std::fabs(std::nextafter(stem[i], HUGE_VALF) - stem[i]);
+TEST(AudioRender, StemsAddUpToTheMix) {
+    struct Row {
+        const char* what;
+        uint32_t loops;
+        LevelMode level;
+        double fade_seconds;
+    };
+    // Unleveled, every value is an integer over 32768, held exactly by a
+    // float, and so is their sum. A factor or a fade gain makes each float
+    // its exact value rounded (the double product rounds too, far below a
+    // float's step): half a unit in the last place of each stem and of the
+    // mix bounds the difference.
+    const Row rows[] = {{"exactly", 1, LevelMode::NONE, 0.0}, {"within rounding", 0, LevelMode::NORMALIZE, 2.0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        tamsel::Song song = example_song("short.tsm");
+        tamsel::RenderOptions options;
+        options.loops = row.loops;
+        AudioSettings settings = settings_for(OutputFormat::WAV_FLOAT);
+        settings.level = row.level;
+        settings.normalize_dbfs = -3.0;
+        settings.fade_seconds = row.fade_seconds;
+        LevelPlan plan = row.level == LevelMode::NONE ? LevelPlan() : plan_for(song, options, settings);
+        std::vector<float> mix = wav_float_samples(render_to_bytes(song, options, settings, plan));
+        std::vector<std::vector<float>> stems = stems_of(song, options, settings, plan);
+        bool exact = row.level == LevelMode::NONE && row.fade_seconds == 0.0;
+        uint64_t beyond_bound = 0;
+        for (size_t i = 0; i < mix.size(); i++) {
+            double sum = 0.0, bound = 0.0;
+            for (const std::vector<float>& stem : stems) {
+                sum += stem[i];
+                bound += 0.5 * std::fabs(std::nextafter(stem[i], HUGE_VALF) - stem[i]);
+            }
+            bound += 0.5 * std::fabs(std::nextafter(mix[i], HUGE_VALF) - mix[i]);
+            beyond_bound += std::fabs(sum - mix[i]) > (exact ? 0.0 : bound);
         }
-        bound += 0.5 * std::fabs(std::nextafter(mix[i], HUGE_VALF) - mix[i]);
-        beyond_bound += std::fabs(sum - mix[i]) > bound;
+        EXPECT_EQ(beyond_bound, 0u);
     }
-    EXPECT_EQ(beyond_bound, 0u);
 }
 
 TEST(AudioRender, FadePlaysOnAndFallsToZeroWithTheFramesBeforeUnchanged) {
@@ -280,20 +277,13 @@ TEST(AudioRender, FadePlaysOnAndFallsToZeroWithTheFramesBeforeUnchanged) {
     EXPECT_EQ(ints[2 * frames - 1], 0);
 }
 
-TEST(AudioRender, DitherOnlyWhereTheLevelChangesAndAlwaysTheSame) {
+TEST(AudioRender, DitherWhereTheLevelChangesIsAlwaysTheSame) {
     tamsel::Song song = example_song("short.tsm");
     tamsel::RenderOptions options;
     AudioSettings settings = settings_for(OutputFormat::WAV16);
     std::vector<int32_t> sums = library_sums(song, options);
-    // No level: the sums, whatever the dither setting.
-    for (DitherMode dither : {DitherMode::DEFAULT, DitherMode::TPDF, DitherMode::NONE}) {
-        settings.dither = dither;
-        std::vector<int32_t> ints = wav_int_samples(render_to_bytes(song, options, settings, LevelPlan()), 2);
-        ASSERT_EQ(ints.size(), sums.size());
-        for (size_t i = 0; i < sums.size(); i++) ASSERT_EQ(ints[i], clamp16(sums[i])) << i;
-    }
-    // A level change: the same bytes every time, on any thread; plain
-    // rounding differs from them.
+    // The same bytes every time, on any thread; plain rounding differs
+    // from them.
     settings.level = LevelMode::GAIN;
     settings.gain_db = -7.0;
     LevelPlan plan = plan_for(song, options, settings);
@@ -311,6 +301,7 @@ TEST(AudioRender, DitherOnlyWhereTheLevelChangesAndAlwaysTheSame) {
     settings.dither = DitherMode::NONE;
     std::vector<int32_t> rounded = wav_int_samples(render_to_bytes(song, options, settings, plan), 2);
     EXPECT_NE(wav_int_samples(first, 2), rounded);
+    ASSERT_EQ(rounded.size(), sums.size());
     for (size_t i = 0; i < sums.size(); i++) {
         ASSERT_EQ(rounded[i], clamp16((int32_t)std::floor(sums[i] * plan.factor + 0.5))) << i;
     }
@@ -416,17 +407,21 @@ TEST(AudioRender, ProgressCountsUpToTheTotalAndCanCancel) {
     EXPECT_EQ(error, "cancelled");
 }
 
+// The whole song in the format's default settings, without progress.
+static bool render_into(const tamsel::Song& song, OutputFormat format, ByteWriter* out, AudioResult* result,
+                        std::string* error) {
+    return render_audio(song, tamsel::RenderOptions(), settings_for(format), LevelPlan(), out, nullptr, result, error);
+}
+
 TEST(AudioRender, EveryFormatStreamsToAPipe) {
     tamsel::Song song = loud_song();
-    tamsel::RenderOptions options;
     for (OutputFormat format : {OutputFormat::WAV_FLOAT, OutputFormat::WAV16, OutputFormat::WAV24, OutputFormat::FLAC16,
                                 OutputFormat::FLAC24, OutputFormat::OGG, OutputFormat::OPUS, OutputFormat::MP3}) {
         if (!can_write(format)) continue;
         MemoryWriter pipe(false);
         AudioResult result;
         std::string error;
-        ASSERT_TRUE(render_audio(song, options, settings_for(format), LevelPlan(), &pipe, nullptr, &result, &error))
-            << output_format_name(format) << ": " << error;
+        ASSERT_TRUE(render_into(song, format, &pipe, &result, &error)) << output_format_name(format) << ": " << error;
         Decoded decoded = decode_bytes(pipe.bytes);
         ASSERT_TRUE(decoded.ok) << output_format_name(format);
         EXPECT_GE(decoded.floats.size() / 2, result.frames) << output_format_name(format);
@@ -435,7 +430,6 @@ TEST(AudioRender, EveryFormatStreamsToAPipe) {
 
 TEST(AudioRender, AFailedWriteStopsTheRenderWithOneLine) {
     tamsel::Song song = loud_song();
-    tamsel::RenderOptions options;
     for (OutputFormat format : {OutputFormat::WAV_FLOAT, OutputFormat::WAV24, OutputFormat::FLAC16, OutputFormat::OGG,
                                 OutputFormat::OPUS, OutputFormat::MP3}) {
         if (!can_write(format)) continue;
@@ -443,8 +437,7 @@ TEST(AudioRender, AFailedWriteStopsTheRenderWithOneLine) {
             MemoryWriter full(true, room);
             AudioResult result;
             std::string error;
-            EXPECT_FALSE(
-                render_audio(song, options, settings_for(format), LevelPlan(), &full, nullptr, &result, &error))
+            EXPECT_FALSE(render_into(song, format, &full, &result, &error))
                 << output_format_name(format) << " " << room;
             EXPECT_EQ(error, "could not write the output") << output_format_name(format) << " " << room;
         }
@@ -453,7 +446,6 @@ TEST(AudioRender, AFailedWriteStopsTheRenderWithOneLine) {
 
 TEST(AudioRender, AFormatThisBuildCannotWriteIsOneLine) {
     tamsel::Song song = loud_song();
-    tamsel::RenderOptions options;
     for (OutputFormat format :
          {OutputFormat::FLAC16, OutputFormat::FLAC24, OutputFormat::OGG, OutputFormat::OPUS, OutputFormat::MP3}) {
         std::string why;
@@ -461,7 +453,7 @@ TEST(AudioRender, AFormatThisBuildCannotWriteIsOneLine) {
         MemoryWriter out;
         AudioResult result;
         std::string error;
-        EXPECT_FALSE(render_audio(song, options, settings_for(format), LevelPlan(), &out, nullptr, &result, &error));
+        EXPECT_FALSE(render_into(song, format, &out, &result, &error));
         EXPECT_EQ(error, why);
         EXPECT_TRUE(out.bytes.empty());
     }

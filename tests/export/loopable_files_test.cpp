@@ -92,14 +92,7 @@ TEST(LoopableFiles, WavStreamsAndStemsShareTheLoop) {
     std::vector<std::vector<uint8_t>> files = {std::vector<uint8_t>(piped.out.begin(), piped.out.end())};
     for (const char* stem : {"track1", "track2", "track3", "drums"})
         files.push_back(read_file(folder.file(std::string("short.") + stem + ".wav")));
-    for (const std::vector<uint8_t>& bytes : files) {
-        WavChunks chunks = read_wav_chunks(bytes);
-        EXPECT_EQ(chunks.riff_size, bytes.size() - 8);
-        EXPECT_EQ(chunks.data_size, 4u * 2246400u);
-        EXPECT_TRUE(chunks.has_loop);
-        EXPECT_EQ(chunks.loop_start, 1276800u);
-        EXPECT_EQ(chunks.loop_end, 2246399u);
-    }
+    for (const std::vector<uint8_t>& bytes : files) EXPECT_TRUE(holds_wav_loop(bytes, 4, 1276800, 2246400));
 }
 
 TEST(LoopableFiles, RefusalsSayWhy) {

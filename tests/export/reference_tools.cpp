@@ -119,3 +119,16 @@ WavChunks read_wav_chunks(const std::vector<uint8_t>& b) {
     }
     return chunks;
 }
+
+testing::AssertionResult holds_wav_loop(const std::vector<uint8_t>& bytes, uint32_t frame_bytes, uint64_t start,
+                                        uint64_t end, WavChunks* chunks) {
+    WavChunks read = read_wav_chunks(bytes);
+    if (chunks) *chunks = read;
+    bool holds = read.riff_size + 8 == bytes.size() && read.data_size == frame_bytes * end && read.has_loop &&
+                 read.loops == 1 && read.loop_type == 0 && read.loop_start == start && read.loop_end + 1 == end;
+    if (holds) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "RIFF size " << read.riff_size << " of " << bytes.size() << " bytes, "
+                                       << read.data_size << " bytes of data, " << (read.has_loop ? "" : "no ")
+                                       << "smpl chunk, " << read.loops << " loops, the first of type " << read.loop_type
+                                       << " over frames [" << read.loop_start << ", " << read.loop_end << "]";
+}

@@ -2,6 +2,8 @@
 // decoders and the tag readers, run through the shell (POSIX only).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,6 +34,11 @@ struct WavChunks {
     uint32_t loops = 0, loop_type = 0, loop_start = 0, loop_end = 0;
 };
 WavChunks read_wav_chunks(const std::vector<uint8_t>& bytes);
+// Whether a WAV file holds frames [0, end) of frame_bytes each, a RIFF size
+// that matches its length and in its smpl chunk the one forward loop over
+// frames [start, end); the chunks it read in *chunks.
+testing::AssertionResult holds_wav_loop(const std::vector<uint8_t>& bytes, uint32_t frame_bytes, uint64_t start,
+                                        uint64_t end, WavChunks* chunks = nullptr);
 
 // Skips the running test when a program it needs is missing.
 #define NEED_COMMAND(name)                                                                         \

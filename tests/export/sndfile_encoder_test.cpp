@@ -39,52 +39,55 @@ static std::vector<float> tone(size_t frames, double amplitude) {
     return samples;
 }
 
-static std::vector<uint8_t> encode_ints(OutputFormat format, const std::vector<int32_t>& samples, MemoryWriter* out) {
-    SndfileEncoder encoder(out);
+static std::vector<uint8_t> encode_ints(OutputFormat format, const std::vector<int32_t>& samples) {
+    MemoryWriter out;
+    SndfileEncoder encoder(&out);
     std::string error;
     EXPECT_TRUE(encoder.begin(format, -1, TAGS, samples.size() / 2, &error)) << error;
     EXPECT_TRUE(encoder.write_int(samples.data(), samples.size() / 2, &error)) << error;
     EXPECT_TRUE(encoder.finish(&error)) << error;
-    return out->bytes;
+    return out.bytes;
 }
 
-TEST(SndfileEncoder, FlacKeepsEverySixteenBitIntegerExactly) {
-    std::vector<int32_t> samples = sweep(-32768, 32767, 50000);
+static std::vector<uint8_t> encode_floats(OutputFormat format, int quality, const std::vector<float>& samples) {
     MemoryWriter out;
-    Decoded decoded = decode_bytes(encode_ints(OutputFormat::FLAC16, samples, &out));
-    ASSERT_TRUE(decoded.ok);
-    EXPECT_EQ(decoded.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
-    EXPECT_EQ(decoded.samplerate, 48000);
-    EXPECT_EQ(decoded.channels, 2);
-    ASSERT_EQ(decoded.frames, 50000);
-    ASSERT_EQ(decoded.ints.size(), samples.size());
-    for (size_t i = 0; i < samples.size(); i++) ASSERT_EQ(decoded.ints[i], samples[i] * 65536) << i;
+    SndfileEncoder encoder(&out);
+    std::string error;
+    EXPECT_TRUE(encoder.begin(format, quality, TAGS, samples.size() / 2, &error)) << error;
+    EXPECT_TRUE(encoder.write_float(samples.data(), samples.size() / 2, &error)) << error;
+    EXPECT_TRUE(encoder.finish(&error)) << error;
+    return out.bytes;
 }
 
-TEST(SndfileEncoder, Flac24KeepsEveryTwentyFourBitIntegerExactly) {
-    std::vector<int32_t> samples = sweep(-8388608, 8388607, 50000);
-    MemoryWriter out;
-    Decoded decoded = decode_bytes(encode_ints(OutputFormat::FLAC24, samples, &out));
-    ASSERT_TRUE(decoded.ok);
-    EXPECT_EQ(decoded.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
-    ASSERT_EQ(decoded.ints.size(), samples.size());
-    for (size_t i = 0; i < samples.size(); i++) ASSERT_EQ(decoded.ints[i], samples[i] * 256) << i;
+TEST(SndfileEncoder, FlacKeepsEveryIntegerOfItsDepthExactly) {
+    struct Row {
+        OutputFormat format;
+        int32_t low, high;
+        int32_t sf_format;
+        int32_t to_sndfile;  // libsndfile's integers are 32-bit full scale
+    };
+    const Row rows[] = {{OutputFormat::FLAC16, -32768, 32767, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 65536},
+                        {OutputFormat::FLAC24, -8388608, 8388607, SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 256}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(output_format_name(row.format));
+        std::vector<int32_t> samples = sweep(row.low, row.high, 50000);
+        Decoded decoded = decode_bytes(encode_ints(row.format, samples));
+        ASSERT_TRUE(decoded.ok);
+        EXPECT_EQ(decoded.format, row.sf_format);
+        EXPECT_EQ(decoded.samplerate, 48000);
+        EXPECT_EQ(decoded.channels, 2);
+        ASSERT_EQ(decoded.frames, 50000);
+        ASSERT_EQ(decoded.ints.size(), samples.size());
+        for (size_t i = 0; i < samples.size(); i++) ASSERT_EQ(decoded.ints[i], samples[i] * row.to_sndfile) << i;
+    }
 }
 
 TEST(SndfileEncoder, FilesCarryTitleAndArtist) {
-    MemoryWriter out;
-    Decoded flac = decode_bytes(encode_ints(OutputFormat::FLAC16, sweep(-100, 100, 1000), &out));
+    Decoded flac = decode_bytes(encode_ints(OutputFormat::FLAC16, sweep(-100, 100, 1000)));
     EXPECT_EQ(flac.title, "Night Drive");
     EXPECT_EQ(flac.artist, "Ann Example");
     for (OutputFormat format : {OutputFormat::OGG, OutputFormat::OPUS}) {
-        MemoryWriter lossy_out;
-        SndfileEncoder encoder(&lossy_out);
-        std::string error;
-        std::vector<float> samples = tone(48000, 0.5);
-        ASSERT_TRUE(encoder.begin(format, -1, TAGS, 48000, &error)) << error;
-        ASSERT_TRUE(encoder.write_float(samples.data(), 48000, &error)) << error;
-        ASSERT_TRUE(encoder.finish(&error)) << error;
-        Decoded decoded = decode_bytes(lossy_out.bytes);
+        Decoded decoded = decode_bytes(encode_floats(format, -1, tone(48000, 0.5)));
         EXPECT_EQ(decoded.title, "Night Drive") << output_format_name(format);
         EXPECT_EQ(decoded.artist, "Ann Example") << output_format_name(format);
     }
@@ -102,13 +105,7 @@ TEST(SndfileEncoder, LossyFormatsDecodeToTheirLengthAndLevel) {
     double rms = rms_of(samples, 0, samples.size());
     for (const Row& row : rows) {
         for (int quality : {-1, 0, 10}) {
-            MemoryWriter out;
-            SndfileEncoder encoder(&out);
-            std::string error;
-            ASSERT_TRUE(encoder.begin(row.format, quality, TAGS, frames, &error)) << error;
-            ASSERT_TRUE(encoder.write_float(samples.data(), frames, &error)) << error;
-            ASSERT_TRUE(encoder.finish(&error)) << error;
-            Decoded decoded = decode_bytes(out.bytes);
+            Decoded decoded = decode_bytes(encode_floats(row.format, quality, samples));
             ASSERT_TRUE(decoded.ok) << output_format_name(row.format);
             EXPECT_GE(decoded.frames, (int64_t)frames) << output_format_name(row.format) << " q" << quality;
             EXPECT_LE(decoded.frames, (int64_t)frames + row.slack) << output_format_name(row.format) << " q" << quality;
@@ -124,18 +121,9 @@ TEST(SndfileEncoder, LossyFormatsDecodeToTheirLengthAndLevel) {
 TEST(SndfileEncoder, QualityChangesTheSizeOfLossyFiles) {
     std::vector<float> samples = tone(5 * 48000, 0.4);
     for (OutputFormat format : {OutputFormat::OGG, OutputFormat::OPUS, OutputFormat::MP3}) {
-        size_t sizes[2];
-        int qualities[2] = {0, 10};
-        for (int i = 0; i < 2; i++) {
-            MemoryWriter out;
-            SndfileEncoder encoder(&out);
-            std::string error;
-            ASSERT_TRUE(encoder.begin(format, qualities[i], TAGS, 5 * 48000, &error)) << error;
-            ASSERT_TRUE(encoder.write_float(samples.data(), 5 * 48000, &error)) << error;
-            ASSERT_TRUE(encoder.finish(&error)) << error;
-            sizes[i] = out.bytes.size();
-        }
-        EXPECT_LT(sizes[0] * 2, sizes[1]) << output_format_name(format);
+        size_t lowest = encode_floats(format, 0, samples).size();
+        size_t highest = encode_floats(format, 10, samples).size();
+        EXPECT_LT(lowest * 2, highest) << output_format_name(format);
     }
 }
 

@@ -9,14 +9,9 @@
 #include "tamsel/tamsel.hpp"
 #include "test_engine.h"
 #include "test_folder.h"
+#include "test_songs.h"
 
 namespace {
-
-tamsel::Song song_file(const char* name) {
-    tamsel::Song song;
-    EXPECT_EQ(song.load_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/" + name), TAMSEL_OK);
-    return song;
-}
 
 tamsel::Renderer renderer_for(const tamsel::Song& song, int32_t loops, double tick_ms = 20.0) {
     tamsel::RenderOptions options;
@@ -61,7 +56,7 @@ TEST(EndlessPlay, BeginsWithEveryFiniteRender) {
         double tick_ms;
     } rows[] = {{"demo.tsm", 20.0}, {"short.tsm", 20.0}, {"short.tsm", 16.6}};
     for (const Row& row : rows) {
-        tamsel::Song song = song_file(row.song);
+        tamsel::Song song = example_song(row.song);
         tamsel::Renderer endless = renderer_for(song, tamsel::LOOPS_FOREVER, row.tick_ms);
         uint64_t frames = 0;
         EXPECT_EQ(endless.length(UINT64_MAX, &frames), TAMSEL_ERR_TOO_LONG);
@@ -98,7 +93,7 @@ std::vector<uint64_t> loop_points_past_anchor(const tamsel::Song& song) {
 }
 
 TEST(EndlessPlay, AgreesWithFiniteRendersPastAWavFileThenRepeatsItsPass) {
-    tamsel::Song song = song_file("demo.tsm");
+    tamsel::Song song = example_song("demo.tsm");
     std::vector<uint64_t> wraps = loop_points_past_anchor(song);
     ASSERT_GE(wraps.size(), 2u);
     uint64_t anchor = wraps[0], next = wraps[1], pass = next - anchor;
@@ -130,7 +125,7 @@ TEST(EndlessPlay, AgreesWithFiniteRendersPastAWavFileThenRepeatsItsPass) {
 // The per-frame loop takes over just before the render first returns to
 // its anchor, and plays across that return as the fast renderer does.
 TEST(EndlessPlay, ThePerFrameLoopReturnsToTheAnchorToo) {
-    tamsel::Song song = song_file("demo.tsm");
+    tamsel::Song song = example_song("demo.tsm");
     uint64_t next = loop_points_past_anchor(song)[1];
     std::vector<uint8_t> bytes = read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/demo.tsm");
     Engine fast = start_engine(bytes, tamsel::LOOPS_FOREVER, 20.0);
@@ -148,7 +143,7 @@ TEST(EndlessPlay, ThePerFrameLoopReturnsToTheAnchorToo) {
 TEST(EndlessPlay, ASeekToDayTwentyFiveGivesTheSoundOfPlayingOn) {
     const uint64_t day = 24ull * 3600 * 48000;
     for (const char* name : {"demo.tsm", "short.tsm"}) {
-        tamsel::Song song = song_file(name);
+        tamsel::Song song = example_song(name);
         tamsel::Renderer far = renderer_for(song, tamsel::LOOPS_FOREVER);
         std::vector<int32_t> landed = sums_at(far, 25 * day, 96000);
         EXPECT_GT(sounding(landed), 50000u) << name;

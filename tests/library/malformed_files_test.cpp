@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_order.h"
 #include "common/path_rules.h"
 #include "engine/render_length.h"
 #include "song_builder.h"
@@ -58,8 +59,7 @@ void remove_path(const std::string& path) {
 }
 
 uint32_t u32_at(const std::vector<uint8_t>& bytes, size_t offset) {
-    return (uint32_t)bytes[offset] | (uint32_t)bytes[offset + 1] << 8 | (uint32_t)bytes[offset + 2] << 16 |
-           (uint32_t)bytes[offset + 3] << 24;
+    return tamsel::read_u32_le(bytes.data() + offset);
 }
 
 // Everything the tool prints when it ends with line: the usage, then the

@@ -21,21 +21,15 @@ struct LoopCase {
     double tick_ms;
 };
 
-tamsel::Song song_from(const std::vector<uint8_t>& bytes) {
-    tamsel::Song song;
-    EXPECT_EQ(song.load_memory(bytes.data(), bytes.size()), TAMSEL_OK);
-    return song;
-}
-
 std::vector<LoopCase> loop_cases() {
     std::vector<LoopCase> cases;
     cases.push_back({"demo", example_song("demo.tsm"), 20.0});
     cases.push_back({"short", example_song("short.tsm"), 20.0});
     // Notes ring on across every wrap, so the stretches differ.
-    cases.push_back({"sounding", song_from(sounding_song(3, 12)), 20.0});
+    cases.push_back({"sounding", loaded_song(sounding_song(3, 12)), 20.0});
     for (uint32_t seed : {1u, 2u, 3u}) {
         GeneratedSong generated = generated_song(seed);
-        cases.push_back({"generated " + std::to_string(seed), song_from(generated.file.bytes), generated.timer_ms});
+        cases.push_back({"generated " + std::to_string(seed), loaded_song(generated.file.bytes), generated.timer_ms});
     }
     return cases;
 }
@@ -102,8 +96,8 @@ TEST(SeamlessLoop, TheTailFadesFromTheRenderBeforeEIntoTheRenderBeforeS) {
 }
 
 TEST(SeamlessLoop, SongsWithoutALoopAndMisuse) {
-    tamsel::Song never = song_from(song_bytes(0x80000000u, 0, 8, 8));
-    tamsel::Song song = song_from(song_bytes(100, 2, 8, 8));
+    tamsel::Song never = loaded_song(song_bytes(0x80000000u, 0, 8, 8));
+    tamsel::Song song = loaded_song(song_bytes(100, 2, 8, 8));
     tamsel::Renderer renderer;
     tamsel::Loop loop = {};
     ASSERT_EQ(renderer.create(never), TAMSEL_OK);

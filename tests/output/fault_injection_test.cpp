@@ -55,6 +55,15 @@ void expect_clean_failure(Form form, const std::string& dir, const ToolSetup& se
     EXPECT_TRUE(partial_files(dir, "song.wav").empty());
 }
 
+// A run of form in dir, which it fills with song.tsm and the old song.wav.
+ToolSetup render_over_old(Form form, const std::string& dir) {
+    place_song_and_old_render(dir, "demo.tsm");
+    ToolSetup setup;
+    setup.folder = dir;
+    setup.arguments = render_arguments(form, 0);
+    return setup;
+}
+
 }  // namespace
 
 TEST(FaultInjection, WritesThatFailAfterNBytesKeepTheOldRender) {
@@ -65,11 +74,7 @@ TEST(FaultInjection, WritesThatFailAfterNBytesKeepTheOldRender) {
         for (int64_t limit : limits) {
             SCOPED_TRACE("file size limit " + std::to_string(limit));
             TestFolder folder;
-            place_song(folder.path(), "demo.tsm");
-            put_file(folder.file("song.wav"), old_render());
-            ToolSetup setup;
-            setup.folder = folder.path();
-            setup.arguments = render_arguments(form, 0);
+            ToolSetup setup = render_over_old(form, folder.path());
             setup.file_size_limit = limit;
             expect_clean_failure(form, folder.path(), setup, "File too large");
         }
@@ -82,11 +87,7 @@ TEST(FaultInjection, TheDemoFitsExactlyUnderItsOwnSize) {
     for (Form form : forms_to_test()) {
         SCOPED_TRACE(form_name(form));
         TestFolder folder;
-        place_song(folder.path(), "demo.tsm");
-        put_file(folder.file("song.wav"), old_render());
-        ToolSetup setup;
-        setup.folder = folder.path();
-        setup.arguments = render_arguments(form, 0);
+        ToolSetup setup = render_over_old(form, folder.path());
         setup.file_size_limit = DEMO_WAV_BYTES;
         ToolResult result = run_tool_process(setup);
         EXPECT_EQ(result.code, 0) << result.out << result.err;
@@ -102,16 +103,12 @@ TEST(FaultInjection, AReadOnlyFolderKeepsTheOldRender) {
         // Permissions stop other users; root needs a read-only mount.
         SmallFileSystem small(dir);
         if (geteuid() == 0 && !small.mounted()) GTEST_SKIP() << "running as root and cannot mount a tmpfs here";
-        place_song(dir, "demo.tsm");
-        put_file(dir + "/song.wav", old_render());
+        ToolSetup setup = render_over_old(form, dir);
         if (geteuid() == 0) {
             ASSERT_TRUE(small.make_read_only());
         } else {
             ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
         }
-        ToolSetup setup;
-        setup.folder = dir;
-        setup.arguments = render_arguments(form, 0);
         expect_clean_failure(form, dir, setup, geteuid() == 0 ? "Read-only file system" : "Permission denied");
         chmod(dir.c_str(), 0755);
     }
@@ -123,20 +120,14 @@ TEST(FaultInjection, AFullFileSystemKeepsTheOldRender) {
         std::string dir = folder.file("small");
         SmallFileSystem small(dir);
         if (!small.mounted()) GTEST_SKIP() << "cannot mount a 1 MiB tmpfs here (needs privileges)";
-        place_song(dir, "demo.tsm");
-        put_file(dir + "/song.wav", old_render());
-        ToolSetup setup;
-        setup.folder = dir;
-        setup.arguments = render_arguments(form, 0);
-        expect_clean_failure(form, dir, setup, "No space left on device");
+        expect_clean_failure(form, dir, render_over_old(form, dir), "No space left on device");
     }
 }
 
 TEST(FaultInjection, AMissingOutputFolderIsOneLineAndCreatesNothing) {
     if (!tool_has_option_form()) GTEST_SKIP() << "the tool has no option form yet";
     TestFolder folder;
-    place_song(folder.path(), "demo.tsm");
-    put_file(folder.file("song.wav"), old_render());
+    place_song_and_old_render(folder.path(), "demo.tsm");
     ToolSetup setup;
     setup.folder = folder.path();
     setup.arguments = {"--quiet", "-o", "missing/song.wav", "song.tsm"};
@@ -211,8 +202,7 @@ TEST(FaultInjection, TheInputMayVanishOrChangeDuringTheRender) {
         for (Change change : changes) {
             SCOPED_TRACE("change " + std::to_string((int)change));
             TestFolder folder;
-            place_song(folder.path(), "demo.tsm");
-            put_file(folder.file("song.wav"), old_render());
+            place_song_and_old_render(folder.path(), "demo.tsm");
             ToolSetup setup;
             setup.folder = folder.path();
             setup.arguments = render_arguments(form, loops);

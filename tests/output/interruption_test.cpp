@@ -21,8 +21,7 @@ struct Interrupted {
 };
 
 Interrupted interrupt_render(Form form, const std::string& folder, int signal) {
-    place_song(folder, "demo.tsm");
-    put_file(folder + "/song.wav", old_render());
+    place_song_and_old_render(folder, "demo.tsm");
     ToolSetup setup;
     setup.folder = folder;
     setup.arguments = render_arguments(form, LONG_RENDER_LOOPS);

@@ -24,12 +24,6 @@ namespace {
 constexpr int32_t LONG_RENDER_LOOPS = 14;
 constexpr int64_t MID_RENDER_BYTES = 1 << 20;
 
-// examples/SONG as song.tsm beside the old render as song.wav.
-void place_song_and_old_render(const TestFolder& folder, const char* song) {
-    place_song(folder.path(), song);
-    put_file(folder.file("song.wav"), old_render());
-}
-
 // The tool rendering in a console of its own, so Ctrl-C can be sent to it
 // alone; false when it did not get half-way.
 bool start_long_render(ToolProcess* tool, Form form, const TestFolder& folder) {
@@ -46,7 +40,7 @@ TEST(WindowsInterruption, CtrlCMidRenderRemovesTheTemporaryFileAndKeepsTheOldRen
     for (Form form : forms_to_test()) {
         SCOPED_TRACE(form_name(form));
         TestFolder folder;
-        place_song_and_old_render(folder, "demo.tsm");
+        place_song_and_old_render(folder.path(), "demo.tsm");
         ToolProcess tool;
         ASSERT_TRUE(start_long_render(&tool, form, folder));
         ASSERT_TRUE(tool.send_ctrl_c());
@@ -62,7 +56,7 @@ TEST(WindowsInterruption, EndingTheProcessOutrightNeverLeavesABrokenRender) {
     for (Form form : forms_to_test()) {
         SCOPED_TRACE(form_name(form));
         TestFolder folder;
-        place_song_and_old_render(folder, "demo.tsm");
+        place_song_and_old_render(folder.path(), "demo.tsm");
         ToolProcess tool;
         ASSERT_TRUE(start_long_render(&tool, form, folder));
         tool.end_outright();
@@ -76,7 +70,7 @@ TEST(WindowsInterruption, AnOutputHeldOpenElsewhereIsKeptAndTheRunFails) {
     for (Form form : forms_to_test()) {
         SCOPED_TRACE(form_name(form));
         TestFolder folder;
-        place_song_and_old_render(folder, "short.tsm");
+        place_song_and_old_render(folder.path(), "short.tsm");
         // Open for reading without delete sharing, as players commonly do:
         // the file cannot be replaced while it is open.
         std::wstring held_path = path_from_utf8(folder.file("song.wav")).wstring();

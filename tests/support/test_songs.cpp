@@ -53,12 +53,6 @@ void random_instrument(Random* rng, SongFile* song, int32_t i) {
                    envelope);
 }
 
-tamsel::Song song_of(const SongFile& file) {
-    tamsel::Song song;
-    EXPECT_EQ(song.load_memory(file.bytes.data(), file.bytes.size()), TAMSEL_OK);
-    return song;
-}
-
 }  // namespace
 
 GeneratedSong generated_song(uint32_t seed) {
@@ -85,6 +79,12 @@ GeneratedSong generated_song(uint32_t seed) {
     return song;
 }
 
+tamsel::Song loaded_song(const std::vector<uint8_t>& bytes) {
+    tamsel::Song song;
+    EXPECT_EQ(song.load_memory(bytes.data(), bytes.size()), TAMSEL_OK);
+    return song;
+}
+
 tamsel::Song example_song(const char* name) {
     tamsel::Song song;
     std::string path = std::string(TAMSEL_SOURCE_DIR) + "/examples/" + name;
@@ -93,7 +93,7 @@ tamsel::Song example_song(const char* name) {
 }
 
 tamsel::Song silent_song() {
-    return song_of(make_song(99, 0, 20, 20));
+    return loaded_song(make_song(99, 0, 20, 20).bytes);
 }
 
 tamsel::Song loud_song() {
@@ -108,5 +108,5 @@ tamsel::Song loud_song() {
         for (int32_t t = 0; t < 3; t++) set_record(&file, t, r, 0x00000FFFu);
         set_record(&file, 3, r, 0x00FFFFFFu);
     }
-    return song_of(file);
+    return loaded_song(file.bytes);
 }

@@ -26,6 +26,9 @@ struct GeneratedSong {
 };
 GeneratedSong generated_song(uint32_t seed);
 
+// A song file's bytes loaded through the library; fails the test when
+// they do not load.
+tamsel::Song loaded_song(const std::vector<uint8_t>& bytes);
 // Loaded through the library: the demo and a short example from
 // examples/, a song whose every record is empty (it renders silence), and
 // a loud song: three instruments and drums at full volume, so its sums go

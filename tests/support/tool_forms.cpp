@@ -88,6 +88,11 @@ std::vector<uint8_t> old_render() {
     return bytes;
 }
 
+void place_song_and_old_render(const std::string& folder, const std::string& name) {
+    place_song(folder, name);
+    put_file(folder + "/song.wav", old_render());
+}
+
 std::vector<std::string> partial_files(const std::string& folder, const std::string& name) {
     return names_starting(folder, "." + name + ".partial-");
 }

@@ -35,6 +35,8 @@ void place_song(const std::string& folder, const std::string& name);
 // What an earlier run left in song.wav: any bytes that a new render cannot
 // have, so a destination touched in any way shows.
 std::vector<uint8_t> old_render();
+// examples/NAME as folder/song.tsm beside the old render as folder/song.wav.
+void place_song_and_old_render(const std::string& folder, const std::string& name);
 
 // The hidden temporary files of destination NAME: ".NAME.partial-XXXXXX".
 std::vector<std::string> partial_files(const std::string& folder, const std::string& name);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/byte_order.h"
 #include "song_builder.h"
 #include "test_folder.h"
 #include "tool/positional_arguments.h"
@@ -18,8 +19,7 @@ static std::string song_dir(const TestFolder& folder) {
 }
 
 static uint32_t u32_at(const std::vector<uint8_t>& bytes, size_t offset) {
-    return (uint32_t)bytes[offset] | (uint32_t)bytes[offset + 1] << 8 | (uint32_t)bytes[offset + 2] << 16 |
-           (uint32_t)bytes[offset + 3] << 24;
+    return tamsel::read_u32_le(bytes.data() + offset);
 }
 
 TEST(CommandLine, LoopsParseLikeA32BitStrtoul) {
