@@ -57,7 +57,12 @@ async function libraryFor(settings) {
     const levelMode = settings.level ? settings.level.mode : 'none';
     if (small.canExport(settings.format, levelMode)) return small;
     if (!libraries.has(CODECS_MODULE)) self.postMessage({ type: 'loading-codecs' });
-    return library(CODECS_MODULE);
+    try {
+        return await library(CODECS_MODULE);
+    } catch (error) {
+        const what = small.canExport(settings.format) ? `loudness in ${settings.format}` : settings.format;
+        throw new Error(`${what} needs the codecs, which could not be fetched (${describeFailure(error)})`);
+    }
 }
 
 function render(tamsel, { bytes, songName, settings }) {
