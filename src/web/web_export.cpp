@@ -81,20 +81,25 @@ static LevelHints page_hints() {
     return hints;
 }
 
-// The level option from the page's choice: 0 none, 1 gain (value in dB),
-// 2 normalise (the peak's dBFS), 3 loudness (LUFS). False for another mode.
+// The page's level choices, as library.js numbers them.
+static const int32_t PAGE_LEVEL_NONE = 0;
+static const int32_t PAGE_LEVEL_GAIN = 1;       // the value in dB
+static const int32_t PAGE_LEVEL_NORMALIZE = 2;  // the peak's dBFS
+static const int32_t PAGE_LEVEL_LOUDNESS = 3;   // LUFS
+
+// The level option from the page's choice; false for another mode.
 static bool set_level(int32_t mode, double value, AudioSettings* settings) {
     switch (mode) {
-    case 0: settings->level = LevelMode::NONE; return true;
-    case 1:
+    case PAGE_LEVEL_NONE: settings->level = LevelMode::NONE; return true;
+    case PAGE_LEVEL_GAIN:
         settings->level = LevelMode::GAIN;
         settings->gain_db = value;
         return true;
-    case 2:
+    case PAGE_LEVEL_NORMALIZE:
         settings->level = LevelMode::NORMALIZE;
         settings->normalize_dbfs = value;
         return true;
-    case 3:
+    case PAGE_LEVEL_LOUDNESS:
         settings->level = LevelMode::LOUDNESS;
         settings->loudness_lufs = value;
         return true;
@@ -112,19 +117,19 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t tamsel_web_can_export(const char* format
     std::string why;
     if (!output_format_available(format, &why)) return 0;
 #ifndef TAMSEL_HAVE_EBUR128
-    if (level_mode == 3) return 0;
+    if (level_mode == PAGE_LEVEL_LOUDNESS) return 0;
 #endif
-    return level_mode >= 0 && level_mode <= 3 ? 1 : 0;
+    return level_mode >= PAGE_LEVEL_NONE && level_mode <= PAGE_LEVEL_LOUDNESS ? 1 : 0;
 }
 
 struct PageExport {
-    const tamsel::Song* song;
+    const tamsel::Song* song = nullptr;
     tamsel::RenderOptions options;
     AudioSettings settings;
     LevelPlan plan;
-    uint64_t frames;     // of each file
-    int32_t file_count;  // 1, or 4 stems
-    std::string base;    // the file names before a stem's suffix and the extension
+    uint64_t frames = 0;     // of each file
+    int32_t file_count = 1;  // 1, or 4 stems
+    std::string base;        // the file names before a stem's suffix and the extension
 };
 
 static bool write_file(const PageExport& job, int32_t index, uint32_t muted_tracks, std::string* error) {
@@ -148,7 +153,7 @@ static bool write_file(const PageExport& job, int32_t index, uint32_t muted_trac
 
 // Renders the song in bytes[0..size), named song_name, as the tool would
 // with these options: format_name as -f takes it, quality -1 or 0..10, the
-// level mode (see set_level) and its value, fade_seconds, the tracks
+// level mode (PAGE_LEVEL_...) and its value, fade_seconds, the tracks
 // muted_tracks leaves out; with stems nonzero, four files, one per track,
 // leveled as the whole mix (muted_tracks then does not apply, as --stems
 // and --mute exclude each other). name_tag goes between the song's name
