@@ -23,7 +23,7 @@ static bool too_long(const AudioSettings& settings, uint64_t max_frames, std::st
 static uint64_t loopable_max_frames(OutputFormat format) {
     const FormatEntry& entry = format_entry(format);
     if (entry.encoder != FormatEncoder::OWN_WAV) return entry.max_frames;
-    return (uint64_t)(UINT32_MAX - 36u - WAV_SMPL_CHUNK_BYTES) / wav_bytes_per_frame(entry.depth);
+    return wav_max_frames(entry.depth, WAV_SMPL_CHUNK_BYTES);
 }
 
 static bool loop_length(const tamsel::Renderer* renderer, const AudioSettings& settings, ExportLength* length,

@@ -21,9 +21,10 @@ constexpr uint32_t wav_bytes_per_frame(SampleDepth depth) {
     return depth == SampleDepth::INT16 ? 4 : depth == SampleDepth::INT24 ? 6 : 8;
 }
 // Most frames whose data still fits the 32-bit size fields of the header
-// (the RIFF size field holds the data size plus 36).
-constexpr uint64_t wav_max_frames(SampleDepth depth) {
-    return (uint64_t)(UINT32_MAX - 36u) / wav_bytes_per_frame(depth);
+// (the RIFF size field holds the data size plus 36, plus after_data bytes
+// of chunks that follow the data).
+constexpr uint64_t wav_max_frames(SampleDepth depth, uint32_t after_data = 0) {
+    return (uint64_t)(UINT32_MAX - 36u - after_data) / wav_bytes_per_frame(depth);
 }
 // The header for a file of frames frames (at most wav_max_frames(depth)),
 // followed by after_data bytes of chunks after the data (which the RIFF
