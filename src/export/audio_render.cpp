@@ -109,7 +109,7 @@ static void judge_decoded_peak(Encoder* encoder, const FormatEntry& format, Audi
     result->decoded_may_clip = result->true_peak_dbfs + LOSSY_PEAK_MARGIN_DB > 0.0;
 }
 
-bool check_audio_settings(const AudioSettings& settings, std::string* error) {
+static bool check_settings(const AudioSettings& settings, std::string* error) {
     std::string why;
     if (!output_format_available(settings.format, &why)) {
         *error = why;
@@ -119,13 +119,13 @@ bool check_audio_settings(const AudioSettings& settings, std::string* error) {
         *error = "--quality must be a whole number from 0 to 10";
         return false;
     }
-    return check_fade(settings.fade_seconds, error);
+    return true;
 }
 
 bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
                   const LevelPlan& plan, ByteWriter* out, const AudioProgress& progress, AudioResult* result,
                   std::string* error) {
-    if (!check_audio_settings(settings, error)) return false;
+    if (!check_settings(settings, error)) return false;
     if (!std::isfinite(plan.factor) || plan.factor < 0.0) {
         *error = "the level plan's factor is not a finite positive number";
         return false;

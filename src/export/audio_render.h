@@ -101,19 +101,15 @@ struct AudioResult {
 };
 
 // Frames the option form renders: the song's length for options plus the
-// fade. False with error set when the fade is out of range, or the render
-// never ends or is too long for the format (32-bit float WAV files hold at
-// most TAMSEL_WAV_MAX_FRAMES, wav16 1073741814, wav24 715827876, the
-// encoded formats 2^32 - 1, about 24.8 hours). A loopable export has E
+// fade. False with error set (the line the tool and the page show) when the
+// fade is out of range, or the render never ends ("never ends") or is too
+// long for the format: "too long for a WAV file" (32-bit float WAV files
+// hold at most TAMSEL_WAV_MAX_FRAMES, wav16 1073741814, wav24 715827876),
+// or naming the limit of the encoded formats (2^32 - 1, about 24.8 hours). A loopable export has E
 // frames; it fails, with a line saying why, for a song that never wraps
 // twice, and with a fade.
 bool audio_frames(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
                   uint64_t* frames, std::string* error);
-
-// False with error set (one line) when this build cannot write the format,
-// or the quality or the fade is out of range. The level options' values
-// are checked by plan_level.
-bool check_audio_settings(const AudioSettings& settings, std::string* error);
 
 // Works out the level plan for the mix of song with options, muted tracks
 // and all; stems pass the options without mutes, so all four share the full

@@ -24,13 +24,11 @@ struct ExportLength {
 // Frames of a fade of seconds (rounded to the nearest frame).
 uint64_t fade_frames_of(double seconds);
 
-// False with error set when seconds is not a fade an export takes: a
-// finite number from 0 to MAX_FADE_SECONDS.
-bool check_fade(double seconds, std::string* error);
-
 // The export's length for options, settings.fade_seconds and the format's
 // limit. False with error set when the fade is not a finite number of
-// seconds from 0 to 3600, or the song never ends or is too long.
+// seconds from 0 to 3600, or the song never ends ("never ends"; for a
+// loopable file, that it never wraps) or is too long ("too long for a WAV
+// file", or for the encoded formats the limit).
 bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
                    ExportLength* length, std::string* error);
 

@@ -44,17 +44,6 @@ std::string loop_text(const LoopFigures& figures) {
            likeness_text(figures.difference_db);
 }
 
-static const uint32_t NEVER_REACHED_STEP_MS = 0x80000000u;
-
-std::string describe_length_problem(const tamsel_song_info& info, const AudioSettings& settings,
-                                    const std::string& audio_error) {
-    if (info.step_ms >= NEVER_REACHED_STEP_MS && settings.loopable)
-        return "never wraps to its repeat start (its step time is never reached), so it has no loop";
-    if (info.step_ms >= NEVER_REACHED_STEP_MS) return "never ends";
-    if (format_entry(settings.format).encoder == FormatEncoder::OWN_WAV) return "too long for a WAV file";
-    return audio_error;
-}
-
 std::string result_text(const AudioResult& result, const LevelPlan& plan, const LevelHints& hints) {
     std::string text = format_duration(result.frames) + ", peak " + format_dbfs(result.peak_dbfs) + ", ";
     text += std::to_string(result.beyond_full_scale) + " samples beyond +-1.0";

@@ -32,13 +32,6 @@ struct LevelHints {
 // loopable file's loop when there are any.
 std::string result_text(const AudioResult& result, const LevelPlan& plan, const LevelHints& hints = LevelHints());
 
-// Why a song that loaded has no length for options: "never ends" when its
-// step time is never reached (2^31 ms or more; for a loopable file, that it
-// never wraps), else too long for the format (audio_error says so for
-// formats other than WAV, and for a loopable file without a second wrap).
-std::string describe_length_problem(const tamsel_song_info& info, const AudioSettings& settings,
-                                    const std::string& audio_error);
-
 // "IN -> OUT: " and the result text; an output of "-" is "standard output".
 std::string summary_line(const std::string& input, const std::string& output, const AudioResult& result,
                          const LevelPlan& plan);

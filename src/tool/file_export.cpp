@@ -104,7 +104,7 @@ static bool export_outputs(const FileExport& job, const CliOptions& options, Pro
     render.settings = options.audio;
     if (render.settings.title.empty()) render.settings.title = title_from_song_path(job.input);
     if (!audio_frames(song, render.render_options, render.settings, &render.frames, &error))
-        return file_failed(display, job.input, describe_length_problem(song.info(), render.settings, error));
+        return file_failed(display, job.input, error);
     if (!plan_level(song, render.render_options, render.settings, &render.plan, &error))
         return file_failed(display, job.input, error);
 

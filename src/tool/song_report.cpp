@@ -67,7 +67,7 @@ static void work_out_length(const tamsel::Song& song, const CliOptions& options,
     work_out_loop(song, render_options, report);
     std::string problem;
     if (!audio_frames(song, render_options, options.audio, &report->frames, &problem)) {
-        report->length_problem = describe_length_problem(report->info, options.audio, problem);
+        report->length_problem = problem;
         return;
     }
     report->has_length = true;

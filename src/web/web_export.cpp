@@ -183,9 +183,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t tamsel_web_export(const uint8_t* bytes, 
     job.settings.title = title_from_song_path(song_name);
 
     std::string why;
-    if (!check_audio_settings(job.settings, &why)) return failed(why, error, capacity);
-    if (!audio_frames(song, job.options, job.settings, &job.frames, &why))
-        return failed(describe_length_problem(song.info(), job.settings, why), error, capacity);
+    if (!audio_frames(song, job.options, job.settings, &job.frames, &why)) return failed(why, error, capacity);
     if (!plan_level(song, job.options, job.settings, &job.plan, &why)) return failed(why, error, capacity);
     for (int32_t i = 0; i < job.file_count; i++) {
         uint32_t muted = stems ? stem_muted_tracks(i) : job.options.muted_tracks;
