@@ -332,24 +332,16 @@ describe('songs', () => {
         song.free();
     });
 
-    test('files that are not songs are refused with a message', () => {
+    test('files that are not songs are refused with a message; the magic alone loads, the rest as zeros', () => {
         const notSongs = [new Uint8Array(0), new TextEncoder().encode('RIFF....WAVEfmt '), new TextEncoder().encode('tsm'),
                           new TextEncoder().encode('TS')];
         for (const bytes of notSongs) {
             assert.throws(() => library.openSong(bytes), (e) => e.status === tamsel.STATUS_NOT_A_SONG && e.message === library.statusMessage(2));
         }
         assert.ok(library.statusMessage(tamsel.STATUS_NOT_A_SONG).length > 0);
-    });
-
-    test('a file that stops after the magic loads, its missing bytes as zeros', () => {
+        // Its render, no frames at all, is among the byte comparisons above.
         const song = library.openSong(new TextEncoder().encode('TSM'));
-        const info = song.info();
-        assert.equal(info.records, 0);
-        assert.equal(info.stepMs, 0);
-        assert.equal(song.tracksWithNotes(), 0);
-        const renderer = new tamsel.Renderer(song);
-        assert.equal(renderer.length(), 0);
-        renderer.free();
+        assert.deepEqual([song.info().records, song.info().stepMs, song.tracksWithNotes()], [0, 0, 0]);
         song.free();
     });
 
