@@ -112,6 +112,7 @@ try {
         assert.deepEqual(await page.locator('.instrument .volume').allInnerTexts(),
                          ['182 (-9.4 dB)', '138 (-13.0 dB)', '190 (-8.8 dB)']);
         assert.equal(await page.locator('.track').count(), 4);
+        assert.equal(await page.locator('.track.silent').count(), 0);
         assert.equal(await page.locator('#message').isVisible(), false);
     });
 

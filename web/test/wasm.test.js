@@ -288,23 +288,6 @@ describe('renderer calls', () => {
 });
 
 describe('songs', () => {
-    test("the demo's header reads as its description says", () => {
-        const song = library.openSong(exampleBytes('demo.tsm'));
-        const info = song.info();
-        assert.equal(info.stepMs, 119);
-        assert.equal(info.records, 992);
-        assert.equal(info.repeatStart, 64);
-        assert.equal(info.repeatEnd, 992);
-        assert.equal(info.drumVolume, 168);
-        assert.deepEqual(info.instruments, [
-            { octave: 3, length: 7000, volume: 182 },
-            { octave: 2, length: 20000, volume: 138 },
-            { octave: 1, length: 6000, volume: 190 },
-        ]);
-        assert.equal(song.tracksWithNotes(), 0xf);
-        song.free();
-    });
-
     test('header fields and shapes come back as written', () => {
         const bytes = makeSong(7);
         const v = new DataView(bytes.buffer);
