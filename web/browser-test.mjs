@@ -98,19 +98,20 @@ try {
         assert.equal(await page.getAttribute('#play', 'aria-label'), 'Pause');
         await page.click('#play');
         assert.equal(await page.evaluate(() => window.tamselPage.opened), 1);
-        assert.equal(await text('#song-name'), 'demo.tsm');
-        assert.equal(await text('#length'), lengthText(demoFrames));
-        assert.equal(await text('#duration'), formatTime(demoFrames));
-        assert.equal(await text('#step-time'), '119 ms');
-        assert.equal(await text('#repeat'), 'wraps at record 992 back to record 64');
-        assert.equal(await text('#records'), '992 per track');
+        await assertTexts({
+            '#song-name': 'demo.tsm', '#length': lengthText(demoFrames), '#duration': formatTime(demoFrames),
+            '#step-time': '119 ms', '#repeat': 'wraps at record 992 back to record 64', '#records': '992 per track',
+            '#drum-volume': '168 (-10.6 dB)',
+        });
         assert.match(await text('#wraps'), /^none/);
-        assert.equal(await text('#drum-volume'), '168 (-10.6 dB)');
-        assert.deepEqual(await page.locator('.instrument .octave').allInnerTexts(), ['3', '2', '1']);
-        assert.deepEqual(await page.locator('.instrument .note-length').allInnerTexts(),
-                         ['7,000 samples (317 ms)', '20,000 samples (907 ms)', '6,000 samples (272 ms)']);
-        assert.deepEqual(await page.locator('.instrument .volume').allInnerTexts(),
-                         ['182 (-9.4 dB)', '138 (-13.0 dB)', '190 (-8.8 dB)']);
+        const instruments = {
+            octave: ['3', '2', '1'],
+            'note-length': ['7,000 samples (317 ms)', '20,000 samples (907 ms)', '6,000 samples (272 ms)'],
+            volume: ['182 (-9.4 dB)', '138 (-13.0 dB)', '190 (-8.8 dB)'],
+        };
+        for (const [field, wanted] of Object.entries(instruments)) {
+            assert.deepEqual(await page.locator(`.instrument .${field}`).allInnerTexts(), wanted, field);
+        }
         assert.equal(await page.locator('.track').count(), 4);
         assert.equal(await page.locator('.track.silent').count(), 0);
         assert.equal(await page.locator('#message').isVisible(), false);
@@ -252,10 +253,8 @@ try {
 
     await check('a song of nothing but its magic opens, plays and ends at once', async () => {
         await openSong({ name: 'bare.tsm', mimeType: 'application/octet-stream', buffer: Buffer.from('TSM') });
-        assert.equal(await text('#song-name'), 'bare.tsm');
-        assert.equal(await text('#length'), '0:00.000 (0 frames)');
+        await assertTexts({ '#song-name': 'bare.tsm', '#length': '0:00.000 (0 frames)', '#drum-volume': '0 (no drums in the song)' });
         assert.equal(await page.locator('.track.silent').count(), 4);
-        assert.equal(await text('#drum-volume'), '0 (no drums in the song)');
         assert.equal(await page.evaluate(() => window.tamselPage.ended), false);
         await page.click('#play');
         await waitFor(() => window.tamselPage.ended);
@@ -276,6 +275,11 @@ try {
 
 function status() {
     return text('#export-status');
+}
+
+// The texts of the elements, each as the page shows it: { selector: text }.
+async function assertTexts(wanted) {
+    for (const [selector, shown] of Object.entries(wanted)) assert.equal(await text(selector), shown, selector);
 }
 
 function pressed(selector) {
@@ -552,9 +556,8 @@ async function checkPlayerFacts(demoWav) {
                 continue;
             }
             await opening(() => dropFiles(c.drop, c.on));
-            assert.equal(await text('#song-name'), c.drop[0].name);
+            await assertTexts({ '#song-name': c.drop[0].name, ...c.facts });
             assert.deepEqual(await page.locator('#song-warnings li').allInnerTexts(), c.warnings);
-            for (const [selector, wanted] of Object.entries(c.facts || {})) assert.equal(await text(selector), wanted);
         }
         assert.equal(await page.locator('body.dragging').count(), 0);
         assert.equal(await page.locator('#song-warnings').isVisible(), true);
