@@ -288,23 +288,6 @@ describe('renderer calls', () => {
 });
 
 describe('songs', () => {
-    test("the demo's header reads as its description says", () => {
-        const song = library.openSong(exampleBytes('demo.tsm'));
-        const info = song.info();
-        assert.equal(info.stepMs, 119);
-        assert.equal(info.records, 992);
-        assert.equal(info.repeatStart, 64);
-        assert.equal(info.repeatEnd, 992);
-        assert.equal(info.drumVolume, 168);
-        assert.deepEqual(info.instruments, [
-            { octave: 3, length: 7000, volume: 182 },
-            { octave: 2, length: 20000, volume: 138 },
-            { octave: 1, length: 6000, volume: 190 },
-        ]);
-        assert.equal(song.tracksWithNotes(), 0xf);
-        song.free();
-    });
-
     test('header fields and shapes come back as written', () => {
         const bytes = makeSong(7);
         const v = new DataView(bytes.buffer);
@@ -332,24 +315,16 @@ describe('songs', () => {
         song.free();
     });
 
-    test('files that are not songs are refused with a message', () => {
+    test('files that are not songs are refused with a message; the magic alone loads, the rest as zeros', () => {
         const notSongs = [new Uint8Array(0), new TextEncoder().encode('RIFF....WAVEfmt '), new TextEncoder().encode('tsm'),
                           new TextEncoder().encode('TS')];
         for (const bytes of notSongs) {
             assert.throws(() => library.openSong(bytes), (e) => e.status === tamsel.STATUS_NOT_A_SONG && e.message === library.statusMessage(2));
         }
         assert.ok(library.statusMessage(tamsel.STATUS_NOT_A_SONG).length > 0);
-    });
-
-    test('a file that stops after the magic loads, its missing bytes as zeros', () => {
+        // Its render, no frames at all, is among the byte comparisons above.
         const song = library.openSong(new TextEncoder().encode('TSM'));
-        const info = song.info();
-        assert.equal(info.records, 0);
-        assert.equal(info.stepMs, 0);
-        assert.equal(song.tracksWithNotes(), 0);
-        const renderer = new tamsel.Renderer(song);
-        assert.equal(renderer.length(), 0);
-        renderer.free();
+        assert.deepEqual([song.info().records, song.info().stepMs, song.tracksWithNotes()], [0, 0, 0]);
         song.free();
     });
 
