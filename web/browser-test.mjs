@@ -476,7 +476,7 @@ async function checkFormats() {
         assert.match(await status(), /^Saved short\.mp3 \([\d.]+ KiB\): 0:26\.600, peak -?[\d.]+ dBFS, /);
     });
 
-    await check('a muted save is the tool\'s --mute; stems zip as the tool\'s four files', async () => {
+    await check('a muted save is the tool\'s --mute; stems zip as the tool\'s four files, which add up to the mix', async () => {
         await page.locator('.track .mute').nth(0).click();
         const muted = await saveFromPage({ format: 'wav16' }, 'short.without-1.wav');
         assert.ok(readFileSync(muted).equals(readFileSync(toolFile(song, ['-f', 'wav16', '--mute', '1'], join(work, 'tool-muted.wav')))),
@@ -488,9 +488,16 @@ async function checkFormats() {
         const names = ['short.track1.wav', 'short.track2.wav', 'short.track3.wav', 'short.drums.wav'];
         assert.deepEqual(readdirSync(stems).sort(), [...names].sort());
         execFileSync(TOOL, ['-q', '--force', '--stems', '-d', join(work, 'tool-stems'), song], { stdio: 'pipe' });
+        const mix = wavSamples(readFileSync(toolFile(song, [], join(work, 'tool-mix.wav')))).data;
+        const sum = new Float64Array(mix.length / 4);
         for (const name of names) {
-            assert.ok(readFileSync(join(stems, name)).equals(readFileSync(join(work, 'tool-stems', name))), `${name} differs from the tool's`);
+            const bytes = readFileSync(join(stems, name));
+            assert.ok(bytes.equals(readFileSync(join(work, 'tool-stems', name))), `${name} differs from the tool's`);
+            const data = wavSamples(bytes).data;
+            for (let i = 0; i < sum.length; i++) sum[i] += data.readFloatLE(4 * i);
         }
+        const worst = sum.reduce((most, value, i) => Math.max(most, Math.abs(value - mix.readFloatLE(4 * i))), 0);
+        assert.ok(worst < 1e-6, `the zip's stems add up to the mix within ${worst}`);
         assert.equal((await status()).split('\n').length, 5);
         await page.locator('.track .mute').nth(0).click();
         await page.setChecked('#export-stems', false);
