@@ -10,16 +10,13 @@
 #include "reference_tools.h"
 #include "test_folder.h"
 #include "test_songs.h"
+#include "text_checks.h"
 #include "tool_process.h"
 
 namespace {
 
 // examples/short.tsm: S, E - S and E.
 const char* const LOOP_TAGS[] = {"LOOPSTART=1276800", "LOOPLENGTH=969600", "LOOP_START=1276800", "LOOP_END=2246400"};
-
-std::vector<uint8_t> short_song() {
-    return read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm");
-}
 
 }  // namespace
 
@@ -46,7 +43,7 @@ TEST(LoopableFiles, TagReadersFindTheLoopInEveryEncodedFormat) {
         {"mp3", MEDIAINFO, ""},
     };
     TestFolder folder;
-    folder.write("short.tsm", short_song());
+    folder.write("short.tsm", example_bytes("short.tsm"));
     for (const Row& row : rows) {
         std::string reader(row.reader);
         SCOPED_TRACE(std::string(row.format) + ": " + reader);
@@ -58,8 +55,7 @@ TEST(LoopableFiles, TagReadersFindTheLoopInEveryEncodedFormat) {
         std::string shown;
         ASSERT_EQ(run_command(reader + " " + shell_quoted(file), &shown), 0);
         shown = "\n" + shown;
-        for (const char* tag : LOOP_TAGS)
-            EXPECT_NE(shown.find(row.prefix + std::string(tag)), std::string::npos) << shown;
+        for (const char* tag : LOOP_TAGS) EXPECT_TRUE(contains(shown, row.prefix + std::string(tag)));
         if (std::string(row.format) != "mp3") continue;
         // The encoder's delay and padding, in the LAME tag of the first
         // frame, let decoders drop them and so keep the loop in place.
@@ -77,16 +73,14 @@ TEST(LoopableFiles, TagReadersFindTheLoopInEveryEncodedFormat) {
 
 TEST(LoopableFiles, WavStreamsAndStemsShareTheLoop) {
     TestFolder folder;
-    folder.write("short.tsm", short_song());
+    folder.write("short.tsm", example_bytes("short.tsm"));
     ToolSetup to_pipe;
     to_pipe.folder = folder.path();
     to_pipe.arguments = {"--loopable", "-f", "wav16", "-o", "-", "short.tsm"};
     to_pipe.keep_line_ends = true;  // the file's bytes, as written
     ToolResult piped = run_tool_process(to_pipe);
     ASSERT_EQ(piped.code, 0) << piped.err;
-    EXPECT_NE(piped.err.find("loop from frame 1276800, 969600 frames (0:20.200), crossfade 1440 frames"),
-              std::string::npos)
-        << piped.err;
+    EXPECT_TRUE(contains(piped.err, "loop from frame 1276800, 969600 frames (0:20.200), crossfade 1440 frames"));
     ToolResult stems = run_tool(folder.path(), {"-q", "--loopable", "--stems", "-f", "wav16", "short.tsm"});
     ASSERT_EQ(stems.code, 0) << stems.err;
     std::vector<std::vector<uint8_t>> files = {std::vector<uint8_t>(piped.out.begin(), piped.out.end())};
@@ -97,7 +91,7 @@ TEST(LoopableFiles, WavStreamsAndStemsShareTheLoop) {
 
 TEST(LoopableFiles, RefusalsSayWhy) {
     TestFolder folder;
-    folder.write("short.tsm", short_song());
+    folder.write("short.tsm", example_bytes("short.tsm"));
     folder.write("never.tsm", song_bytes(0x80000000u, 0, 8, 8));
     struct Row {
         std::vector<std::string> arguments;
@@ -125,9 +119,8 @@ TEST(LoopableFiles, RefusalsSayWhy) {
     }
     ToolResult info = run_tool(folder.path(), {"--info", "--loopable", "never.tsm"});
     EXPECT_EQ(info.code, 0);
-    EXPECT_NE(info.out.find("  length:       never wraps to its repeat start (its step time is never reached), so it "
-                            "has no loop (wav, loops 0, tick 20 ms, loopable)\n"),
-              std::string::npos)
-        << info.out;
+    EXPECT_TRUE(contains(info.out,
+                         "  length:       never wraps to its repeat start (its step time is never reached), so it "
+                         "has no loop (wav, loops 0, tick 20 ms, loopable)\n"));
     EXPECT_EQ(files_in(folder.path()), (std::vector<std::string>{"never.tsm", "short.tsm"}));
 }

@@ -14,44 +14,13 @@
 #include "test_songs.h"
 #include "tool_process.h"
 
-namespace {
-
-struct ReferenceDecoder {
-    const char* format;     // -f
-    const char* extension;  // of the file the tool names
-    const char* program;
-    const char* command;  // %IN% decoded to %OUT%, a WAV file
-};
-
-const ReferenceDecoder DECODERS[] = {
-    {"flac", "flac", "flac", "flac -d -s -f -o %OUT% %IN%"},
-    {"flac24", "flac", "flac", "flac -d -s -f -o %OUT% %IN%"},
-    {"ogg", "ogg", "oggdec", "oggdec -Q -o %OUT% %IN%"},
-    {"opus", "opus", "opusdec", "opusdec --quiet %IN% %OUT%"},
-    {"mp3", "mp3", "lame", "lame --quiet --decode %IN% %OUT%"},
-};
-
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-    size_t at = text.find(from);
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
-}
-
-// The decoder's exit code for in, written to out.
-int decode(const ReferenceDecoder& decoder, const std::string& in, const std::string& out) {
-    std::string line = replaced(replaced(decoder.command, "%IN%", shell_quoted(in)), "%OUT%", shell_quoted(out));
-    return run_command(line + " 2>&1");
-}
-
-}  // namespace
-
 TEST(ReferenceDecoders, EveryFormatDecodesToItsFramesFromAFileAndFromAPipe) {
     SKIP_ON_WINDOWS("the reference decoders");
     if (!can_write(OutputFormat::FLAC16)) GTEST_SKIP() << "this build writes WAV only";
     TestFolder folder;
-    folder.write("short.tsm", read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm"));
+    folder.write("short.tsm", example_bytes("short.tsm"));
     int64_t song_frames = (int64_t)(library_sums(example_song("short.tsm"), tamsel::RenderOptions()).size() / 2);
-    for (const ReferenceDecoder& decoder : DECODERS) {
+    for (const ReferenceDecoder& decoder : REFERENCE_DECODERS) {
         SCOPED_TRACE(decoder.format);
         if (!have_command(decoder.program)) {
             std::printf("skipped %s: %s is not installed\n", decoder.format, decoder.program);
@@ -96,9 +65,9 @@ TEST(ReferenceDecoders, TheWindowsBuildWritesEveryFormatAsThisBuildDoes) {
     const std::string title = "Nuit \u00E9toil\u00E9e \u266B";
     const std::string artist = "\u0410\u043D\u043D\u0430";
     TestFolder folder;
-    folder.write("short.tsm", read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/short.tsm"));
+    folder.write("short.tsm", example_bytes("short.tsm"));
     int64_t song_frames = (int64_t)(library_sums(example_song("short.tsm"), tamsel::RenderOptions()).size() / 2);
-    for (const ReferenceDecoder& decoder : DECODERS) {
+    for (const ReferenceDecoder& decoder : REFERENCE_DECODERS) {
         SCOPED_TRACE(decoder.format);
         NEED_COMMAND(decoder.program);
         std::string linux_file = std::string("linux.") + decoder.extension;
@@ -162,7 +131,7 @@ TEST(ReferenceDecoders, FlacFilesHaveASeekTableWithAPointEveryTenSeconds) {
     TestFolder folder;
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.format) + " " + row.song);
-        folder.write(row.song, read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/" + row.song));
+        folder.write(row.song, example_bytes(row.song));
         ASSERT_EQ(run_tool(folder.path(), {"-q", "--force", "-f", row.format, "-o", "out.flac", row.song}).code, 0);
         std::string listing;
         ASSERT_EQ(

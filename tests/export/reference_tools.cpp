@@ -39,6 +39,25 @@ std::string shell_quoted(const std::string& word) {
     return quoted + "'";
 }
 
+const ReferenceDecoder REFERENCE_DECODERS[5] = {
+    {"flac", "flac", "flac", "flac -d -s -f -o %OUT% %IN%"},
+    {"flac24", "flac", "flac", "flac -d -s -f -o %OUT% %IN%"},
+    {"ogg", "ogg", "oggdec", "oggdec -Q -o %OUT% %IN%"},
+    {"opus", "opus", "opusdec", "opusdec --quiet %IN% %OUT%"},
+    {"mp3", "mp3", "lame", "lame --quiet --decode %IN% %OUT%"},
+};
+
+static std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    size_t at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+int decode(const ReferenceDecoder& decoder, const std::string& in, const std::string& out) {
+    std::string line = replaced(replaced(decoder.command, "%IN%", shell_quoted(in)), "%OUT%", shell_quoted(out));
+    return run_command(line + " 2>&1");
+}
+
 std::string title_and_artist(const std::string& file) {
     std::string out;
     run_command("mediainfo --Inform='General;%Title%|%Performer%' " + shell_quoted(file), &out);

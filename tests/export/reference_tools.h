@@ -15,6 +15,18 @@ std::string shell_quoted(const std::string& word);
 // Runs the command line; its exit code and, in *out, its standard output.
 int run_command(const std::string& line, std::string* out = nullptr);
 
+// A format's reference decoder: the program and its command line.
+struct ReferenceDecoder {
+    const char* format;     // -f
+    const char* extension;  // of the file the tool names
+    const char* program;
+    const char* command;  // %IN% decoded to %OUT%, a WAV file
+};
+// flac, flac24, ogg, opus and mp3, in that order.
+extern const ReferenceDecoder REFERENCE_DECODERS[5];
+// The decoder's exit code for in, written to out.
+int decode(const ReferenceDecoder& decoder, const std::string& in, const std::string& out);
+
 // What mediainfo shows as the file's title and performer: "title|artist".
 std::string title_and_artist(const std::string& file);
 

@@ -82,15 +82,11 @@ TEST(SeamlessLoop, TheTailFadesFromTheRenderBeforeEIntoTheRenderBeforeS) {
         ASSERT_EQ(tail.size(), 2 * (size_t)x);
         for (size_t i = 0; i < tail.size(); i++) {
             int32_t a = sums[2 * ending + i], b = sums[2 * lead_in + i];
-            // Linear gains: (i + 1) / X of the lead-in, rounded.
+            // Linear gains: (i + 1) / X of the lead-in, rounded. The last
+            // frame's gain is 1: the render's S - 1, which leads into S.
             double exact = a + (double)((int64_t)b - a) * (double)(i / 2 + 1) / x;
             ASSERT_LE(std::fabs(tail[i] - exact), 0.5) << i;
             ASSERT_EQ(floats[i], (float)(tail[i] / 32768.0)) << i;
-        }
-        // The tail's last frame is the render's S - 1, which leads into S.
-        if (x > 0) {
-            EXPECT_EQ(tail[2 * x - 2], sums[2 * loop.start - 2]);
-            EXPECT_EQ(tail[2 * x - 1], sums[2 * loop.start - 1]);
         }
     }
 }

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string>
 
+#include "test_folder.h"
+
 std::vector<uint8_t> song_bytes(uint32_t wait, int32_t repeat_start, int32_t repeat_end, int32_t records) {
     SongFile song = make_song(wait, repeat_start, repeat_end, records);
     for (int32_t r = 0; r < records; r++) set_record(&song, 0, r, 1u << (r % 24));
@@ -90,6 +92,10 @@ tamsel::Song example_song(const char* name) {
     std::string path = std::string(TAMSEL_SOURCE_DIR) + "/examples/" + name;
     EXPECT_EQ(song.load_file(path), TAMSEL_OK) << path;
     return song;
+}
+
+std::vector<uint8_t> example_bytes(const char* name) {
+    return read_file(std::string(TAMSEL_SOURCE_DIR) + "/examples/" + name);
 }
 
 tamsel::Song silent_song() {

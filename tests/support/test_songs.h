@@ -34,5 +34,7 @@ tamsel::Song loaded_song(const std::vector<uint8_t>& bytes);
 // a loud song: three instruments and drums at full volume, so its sums go
 // beyond 16 bits.
 tamsel::Song example_song(const char* name);
+// The bytes of a song in examples/, for the tool to read.
+std::vector<uint8_t> example_bytes(const char* name);
 tamsel::Song silent_song();
 tamsel::Song loud_song();

@@ -10,6 +10,7 @@
 #include "tamsel/tamsel.h"
 #include "test_folder.h"
 #include "test_songs.h"
+#include "text_checks.h"
 #include "tool_process.h"
 
 namespace {
@@ -137,11 +138,10 @@ TEST(SongInfo, InstrumentsTracksAndOddFileNamesInJson) {
     ToolResult run = run_tool(folder.path(), {"--json", "--", "a \"b\"\\c.tsm"});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out.rfind("{\"file\":\"a \\\"b\\\"\\\\c.tsm\",", 0), 0u) << run.out;
-    EXPECT_NE(run.out.find("\"instruments\":[{\"octave\":3,\"length\":7000,\"volume\":182},"
-                           "{\"octave\":2,\"length\":20000,\"volume\":138},{\"octave\":1,\"length\":-5,\"volume\":0}]"),
-              std::string::npos)
-        << run.out;
-    EXPECT_NE(run.out.find("\"tracks_with_notes\":[\"2\",\"drums\"]"), std::string::npos) << run.out;
+    EXPECT_TRUE(contains(run.out,
+                         "\"instruments\":[{\"octave\":3,\"length\":7000,\"volume\":182},"
+                         "{\"octave\":2,\"length\":20000,\"volume\":138},{\"octave\":1,\"length\":-5,\"volume\":0}]"));
+    EXPECT_TRUE(contains(run.out, "\"tracks_with_notes\":[\"2\",\"drums\"]"));
 }
 
 TEST(SongInfo, TextForPeople) {
@@ -177,39 +177,31 @@ TEST(SongInfo, TextForPeople) {
     folder.write("odd.tsm", song_bytes(100, -1, 1, -1));
     run = run_tool(folder.path(), {"--info", "-f", "flac", "-l", "30000", "odd.tsm"});
     EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_NE(
-        run.out.find("  records:      -1 (0xFFFFFFFF in the file), repeat from -1 (0xFFFFFFFF in the file) to 1\n"),
-        std::string::npos)
-        << run.out;
-    EXPECT_NE(run.out.find("172800000 frames, 1:00:00.000 "), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("(flac, loops 30000, tick 20 ms)"), std::string::npos) << run.out;
+    EXPECT_TRUE(contains(
+        run.out, "  records:      -1 (0xFFFFFFFF in the file), repeat from -1 (0xFFFFFFFF in the file) to 1\n"));
+    EXPECT_TRUE(contains(run.out, "172800000 frames, 1:00:00.000 "));
+    EXPECT_TRUE(contains(run.out, "(flac, loops 30000, tick 20 ms)"));
     run = run_tool(folder.path(), {"--info", "--json", "-f", "opus", "s.tsm"});
-    EXPECT_NE(run.out.find(",\"format\":\"opus\","), std::string::npos) << run.out;
+    EXPECT_TRUE(contains(run.out, ",\"format\":\"opus\","));
 }
 
 TEST(SongInfo, TheLoopOfASongPlayedOnceAndOfALoopableFile) {
     TestFolder folder;
     folder.write("s.tsm", song_bytes(100, 2, 8, 8));
     // No loop point in the render, but the repeat region is known.
-    ToolResult run = run_tool(folder.path(), {"--info", "s.tsm"});
-    EXPECT_NE(run.out.find("  length:       46080 frames, 0:00.960 (wav, loops 0, tick 20 ms)\n"
-                           "  repeat:       from frame 46080, a pass of 34560 frames (0:00.720)\n"),
-              std::string::npos)
-        << run.out;
+    EXPECT_TRUE(contains(run_tool(folder.path(), {"--info", "s.tsm"}).out,
+                         "  length:       46080 frames, 0:00.960 (wav, loops 0, tick 20 ms)\n"
+                         "  repeat:       from frame 46080, a pass of 34560 frames (0:00.720)\n"));
     // A loopable file ends at the second wrap; its silent stretches are alike.
-    run = run_tool(folder.path(), {"--info", "--loopable", "s.tsm"});
-    EXPECT_NE(run.out.find("  length:       80640 frames, 0:01.680 (wav, loops 0, tick 20 ms, loopable)\n"
-                           "  loop points:  46080\n"
-                           "  loopable:     loop from frame 46080, 34560 frames (0:00.720), crossfade 1440 "
-                           "frames, stretches identical\n"),
-              std::string::npos)
-        << run.out;
-    run = run_tool(folder.path(), {"--json", "--loopable", "s.tsm"});
-    EXPECT_NE(run.out.find("\"frames\":80640,\"seconds\":1.68,\"length_problem\":null,\"wraps\":[46080],"
-                           "\"loop_start\":46080,\"loop_length\":34560,\"loop_crossfade\":1440,"
-                           "\"loop_difference_db\":null"),
-              std::string::npos)
-        << run.out;
+    EXPECT_TRUE(contains(run_tool(folder.path(), {"--info", "--loopable", "s.tsm"}).out,
+                         "  length:       80640 frames, 0:01.680 (wav, loops 0, tick 20 ms, loopable)\n"
+                         "  loop points:  46080\n"
+                         "  loopable:     loop from frame 46080, 34560 frames (0:00.720), crossfade 1440 "
+                         "frames, stretches identical\n"));
+    EXPECT_TRUE(contains(run_tool(folder.path(), {"--json", "--loopable", "s.tsm"}).out,
+                         "\"frames\":80640,\"seconds\":1.68,\"length_problem\":null,\"wraps\":[46080],"
+                         "\"loop_start\":46080,\"loop_length\":34560,\"loop_crossfade\":1440,"
+                         "\"loop_difference_db\":null"));
 }
 
 TEST(SongInfo, WritesNothing) {
