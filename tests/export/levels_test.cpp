@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "common/byte_order.h"
 #include "decoding.h"
 #include "reference_tools.h"
 #include "test_folder.h"
@@ -22,9 +24,11 @@ static std::vector<int32_t> integer_samples(const std::string& file, bool flac, 
     std::string line = "flac -d -s -f --force-raw-format --endian=little --sign=signed -o " + shell_quoted(raw) + " " +
                        shell_quoted(file) + " 2>&1";
     if (run_command(line) != 0) return {};
-    std::vector<uint8_t> bytes(44, 0);  // where a WAV file's header would be
     std::vector<uint8_t> samples = read_file(raw);
-    bytes.insert(bytes.end(), samples.begin(), samples.end());
+    // The samples behind where a WAV file's header would be, with the data's size.
+    std::vector<uint8_t> bytes(44 + samples.size(), 0);
+    tamsel::put_u32_le(bytes.data() + 40, (uint32_t)samples.size());
+    if (!samples.empty()) std::memcpy(bytes.data() + 44, samples.data(), samples.size());
     return wav_int_samples(bytes, bytes_per_sample);
 }
 

@@ -120,10 +120,18 @@ bool can_write(OutputFormat format) {
     return output_format_available(format, &why);
 }
 
+// The bytes of the data chunk that follows the export's 44-byte header:
+// its size field counts them, and chunks after it (a loop's) are left out.
+static size_t wav_data_bytes(const std::vector<uint8_t>& bytes) {
+    size_t held = bytes.size() - 44;
+    size_t told = tamsel::read_u32_le(bytes.data() + 40);
+    return told < held ? told : held;
+}
+
 std::vector<float> wav_float_samples(const std::vector<uint8_t>& bytes) {
     std::vector<float> samples;
     if (bytes.size() < 44) return samples;
-    samples.resize((bytes.size() - 44) / 4);
+    samples.resize(wav_data_bytes(bytes) / 4);
     std::memcpy(samples.data(), bytes.data() + 44, 4 * samples.size());
     return samples;
 }
@@ -131,7 +139,7 @@ std::vector<float> wav_float_samples(const std::vector<uint8_t>& bytes) {
 std::vector<int32_t> wav_int_samples(const std::vector<uint8_t>& bytes, uint32_t bytes_per_sample) {
     std::vector<int32_t> samples;
     if (bytes.size() < 44) return samples;
-    size_t count = (bytes.size() - 44) / bytes_per_sample;
+    size_t count = wav_data_bytes(bytes) / bytes_per_sample;
     for (size_t i = 0; i < count; i++) {
         const uint8_t* p = bytes.data() + 44 + bytes_per_sample * i;
         uint32_t v = (uint32_t)p[0] | ((uint32_t)p[1] << 8);

@@ -25,7 +25,8 @@ Decoded decode_bytes(const std::vector<uint8_t>& bytes);
 // Whether this build writes format (WAV always; the rest need libsndfile).
 bool can_write(OutputFormat format);
 
-// The float samples of a 32-bit float WAV file made by the export module.
+// The float samples of a 32-bit float WAV file made by the export module
+// (its data chunk only, without a loop's chunk after it).
 std::vector<float> wav_float_samples(const std::vector<uint8_t>& bytes);
 // The integers of a 16- or 24-bit WAV file made by the export module.
 std::vector<int32_t> wav_int_samples(const std::vector<uint8_t>& bytes, uint32_t bytes_per_sample);
