@@ -245,6 +245,18 @@ static void follow_downstream_format(TamselGstDec* self) {
     }
 }
 
+/* The end of the render, pushed with the mutex released: a paused sink
+ * holds an end-of-stream until it plays, and every query waits on the
+ * mutex. The base class pushes its own end-of-stream after this one, with
+ * the mutex held; the pad is at its end or flushing by then, so that push
+ * returns at once. */
+static void push_end_of_stream(TamselGstDec* self) {
+    GstNonstreamAudioDecoder* dec = GST_NONSTREAM_AUDIO_DECODER(self);
+    GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(dec);
+    gst_pad_push_event(dec->srcpad, gst_event_new_eos());
+    GST_NONSTREAM_AUDIO_DECODER_LOCK_MUTEX(dec);
+}
+
 /* Renders the next block into a buffer; FALSE at the end of the render. */
 static gboolean decode(GstNonstreamAudioDecoder* dec, GstBuffer** buffer, guint* num_samples) {
     TamselGstDec* self = TAMSEL_GST_DEC(dec);
@@ -262,7 +274,10 @@ static gboolean decode(GstNonstreamAudioDecoder* dec, GstBuffer** buffer, guint*
     } else {
         frames = tamsel_render_float(self->renderer, floats, BLOCK_FRAMES);
     }
-    if (frames == 0) return FALSE;
+    if (frames == 0) {
+        push_end_of_stream(self);
+        return FALSE;
+    }
     GstBuffer* out = gst_nonstream_audio_decoder_allocate_output_buffer(dec, frames * frame_bytes);
     if (out == NULL) return FALSE;
     gst_buffer_fill(out, 0, samples, frames * frame_bytes);
@@ -366,12 +381,33 @@ static void get_property(GObject* object, guint prop_id, GValue* value, GParamSp
     }
 }
 
+/* The base class's loading state back to its start, as it leaves it only
+ * on the way to NULL: left loaded in READY, it would answer queries for a
+ * song that is gone and, back in PAUSED, drop the new input and never
+ * start playing. Called with the mutex held, the streaming task stopped. */
+static void reset_loading(GstNonstreamAudioDecoder* dec) {
+    gst_adapter_clear(dec->input_data_adapter);
+    dec->upstream_size = -1;
+    dec->loaded_mode = FALSE;
+    dec->subsong_duration = GST_CLOCK_TIME_NONE;
+    dec->output_format_changed = FALSE;
+    gst_audio_info_init(&dec->output_audio_info);
+    dec->num_decoded_samples = 0;
+    dec->cur_pos_in_samples = 0;
+    gst_segment_init(&dec->cur_segment, GST_FORMAT_TIME);
+    dec->discont = FALSE;
+    if (dec->toc != NULL) gst_toc_unref(dec->toc);
+    dec->toc = NULL;
+    gst_clear_object(&dec->allocator);
+}
+
 /* The song and its renderer go once the pipeline stops. */
 static GstStateChangeReturn change_state(GstElement* element, GstStateChange transition) {
     GstStateChangeReturn result = GST_ELEMENT_CLASS(tamsel_gst_dec_parent_class)->change_state(element, transition);
     if (result != GST_STATE_CHANGE_FAILURE && transition == GST_STATE_CHANGE_PAUSED_TO_READY) {
         GST_NONSTREAM_AUDIO_DECODER_LOCK_MUTEX(element);
         release_song(TAMSEL_GST_DEC(element));
+        reset_loading(GST_NONSTREAM_AUDIO_DECODER(element));
         GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(element);
     }
     return result;
