@@ -1,22 +1,49 @@
+/**
+ * SECTION:element-tamseldec
+ * @title: tamseldec
+ * @short_description: plays TSM tracker songs
+ *
+ * tamseldec takes a whole TSM song file from upstream, loads it with the
+ * tamsel library and plays it as 48000 Hz stereo, F32LE or S16LE as
+ * downstream takes it, sample for sample as `tamselexport` writes it. The
+ * position runs on through the song's loops; seeks go to any frame of the
+ * render, in time or in samples. `loops` and `muted-tracks` take effect
+ * during playback; `tick-ms` from the next song loaded.
+ *
+ * ## Example pipelines
+ * |[
+ * gst-launch-1.0 filesrc location=song.tsm ! tamseldec ! audioconvert ! autoaudiosink
+ * ]| Plays a song once through.
+ * |[
+ * gst-launch-1.0 filesrc location=song.tsm ! tamseldec loops=2 muted-tracks=8 ! audio/x-raw,format=S16LE ! wavenc ! filesink location=song.wav
+ * ]| Writes the song with two loops and its drums muted to a 16-bit WAV file.
+ * |[
+ * gst-play-1.0 song.tsm
+ * ]| decodebin and playbin pick the element by themselves.
+ */
+
 /*
- * tamseldec: the whole song arrives as one buffer, the library loads it and
- * one renderer plays it. Positions are frames of the library's 48000 Hz
- * render; every time this element reports is the first nanosecond at or
- * after its frame's start, so the base class's own conversion back to
- * frames (rounding down) gives exactly that frame again.
+ * The whole song arrives as one buffer, the library loads it and one
+ * renderer plays it. Positions are frames of the library's 48000 Hz render;
+ * every time this element reports is the first nanosecond at or after its
+ * frame's start, so the base class's own conversion back to frames
+ * (rounding down) gives exactly that frame again.
  *
  * The base class calls every virtual method with its mutex held; property
- * changes take the same mutex, so they never meet a render half-way.
+ * changes take the same mutex, so they never meet a render half-way. The
+ * mutex is never held while anything goes downstream that a paused sink
+ * may hold on to (a buffer, the end of the stream): queries wait on it.
  */
 #include "tamsel_dec.h"
 
+#include <stdint.h>
 #include <string.h>
 
 #include "tamsel/tamsel.h"
 
 typedef struct {
     GstNonstreamAudioDecoderClass parent_class;
-} TamselGstDecClass;
+} TamselDecClass;
 
 typedef struct {
     GstNonstreamAudioDecoder parent;
@@ -31,11 +58,16 @@ typedef struct {
     gboolean format_followed; /* since the load */
     GstPadEventFunction base_src_event;
     GstPadEventFunction base_sink_event;
-} TamselGstDec;
+} TamselDec;
 
-#define TAMSEL_GST_DEC(object) (G_TYPE_CHECK_INSTANCE_CAST((object), TAMSEL_GST_TYPE_DEC, TamselGstDec))
+#define TAMSEL_DEC(object) (G_TYPE_CHECK_INSTANCE_CAST((object), TAMSEL_TYPE_DEC, TamselDec))
 
-G_DEFINE_TYPE(TamselGstDec, tamsel_gst_dec, GST_TYPE_NONSTREAM_AUDIO_DECODER)
+GST_DEBUG_CATEGORY_STATIC(tamsel_dec_debug);
+#define GST_CAT_DEFAULT tamsel_dec_debug
+
+G_DEFINE_TYPE_WITH_CODE(TamselDec, tamsel_dec, GST_TYPE_NONSTREAM_AUDIO_DECODER,
+                        GST_DEBUG_CATEGORY_INIT(tamsel_dec_debug, "tamseldec", 0, "TSM song decoder"))
+GST_ELEMENT_REGISTER_DEFINE(tamseldec, "tamseldec", GST_RANK_PRIMARY, TAMSEL_TYPE_DEC)
 
 enum { PROP_0, PROP_LOOPS, PROP_TICK_MS, PROP_MUTED_TRACKS };
 
@@ -54,27 +86,34 @@ static GstStaticPadTemplate src_template =
                             GST_STATIC_CAPS("audio/x-raw, format = (string) { F32LE, S16LE }, "
                                             "layout = (string) interleaved, rate = (int) 48000, channels = (int) 2"));
 
-static GstClockTime frame_to_time(guint64 frame) {
+static GstClockTime tamsel_dec_frame_to_time(guint64 frame) {
     return gst_util_uint64_scale_int_ceil(frame, GST_SECOND, TAMSEL_SAMPLE_RATE);
 }
 
-static guint64 time_to_frame(GstClockTime time) {
+static guint64 tamsel_dec_time_to_frame(GstClockTime time) {
     return gst_util_uint64_scale_int(time, TAMSEL_SAMPLE_RATE, GST_SECOND);
 }
 
-/* Posts an error naming the library's reason. The base class asks for its
- * mutex to be released around bus messages. */
-static void post_error(TamselGstDec* self, tamsel_status status, const char* what) {
+/* Posts an error "what: reason", of the wrong type when the input is not a
+ * song. The base class asks for its mutex to be released around bus
+ * messages. */
+static void tamsel_dec_post_reason(TamselDec* self, gboolean not_a_song, const char* what, const char* reason) {
+    GST_ERROR_OBJECT(self, "%s: %s", what, reason);
     GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(self);
-    if (status == TAMSEL_ERR_NOT_A_SONG) {
-        GST_ELEMENT_ERROR(self, STREAM, WRONG_TYPE, ("%s: %s", what, tamsel_status_message(status)), (NULL));
+    if (not_a_song) {
+        GST_ELEMENT_ERROR(self, STREAM, WRONG_TYPE, ("%s: %s", what, reason), (NULL));
     } else {
-        GST_ELEMENT_ERROR(self, STREAM, DECODE, ("%s: %s", what, tamsel_status_message(status)), (NULL));
+        GST_ELEMENT_ERROR(self, STREAM, DECODE, ("%s: %s", what, reason), (NULL));
     }
     GST_NONSTREAM_AUDIO_DECODER_LOCK_MUTEX(self);
 }
 
-static void release_song(TamselGstDec* self) {
+/* Posts an error naming the library's reason. */
+static void tamsel_dec_post_error(TamselDec* self, tamsel_status status, const char* what) {
+    tamsel_dec_post_reason(self, status == TAMSEL_ERR_NOT_A_SONG, what, tamsel_status_message(status));
+}
+
+static void tamsel_dec_release_song(TamselDec* self) {
     tamsel_renderer_free(self->renderer);
     self->renderer = NULL;
     tamsel_song_free(self->song);
@@ -86,7 +125,7 @@ static void release_song(TamselGstDec* self) {
 
 /* A renderer of the loaded song with the element's settings and the given
  * loop count; NULL after posting the library's reason. */
-static tamsel_renderer* make_renderer(TamselGstDec* self, gint loops) {
+static tamsel_renderer* tamsel_dec_make_renderer(TamselDec* self, gint loops) {
     tamsel_render_options options;
     tamsel_render_options_init(&options);
     options.loops = loops;
@@ -95,21 +134,23 @@ static tamsel_renderer* make_renderer(TamselGstDec* self, gint loops) {
     tamsel_renderer* renderer = NULL;
     tamsel_status status = tamsel_renderer_create(self->song, &options, &renderer);
     if (status != TAMSEL_OK) {
-        post_error(self, status, "cannot play the song");
+        tamsel_dec_post_error(self, status, "cannot play the song");
         return NULL;
     }
+    GST_DEBUG_OBJECT(self, "renderer made: %d loops, tick %g ms, muted tracks 0x%x", loops, self->tick_ms,
+                     self->muted_tracks);
     return renderer;
 }
 
-static GstClockTime render_duration(const tamsel_renderer* renderer) {
+static GstClockTime tamsel_dec_render_duration(const tamsel_renderer* renderer) {
     uint64_t frames = 0;
     if (tamsel_renderer_length(renderer, UINT64_MAX, &frames) != TAMSEL_OK) return GST_CLOCK_TIME_NONE;
-    return frame_to_time(frames);
+    return tamsel_dec_frame_to_time(frames);
 }
 
 /* The upstream file's name without its extension, when upstream tells a
  * URI; NULL otherwise. */
-static gchar* title_from_upstream(GstNonstreamAudioDecoder* dec) {
+static gchar* tamsel_dec_title_from_upstream(GstNonstreamAudioDecoder* dec) {
     GstQuery* query = gst_query_new_uri();
     gchar* title = NULL;
     gchar* uri = NULL;
@@ -129,61 +170,69 @@ static gchar* title_from_upstream(GstNonstreamAudioDecoder* dec) {
 
 /* F32LE unless downstream takes S16LE alone. (The base class answers only
  * when asked for the rate and the channels as well; those are fixed.) */
-static GstAudioFormat negotiated_format(GstNonstreamAudioDecoder* dec) {
+static GstAudioFormat tamsel_dec_negotiated_format(GstNonstreamAudioDecoder* dec) {
     GstAudioFormat format = GST_AUDIO_FORMAT_F32LE;
     gint rate = TAMSEL_SAMPLE_RATE;
     gint channels = CHANNELS;
     gst_nonstream_audio_decoder_get_downstream_info(dec, &format, &rate, &channels);
-    return format == GST_AUDIO_FORMAT_S16LE ? GST_AUDIO_FORMAT_S16LE : GST_AUDIO_FORMAT_F32LE;
+    GstAudioFormat chosen = format == GST_AUDIO_FORMAT_S16LE ? GST_AUDIO_FORMAT_S16LE : GST_AUDIO_FORMAT_F32LE;
+    GST_DEBUG_OBJECT(dec, "caps: downstream takes %s, output in %s", gst_audio_format_to_string(format),
+                     gst_audio_format_to_string(chosen));
+    return chosen;
 }
 
-static gboolean load_song(TamselGstDec* self, GstBuffer* source_data, gint num_loops) {
+static gboolean tamsel_dec_load_song(TamselDec* self, GstBuffer* source_data, gint num_loops) {
     GstNonstreamAudioDecoder* dec = GST_NONSTREAM_AUDIO_DECODER(self);
     GstMapInfo map;
     if (!gst_buffer_map(source_data, &map, GST_MAP_READ)) {
-        post_error(self, TAMSEL_ERR_IO, "cannot read the input");
+        tamsel_dec_post_error(self, TAMSEL_ERR_IO, "cannot read the input");
         return FALSE;
     }
     tamsel_status status = tamsel_song_load_memory(map.data, map.size, &self->song);
     gst_buffer_unmap(source_data, &map);
     if (status != TAMSEL_OK) {
-        post_error(self, status, "cannot load the song");
+        tamsel_dec_post_error(self, status, "cannot load the song");
         return FALSE;
     }
-    self->renderer = make_renderer(self, num_loops);
+    self->renderer = tamsel_dec_make_renderer(self, num_loops);
     if (self->renderer == NULL) return FALSE;
     self->loops = num_loops;
-    self->title = title_from_upstream(dec);
-    self->format = negotiated_format(dec);
+    GstClockTime length = tamsel_dec_render_duration(self->renderer);
+    GST_INFO_OBJECT(self, "song loaded from %" G_GSIZE_FORMAT " bytes: length %" GST_TIME_FORMAT " (%s), %d loops",
+                    gst_buffer_get_size(source_data), GST_TIME_ARGS(length),
+                    GST_CLOCK_TIME_IS_VALID(length) ? "ends" : "plays on for ever", num_loops);
+    self->title = tamsel_dec_title_from_upstream(dec);
+    self->format = tamsel_dec_negotiated_format(dec);
     return gst_nonstream_audio_decoder_set_output_format_simple(dec, TAMSEL_SAMPLE_RATE, self->format, CHANNELS);
 }
 
-static gboolean load_from_buffer(GstNonstreamAudioDecoder* dec, GstBuffer* source_data, G_GNUC_UNUSED guint subsong,
-                                 G_GNUC_UNUSED GstNonstreamAudioSubsongMode subsong_mode,
-                                 GstClockTime* initial_position, GstNonstreamAudioOutputMode* output_mode,
-                                 gint* num_loops) {
-    TamselGstDec* self = TAMSEL_GST_DEC(dec);
-    release_song(self);
-    self->load_failed = !load_song(self, source_data, *num_loops);
+static gboolean tamsel_dec_load_from_buffer(GstNonstreamAudioDecoder* dec, GstBuffer* source_data,
+                                            G_GNUC_UNUSED guint subsong,
+                                            G_GNUC_UNUSED GstNonstreamAudioSubsongMode subsong_mode,
+                                            GstClockTime* initial_position, GstNonstreamAudioOutputMode* output_mode,
+                                            gint* num_loops) {
+    TamselDec* self = TAMSEL_DEC(dec);
+    tamsel_dec_release_song(self);
+    self->load_failed = !tamsel_dec_load_song(self, source_data, *num_loops);
     /* Loops are the library's own: the position runs on through them. */
     *output_mode = GST_NONSTREAM_AUDIO_OUTPUT_MODE_STEADY;
     *initial_position = 0;
     return !self->load_failed;
 }
 
-static guint get_supported_output_modes(G_GNUC_UNUSED GstNonstreamAudioDecoder* dec) {
+static guint tamsel_dec_get_supported_output_modes(G_GNUC_UNUSED GstNonstreamAudioDecoder* dec) {
     return 1u << GST_NONSTREAM_AUDIO_OUTPUT_MODE_STEADY;
 }
 
-static GstClockTime get_subsong_duration(GstNonstreamAudioDecoder* dec, G_GNUC_UNUSED guint subsong) {
-    TamselGstDec* self = TAMSEL_GST_DEC(dec);
-    return self->renderer != NULL ? render_duration(self->renderer) : GST_CLOCK_TIME_NONE;
+static GstClockTime tamsel_dec_get_subsong_duration(GstNonstreamAudioDecoder* dec, G_GNUC_UNUSED guint subsong) {
+    TamselDec* self = TAMSEL_DEC(dec);
+    return self->renderer != NULL ? tamsel_dec_render_duration(self->renderer) : GST_CLOCK_TIME_NONE;
 }
 
 /* The song's tags, given as the only subsong's: the base class's main tags
  * would leak the list they are merged into. */
-static GstTagList* get_subsong_tags(GstNonstreamAudioDecoder* dec, G_GNUC_UNUSED guint subsong) {
-    TamselGstDec* self = TAMSEL_GST_DEC(dec);
+static GstTagList* tamsel_dec_get_subsong_tags(GstNonstreamAudioDecoder* dec, G_GNUC_UNUSED guint subsong) {
+    TamselDec* self = TAMSEL_DEC(dec);
     GstTagList* tags = gst_tag_list_new(GST_TAG_CONTAINER_FORMAT, "TSM", NULL);
     if (self->title != NULL) gst_tag_list_add(tags, GST_TAG_MERGE_REPLACE, GST_TAG_TITLE, self->title, NULL);
     if (GST_CLOCK_TIME_IS_VALID(dec->subsong_duration)) {
@@ -192,25 +241,36 @@ static GstTagList* get_subsong_tags(GstNonstreamAudioDecoder* dec, G_GNUC_UNUSED
     return tags;
 }
 
-static gboolean seek(GstNonstreamAudioDecoder* dec, GstClockTime* new_position) {
-    TamselGstDec* self = TAMSEL_GST_DEC(dec);
+static gboolean tamsel_dec_seek(GstNonstreamAudioDecoder* dec, GstClockTime* new_position) {
+    TamselDec* self = TAMSEL_DEC(dec);
     if (self->renderer == NULL) return FALSE;
-    if (tamsel_renderer_seek(self->renderer, time_to_frame(*new_position)) != TAMSEL_OK) return FALSE;
-    *new_position = frame_to_time(tamsel_renderer_position(self->renderer));
+    guint64 frame = tamsel_dec_time_to_frame(*new_position);
+    tamsel_status status = tamsel_renderer_seek(self->renderer, frame);
+    if (status != TAMSEL_OK) {
+        GST_WARNING_OBJECT(self, "seek to frame %" G_GUINT64_FORMAT " refused: %s", frame,
+                           tamsel_status_message(status));
+        return FALSE;
+    }
+    guint64 reached = tamsel_renderer_position(self->renderer);
+    GST_DEBUG_OBJECT(self, "seek to %" GST_TIME_FORMAT ": frame %" G_GUINT64_FORMAT ", now at frame %" G_GUINT64_FORMAT,
+                     GST_TIME_ARGS(*new_position), frame, reached);
+    *new_position = tamsel_dec_frame_to_time(reached);
     return TRUE;
 }
 
-static GstClockTime tell(GstNonstreamAudioDecoder* dec) {
-    TamselGstDec* self = TAMSEL_GST_DEC(dec);
-    return frame_to_time(tamsel_renderer_position(self->renderer));
+static GstClockTime tamsel_dec_tell(GstNonstreamAudioDecoder* dec) {
+    TamselDec* self = TAMSEL_DEC(dec);
+    return tamsel_dec_frame_to_time(tamsel_renderer_position(self->renderer));
 }
 
 /* A new loop count during playback: the render with that many loops, at the
  * same frame, and its length as the new duration. */
-static gboolean set_num_loops(GstNonstreamAudioDecoder* dec, gint num_loops) {
-    TamselGstDec* self = TAMSEL_GST_DEC(dec);
+static gboolean tamsel_dec_set_num_loops(GstNonstreamAudioDecoder* dec, gint num_loops) {
+    TamselDec* self = TAMSEL_DEC(dec);
     if (self->renderer == NULL || num_loops == self->loops) return TRUE;
-    tamsel_renderer* renderer = make_renderer(self, num_loops);
+    GST_INFO_OBJECT(self, "loop count %d -> %d at frame %" G_GUINT64_FORMAT, self->loops, num_loops,
+                    tamsel_renderer_position(self->renderer));
+    tamsel_renderer* renderer = tamsel_dec_make_renderer(self, num_loops);
     if (renderer == NULL) return FALSE;
     if (tamsel_renderer_seek(renderer, tamsel_renderer_position(self->renderer)) != TAMSEL_OK) {
         tamsel_renderer_free(renderer);
@@ -219,68 +279,92 @@ static gboolean set_num_loops(GstNonstreamAudioDecoder* dec, gint num_loops) {
     tamsel_renderer_free(self->renderer);
     self->renderer = renderer;
     self->loops = num_loops;
-    dec->subsong_duration = render_duration(renderer);
+    dec->subsong_duration = tamsel_dec_render_duration(renderer);
     GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(dec);
     gst_element_post_message(GST_ELEMENT(dec), gst_message_new_duration_changed(GST_OBJECT(dec)));
     GST_NONSTREAM_AUDIO_DECODER_LOCK_MUTEX(dec);
     return TRUE;
 }
 
-static gint get_num_loops(GstNonstreamAudioDecoder* dec) {
-    return TAMSEL_GST_DEC(dec)->loops;
+static gint tamsel_dec_get_num_loops(GstNonstreamAudioDecoder* dec) {
+    return TAMSEL_DEC(dec)->loops;
 }
 
 /* The format downstream takes now, before the next block is made in the
  * old one and refused: checked once at the first block, as decodebin links
  * its pad only once the first caps are out, and whenever downstream
  * changes. */
-static void follow_downstream_format(TamselGstDec* self) {
+static void tamsel_dec_follow_downstream_format(TamselDec* self) {
     GstNonstreamAudioDecoder* dec = GST_NONSTREAM_AUDIO_DECODER(self);
     if (self->format_followed && !gst_pad_needs_reconfigure(dec->srcpad)) return;
     self->format_followed = TRUE;
-    GstAudioFormat format = negotiated_format(dec);
+    GstAudioFormat format = tamsel_dec_negotiated_format(dec);
     if (format == self->format) return;
     if (gst_nonstream_audio_decoder_set_output_format_simple(dec, TAMSEL_SAMPLE_RATE, format, CHANNELS)) {
+        GST_INFO_OBJECT(self, "caps: output changes from %s to %s", gst_audio_format_to_string(self->format),
+                        gst_audio_format_to_string(format));
         self->format = format;
     }
 }
 
-/* The end of the render, pushed with the mutex released: a paused sink
- * holds an end-of-stream until it plays, and every query waits on the
- * mutex. The base class pushes its own end-of-stream after this one, with
- * the mutex held; the pad is at its end or flushing by then, so that push
- * returns at once. */
-static void push_end_of_stream(TamselGstDec* self) {
+/* The end of the render (or of what could be rendered), pushed with the
+ * mutex released: a paused sink holds an end-of-stream until it plays, and
+ * every query waits on the mutex. The base class pushes its own
+ * end-of-stream after this one, with the mutex held; the pad is at its end
+ * or flushing by then, so that push returns at once. FALSE, for decode. */
+static gboolean tamsel_dec_finish(TamselDec* self) {
     GstNonstreamAudioDecoder* dec = GST_NONSTREAM_AUDIO_DECODER(self);
+    GST_DEBUG_OBJECT(self, "end of the render at frame %" G_GUINT64_FORMAT, tamsel_renderer_position(self->renderer));
     GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(dec);
     gst_pad_push_event(dec->srcpad, gst_event_new_eos());
     GST_NONSTREAM_AUDIO_DECODER_LOCK_MUTEX(dec);
+    return FALSE;
 }
 
-/* Renders the next block into a buffer; FALSE at the end of the render. */
-static gboolean decode(GstNonstreamAudioDecoder* dec, GstBuffer** buffer, guint* num_samples) {
-    TamselGstDec* self = TAMSEL_GST_DEC(dec);
-    if (self->renderer == NULL) return FALSE;
-    follow_downstream_format(self);
-    float floats[CHANNELS * BLOCK_FRAMES];
-    int16_t shorts[CHANNELS * BLOCK_FRAMES];
-    const void* samples = floats;
-    size_t frame_bytes = CHANNELS * sizeof(float);
-    size_t frames = 0;
+/* Renders up to BLOCK_FRAMES frames into the samples of a mapped buffer in
+ * the output format; the frames rendered. */
+static size_t tamsel_dec_render(TamselDec* self, guint8* samples) {
     if (self->format == GST_AUDIO_FORMAT_S16LE) {
-        frames = tamsel_render_int16(self->renderer, shorts, BLOCK_FRAMES);
-        samples = shorts;
-        frame_bytes = CHANNELS * sizeof(int16_t);
-    } else {
-        frames = tamsel_render_float(self->renderer, floats, BLOCK_FRAMES);
+        return tamsel_render_int16(self->renderer, (int16_t*)(void*)samples, BLOCK_FRAMES);
     }
+    return tamsel_render_float(self->renderer, (float*)(void*)samples, BLOCK_FRAMES);
+}
+
+static gsize tamsel_dec_frame_bytes(GstAudioFormat format) {
+    return CHANNELS * (format == GST_AUDIO_FORMAT_S16LE ? sizeof(int16_t) : sizeof(float));
+}
+
+/* Renders the next block straight into a new output buffer; FALSE at the
+ * end of the render, or after an error. */
+static gboolean tamsel_dec_decode(GstNonstreamAudioDecoder* dec, GstBuffer** buffer, guint* num_samples) {
+    TamselDec* self = TAMSEL_DEC(dec);
+    if (self->renderer == NULL) return tamsel_dec_finish(self);
+    tamsel_dec_follow_downstream_format(self);
+    gsize frame_bytes = tamsel_dec_frame_bytes(self->format);
+    GstBuffer* out = gst_nonstream_audio_decoder_allocate_output_buffer(dec, BLOCK_FRAMES * frame_bytes);
+    GstMapInfo map;
+    if (out == NULL || !gst_buffer_map(out, &map, GST_MAP_WRITE)) {
+        if (out != NULL) gst_buffer_unref(out);
+        tamsel_dec_post_error(self, TAMSEL_ERR_NO_MEMORY, "cannot make an output buffer");
+        return tamsel_dec_finish(self);
+    }
+    /* The samples are written as floats or shorts: an allocator that
+     * offers memory not aligned for them is refused rather than misused. */
+    if ((uintptr_t)map.data % _Alignof(float) != 0) {
+        gst_buffer_unmap(out, &map);
+        gst_buffer_unref(out);
+        tamsel_dec_post_reason(self, FALSE, "cannot use the output buffer", "its memory is not aligned for samples");
+        return tamsel_dec_finish(self);
+    }
+    size_t frames = tamsel_dec_render(self, map.data);
+    gst_buffer_unmap(out, &map);
     if (frames == 0) {
-        push_end_of_stream(self);
-        return FALSE;
+        gst_buffer_unref(out);
+        return tamsel_dec_finish(self);
     }
-    GstBuffer* out = gst_nonstream_audio_decoder_allocate_output_buffer(dec, frames * frame_bytes);
-    if (out == NULL) return FALSE;
-    gst_buffer_fill(out, 0, samples, frames * frame_bytes);
+    gst_buffer_set_size(out, (gssize)(frames * frame_bytes));
+    GST_LOG_OBJECT(self, "rendered %" G_GSIZE_FORMAT " frames, up to frame %" G_GUINT64_FORMAT, frames,
+                   tamsel_renderer_position(self->renderer));
     *buffer = out;
     *num_samples = (guint)frames;
     return TRUE;
@@ -288,17 +372,17 @@ static gboolean decode(GstNonstreamAudioDecoder* dec, GstBuffer** buffer, guint*
 
 /* A position in samples as the time of its frame; past the clock's range,
  * the latest time (which seeks to the end). */
-static gint64 sample_position_time(gint64 position) {
+static gint64 tamsel_dec_sample_position_time(gint64 position) {
     if (position < 0) return position;
-    GstClockTime time = frame_to_time((guint64)position);
+    GstClockTime time = tamsel_dec_frame_to_time((guint64)position);
     return time > (GstClockTime)G_MAXINT64 ? G_MAXINT64 : (gint64)time;
 }
 
 /* Seeks in samples (GST_FORMAT_DEFAULT) become seeks to their frames' times,
  * the only format the base class seeks in. Seeks it cannot make are
  * refused here: the base class would keep a reference to them. */
-static gboolean src_event(GstPad* pad, GstObject* parent, GstEvent* event) {
-    TamselGstDec* self = TAMSEL_GST_DEC(parent);
+static gboolean tamsel_dec_src_event(GstPad* pad, GstObject* parent, GstEvent* event) {
+    TamselDec* self = TAMSEL_DEC(parent);
     if (GST_EVENT_TYPE(event) != GST_EVENT_SEEK) return self->base_src_event(pad, parent, event);
     gdouble rate;
     GstFormat format;
@@ -308,12 +392,16 @@ static gboolean src_event(GstPad* pad, GstObject* parent, GstEvent* event) {
     gst_event_parse_seek(event, &rate, &format, &flags, &start_type, &start, &stop_type, &stop);
     gboolean known_format = format == GST_FORMAT_TIME || format == GST_FORMAT_DEFAULT;
     if (!GST_NONSTREAM_AUDIO_DECODER(self)->loaded_mode || rate < 0.0 || !known_format) {
+        GST_DEBUG_OBJECT(self, "seek refused: %s, rate %g, in %s",
+                         GST_NONSTREAM_AUDIO_DECODER(self)->loaded_mode ? "song loaded" : "no song loaded", rate,
+                         gst_format_get_name(format));
         gst_event_unref(event);
         return FALSE;
     }
     if (format == GST_FORMAT_DEFAULT) {
-        GstEvent* in_time = gst_event_new_seek(rate, GST_FORMAT_TIME, flags, start_type, sample_position_time(start),
-                                               stop_type, sample_position_time(stop));
+        GstEvent* in_time =
+            gst_event_new_seek(rate, GST_FORMAT_TIME, flags, start_type, tamsel_dec_sample_position_time(start),
+                               stop_type, tamsel_dec_sample_position_time(stop));
         gst_event_set_seqnum(in_time, gst_event_get_seqnum(event));
         gst_event_unref(event);
         event = in_time;
@@ -324,8 +412,8 @@ static gboolean src_event(GstPad* pad, GstObject* parent, GstEvent* event) {
 /* The end of the input. Once the song is loaded, or its load has failed,
  * it means nothing more, and is dropped here: the base class keeps a
  * reference to every end-of-stream event it is given. */
-static gboolean sink_event(GstPad* pad, GstObject* parent, GstEvent* event) {
-    TamselGstDec* self = TAMSEL_GST_DEC(parent);
+static gboolean tamsel_dec_sink_event(GstPad* pad, GstObject* parent, GstEvent* event) {
+    TamselDec* self = TAMSEL_DEC(parent);
     GstNonstreamAudioDecoder* dec = GST_NONSTREAM_AUDIO_DECODER(parent);
     if (GST_EVENT_TYPE(event) == GST_EVENT_EOS && (dec->loaded_mode || self->load_failed)) {
         gst_event_unref(event);
@@ -334,15 +422,16 @@ static gboolean sink_event(GstPad* pad, GstObject* parent, GstEvent* event) {
     return self->base_sink_event(pad, parent, event);
 }
 
-static void set_muted_tracks(TamselGstDec* self, guint muted_tracks) {
+static void tamsel_dec_set_muted_tracks(TamselDec* self, guint muted_tracks) {
     GST_NONSTREAM_AUDIO_DECODER_LOCK_MUTEX(self);
+    GST_INFO_OBJECT(self, "muted tracks 0x%x -> 0x%x", self->muted_tracks, muted_tracks);
     self->muted_tracks = muted_tracks;
     if (self->renderer != NULL) tamsel_renderer_set_muted_tracks(self->renderer, muted_tracks);
     GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(self);
 }
 
-static void set_property(GObject* object, guint prop_id, const GValue* value, GParamSpec* pspec) {
-    TamselGstDec* self = TAMSEL_GST_DEC(object);
+static void tamsel_dec_set_property(GObject* object, guint prop_id, const GValue* value, GParamSpec* pspec) {
+    TamselDec* self = TAMSEL_DEC(object);
     switch (prop_id) {
     case PROP_LOOPS:
         /* The base class keeps the loop count and hands it on. */
@@ -351,15 +440,16 @@ static void set_property(GObject* object, guint prop_id, const GValue* value, GP
     case PROP_TICK_MS:
         GST_NONSTREAM_AUDIO_DECODER_LOCK_MUTEX(self);
         self->tick_ms = g_value_get_double(value);
+        GST_INFO_OBJECT(self, "tick %g ms, from the next song loaded", self->tick_ms);
         GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(self);
         break;
-    case PROP_MUTED_TRACKS: set_muted_tracks(self, g_value_get_uint(value)); break;
+    case PROP_MUTED_TRACKS: tamsel_dec_set_muted_tracks(self, g_value_get_uint(value)); break;
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, prop_id, pspec); break;
     }
 }
 
-static void get_property(GObject* object, guint prop_id, GValue* value, GParamSpec* pspec) {
-    TamselGstDec* self = TAMSEL_GST_DEC(object);
+static void tamsel_dec_get_property(GObject* object, guint prop_id, GValue* value, GParamSpec* pspec) {
+    TamselDec* self = TAMSEL_DEC(object);
     switch (prop_id) {
     case PROP_LOOPS: {
         gint loops = 0;
@@ -385,7 +475,7 @@ static void get_property(GObject* object, guint prop_id, GValue* value, GParamSp
  * on the way to NULL: left loaded in READY, it would answer queries for a
  * song that is gone and, back in PAUSED, drop the new input and never
  * start playing. Called with the mutex held, the streaming task stopped. */
-static void reset_loading(GstNonstreamAudioDecoder* dec) {
+static void tamsel_dec_reset_loading(GstNonstreamAudioDecoder* dec) {
     gst_adapter_clear(dec->input_data_adapter);
     dec->upstream_size = -1;
     dec->loaded_mode = FALSE;
@@ -402,23 +492,23 @@ static void reset_loading(GstNonstreamAudioDecoder* dec) {
 }
 
 /* The song and its renderer go once the pipeline stops. */
-static GstStateChangeReturn change_state(GstElement* element, GstStateChange transition) {
-    GstStateChangeReturn result = GST_ELEMENT_CLASS(tamsel_gst_dec_parent_class)->change_state(element, transition);
+static GstStateChangeReturn tamsel_dec_change_state(GstElement* element, GstStateChange transition) {
+    GstStateChangeReturn result = GST_ELEMENT_CLASS(tamsel_dec_parent_class)->change_state(element, transition);
     if (result != GST_STATE_CHANGE_FAILURE && transition == GST_STATE_CHANGE_PAUSED_TO_READY) {
         GST_NONSTREAM_AUDIO_DECODER_LOCK_MUTEX(element);
-        release_song(TAMSEL_GST_DEC(element));
-        reset_loading(GST_NONSTREAM_AUDIO_DECODER(element));
+        tamsel_dec_release_song(TAMSEL_DEC(element));
+        tamsel_dec_reset_loading(GST_NONSTREAM_AUDIO_DECODER(element));
         GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(element);
     }
     return result;
 }
 
-static void finalize(GObject* object) {
-    release_song(TAMSEL_GST_DEC(object));
-    G_OBJECT_CLASS(tamsel_gst_dec_parent_class)->finalize(object);
+static void tamsel_dec_finalize(GObject* object) {
+    tamsel_dec_release_song(TAMSEL_DEC(object));
+    G_OBJECT_CLASS(tamsel_dec_parent_class)->finalize(object);
 }
 
-static void install_properties(GObjectClass* object_class) {
+static void tamsel_dec_install_properties(GObjectClass* object_class) {
     g_object_class_install_property(
         object_class, PROP_LOOPS,
         g_param_spec_int("loops", "Loops",
@@ -436,35 +526,35 @@ static void install_properties(GObjectClass* object_class) {
                           G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING));
 }
 
-static void tamsel_gst_dec_class_init(TamselGstDecClass* klass) {
+static void tamsel_dec_class_init(TamselDecClass* klass) {
     GObjectClass* object_class = G_OBJECT_CLASS(klass);
     GstElementClass* element_class = GST_ELEMENT_CLASS(klass);
     GstNonstreamAudioDecoderClass* decoder_class = GST_NONSTREAM_AUDIO_DECODER_CLASS(klass);
 
-    object_class->set_property = set_property;
-    object_class->get_property = get_property;
-    object_class->finalize = finalize;
-    install_properties(object_class);
+    object_class->set_property = GST_DEBUG_FUNCPTR(tamsel_dec_set_property);
+    object_class->get_property = GST_DEBUG_FUNCPTR(tamsel_dec_get_property);
+    object_class->finalize = GST_DEBUG_FUNCPTR(tamsel_dec_finalize);
+    tamsel_dec_install_properties(object_class);
 
-    element_class->change_state = change_state;
+    element_class->change_state = GST_DEBUG_FUNCPTR(tamsel_dec_change_state);
     gst_element_class_add_static_pad_template(element_class, &sink_template);
     gst_element_class_add_static_pad_template(element_class, &src_template);
     gst_element_class_set_static_metadata(element_class, "TSM song decoder", "Codec/Decoder/Audio",
                                           "Plays TSM tracker songs, sample for sample as the library renders them",
                                           "tamselexport developers");
 
-    decoder_class->load_from_buffer = load_from_buffer;
-    decoder_class->get_supported_output_modes = get_supported_output_modes;
-    decoder_class->get_subsong_duration = get_subsong_duration;
-    decoder_class->get_subsong_tags = get_subsong_tags;
-    decoder_class->seek = seek;
-    decoder_class->tell = tell;
-    decoder_class->set_num_loops = set_num_loops;
-    decoder_class->get_num_loops = get_num_loops;
-    decoder_class->decode = decode;
+    decoder_class->load_from_buffer = GST_DEBUG_FUNCPTR(tamsel_dec_load_from_buffer);
+    decoder_class->get_supported_output_modes = GST_DEBUG_FUNCPTR(tamsel_dec_get_supported_output_modes);
+    decoder_class->get_subsong_duration = GST_DEBUG_FUNCPTR(tamsel_dec_get_subsong_duration);
+    decoder_class->get_subsong_tags = GST_DEBUG_FUNCPTR(tamsel_dec_get_subsong_tags);
+    decoder_class->seek = GST_DEBUG_FUNCPTR(tamsel_dec_seek);
+    decoder_class->tell = GST_DEBUG_FUNCPTR(tamsel_dec_tell);
+    decoder_class->set_num_loops = GST_DEBUG_FUNCPTR(tamsel_dec_set_num_loops);
+    decoder_class->get_num_loops = GST_DEBUG_FUNCPTR(tamsel_dec_get_num_loops);
+    decoder_class->decode = GST_DEBUG_FUNCPTR(tamsel_dec_decode);
 }
 
-static void tamsel_gst_dec_init(TamselGstDec* self) {
+static void tamsel_dec_init(TamselDec* self) {
     self->song = NULL;
     self->renderer = NULL;
     self->format = GST_AUDIO_FORMAT_F32LE;
@@ -476,8 +566,8 @@ static void tamsel_gst_dec_init(TamselGstDec* self) {
     self->format_followed = FALSE;
     GstPad* src = GST_NONSTREAM_AUDIO_DECODER_SRC_PAD(self);
     self->base_src_event = GST_PAD_EVENTFUNC(src);
-    gst_pad_set_event_function(src, src_event);
+    gst_pad_set_event_function(src, GST_DEBUG_FUNCPTR(tamsel_dec_src_event));
     GstPad* sink = GST_NONSTREAM_AUDIO_DECODER_SINK_PAD(self);
     self->base_sink_event = GST_PAD_EVENTFUNC(sink);
-    gst_pad_set_event_function(sink, sink_event);
+    gst_pad_set_event_function(sink, GST_DEBUG_FUNCPTR(tamsel_dec_sink_event));
 }

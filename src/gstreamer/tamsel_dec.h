@@ -13,8 +13,10 @@ G_BEGIN_DECLS
 /* The caps the type finder gives a song file and the element accepts. */
 #define TAMSEL_GST_SONG_CAPS "audio/x-tsm"
 
-#define TAMSEL_GST_TYPE_DEC (tamsel_gst_dec_get_type())
-GType tamsel_gst_dec_get_type(void);
+#define TAMSEL_TYPE_DEC (tamsel_dec_get_type())
+GType tamsel_dec_get_type(void);
+
+GST_ELEMENT_REGISTER_DECLARE(tamseldec)
 
 G_END_DECLS
 

@@ -25,7 +25,7 @@ static gboolean plugin_init(GstPlugin* plugin) {
         gst_type_find_register(plugin, "tsm", GST_RANK_PRIMARY, find_song_type, "tsm", caps, NULL, NULL);
     gst_caps_unref(caps);
     if (!registered) return FALSE;
-    return gst_element_register(plugin, "tamseldec", GST_RANK_PRIMARY, TAMSEL_GST_TYPE_DEC);
+    return GST_ELEMENT_REGISTER(tamseldec, plugin);
 }
 
 #define PACKAGE "tamselexport"
