@@ -378,11 +378,23 @@ static gint64 tamsel_dec_sample_position_time(gint64 position) {
     return time > (GstClockTime)G_MAXINT64 ? G_MAXINT64 : (gint64)time;
 }
 
+/* The latest time a seek goes to: the end of the render, or in endless
+ * play half the clock's range, so that the position runs on for over a
+ * century before it passes what a query can answer. */
+static gint64 tamsel_dec_latest_seek_time(GstNonstreamAudioDecoder* dec) {
+    GST_NONSTREAM_AUDIO_DECODER_LOCK_MUTEX(dec);
+    GstClockTime duration = dec->subsong_duration;
+    GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(dec);
+    return GST_CLOCK_TIME_IS_VALID(duration) ? (gint64)duration : G_MAXINT64 / 2;
+}
+
 /* Seeks in samples (GST_FORMAT_DEFAULT) become seeks to their frames' times,
- * the only format the base class seeks in. Seeks it cannot make are
- * refused here: the base class would keep a reference to them. */
+ * the only format the base class seeks in, and a start past the end becomes
+ * the end, so the segment begins where the render stands. Seeks the base
+ * class cannot make are refused here: it would keep a reference to them. */
 static gboolean tamsel_dec_src_event(GstPad* pad, GstObject* parent, GstEvent* event) {
     TamselDec* self = TAMSEL_DEC(parent);
+    GstNonstreamAudioDecoder* dec = GST_NONSTREAM_AUDIO_DECODER(parent);
     if (GST_EVENT_TYPE(event) != GST_EVENT_SEEK) return self->base_src_event(pad, parent, event);
     gdouble rate;
     GstFormat format;
@@ -391,22 +403,26 @@ static gboolean tamsel_dec_src_event(GstPad* pad, GstObject* parent, GstEvent* e
     gint64 start, stop;
     gst_event_parse_seek(event, &rate, &format, &flags, &start_type, &start, &stop_type, &stop);
     gboolean known_format = format == GST_FORMAT_TIME || format == GST_FORMAT_DEFAULT;
-    if (!GST_NONSTREAM_AUDIO_DECODER(self)->loaded_mode || rate < 0.0 || !known_format) {
-        GST_DEBUG_OBJECT(self, "seek refused: %s, rate %g, in %s",
-                         GST_NONSTREAM_AUDIO_DECODER(self)->loaded_mode ? "song loaded" : "no song loaded", rate,
-                         gst_format_get_name(format));
+    if (!dec->loaded_mode || rate < 0.0 || !known_format) {
+        GST_DEBUG_OBJECT(self, "seek refused: %s, rate %g, in %s", dec->loaded_mode ? "song loaded" : "no song loaded",
+                         rate, gst_format_get_name(format));
         gst_event_unref(event);
         return FALSE;
     }
     if (format == GST_FORMAT_DEFAULT) {
-        GstEvent* in_time =
-            gst_event_new_seek(rate, GST_FORMAT_TIME, flags, start_type, tamsel_dec_sample_position_time(start),
-                               stop_type, tamsel_dec_sample_position_time(stop));
-        gst_event_set_seqnum(in_time, gst_event_get_seqnum(event));
-        gst_event_unref(event);
-        event = in_time;
+        start = tamsel_dec_sample_position_time(start);
+        stop = tamsel_dec_sample_position_time(stop);
     }
-    return self->base_src_event(pad, parent, event);
+    gint64 latest = tamsel_dec_latest_seek_time(dec);
+    if (start_type == GST_SEEK_TYPE_SET && start > latest) {
+        GST_DEBUG_OBJECT(self, "seek past the end, to %" GST_TIME_FORMAT ", goes to %" GST_TIME_FORMAT,
+                         GST_TIME_ARGS(start), GST_TIME_ARGS(latest));
+        start = latest;
+    }
+    GstEvent* in_time = gst_event_new_seek(rate, GST_FORMAT_TIME, flags, start_type, start, stop_type, stop);
+    gst_event_set_seqnum(in_time, gst_event_get_seqnum(event));
+    gst_event_unref(event);
+    return self->base_src_event(pad, parent, in_time);
 }
 
 /* The end of the input. Once the song is loaded, or its load has failed,
