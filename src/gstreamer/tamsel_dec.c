@@ -52,6 +52,7 @@ typedef struct {
     GstAudioFormat format; /* F32LE or S16LE, by negotiation */
     gint loops;            /* of the renderer, as made */
     gdouble tick_ms;
+    gdouble song_tick_ms; /* the tick_ms of the song's load, kept by its renderers */
     guint muted_tracks;
     gchar* title; /* from the upstream file's name, or NULL */
     gboolean load_failed;
@@ -129,7 +130,7 @@ static tamsel_renderer* tamsel_dec_make_renderer(TamselDec* self, gint loops) {
     tamsel_render_options options;
     tamsel_render_options_init(&options);
     options.loops = loops;
-    options.tick_ms = self->tick_ms;
+    options.tick_ms = self->song_tick_ms;
     options.muted_tracks = self->muted_tracks;
     tamsel_renderer* renderer = NULL;
     tamsel_status status = tamsel_renderer_create(self->song, &options, &renderer);
@@ -137,7 +138,7 @@ static tamsel_renderer* tamsel_dec_make_renderer(TamselDec* self, gint loops) {
         tamsel_dec_post_error(self, status, "cannot play the song");
         return NULL;
     }
-    GST_DEBUG_OBJECT(self, "renderer made: %d loops, tick %g ms, muted tracks 0x%x", loops, self->tick_ms,
+    GST_DEBUG_OBJECT(self, "renderer made: %d loops, tick %g ms, muted tracks 0x%x", loops, self->song_tick_ms,
                      self->muted_tracks);
     return renderer;
 }
@@ -194,6 +195,7 @@ static gboolean tamsel_dec_load_song(TamselDec* self, GstBuffer* source_data, gi
         tamsel_dec_post_error(self, status, "cannot load the song");
         return FALSE;
     }
+    self->song_tick_ms = self->tick_ms;
     self->renderer = tamsel_dec_make_renderer(self, num_loops);
     if (self->renderer == NULL) return FALSE;
     self->loops = num_loops;
@@ -339,6 +341,13 @@ static gsize tamsel_dec_frame_bytes(GstAudioFormat format) {
 static gboolean tamsel_dec_decode(GstNonstreamAudioDecoder* dec, GstBuffer** buffer, guint* num_samples) {
     TamselDec* self = TAMSEL_DEC(dec);
     if (self->renderer == NULL) return tamsel_dec_finish(self);
+    /* After the end of the stream only a flushing seek plays again: a seek
+     * without one restarts the task, but downstream takes nothing more, and
+     * the base class would take its refusals for errors. */
+    if (GST_PAD_IS_EOS(dec->srcpad)) {
+        GST_DEBUG_OBJECT(self, "downstream has ended: nothing more to play until a flushing seek");
+        return FALSE;
+    }
     tamsel_dec_follow_downstream_format(self);
     gsize frame_bytes = tamsel_dec_frame_bytes(self->format);
     GstBuffer* out = gst_nonstream_audio_decoder_allocate_output_buffer(dec, BLOCK_FRAMES * frame_bytes);
@@ -576,6 +585,7 @@ static void tamsel_dec_init(TamselDec* self) {
     self->format = GST_AUDIO_FORMAT_F32LE;
     self->loops = 0;
     self->tick_ms = DEFAULT_TICK_MS;
+    self->song_tick_ms = DEFAULT_TICK_MS;
     self->muted_tracks = 0;
     self->title = NULL;
     self->load_failed = FALSE;
