@@ -154,6 +154,7 @@ CASES = {
     "seek": lambda: in_process("seek"),
     "playbin": lambda: in_process("playbin"),
     "states": lambda: in_process("states", "gst_states.py", strict=True),
+    "random": lambda: in_process("random", "gst_random.py", strict=True),
 }
 
 os.makedirs(WORK, exist_ok=True)
