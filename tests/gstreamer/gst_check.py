@@ -57,6 +57,12 @@ def nanoseconds(frames):
     return -(-frames * 1000000000 // RATE)
 
 
+def gst_time(ns):
+    """A time as GStreamer's logs write it."""
+    return "%d:%02d:%02d.%09d" % (ns // 3600000000000, ns // 60000000000 % 60, ns // 1000000000 % 60,
+                                  ns % 1000000000)
+
+
 def check_inspect():
     out = run_gst(["gst-inspect-1.0", "tamseldec"])
     for word in ["Codec/Decoder/Audio", "audio/x-tsm", "F32LE", "S16LE", "loops", "tick-ms", "muted-tracks",
@@ -108,13 +114,46 @@ def check_discoverer():
     for song in [SONG, os.path.join(os.path.dirname(SONG), "demo.tsm")]:
         title = os.path.splitext(os.path.basename(song))[0]
         frames = len(tool_render(title, [], song)) // FLOAT_FRAME
-        ns = nanoseconds(frames)
-        want = "%d:%02d:%02d.%09d" % (ns // 3600000000000, ns // 60000000000 % 60, ns // 1000000000 % 60,
-                                      ns % 1000000000)
+        want = gst_time(nanoseconds(frames))
         out = run_gst(["gst-discoverer-1.0", "-v", song])
         for line in ["Duration: " + want, "container format: TSM", "title: " + title]:
             if line not in out:
                 fail("gst-discoverer-1.0 does not say %r:\n%s" % (line, out))
+
+
+def element_log(args, expect_error=False):
+    """The lines a GStreamer tool logs under GST_DEBUG=tamseldec:6."""
+    env = dict(os.environ, GST_DEBUG="tamseldec:6", GST_DEBUG_NO_COLOR="1")
+    done = subprocess.run(args, env=env, capture_output=True, text=True, timeout=120)
+    if (done.returncode != 0) != expect_error:
+        fail("%s exited with %d:\n%s" % (" ".join(args), done.returncode, done.stdout))
+    return done.stderr
+
+
+def check_debug():
+    """The element's own log lines tell what it decided: the load with the
+    song's size and length, the caps, a seek and an error. (The error comes
+    after a pause: gst-launch-1.0 waits for ever on an error posted before
+    its main loop runs.)"""
+    frames = len(tool_render("plain", [])) // FLOAT_FRAME
+    played = element_log(["gst-launch-1.0", "-q", "filesrc", "location=" + SONG, "!", "tamseldec", "!",
+                          "audio/x-raw,format=S16LE", "!", "fakesink"])
+    sought = element_log(["gst-play-1.0", "--no-interactive", "-q", "--start-position", "10", "--audiosink",
+                          "fakesink", SONG])
+    not_a_song = os.path.join(WORK, "not_a_song.tsm")
+    with open(not_a_song, "wb") as f:
+        f.write(b"RIFF, not a song at all")
+    failed = element_log(["gst-launch-1.0", "-q", "filesrc", "location=" + not_a_song, "!", "identity",
+                          "sleep-time=300000", "!", "tamseldec", "!", "fakesink"], expect_error=True)
+    length = gst_time(nanoseconds(frames))
+    for log, level, text in [
+        (played, "INFO", "song loaded from %d bytes: length %s (ends), 0 loops" % (os.path.getsize(SONG), length)),
+        (played, "DEBUG", "caps: downstream takes S16LE, output in S16LE"),
+        (sought, "DEBUG", "seek to 0:00:10.000000000: frame 480000, now at frame 480000"),
+        (failed, "ERROR", "cannot load the song: not a song file"),
+    ]:
+        if not re.search(r"\b%s +tamseldec tamsel_dec\.c:\d+:\w+:<\w+> %s" % (level, re.escape(text)), log):
+            fail("GST_DEBUG=tamseldec:6 does not show %s %r" % (level, text))
 
 
 def gstreamer_complaints(stderr):
@@ -155,6 +194,7 @@ CASES = {
     "playbin": lambda: in_process("playbin"),
     "states": lambda: in_process("states", "gst_states.py", strict=True),
     "random": lambda: in_process("random", "gst_random.py", strict=True),
+    "debug": check_debug,
 }
 
 os.makedirs(WORK, exist_ok=True)
