@@ -2,7 +2,6 @@
 a watchdog that turns a hang into a failure, and the pipeline's answers."""
 import contextlib
 import os
-import sys
 import threading
 
 import gi

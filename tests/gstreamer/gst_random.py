@@ -8,7 +8,8 @@ paused, nothing on the bus).
     gst_random.py random SONG WORK_DIR TOOL [SEED ...]
 
 Without seeds it runs the fixed list SEEDS. Each seed is printed before it
-runs; a failure is replayed by giving its seed."""
+runs; a failure is replayed by giving its seed (with GST_PLUGIN_PATH naming
+the build's plugin folder), and a longer search by giving many."""
 import json
 import random
 import subprocess
