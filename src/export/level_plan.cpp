@@ -110,6 +110,12 @@ static double integer_factor_limit(const AudioSettings& settings, const MixSurve
     return (full_scale - margin) / full_scale * 32768.0 / survey.peak;
 }
 
+// A level that shows as 0.0 with one decimal (-0 itself, or -0.04) shows
+// without a minus sign.
+static double tenths_shown(double level) {
+    return std::fabs(level) < 0.05 ? 0.0 : level;
+}
+
 static std::string format_note(const char* format, double a, double b) {
     char text[160];
     std::snprintf(text, sizeof(text), format, a, b);
@@ -143,7 +149,8 @@ static bool plan_normalize(const tamsel::Song& song, const tamsel::RenderOptions
         double limit = integer_factor_limit(settings, survey);
         if (plan->factor > limit) plan->factor = limit;
     }
-    plan->note = format_note("peak brought to %.1f dBFS (%+.2f dB)", dbfs, 20.0 * std::log10(plan->factor));
+    plan->note =
+        format_note("peak brought to %.1f dBFS (%+.2f dB)", tenths_shown(dbfs), 20.0 * std::log10(plan->factor));
     return true;
 }
 
@@ -172,13 +179,15 @@ static bool plan_loudness(const tamsel::Song& song, const tamsel::RenderOptions&
     }
     if (wanted <= ceiling) {
         plan->factor = wanted;
-        plan->note = format_note("loudness %.1f LUFS brought to %.1f LUFS", survey.lufs, target);
+        plan->note =
+            format_note("loudness %.1f LUFS brought to %.1f LUFS", tenths_shown(survey.lufs), tenths_shown(target));
         return true;
     }
     plan->factor = ceiling;
-    plan->note = format_note("loudness %.1f LUFS; lowered %.1f dB from the target to keep ",
-                             survey.lufs + 20.0 * std::log10(ceiling), 20.0 * std::log10(wanted / ceiling)) +
-                 held;
+    plan->note =
+        format_note("loudness %.1f LUFS; lowered %.1f dB from the target to keep ",
+                    tenths_shown(survey.lufs + 20.0 * std::log10(ceiling)), 20.0 * std::log10(wanted / ceiling)) +
+        held;
     return true;
 }
 

@@ -44,7 +44,7 @@ std::string loop_text(const LoopFigures& figures) {
            likeness_text(figures.difference_db);
 }
 
-std::string result_text(const AudioResult& result, const LevelPlan& plan, const LevelHints& hints) {
+std::string result_text(const AudioResult& result, const LevelPlan& plan, const LevelHints& hints, bool stem) {
     std::string text = format_duration(result.frames) + ", peak " + format_dbfs(result.peak_dbfs) + ", ";
     text += std::to_string(result.beyond_full_scale) + " samples beyond +-1.0";
     if (result.clamped > 0)
@@ -56,13 +56,13 @@ std::string result_text(const AudioResult& result, const LevelPlan& plan, const 
         std::snprintf(peak, sizeof peak, "%+.2f dBTP", result.true_peak_dbfs);
         text += std::string(", true peak ") + peak + ": may clip when decoded (try " + hints.normalize_lossy + ")";
     }
-    if (!plan.note.empty()) text += ", " + plan.note;
+    if (!plan.note.empty()) text += std::string(", ") + (stem ? "level of the whole mix: " : "") + plan.note;
     if (result.loopable) text += ", " + loop_text(result.loop);
     return text;
 }
 
 std::string summary_line(const std::string& input, const std::string& output, const AudioResult& result,
-                         const LevelPlan& plan) {
+                         const LevelPlan& plan, bool stem) {
     return input + " -> " + (output == "-" ? std::string("standard output") : output) + ": " +
-           result_text(result, plan);
+           result_text(result, plan, LevelHints(), stem);
 }

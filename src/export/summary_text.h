@@ -29,9 +29,12 @@ struct LevelHints {
 
 // "0:00.960, peak -0.52 dBFS, 0 samples beyond +-1.0", then the clamped
 // count, the true peak of a lossy file that may clip, the level note and a
-// loopable file's loop when there are any.
-std::string result_text(const AudioResult& result, const LevelPlan& plan, const LevelHints& hints = LevelHints());
+// loopable file's loop when there are any. A stem is leveled as the whole
+// mix, so its note says it is the mix's ("level of the whole mix: peak
+// brought to -1.0 dBFS (+2.10 dB)") beside the stem's own peak.
+std::string result_text(const AudioResult& result, const LevelPlan& plan, const LevelHints& hints = LevelHints(),
+                        bool stem = false);
 
 // "IN -> OUT: " and the result text; an output of "-" is "standard output".
 std::string summary_line(const std::string& input, const std::string& output, const AudioResult& result,
-                         const LevelPlan& plan);
+                         const LevelPlan& plan, bool stem = false);

@@ -23,6 +23,19 @@ static char slot_paths[TEMPORARY_PATH_SLOTS][TEMPORARY_PATH_BYTES];
 static_assert(std::atomic<bool>::is_always_lock_free, "read in signal handlers");
 static std::atomic<bool> standard_error_line_open{false};
 
+// Set once when the handlers are installed, so the handler only reads.
+static char interrupted_text[256];
+static size_t interrupted_text_size = 0;
+
+static void remember_interrupted_line(const char* line) {
+    if (!line) return;
+    size_t size = std::strlen(line);
+    if (size + 1 >= sizeof interrupted_text) return;
+    std::memcpy(interrupted_text, line, size);
+    interrupted_text[size] = '\n';
+    interrupted_text_size = size + 1;
+}
+
 void set_standard_error_line_open(bool open) {
     standard_error_line_open.store(open);
 }
@@ -68,15 +81,16 @@ static BOOL WINAPI on_console_event(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) code = exit_code_on_interrupt;
     if (event == CTRL_CLOSE_EVENT) code = exit_code_on_close;
     remove_temporary_files();
-    if (standard_error_line_open.load()) {
-        DWORD written = 0;
-        WriteFile(GetStdHandle(STD_ERROR_HANDLE), "\r\n", 2, &written, nullptr);
-    }
+    DWORD written = 0;
+    if (standard_error_line_open.load()) WriteFile(GetStdHandle(STD_ERROR_HANDLE), "\r\n", 2, &written, nullptr);
+    if (interrupted_text_size > 0)
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), interrupted_text, (DWORD)interrupted_text_size, &written, nullptr);
     TerminateProcess(GetCurrentProcess(), (UINT)code);
     return TRUE;
 }
 
-void install_interrupt_cleanup(int (*exit_code_for_signal)(int signal)) {
+void install_interrupt_cleanup(int (*exit_code_for_signal)(int signal), const char* interrupted_line) {
+    remember_interrupted_line(interrupted_line);
     exit_code_on_interrupt = exit_code_for_signal(2);
     exit_code_on_close = exit_code_for_signal(1);
     exit_code_on_shutdown = exit_code_for_signal(15);
@@ -101,14 +115,15 @@ static void on_signal(int signal) {
         if (CLEANUP_SIGNALS[i] == signal) code = exit_codes[i];
     }
     remove_temporary_files();
-    if (standard_error_line_open.load()) {
-        ssize_t ignored = write(STDERR_FILENO, "\n", 1);
-        (void)ignored;
-    }
+    ssize_t ignored = 0;
+    if (standard_error_line_open.load()) ignored = write(STDERR_FILENO, "\n", 1);
+    if (interrupted_text_size > 0) ignored = write(STDERR_FILENO, interrupted_text, interrupted_text_size);
+    (void)ignored;
     _exit(code);
 }
 
-void install_interrupt_cleanup(int (*exit_code_for_signal)(int signal)) {
+void install_interrupt_cleanup(int (*exit_code_for_signal)(int signal), const char* interrupted_line) {
+    remember_interrupted_line(interrupted_line);
     struct sigaction action = {};
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);

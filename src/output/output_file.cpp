@@ -182,11 +182,14 @@ bool DirectOutput::commit(std::string* error) {
     return false;
 }
 
+static bool check_standard_output(std::string* error) {
+    if (!standard_output_is_terminal()) return true;
+    *error = "standard output is a terminal; redirect it to a file or a pipe";
+    return false;
+}
+
 static std::unique_ptr<OutputFile> open_standard_output(std::string* error) {
-    if (standard_output_is_terminal()) {
-        *error = "standard output is a terminal; redirect it to a file or a pipe";
-        return nullptr;
-    }
+    if (!check_standard_output(error)) return nullptr;
     auto output = std::make_unique<DirectOutput>(prepare_standard_output(), false);
     if (!output->open(error)) return nullptr;
     return output;
@@ -205,7 +208,7 @@ static std::unique_ptr<OutputFile> open_device(const std::string& destination, s
 }
 
 bool check_output_path(const std::string& destination, ReplacePolicy policy, std::string* error) {
-    if (destination == "-") return true;
+    if (destination == "-") return check_standard_output(error);
     PathKind kind = path_kind(follow_link(destination));
     if (kind == PathKind::FOLDER) {
         *error = destination + " is a folder";

@@ -46,12 +46,15 @@ public:
 std::unique_ptr<OutputFile> open_output(const std::string& destination, ReplacePolicy policy, std::string* error);
 
 // What open_output refuses before it creates anything: a folder as the
-// destination, and with KEEP_EXISTING a name that is taken. A path the system
+// destination, with KEEP_EXISTING a name that is taken, and "-" when
+// standard output is a terminal. A path the system
 // cannot examine passes, so that opening it reports the system's reason.
 // False with error set.
 bool check_output_path(const std::string& destination, ReplacePolicy policy, std::string* error);
 
 // Installs the handlers that remove temporary files on interruption; the
 // process then exits with interrupted_exit_code(signal) (the positional form
-// passes a function returning 1). Safe to call once at start-up.
-void install_interrupt_cleanup(int (*exit_code_for_signal)(int signal));
+// passes a function returning 1). A line, when given, is written to
+// standard error first ("tamselexport: interrupted"), so a log tells why the
+// run ended. Safe to call once at start-up.
+void install_interrupt_cleanup(int (*exit_code_for_signal)(int signal), const char* interrupted_line = nullptr);

@@ -108,8 +108,6 @@ bool is_option_argument(const char* arg) {
 struct ParseState {
     const char* level_option = nullptr;
     const char* track_option = nullptr;
-    // --loops or --fade, which a loopable file has no room for.
-    const char* length_option = nullptr;
 };
 
 static std::string option_label(const OptionEntry* entry) {
@@ -213,11 +211,10 @@ static bool apply_option(const OptionEntry* entry, const char* value, ParseState
     case OptionId::VERSION: *version = true; return true;
     case OptionId::STEMS: options->stems = true; return true;
     case OptionId::LOOPABLE: options->audio.loopable = true; return true;
-    case OptionId::LOOPS:
-    case OptionId::FADE:
-        state->length_option = entry->long_name;
-        return apply_number_option(entry, value, options, error);
-    case OptionId::TITLE: options->audio.title = value; return true;
+    case OptionId::TITLE:
+        options->audio.title = value;
+        options->title_given = true;
+        return true;
     case OptionId::ARTIST: options->audio.artist = value; return true;
     case OptionId::FORMAT:
         if (!parse_output_format(value, &options->audio.format))
@@ -282,10 +279,19 @@ static const OptionEntry* split_option(const char* arg, const char** attached, s
 }
 
 // Checks that the options make sense together and settles the format.
-static bool check_combination(const ParseState& state, CliOptions* options, std::string* error) {
+// --loops or --fade set to other than their defaults, which a loopable file
+// has no room for; null when neither is.
+static const char* length_option(const CliOptions& options) {
+    if (options.loops != 0) return "--loops";
+    if (options.audio.fade_seconds != 0.0) return "--fade";
+    return nullptr;
+}
+
+static bool check_combination(CliOptions* options, std::string* error) {
     if (options->json) options->info = true;
-    if (options->audio.loopable && state.length_option) {
-        *error = std::string("--loopable and --") + state.length_option +
+    const char* length = length_option(*options);
+    if (options->audio.loopable && length) {
+        *error = std::string("--loopable and ") + length +
                  " exclude each other (a loopable file holds the intro and one pass of the loop)";
         return false;
     }
@@ -364,6 +370,6 @@ ParseResult parse_cli_options(int argc, char** argv, CliOptions* options, std::s
         if (help) return ParseResult::HELP;
         if (version) return ParseResult::VERSION;
     }
-    if (!check_combination(state, options, error)) return ParseResult::USAGE_ERROR;
+    if (!check_combination(options, error)) return ParseResult::USAGE_ERROR;
     return ParseResult::RUN;
 }

@@ -22,6 +22,7 @@ struct CliOptions {
     bool stems = false;
     uint32_t muted_tracks = 0;  // from --mute or --solo
     bool format_given = false;  // -f was given (else the -o extension or wav)
+    bool title_given = false;   // --title was given, even empty (no title tag); else the input's name
     AudioSettings audio;
 };
 

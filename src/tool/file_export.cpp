@@ -83,8 +83,31 @@ static bool write_target(const FileExport& job, const RenderJob& render, const O
         if (quiet) return false;
         return file_failed(display, job.input, target.path == "-" ? reason : target.path + ": " + reason);
     }
-    if (!options.quiet) display->print_line(summary_line(job.input, target.path, result, render.plan));
+    if (!options.quiet) display->print_line(summary_line(job.input, target.path, result, render.plan, options.stems));
     return true;
+}
+
+// The render of song for job's options and the frames of each output.
+static bool plan_render(const FileExport& job, const CliOptions& options, const tamsel::Song& song, RenderJob* render,
+                        std::string* error) {
+    render->song = &song;
+    render->render_options.loops = options.loops;
+    render->render_options.tick_ms = options.tick_ms;
+    render->render_options.muted_tracks = options.muted_tracks;
+    render->settings = options.audio;
+    if (!options.title_given) render->settings.title = title_from_song_path(job.input);
+    return audio_frames(song, render->render_options, render->settings, &render->frames, error);
+}
+
+uint64_t planned_frames(const FileExport& job, const CliOptions& options) {
+    if (!job.planning_error.empty() || job.input == "-") return 0;
+    tamsel::Song song;
+    std::string error;
+    std::string warning;
+    RenderJob render;
+    if (!load_input_song(job.input, &song, &error, &warning)) return 0;
+    if (!plan_render(job, options, song, &render, &error)) return 0;
+    return render.frames * job.targets.size();
 }
 
 static bool export_outputs(const FileExport& job, const CliOptions& options, ProgressDisplay* display, size_t slot) {
@@ -97,14 +120,7 @@ static bool export_outputs(const FileExport& job, const CliOptions& options, Pro
     if (!check_targets(job, options, display)) return false;
 
     RenderJob render;
-    render.song = &song;
-    render.render_options.loops = options.loops;
-    render.render_options.tick_ms = options.tick_ms;
-    render.render_options.muted_tracks = options.muted_tracks;
-    render.settings = options.audio;
-    if (render.settings.title.empty()) render.settings.title = title_from_song_path(job.input);
-    if (!audio_frames(song, render.render_options, render.settings, &render.frames, &error))
-        return file_failed(display, job.input, error);
+    if (!plan_render(job, options, song, &render, &error)) return file_failed(display, job.input, error);
     if (!plan_level(song, render.render_options, render.settings, &render.plan, &error))
         return file_failed(display, job.input, error);
 

@@ -20,6 +20,11 @@ struct FileExport {
 // display. True when every output was written.
 bool export_file(const FileExport& job, const CliOptions& options, ProgressDisplay* display, size_t slot);
 
+// The frames job's outputs will render in all, for the progress line
+// before the run starts; 0 when the file will fail (or is standard input,
+// which can be read once only).
+uint64_t planned_frames(const FileExport& job, const CliOptions& options);
+
 // Checks the outputs of all files before anything is written: an output
 // that is an input (of this or another file) or that two files share gets
 // a planning error, for the later file.

@@ -1,6 +1,8 @@
 #include "tool/option_form.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "tool/output_targets.h"
 #include "tool/progress_display.h"
 #include "tool/song_report.h"
+#include "tool/standard_output.h"
 #include "tool/terminal.h"
 
 static const int EXIT_FILE_FAILED = 1;
@@ -42,16 +45,16 @@ static int run_info(const CliOptions& options) {
     for (size_t i = 0; i < reports.size(); i++) {
         const SongReport& report = reports[i];
         std::string text = options.json ? song_report_json(report) : song_report_text(report);
-        if (!options.json && i > 0) std::fputs("\n", stdout);
+        if (!options.json && i > 0) text = "\n" + text;
+        errno = 0;
         std::fputs(text.c_str(), stdout);
-        std::fflush(stdout);
+        if (!standard_output_written()) return EXIT_FILE_FAILED;
         if (!report.warning.empty())
             std::fprintf(stderr, "tamselexport: warning: %s: %s\n", report.file.c_str(), report.warning.c_str());
         if (report.error.empty()) continue;
         std::fprintf(stderr, "tamselexport: %s: %s\n", report.file.c_str(), report.error.c_str());
         failed = true;
     }
-    if (std::ferror(stdout)) failed = true;
     return failed ? EXIT_FILE_FAILED : 0;
 }
 
@@ -75,23 +78,53 @@ static int run_export(const CliOptions& options) {
     per_file.audio.render_threads = render_threads_per_file(budget, threads);
     bool live = !options.quiet && standard_error_is_terminal();
     ProgressDisplay display(live, terminal_takes_escapes(), threads, jobs.size());
+    // The run's share done is of audio frames, so the line needs every
+    // file's length before the first starts; one file tells its own.
+    if (live && jobs.size() > 1) {
+        run_jobs(jobs.size(), threads,
+                 [&](size_t i, size_t) { display.plan_file(i, planned_frames(jobs[i], per_file)); });
+    }
     std::atomic<bool> failed{false};
     run_jobs(jobs.size(), threads, [&](size_t i, size_t slot) {
+        display.take_file(slot, i);
         if (!export_file(jobs[i], per_file, &display, slot)) failed.store(true);
     });
     display.finish();
     return failed.load() ? EXIT_FILE_FAILED : 0;
 }
 
+// --help and --version: their text, or an error when it could not be written.
+static int print_text(void (*print)(std::FILE* out)) {
+    errno = 0;
+    print(stdout);
+    return standard_output_written() ? 0 : EXIT_FILE_FAILED;
+}
+
+// A terminal on either end of the audio is refused before any work: no
+// song comes from one, and audio would only garble one.
+static bool check_standard_streams(const CliOptions& options, std::string* error) {
+    bool reads_input = std::find(options.inputs.begin(), options.inputs.end(), "-") != options.inputs.end();
+    if (reads_input && standard_input_is_terminal()) {
+        *error = "standard input ('-') is a terminal; redirect it from a song file or a pipe";
+        return false;
+    }
+    if (options.info || options.output != "-") return true;
+    return check_output_path(options.output, ReplacePolicy::REPLACE, error);
+}
+
 int run_option_form(int argc, char** argv) {
-    install_interrupt_cleanup(interrupted_exit_code);
+    install_interrupt_cleanup(interrupted_exit_code, "tamselexport: interrupted");
     CliOptions options;
     std::string error;
     switch (parse_cli_options(argc, argv, &options, &error)) {
-    case ParseResult::HELP: print_help(stdout); return 0;
-    case ParseResult::VERSION: print_version(stdout); return 0;
+    case ParseResult::HELP: return print_text(print_help);
+    case ParseResult::VERSION: return print_text(print_version);
     case ParseResult::USAGE_ERROR: print_usage_error(error); return EXIT_USAGE;
     case ParseResult::RUN: break;
+    }
+    if (!check_standard_streams(options, &error)) {
+        print_usage_error(error);
+        return EXIT_USAGE;
     }
     if (options.info) return run_info(options);
     return run_export(options);

@@ -37,7 +37,11 @@ bool write_wav_file(const std::string& path, tamsel::Renderer* renderer, uint64_
 
 int run_positional_form(int argc, char** argv) {
     install_interrupt_cleanup([](int) { return 1; });
+    // Standard output into a file or pipe is buffered, and an interruption
+    // ends the process without emptying the buffer: each message is flushed
+    // before the work it announces, so a redirected log keeps it.
     for (const char* line : USAGE_LINES) std::puts(line);
+    std::fflush(stdout);
 
     ExportArguments args;
     if (!parse_arguments(argc, argv, &args)) return 1;
@@ -47,6 +51,7 @@ int run_positional_form(int argc, char** argv) {
     }
 
     std::printf("Loading file %s\n", args.input_path);
+    std::fflush(stdout);
     tamsel::Song song;
     if (song.load_file(args.input_path) != TAMSEL_OK) {
         std::puts("Fail load");
@@ -63,6 +68,7 @@ int run_positional_form(int argc, char** argv) {
 
     std::string output = path_with_extension(args.input_path, ".wav");
     std::printf("Exporting to file %s\n", output.c_str());
+    std::fflush(stdout);
     uint64_t frames = 0;
     if (renderer.length(TAMSEL_WAV_MAX_FRAMES, &frames) != TAMSEL_OK) {
         std::puts("Song too long for a WAV file");

@@ -18,6 +18,7 @@ ProgressDisplay::ProgressDisplay(bool live, bool escapes, size_t slots, size_t f
     : live_(live),
       escapes_(escapes),
       files_(files),
+      planned_(files, 0),
       slots_(new Slot[slots == 0 ? 1 : slots]),
       slot_count_(slots == 0 ? 1 : slots),
       start_(std::chrono::steady_clock::now()),
@@ -27,11 +28,28 @@ ProgressDisplay::~ProgressDisplay() {
     finish();
 }
 
+void ProgressDisplay::plan_file(size_t file, uint64_t frames) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (file >= planned_.size()) return;
+    frames_planned_ = frames_planned_ - planned_[file] + frames;
+    planned_[file] = frames;
+}
+
+void ProgressDisplay::take_file(size_t slot, size_t file) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (slot < slot_count_) slots_[slot].file = file;
+}
+
 void ProgressDisplay::begin_file(size_t slot, const std::string& name, uint64_t total) {
     if (!live_ || slot >= slot_count_) return;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         Slot& s = slots_[slot];
+        // The file's own figure wins over the plan's.
+        if (s.file < planned_.size()) {
+            frames_planned_ = frames_planned_ - planned_[s.file] + total;
+            planned_[s.file] = total;
+        }
         s.name = name;
         s.total.store(total);
         s.done.store(0);
@@ -61,8 +79,13 @@ void ProgressDisplay::try_draw() {
 void ProgressDisplay::end_file(size_t slot) {
     std::lock_guard<std::mutex> lock(mutex_);
     files_finished_++;
-    if (!live_ || slot >= slot_count_) return;
+    if (slot >= slot_count_) return;
     Slot& s = slots_[slot];
+    if (s.file < planned_.size()) {
+        frames_planned_ -= planned_[s.file];
+        planned_[s.file] = 0;
+    }
+    s.file = SIZE_MAX;
     if (!s.active) return;
     frames_finished_ += s.done.load();
     s.done.store(0);
@@ -107,25 +130,25 @@ void ProgressDisplay::show_line_locked(const std::string& line) {
 }
 
 // "all 31% [2/8 files] | song.tsm 52% | other.tsm 12% | 410x real time",
-// cut to the terminal's width. The whole run's share counts each file
-// alike, finished ones whole and the ones rendering by their part done.
+// cut to the terminal's width. The whole run's share is of audio frames:
+// those of finished files and those done of the files rendering, out of
+// those and the frames still planned; a file that fails takes its frames
+// out of the whole, so the share never jumps for it.
 void ProgressDisplay::draw_locked() {
     char part[64];
     std::string files_part;
     uint64_t frames = frames_finished_;
-    double share = (double)files_finished_;
     for (size_t i = 0; i < slot_count_; i++) {
         const Slot& s = slots_[i];
         if (!s.active) continue;
         uint64_t done = s.done.load(std::memory_order_relaxed);
         uint64_t total = s.total.load(std::memory_order_relaxed);
         frames += done;
-        share += percent(done, total) / 100.0;
         std::snprintf(part, sizeof part, " %d%% |", percent(done, total));
         files_part += " " + s.name + part;
     }
-    std::snprintf(part, sizeof part, "all %d%% [%zu/%zu files] |",
-                  files_ == 0 ? 100 : (int)(share * 100.0 / (double)files_), files_finished_, files_);
+    std::snprintf(part, sizeof part, "all %d%% [%zu/%zu files] |", percent(frames, frames_finished_ + frames_planned_),
+                  files_finished_, files_);
     std::string line = part + files_part;
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     if (seconds > 0.0) {

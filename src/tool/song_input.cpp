@@ -48,42 +48,80 @@ static std::string why_unreadable(const std::string& input) {
     return system_reason(error != 0 ? error : EIO);
 }
 
-static bool read_standard_input(std::vector<uint8_t>* bytes, std::string* error) {
-#ifdef _WIN32
-    _setmode(_fileno(stdin), _O_BINARY);
-#endif
-    uint8_t chunk[65536];
-    for (;;) {
-        size_t got = std::fread(chunk, 1, sizeof chunk, stdin);
-        bytes->insert(bytes->end(), chunk, chunk + got);
-        if (got == sizeof chunk) continue;
-        if (!std::ferror(stdin)) return true;
-        *error = "cannot read standard input: " + system_reason(errno);
-        return false;
-    }
+// The header, then each of the four tracks' records of 4 bytes, all of
+// track 0 first. The library reads the header and the first 1000 records of
+// each track, wherever the header's record count puts them.
+static const uint64_t HEADER_BYTES = 1048;
+static const uint64_t RECORD_BYTES = 4;
+static const uint64_t RECORDS_READ = 1000;
+static const uint64_t TRACKS = TAMSEL_TRACK_COUNT;
+
+static uint64_t records_of(const tamsel::Song& song) {
+    int32_t records = song.info().records;
+    return records > 0 ? (uint64_t)records : 0u;
 }
 
-// The header, then each of the four tracks' records of 4 bytes.
-static const uint64_t HEADER_BYTES = 1048;
+// Bytes of a file that holds every record its header counts.
+static uint64_t full_size(uint64_t records) {
+    return HEADER_BYTES + RECORD_BYTES * TRACKS * records;
+}
+
+// Bytes up to the end of the last track's records that the library reads.
+static uint64_t reach(uint64_t records) {
+    uint64_t read = records < RECORDS_READ ? records : RECORDS_READ;
+    return HEADER_BYTES + RECORD_BYTES * ((TRACKS - 1) * records + read);
+}
 
 static std::string shortness_warning(const tamsel::Song& song, uint64_t size) {
-    int32_t records = song.info().records;
-    uint64_t needed = HEADER_BYTES + (records > 0 ? 16u * (uint64_t)records : 0u);
+    uint64_t needed = full_size(records_of(song));
     if (size >= needed) return "";
     return "the file is " + std::to_string(size) + " bytes, shorter than the " + std::to_string(needed) +
            " its header says; the missing bytes play as zeros";
 }
 
+// Reads standard input until *bytes holds keep bytes, then counts (without
+// keeping) what follows until *size reaches count, or until it ends. False
+// with error set when a read fails.
+static bool read_standard_input(uint64_t keep, uint64_t count, std::vector<uint8_t>* bytes, uint64_t* size,
+                                std::string* error) {
+    uint8_t chunk[65536];
+    while (*size < count) {
+        uint64_t left = count - *size;
+        size_t want = left < sizeof chunk ? (size_t)left : sizeof chunk;
+        size_t got = std::fread(chunk, 1, want, stdin);
+        uint64_t kept = *size < keep ? keep - *size : 0u;
+        bytes->insert(bytes->end(), chunk, chunk + (got < kept ? got : (size_t)kept));
+        *size += got;
+        if (got == want) continue;
+        if (!std::ferror(stdin)) return true;
+        *error = "cannot read standard input: " + system_reason(errno);
+        return false;
+    }
+    return true;
+}
+
+// Standard input is read as a file is: the header first, then only as far
+// as the song's records reach (and on to the size its header gives, only to
+// tell whether it is shorter); whatever follows is left unread.
 static bool load_standard_input(tamsel::Song* song, std::string* error, std::string* warning) {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
     std::vector<uint8_t> bytes;
-    if (!read_standard_input(&bytes, error)) return false;
+    uint64_t size = 0;
+    if (!read_standard_input(HEADER_BYTES, HEADER_BYTES, &bytes, &size, error)) return false;
     tamsel::Status status = song->load_memory(bytes.data(), bytes.size());
     if (status == TAMSEL_OK) {
-        *warning = shortness_warning(*song, bytes.size());
-        return true;
+        uint64_t records = records_of(*song);
+        if (!read_standard_input(reach(records), full_size(records), &bytes, &size, error)) return false;
+        status = song->load_memory(bytes.data(), bytes.size());
     }
-    *error = tamsel::message(status);
-    return false;
+    if (status != TAMSEL_OK) {
+        *error = tamsel::message(status);
+        return false;
+    }
+    *warning = shortness_warning(*song, size);
+    return true;
 }
 
 bool load_input_song(const std::string& input, tamsel::Song* song, std::string* error, std::string* warning) {

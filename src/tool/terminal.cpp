@@ -31,6 +31,10 @@ bool standard_error_is_terminal() {
     return SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
+bool standard_input_is_terminal() {
+    return _isatty(_fileno(stdin)) != 0;
+}
+
 size_t terminal_columns() {
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return DEFAULT_COLUMNS;
@@ -42,6 +46,10 @@ size_t terminal_columns() {
 
 bool standard_error_is_terminal() {
     return isatty(STDERR_FILENO) == 1;
+}
+
+bool standard_input_is_terminal() {
+    return isatty(STDIN_FILENO) == 1;
 }
 
 size_t terminal_columns() {

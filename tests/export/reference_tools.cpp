@@ -60,7 +60,9 @@ int decode(const ReferenceDecoder& decoder, const std::string& in, const std::st
 
 std::string title_and_artist(const std::string& file) {
     std::string out;
-    run_command("mediainfo --Inform='General;%Title%|%Performer%' " + shell_quoted(file), &out);
+    // mediainfo shows text in the locale's character set, as '?' where the
+    // POSIX locale (no LANG) has no character: it is asked for UTF-8 itself.
+    run_command("LC_ALL=C.UTF-8 mediainfo --Inform='General;%Title%|%Performer%' " + shell_quoted(file), &out);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
     return out;
 }

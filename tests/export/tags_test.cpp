@@ -21,6 +21,7 @@ TEST(Tags, TitleAndArtistReadAsGivenInEveryFormat) {
     };
     const Row rows[] = {
         {"plain.tsm", nullptr, nullptr, "plain|", "plain"},
+        {"plain.tsm", "", nullptr, "|", ""},  // an empty title is none
         {"plain.tsm", "Night Drive \u266B", "Ann B\u00E9r\u00E9nice", "Night Drive \u266B|Ann B\u00E9r\u00E9nice",
          nullptr},
         {"plain.tsm", "Caf\u00E9", "Ann B\u00E9r\u00E9nice", "Caf\u00E9|Ann B\u00E9r\u00E9nice", "Caf\xE9"},

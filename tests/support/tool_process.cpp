@@ -232,7 +232,7 @@ ToolResult ToolProcess::finish() {
         if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
     }
     const char* input = setup.standard_input.empty() ? "/dev/null" : setup.standard_input.c_str();
-    int input_fd = open(input, O_RDONLY);
+    int input_fd = setup.input_from_terminal ? out_fd : open(input, O_RDONLY);
     if (input_fd < 0 || dup2(input_fd, 0) < 0) _exit(126);
     if (dup2(err_fd, 2) < 0) _exit(126);
     if (out_fd >= 0) {
@@ -288,6 +288,13 @@ static bool open_streams(StandardOutput output, ToolStreams* streams) {
     streams->err_read = err_pipe[0];
     streams->err_write = err_pipe[1];
     if (output == StandardOutput::CLOSED) return true;
+    if (output == StandardOutput::FULL) {
+        streams->out_write = open("/dev/full", O_WRONLY | O_CLOEXEC);
+        if (streams->out_write >= 0) return true;
+        close(err_pipe[0]);
+        close(err_pipe[1]);
+        return false;
+    }
     int out_pipe[2];
     if (pipe2(out_pipe, O_CLOEXEC) == 0) {
         streams->out_read = out_pipe[0];

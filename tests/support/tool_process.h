@@ -15,9 +15,10 @@
 
 // What the tool's standard output is: a pipe read to its end, closed
 // before the tool starts, a pipe whose reader takes a few bytes and goes
-// away (like `| head -c N`), a pipe nobody reads (the tool blocks on it), or
-// a pseudo-terminal that standard error shares. Windows has the first only.
-enum class StandardOutput { CAPTURED, CLOSED, PIPE_CLOSED_EARLY, PIPE_NOT_READ, TERMINAL };
+// away (like `| head -c N`), a pipe nobody reads (the tool blocks on it), a
+// pseudo-terminal that standard error shares, or /dev/full (every write
+// fails: no space left). Windows has the first only.
+enum class StandardOutput { CAPTURED, CLOSED, PIPE_CLOSED_EARLY, PIPE_NOT_READ, TERMINAL, FULL };
 
 struct ToolSetup {
     std::string folder;                  // where the tool runs
@@ -27,6 +28,7 @@ struct ToolSetup {
     int64_t file_size_limit = -1;        // Linux: RLIMIT_FSIZE with SIGXFSZ ignored; -1: none
     int64_t memory_limit = -1;           // Linux: RLIMIT_AS, bytes of address space; -1: none
     StandardOutput standard_output = StandardOutput::CAPTURED;
+    bool input_from_terminal = false;        // Linux, with TERMINAL: standard input is that terminal too
     size_t bytes_read_before_closing = 100;  // PIPE_CLOSED_EARLY
     // Windows writes text lines with "\r\n"; they are read as "\n" unless
     // the bytes matter (audio on standard output).

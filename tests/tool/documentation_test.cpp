@@ -1,6 +1,10 @@
-// The manual page and the bash completion know every option --help lists.
+// The manual page and the bash completion know every option --help lists;
+// the manual and the README name every key of --json and show the summary
+// line the tool prints today.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -40,6 +44,72 @@ TEST(Documentation, ManualAndCompletionNameEveryOption) {
         EXPECT_NE(manual.find(format), std::string::npos) << format;
         EXPECT_NE(completion.find(format), std::string::npos) << format;
     }
+}
+
+// The keys of the outermost object of a line of JSON, in order. Text in
+// quotes is skipped whole, so keys and values may hold any character.
+std::vector<std::string> top_level_keys(const std::string& json) {
+    std::vector<std::string> keys;
+    int depth = 0;
+    for (size_t i = 0; i < json.size(); i++) {
+        char c = json[i];
+        if (c == '{' || c == '[') depth++;
+        if (c == '}' || c == ']') depth--;
+        if (c != '"') continue;
+        size_t end = i + 1;
+        while (end < json.size() && json[end] != '"') end += json[end] == '\\' ? 2 : 1;
+        if (depth == 1 && end + 1 < json.size() && json[end + 1] == ':')
+            keys.push_back(json.substr(i + 1, end - i - 1));
+        i = end;
+    }
+    return keys;
+}
+
+// Whether word stands in text on its own: after a blank, and not followed
+// by more of a name.
+bool names_word(const std::string& text, const std::string& word) {
+    for (size_t at = text.find(" " + word); at != std::string::npos; at = text.find(" " + word, at + 1)) {
+        char after = at + 1 + word.size() < text.size() ? text[at + 1 + word.size()] : ' ';
+        if (!std::isalnum((unsigned char)after) && after != '_') return true;
+    }
+    return false;
+}
+
+// The text from the first line that starts with start to the next that
+// starts with end.
+std::string section(const std::string& text, const std::string& start, const std::string& end) {
+    size_t from = text.find("\n" + start);
+    if (from == std::string::npos) return "";
+    size_t to = text.find("\n" + end, from + 1);
+    return text.substr(from, to == std::string::npos ? std::string::npos : to - from);
+}
+
+TEST(Documentation, ManualAndReadmeNameEveryJsonKey) {
+    TestFolder folder;
+    folder.write("a.tsm", song_bytes(100, 2, 8, 8));
+    std::vector<std::string> keys = top_level_keys(run_tool(folder.path(), {"--json", "--loopable", "a.tsm"}).out);
+    ASSERT_GT(keys.size(), 20u);
+    std::string manual = section(text_of(TAMSEL_BINARY_DIR "/man/tamselexport.1"), ".B \\-\\-json", ".TP");
+    std::string readme = text_of(TAMSEL_SOURCE_DIR "/README.md");
+    std::string listed = section(readme, "file`. With `--json`", "```");
+    std::string example = section(readme, "$ tamselexport --info --json", "```");
+    ASSERT_FALSE(manual.empty());
+    ASSERT_FALSE(listed.empty());
+    for (const std::string& key : keys) {
+        EXPECT_TRUE(names_word(manual, key)) << key;
+        EXPECT_NE(listed.find("`" + key + "`"), std::string::npos) << key;
+    }
+    EXPECT_EQ(top_level_keys(example.substr(example.find('{'))), keys) << example;
+}
+
+TEST(Documentation, ReadmeShowsTheSummaryOfTheDemo) {
+    TestFolder folder;
+    std::filesystem::create_directory(folder.file("examples"));
+    folder.write("examples/demo.tsm", read_file(TAMSEL_SOURCE_DIR "/examples/demo.tsm"));
+    ToolResult run = run_tool(folder.path(), {"--", "examples/demo.tsm"});
+    ASSERT_EQ(run.code, 0);
+    std::string readme = text_of(TAMSEL_SOURCE_DIR "/README.md");
+    EXPECT_NE(readme.find("\n" + run.err), std::string::npos) << run.err;
 }
 
 }  // namespace

@@ -49,6 +49,10 @@ TEST(UsageErrors, ExitTwoWithOneLineAndAHintAndWriteNothing) {
         {"-l 4294967295 a.tsm", "--loops: invalid value '4294967295' (a whole number 0..2147483647)"},
         {"--tick 1e14 a.tsm", "--tick: invalid value '1e14' (milliseconds from 0 to 3600000)"},
         {"--solo 5 a.tsm", "--solo: invalid value '5' (tracks 1, 2, 3, drums, separated by commas)"},
+        {"--loopable -l 1 a.tsm",
+         "--loopable and --loops exclude each other (a loopable file holds the intro and one pass of the loop)"},
+        {"--fade 0.5 --loopable a.tsm",
+         "--loopable and --fade exclude each other (a loopable file holds the intro and one pass of the loop)"},
     };
     for (const auto& command : commands) {
         ToolResult run = run_tool(dir, words_of(command[0]));
@@ -60,6 +64,21 @@ TEST(UsageErrors, ExitTwoWithOneLineAndAHintAndWriteNothing) {
         EXPECT_EQ(run.err, expected) << command[0];
         EXPECT_EQ(run.out, "") << command[0];
         EXPECT_EQ(files_in(dir), std::vector<std::string>{"a.tsm"}) << command[0];
+    }
+}
+
+// An option given at its default is the default: --loopable takes -l 0 and
+// --fade 0, and a level of -0 is shown as 0.
+TEST(UsageErrors, DefaultsGivenExplicitlyChangeNothing) {
+    TestFolder folder;
+    folder.write("a.tsm", song_bytes(100, 0, 8, 8));
+    std::string dir = folder.path();
+    ASSERT_EQ(run_tool(dir, {"-q", "--loopable", "-o", "plain.wav", "a.tsm"}).code, 0);
+    for (const char* command : {"--loopable -l 0", "--loopable --fade 0", "-l 00 --fade 0.0 --loopable"}) {
+        std::vector<std::string> arguments = words_of(std::string("-q --force -o given.wav a.tsm ") + command);
+        ToolResult run = run_tool(dir, arguments);
+        EXPECT_EQ(run.code, 0) << command << ": " << run.err;
+        EXPECT_TRUE(files_equal(dir + "/given.wav", dir + "/plain.wav")) << command;
     }
 }
 
@@ -268,8 +287,8 @@ TEST(StandardOutput, RefusedWhenItIsATerminal) {
     setup.arguments = {"-o", "-", "a.tsm"};
     setup.standard_output = StandardOutput::TERMINAL;
     ToolResult run = run_tool_process(setup);
-    EXPECT_EQ(run.code, 1);
-    EXPECT_NE(run.out.find("tamselexport: a.tsm: standard output is a terminal"), std::string::npos) << run.out;
+    EXPECT_EQ(run.code, 2);
+    EXPECT_EQ(run.out.rfind("tamselexport: standard output is a terminal", 0), 0u) << run.out;
     EXPECT_EQ(run.out.find("RIFF"), std::string::npos);
 }
 
@@ -296,7 +315,7 @@ TEST(Interruption, ExitStatusTellsTheSignal) {
         kill(tool.pid(), signal);
         ToolResult result = tool.finish();
         EXPECT_EQ(result.code, 128 + signal);
-        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.err, "tamselexport: interrupted\n");
     }
 #endif
 }

@@ -4,9 +4,14 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifndef _WIN32
+#include <pthread.h>
+#include <csignal>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -14,6 +19,7 @@
 #include "decoding.h"
 #include "test_folder.h"
 #include "test_songs.h"
+#include "tool_forms.h"
 #include "tool_process.h"
 
 namespace {
@@ -77,6 +83,155 @@ TEST(Messages, ADashReadsTheSongFromStandardInput) {
         EXPECT_EQ(run.code, c.code) << c.command;
         EXPECT_EQ(run.err, std::string(c.err) + HINT) << c.command;
     }
+}
+
+#ifndef _WIN32
+// Writes song into the named pipe fifo, then zeros for as long as anyone
+// reads; ends when the reader goes.
+void feed_endlessly(const std::string& fifo, const std::vector<uint8_t>& song) {
+    sigset_t pipe_signal;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
+    int fd = open(fifo.c_str(), O_WRONLY);
+    if (fd < 0) return;
+    std::vector<uint8_t> bytes = song;
+    bytes.resize(song.size() + 65536, 0);
+    size_t at = 0;
+    for (;;) {
+        ssize_t wrote = write(fd, bytes.data() + at, bytes.size() - at);
+        if (wrote <= 0) break;
+        at += (size_t)wrote;
+        if (at == bytes.size()) at = song.size();
+    }
+    close(fd);
+}
+#endif
+
+// Standard input is read as a file is, only as far as the song reaches: a
+// song followed by a stream that never ends renders the same bytes, and a
+// song cut short between its last record read and its end warns alike.
+TEST(Messages, StandardInputIsReadOnlyAsFarAsTheSongReaches) {
+    SKIP_ON_WINDOWS("a named pipe");
+#ifndef _WIN32
+    TestFolder folder;
+    std::string fifo = folder.file("endless");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Records past the first 1000 of each track are never read.
+    for (int32_t records : {12, 1200}) {
+        SCOPED_TRACE(records);
+        std::vector<uint8_t> song = sounding_song(7, records);
+        folder.write("a.tsm", song);
+        ASSERT_EQ(run_tool(folder.path(), {"-q", "--force", "a.tsm"}).code, 0);
+        std::thread writer(feed_endlessly, fifo, song);
+        ToolSetup setup;
+        setup.folder = folder.path();
+        setup.standard_input = fifo;
+        setup.arguments = {"-q", "--force", "-o", "piped.wav", "-"};
+        ToolResult run = run_tool_process(setup);
+        writer.join();
+        EXPECT_FALSE(run.timed_out);
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_TRUE(files_equal(folder.file("piped.wav"), folder.file("a.wav")));
+    }
+    std::vector<uint8_t> cut = sounding_song(7, 1200);
+    cut.resize(20000);
+    folder.write("cut.tsm", cut);
+    ToolResult by_name = run_tool(folder.path(), {"--info", "cut.tsm"});
+    ToolSetup setup;
+    setup.folder = folder.path();
+    setup.standard_input = folder.file("cut.tsm");
+    setup.arguments = {"--info", "-"};
+    ToolResult piped = run_tool_process(setup);
+    EXPECT_EQ(piped.err,
+              "tamselexport: warning: -: the file is 20000 bytes, shorter than the 20248 its header says; the missing "
+              "bytes play as zeros\n");
+    EXPECT_EQ(by_name.err.substr(by_name.err.find(": the file")), piped.err.substr(piped.err.find(": the file")));
+    ASSERT_GT(by_name.out.size(), 7u);
+    EXPECT_EQ(piped.out.substr(1), by_name.out.substr(7));
+#endif
+}
+
+// A terminal where the audio would come from or go to is a usage error
+// before any work: nothing is waited for, drawn or written.
+TEST(Messages, ATerminalForTheSongOrTheAudioIsAUsageError) {
+    SKIP_ON_WINDOWS("a pseudo-terminal");
+    TestFolder folder;
+    folder.write("a.tsm", song_bytes(100, 0, 8, 8));
+    const std::string hint = "\r\nTry 'tamselexport --help' for more information.\r\n";
+    const std::string input =
+        "tamselexport: standard input ('-') is a terminal; redirect it from a song file or a pipe";
+    const std::string output = "tamselexport: standard output is a terminal; redirect it to a file or a pipe";
+    const std::string cases[][2] = {
+        {"-o - a.tsm", output}, {"-f flac -o - a.tsm", output}, {"-o x.wav -", input}, {"--info -", input},
+        {"-o - -", input},
+    };
+    for (const auto& c : cases) {
+        ToolSetup setup;
+        setup.folder = folder.path();
+        setup.arguments = words_of(c[0]);
+        setup.standard_output = StandardOutput::TERMINAL;
+        setup.input_from_terminal = true;
+        ToolResult run = run_tool_process(setup);
+        EXPECT_FALSE(run.timed_out) << c[0];
+        EXPECT_EQ(run.code, 2) << c[0];
+        // The terminal shows each line break as a carriage return and a new line.
+        EXPECT_EQ(run.out, c[1] + hint) << c[0];
+    }
+    EXPECT_EQ(files_in(folder.path()), std::vector<std::string>{"a.tsm"});
+}
+
+// Text for standard output that cannot be written is an error, said on
+// standard error, whatever the text was.
+TEST(Messages, StandardOutputThatTakesNothingIsAnError) {
+    SKIP_ON_WINDOWS("/dev/full");
+    TestFolder folder;
+    folder.write("a.tsm", song_bytes(100, 0, 8, 8));
+    for (const char* command : {"--help", "-V", "--info a.tsm", "--info --json a.tsm a.tsm"}) {
+        ToolSetup setup;
+        setup.folder = folder.path();
+        setup.arguments = words_of(command);
+        setup.standard_output = StandardOutput::FULL;
+        ToolResult run = run_tool_process(setup);
+        EXPECT_EQ(run.code, 1) << command;
+        EXPECT_EQ(run.err, "tamselexport: cannot write standard output: No space left on device\n") << command;
+    }
+}
+
+// Interrupted half-way with its standard output going into a pipe (which,
+// like a file, is buffered), each form has said what it was doing: the
+// positional form its lines so far, the option form that it was stopped.
+TEST(Messages, AnInterruptedRunLeavesItsLinesInARedirectedOutput) {
+    SKIP_ON_WINDOWS("signals");
+#ifndef _WIN32
+    struct Case {
+        Form form;
+        int code;
+        std::string out;
+        std::string err;
+    };
+    const Case cases[] = {
+        {Form::POSITIONAL, 1, usage_text() + "Loading file song.tsm\nExporting to file song.wav\n", ""},
+        {Form::OPTIONS, 130, "", "tamselexport: interrupted\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(form_name(c.form));
+        TestFolder folder;
+        place_song_and_old_render(folder.path(), "demo.tsm");
+        ToolSetup setup;
+        setup.folder = folder.path();
+        setup.arguments = render_arguments(c.form, 14);
+        ToolProcess tool;
+        ASSERT_TRUE(tool.start(setup));
+        ASSERT_TRUE(wait_for_partial_file(&tool, folder.path(), "song.wav", 1 << 20));
+        kill(tool.pid(), SIGINT);
+        ToolResult run = tool.finish();
+        EXPECT_EQ(run.code, c.code);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
+    }
+#endif
 }
 
 TEST(Messages, AnOutputThatCannotBeWrittenSaysWhyAndHintsForceOnlyForATakenName) {
@@ -184,6 +339,31 @@ TEST(Messages, ForceKeepsTheReplacedFilesModeAndOwner) {
         }
     }
 #endif
+}
+
+// Each summary's level note is true of the file beside it: a stem is
+// leveled as the whole mix and says so; a level of -0 shows as 0.
+TEST(Messages, LevelNotesSayWhatWasDoneToEachFile) {
+    TestFolder folder;
+    folder.write("a.tsm", sounding_song(7, 12));
+    struct Case {
+        const char* command;
+        size_t outputs;
+        const char* note;
+    };
+    const Case cases[] = {
+        {"--normalize=-0 a.tsm", 1, ", peak brought to 0.0 dBFS ("},
+        {"--normalize=-0.04 a.tsm", 1, ", peak brought to 0.0 dBFS ("},
+        {"--normalize=-0.05 a.tsm", 1, ", peak brought to -0.1 dBFS ("},
+        {"--stems --normalize a.tsm", 4, ", level of the whole mix: peak brought to -1.0 dBFS ("},
+    };
+    for (const Case& c : cases) {
+        ToolResult run = run_tool(folder.path(), words_of(std::string("--force ") + c.command));
+        EXPECT_EQ(run.code, 0) << c.command;
+        std::vector<std::string> lines = lines_of(run.err);
+        EXPECT_EQ(lines.size(), c.outputs) << run.err;
+        for (const std::string& line : lines) EXPECT_NE(line.find(c.note), std::string::npos) << line;
+    }
 }
 
 // -d makes its folder only for an output that is written into it.

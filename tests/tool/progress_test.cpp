@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -71,6 +73,32 @@ TEST(Progress, NothingOfItIntoAFileOrWithQuiet) {
     EXPECT_EQ(run.out, "");
 }
 
+// The figures of each drawing: the whole run's percentage and the one of
+// the file named after it ("all 40% [2/3 files] | demo.tsm 40% | ...").
+std::vector<std::pair<int, int>> drawn_shares(const std::string& text, const std::string& file) {
+    std::vector<std::pair<int, int>> shares;
+    for (size_t at = text.find("\rall "); at != std::string::npos; at = text.find("\rall ", at + 1)) {
+        size_t own = text.find("| " + file + " ", at);
+        if (own == std::string::npos || own > text.find('\r', at + 1)) continue;
+        shares.push_back({std::atoi(text.c_str() + at + 5), std::atoi(text.c_str() + own + file.size() + 3)});
+    }
+    return shares;
+}
+
+// The whole run's share is of audio: inputs that fail add none, so with
+// them before the one song it is that song's share, drawing by drawing.
+TEST(Progress, TheWholeRunsShareIsOfAudioFrames) {
+    SKIP_ON_WINDOWS("a pseudo-terminal");
+    TestFolder folder;
+    put_demo_song(folder);
+    folder.write("bad.tsm", std::vector<uint8_t>{'R', 'I', 'F', 'F'});
+    ToolResult run = run_on_terminal(folder, {"-j", "1", "missing.tsm", "bad.tsm", "demo.tsm"});
+    EXPECT_EQ(run.code, 1);
+    std::vector<std::pair<int, int>> shares = drawn_shares(run.out, "demo.tsm");
+    ASSERT_FALSE(shares.empty()) << run.out;
+    for (const auto& share : shares) EXPECT_EQ(share.first, share.second) << run.out;
+}
+
 // TERM=dumb draws with carriage returns and blanks only; an interrupted run
 // ends the line it drew, so the shell's prompt starts on a line of its own.
 TEST(Progress, DumbTerminalsGetNoEscapesAndAnInterruptionEndsTheLine) {
@@ -105,6 +133,7 @@ TEST(Progress, DumbTerminalsGetNoEscapesAndAnInterruptionEndsTheLine) {
         EXPECT_EQ(run.out.back(), '\n') << run.out;
         if (c.interrupted) {
             EXPECT_EQ(run.out.find("demo.wav:"), std::string::npos) << run.out;
+            EXPECT_NE(run.out.find("\ntamselexport: interrupted\r\n"), std::string::npos) << run.out;
         }
     }
     EXPECT_EQ(files_in(folder.path()), (std::vector<std::string>{"demo.tsm", "demo.wav"}));
