@@ -25,6 +25,7 @@ rm -rf build-web
 mkdir -p build-web
 cp build-wasm/src/web/tamsel-wasm.js build-wasm/src/web/tamsel-wasm.wasm build-web/
 cp build-wasm-codecs/src/web/tamsel-codecs.js build-wasm-codecs/src/web/tamsel-codecs.wasm build-web/
+cp build-wasm/src/web/constants.js build-web/
 # The page's one npm package, client-zip (stems download as one zip file),
 # and the test's (the browser driver and axe-core), from the lock file.
 npm_dir="$PWD/build-wasm/npm"

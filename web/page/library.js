@@ -4,32 +4,18 @@
 // and loudness, which only a save that needs it loads. The workers and the
 // Node tests use it; the page itself never touches the library.
 //
-// Structs cross the boundary by their wasm32 layouts, written out below;
-// the Node tests read a known song's header through them.
+// Structs cross the boundary by their wasm32 layouts, which the build
+// writes into constants.js from the header; the Node tests read a known
+// song's header through them.
 import createTamselModule from './tamsel-wasm.js';
-import { WAV_MAX_FRAMES } from './constants.js';
+import {
+    INSTRUMENT_INFO, PLAY_STATE, RENDER_OPTIONS, SONG_INFO, STATUS_NO_MEMORY, STATUS_OK, WAV_MAX_FRAMES,
+} from './constants.js';
 
-export { SAMPLE_RATE, TRACK_COUNT, DRUM_TRACK, WAV_MAX_FRAMES } from './constants.js';
-
-export const STATUS_OK = 0;
-export const STATUS_IO = 1;
-export const STATUS_NOT_A_SONG = 2;
-export const STATUS_NO_MEMORY = 3;
-export const STATUS_TOO_LONG = 4;
-export const STATUS_INVALID_ARGUMENT = 5;
-
-// tamsel_song_info: five 32-bit fields, then three instruments of 12 bytes
-// (octave byte, 3 bytes of padding, length, volume).
-const SONG_INFO_SIZE = 56;
-const INSTRUMENT_INFO_OFFSET = 20;
-const INSTRUMENT_INFO_SIZE = 12;
-// tamsel_render_options: loops at 0, tick_ms (double) at 8, muted_tracks at 16.
-const RENDER_OPTIONS_SIZE = 24;
-// tamsel_play_state: frame (64-bit) at 0, record at 8, pass at 12, notes[4] at 16.
-const PLAY_STATE_SIZE = 32;
-
-// tamsel_render_options.loops of a render that plays on for ever.
-export const LOOPS_FOREVER = -1;
+export {
+    SAMPLE_RATE, TRACK_COUNT, DRUM_TRACK, WAV_MAX_FRAMES, LOOPS_FOREVER, STATUS_OK, STATUS_IO, STATUS_NOT_A_SONG,
+    STATUS_NO_MEMORY, STATUS_TOO_LONG, STATUS_INVALID_ARGUMENT,
+} from './constants.js';
 
 // The level options of a save, as the module numbers them.
 const LEVEL_MODES = { none: 0, gain: 1, normalize: 2, loudness: 3 };
@@ -208,25 +194,25 @@ export class Song {
 
     info() {
         const library = this.library;
-        const pointer = library.allocate(SONG_INFO_SIZE);
+        const pointer = library.allocate(SONG_INFO.size);
         try {
             library.m._tamsel_song_get_info(this.pointer, pointer);
             const v = library.view();
             const instruments = [];
             for (let i = 0; i < 3; i++) {
-                const at = pointer + INSTRUMENT_INFO_OFFSET + INSTRUMENT_INFO_SIZE * i;
+                const at = pointer + SONG_INFO.instruments + INSTRUMENT_INFO.size * i;
                 instruments.push({
-                    octave: v.getUint8(at),
-                    length: v.getInt32(at + 4, true),
-                    volume: v.getInt32(at + 8, true),
+                    octave: v.getUint8(at + INSTRUMENT_INFO.octave),
+                    length: v.getInt32(at + INSTRUMENT_INFO.length, true),
+                    volume: v.getInt32(at + INSTRUMENT_INFO.volume, true),
                 });
             }
             return {
-                stepMs: v.getUint32(pointer, true),
-                repeatStart: v.getInt32(pointer + 4, true),
-                repeatEnd: v.getInt32(pointer + 8, true),
-                records: v.getInt32(pointer + 12, true),
-                drumVolume: v.getUint32(pointer + 16, true),
+                stepMs: v.getUint32(pointer + SONG_INFO.stepMs, true),
+                repeatStart: v.getInt32(pointer + SONG_INFO.repeatStart, true),
+                repeatEnd: v.getInt32(pointer + SONG_INFO.repeatEnd, true),
+                records: v.getInt32(pointer + SONG_INFO.records, true),
+                drumVolume: v.getUint32(pointer + SONG_INFO.drumVolume, true),
                 instruments,
             };
         } finally {
@@ -264,14 +250,14 @@ export class Renderer {
         this.pointer = 0;
         this.blockPointer = 0;
         this.blockFrames = 0;
-        const optionsPointer = library.allocate(RENDER_OPTIONS_SIZE);
+        const optionsPointer = library.allocate(RENDER_OPTIONS.size);
         const outPointer = library.allocate(4);
         try {
             library.m._tamsel_render_options_init(optionsPointer);
             const v = library.view();
-            if (options.loops !== undefined) v.setInt32(optionsPointer, options.loops, true);
-            if (options.tickMs !== undefined) v.setFloat64(optionsPointer + 8, options.tickMs, true);
-            if (options.mutedTracks !== undefined) v.setUint32(optionsPointer + 16, options.mutedTracks, true);
+            if (options.loops !== undefined) v.setInt32(optionsPointer + RENDER_OPTIONS.loops, options.loops, true);
+            if (options.tickMs !== undefined) v.setFloat64(optionsPointer + RENDER_OPTIONS.tickMs, options.tickMs, true);
+            if (options.mutedTracks !== undefined) v.setUint32(optionsPointer + RENDER_OPTIONS.mutedTracks, options.mutedTracks, true);
             library.check(library.m._tamsel_renderer_create(song.pointer, optionsPointer, outPointer));
             this.pointer = library.view().getUint32(outPointer, true);
         } finally {
@@ -365,15 +351,15 @@ export class Renderer {
     // What is playing: { frame, record, pass, notes } (see tamsel_renderer_get_state).
     state() {
         const library = this.library;
-        const pointer = library.allocate(PLAY_STATE_SIZE);
+        const pointer = library.allocate(PLAY_STATE.size);
         try {
             library.check(library.m._tamsel_renderer_get_state(this.pointer, pointer));
             const v = library.view();
-            const notes = [0, 1, 2, 3].map((t) => v.getUint32(pointer + 16 + 4 * t, true));
+            const notes = [0, 1, 2, 3].map((t) => v.getUint32(pointer + PLAY_STATE.notes + 4 * t, true));
             return {
-                frame: Number(v.getBigUint64(pointer, true)),
-                record: v.getInt32(pointer + 8, true),
-                pass: v.getUint32(pointer + 12, true),
+                frame: Number(v.getBigUint64(pointer + PLAY_STATE.frame, true)),
+                record: v.getInt32(pointer + PLAY_STATE.record, true),
+                pass: v.getUint32(pointer + PLAY_STATE.pass, true),
                 notes,
             };
         } finally {
