@@ -251,7 +251,7 @@ TEST(SoundTable, RendererFillsTheDrumSlotsWithSignedReadingsOfTheImages) {
     for (int32_t k = 0; k < 24; k++) {
         SCOPED_TRACE(testing::Message() << "slot " << 472 + k << ", " << slots[k]);
         EXPECT_STREQ(drum_slot_image(k), slots[k]);
-        const Voice* v = renderer_voice(engine.renderer.get(), 472 + k);
+        const Voice* v = slot_voice(engine.renderer.get(), 472 + k);
         ASSERT_NE(v, nullptr);
         EXPECT_EQ(v->source, &engine.song->drums[k]);
         ASSERT_EQ(v->size, tamsel::read_u32_le(drum_image_named(slots[k]) + 54));
@@ -283,9 +283,9 @@ TEST(SoundTable, EveryDrumBitSoundsInItsOwnStep) {
         int32_t loud = 0;
         for (float s : block) loud += s != 0.0f;
         EXPECT_GT(loud, 1000);
-        EXPECT_EQ(renderer_voice(renderer, 472 + r)->samples_played, 960u);
+        EXPECT_EQ(slot_voice(renderer, 472 + r)->samples_played, 960u);
         if (r < 23) {
-            EXPECT_EQ(renderer_voice(renderer, 473 + r)->samples_played, 0u);
+            EXPECT_EQ(slot_voice(renderer, 473 + r)->samples_played, 0u);
         }
     }
 }
@@ -326,7 +326,7 @@ TEST(SoundTable, DrumPanSelectorsSetGainsAndTargetsOfAll24Slots) {
         render_drums(c.selector << 24 | 1u, &engine);
         ASSERT_NE(engine.renderer, nullptr);
         for (int32_t k = 0; k < 24; k++) {
-            const Voice* v = renderer_voice(engine.renderer.get(), 472 + k);
+            const Voice* v = slot_voice(engine.renderer.get(), 472 + k);
             int32_t volume_gain = k % 2 == 0 ? 65536 : 28607;
             EXPECT_EQ(v->pan_left_gain, c.left) << k;
             EXPECT_EQ(v->pan_right_gain, c.right) << k;
