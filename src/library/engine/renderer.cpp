@@ -106,12 +106,6 @@ void renderer_prepare(Renderer* renderer) {
     }
 }
 
-void clock_start(RenderClock* clock, double tick_ms) {
-    clock->ms = 0.0;
-    clock->to_next_tick = 0.0;
-    clock->tick_period_s = tick_ms / 1000.0;
-}
-
 static bool step_is_due(const Renderer* renderer) {
     return sequencer_step_due(renderer->song, &renderer->sequencer, (uint32_t)clock_whole_ms(&renderer->clock));
 }

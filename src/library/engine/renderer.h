@@ -69,17 +69,17 @@ void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double 
 // afterwards: a note without a cache is read from its source.
 void renderer_prepare(Renderer* renderer);
 
-// Renders up to count frames and returns how many it made; fewer than count
-// means the song has ended. renderer_render_float stores the sums divided by
-// 32768, renderer_render_sums the mixer's 32-bit sums themselves,
-// renderer_render_int16 the sums saturated to 16 bits; renderer_skip moves
-// on without making audio.
 // One sum as the float sample every float output gives: divided by 32768
 // in double, then rounded once to float.
 inline float float_of_sum(int32_t sum) {
     return (float)((double)sum / 32768.0);
 }
 
+// Renders up to count frames and returns how many it made; fewer than count
+// means the song has ended. renderer_render_float stores the sums divided by
+// 32768, renderer_render_sums the mixer's 32-bit sums themselves,
+// renderer_render_int16 the sums saturated to 16 bits; renderer_skip moves
+// on without making audio.
 uint64_t renderer_render_float(Renderer* renderer, float* out, uint64_t count);
 uint64_t renderer_render_sums(Renderer* renderer, int32_t* out, uint64_t count);
 uint64_t renderer_render_int16(Renderer* renderer, int16_t* out, uint64_t count);
