@@ -56,7 +56,7 @@ static tamsel_renderer* const UNTOUCHED_RENDERER = (tamsel_renderer*)&floats[3];
 // Every status, and the values up to the enumeration's width, has a
 // message; the version is the header's.
 static void check_texts() {
-    for (int32_t status = 0; status <= TAMSEL_ERR_NEVER_ENDS; status++) {
+    for (int32_t status = 0; status < 8; status++) {
         const char* message = tamsel_status_message((tamsel_status)status);
         FUZZ_CHECK(message != nullptr && message[0] != '\0');
     }
