@@ -157,7 +157,23 @@ TAMSEL_API uint32_t tamsel_song_tracks_with_notes(const tamsel_song* song);
 
 /* ---- Rendering ---------------------------------------------------------- */
 
-/* tamsel_render_options.loops: play on for ever; other negatives count as 0. */
+/* tamsel_render_options.loops: play on for ever; other negatives count as 0.
+ * For every L an endless render's first frames are exactly those of the
+ * render with L loops, up to that render's end; then it plays the repeat
+ * region for as long as it is pulled. That holds up to the second loop
+ * point at or after frame 2^29 (3 h 6 min, past TAMSEL_WAV_MAX_FRAMES).
+ * From the first of those two on, each pass repeats the one before it
+ * sample for sample: the render returns to its exact state there, clock
+ * included. So the clock stays in range (a finite render's reading stops
+ * at 2^31 - 1 ms, day 24.8), the music never drifts (a finite render's
+ * passes differ in their notes' sub-sample phase), and a seek to any frame
+ * up to 2^64 - 1 costs at most a skip to the second of those loop points
+ * and less than a pass. The play state's pass counts on through the
+ * returns. A song that stops stepping (a step time the clock never
+ * passes), or whose pass lasts over about 24 days, never returns and plays
+ * on as its finite renders do: silent once its notes end.
+ * tamsel_renderer_length and _wraps answer TAMSEL_ERR_TOO_LONG at once,
+ * tamsel_renderer_measure TAMSEL_ERR_NEVER_ENDS. */
 #define TAMSEL_LOOPS_FOREVER (-1)
 
 typedef struct {
@@ -165,28 +181,6 @@ typedef struct {
     double tick_ms;        /* engine tick; finite and >= 0, else TAMSEL_ERR_INVALID_ARGUMENT */
     uint32_t muted_tracks; /* bit t mutes track t: 0..2 melodic, 3 drums; other bits are bad options */
 } tamsel_render_options;
-
-/* Endless renders (loops TAMSEL_LOOPS_FOREVER), for game music and a
- * player's repeat, never end, and never fall silent for good unless the
- * song itself stops stepping: for every L their first frames are exactly
- * those of the render with L loops, up to that render's end, and they play
- * the repeat region on for as long as they are pulled. That holds up to the second loop point at or after frame
- * 2^29 (3 h 6 min, past the TAMSEL_WAV_MAX_FRAMES a WAV file holds). From
- * the first of those two loop points on, every pass is the one before it,
- * sample for sample: at each later loop point the render returns to its
- * exact state at that first one, the clock's reading included. So the
- * clock never leaves the range it had there (a finite render's reading
- * stops at 2^31 - 1 ms, on day 24.8, and its steps with it), the music
- * never drifts (a finite render's passes differ in their notes' sub-sample
- * phase, so no two are alike), and a seek to any frame, up to 2^64 - 1, is
- * at most a skip to the second of those loop points and then less than a
- * pass. The play state's pass counts on through the returns.
- * tamsel_renderer_length and tamsel_renderer_wraps answer
- * TAMSEL_ERR_TOO_LONG at once, tamsel_renderer_measure
- * TAMSEL_ERR_NEVER_ENDS. A song that stops stepping (a step time the
- * clock never passes), or whose pass from the repeat start lasts longer
- * than about 24 days, never returns and plays on as its finite renders do:
- * silent once its notes end. */
 
 /* loops 0, tick 20 ms, nothing muted. Does nothing for null. */
 TAMSEL_API void tamsel_render_options_init(tamsel_render_options* options);
