@@ -15,6 +15,7 @@
 #include "mixer/steady_mix.h"
 #include "song/song_layout.h"
 #include "tamsel/tamsel.hpp"
+#include "test_engine.h"
 #include "tool/positional_form.h"
 
 using namespace tamsel::core;
@@ -100,30 +101,12 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-size_t read_song_at(void* context, uint64_t offset, uint8_t* out, size_t size) {
-    const std::vector<uint8_t>* bytes = (const std::vector<uint8_t>*)context;
-    if (offset >= bytes->size()) return 0;
-    size_t count = bytes->size() - (size_t)offset < size ? bytes->size() - (size_t)offset : size;
-    std::memcpy(out, bytes->data() + offset, count);
-    return count;
-}
-
 // The steady inner loop every renderer here uses.
 SteadyMixPath bench_path = best_steady_mix_path();
 
-struct Engine {
-    std::unique_ptr<Song> song = std::make_unique<Song>();
-    std::unique_ptr<Renderer> renderer = std::make_unique<Renderer>();
-    ~Engine() { renderer_release(renderer.get()); }
-};
-
 std::unique_ptr<Engine> start(const BenchSong& bench) {
-    auto engine = std::make_unique<Engine>();
-    load_song(read_song_at, (void*)&bench.bytes, engine->song.get());
-    std::memset(engine->renderer.get(), 0, sizeof(Renderer));
-    renderer_init(engine->renderer.get());
+    auto engine = std::make_unique<Engine>(start_engine(bench.bytes, bench.loops, 20.0));
     renderer_set_mix_path(engine->renderer.get(), bench_path);
-    renderer_start(engine->renderer.get(), engine->song.get(), bench.loops, 20.0);
     return engine;
 }
 

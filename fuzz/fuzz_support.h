@@ -1,12 +1,12 @@
 // What the fuzz targets share: a check that aborts with its line, the
-// control bytes in front of a song, and songs read from memory.
+// control bytes in front of a song, and what the song file holds.
 //
 // The song and C API targets take the same input layout: CONTROL_BYTES
 // control bytes, then a song file. The control bytes are
 //
 //   0-1   loops, int16 little-endian (negative counts as 0)
 //   2-3   tick code, uint16 little-endian (see tick_from_code)
-//   4     muted tracks of the render (all 8 bits; only 0..3 name tracks)
+//   4     muted tracks of the render (bits 0..3 name tracks)
 //   5     flags (each target says what its bits choose)
 //   6-9   a frame to seek to, uint32 little-endian
 //   10-11 a frame count, uint16 little-endian
@@ -115,22 +115,6 @@ inline Controls read_controls(const uint8_t* bytes) {
 
 inline bool tick_is_valid(double tick_ms) {
     return tick_ms == tick_ms && tick_ms >= 0.0 && tick_ms <= std::numeric_limits<double>::max();
-}
-
-// Song bytes in memory, read the way a file is: what lies past the end is
-// not there.
-struct MemorySong {
-    const uint8_t* bytes;
-    size_t size;
-};
-
-inline size_t read_memory_song(void* context, uint64_t offset, uint8_t* out, size_t size) {
-    const MemorySong* song = (const MemorySong*)context;
-    if (offset >= song->size) return 0;
-    size_t available = song->size - (size_t)offset;
-    size_t count = size < available ? size : available;
-    std::memcpy(out, song->bytes + offset, count);
-    return count;
 }
 
 inline bool starts_with_tag(const uint8_t* bytes, size_t size) {

@@ -191,6 +191,22 @@ int main(int argc, char** argv) {
     seeds.push_back({"tune_loops_fast_tick", tune(3, 16.6, 0)});
     seeds.push_back({"tune_tick_0", tune(1, 0.0, 0)});
 
+    // A loop within the API target's window (a step every 5 ms tick): its
+    // tail for the song's own loop, for one ending past the render, and on
+    // an endless render for a made-up loop; bad mute bits in the options.
+    Seed tail = tune(1, 5.0, 0);
+    set_controls(&tail.bytes, 1, 5.0, 0x01, 0x00, 700, 3000);
+    seeds.push_back({"tune_loop_tail", tail});
+    set_controls(&tail.bytes, 1, 5.0, 0x00, 0x10, 700, 3000);
+    seeds.push_back({"tune_loop_tail_end_past_render", tail});
+    Seed endless = tune(-1, 5.0, 0);
+    seeds.push_back({"tune_endless", endless});
+    set_controls(&endless.bytes, -1, 5.0, 0x04, 0x70, 9000, 4000);
+    seeds.push_back({"tune_endless_made_up_loop", endless});
+    Seed bad_mute = tune(0, 20.0, 40);
+    set_controls(&bad_mute.bytes, 0, 20.0, 0x02, 0x08, 100, 800);
+    seeds.push_back({"tune_mute_bit_beyond_the_tracks", bad_mute});
+
     Seed all = make_seed(1, 0.0, 0, 0, 4, 4);
     for (int32_t i = 0; i < 3; i++) set_instrument(&all, i, (uint8_t)(3 + i), 4000, 300, 255);
     for (int32_t t = 0; t < 4; t++) {

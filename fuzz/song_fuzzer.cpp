@@ -19,6 +19,7 @@
 #include "engine/renderer.h"
 #include "fuzz_support.h"
 #include "song/song.h"
+#include "song/song_open.h"
 
 using namespace tamsel::core;
 
@@ -38,14 +39,13 @@ struct WrapLog {
     size_t count;
 };
 
-// Renderers and the song are large; they live for the whole run. The
-// renderers keep the samples they have made across restarts on the same
-// song, and are emptied after each input, before the next song is loaded in
-// the same place.
+// The song is large; it lives for the whole run. The renderers are made for
+// each input, keep the samples they have made across restarts on its song,
+// and are deleted after it, before the next song is loaded in the same
+// place.
 static Song song;
-static Renderer renderer;
-static Renderer other;
-static bool renderers_ready = false;
+static Renderer* renderer;
+static Renderer* other;
 static float window[2 * WINDOW_FRAMES];
 static float block[2 * REFERENCE_FRAMES];
 static int32_t sums[2 * SEEK_FRAMES];
@@ -84,7 +84,7 @@ static void log_wrap(void* context, uint64_t frame) {
 static uint64_t measure_window(const Controls* c) {
     uint64_t frames = 0;
     WrapLog log = {{0}, 0};
-    bool ends = measure_render_length(&renderer, WINDOW_FRAMES, &frames, log_wrap, &log);
+    bool ends = measure_render_length(renderer, WINDOW_FRAMES, &frames, log_wrap, &log) == RenderLength::MEASURED;
     uint64_t length = ends ? frames : WINDOW_FRAMES + 1;
     FUZZ_CHECK(!ends || frames <= WINDOW_FRAMES);
     FUZZ_CHECK(log.count <= (uint64_t)(c->loops < 0 ? 0 : c->loops));
@@ -102,14 +102,14 @@ static uint64_t render_window(uint64_t length) {
     for (uint32_t b = 0; total < WINDOW_FRAMES; b++) {
         uint64_t want = BLOCK_SIZES[b % 4];
         if (want > WINDOW_FRAMES - total) want = WINDOW_FRAMES - total;
-        uint64_t got = renderer_render_float(&renderer, window + 2 * total, want);
+        uint64_t got = renderer_render_float(renderer, window + 2 * total, want);
         FUZZ_CHECK(got <= want);
         total += got;
-        FUZZ_CHECK(renderer_position(&renderer) == total);
+        FUZZ_CHECK(renderer_position(renderer) == total);
         if (got < want) break;
     }
     FUZZ_CHECK(length > WINDOW_FRAMES ? total == WINDOW_FRAMES : total == length);
-    if (total < WINDOW_FRAMES) FUZZ_CHECK(renderer_render_float(&renderer, block, 16) == 0);
+    if (total < WINDOW_FRAMES) FUZZ_CHECK(renderer_render_float(renderer, block, 16) == 0);
     return total;
 }
 
@@ -119,9 +119,9 @@ static void compare_floats(const float* a, const float* b, uint64_t frames) {
 
 // The per-frame loop from frame 0 gives the same bits.
 static void compare_reference_from_start(const Controls* c, uint64_t rendered) {
-    start(&other, c);
+    start(other, c);
     uint64_t want = rendered < REFERENCE_FRAMES ? rendered + 1 : REFERENCE_FRAMES;
-    uint64_t got = renderer_render_reference(&other, block, want);
+    uint64_t got = renderer_render_reference(other, block, want);
     FUZZ_CHECK(got == (rendered < REFERENCE_FRAMES ? rendered : REFERENCE_FRAMES));
     compare_floats(block, window, got);
 }
@@ -130,11 +130,11 @@ static void compare_reference_from_start(const Controls* c, uint64_t rendered) {
 // on a half-taken step, which only the block renderer resumes. The main
 // renderer, done with its window, is restarted for it.
 static void compare_reference_after_seek(const Controls* c, uint64_t frame, uint64_t want) {
-    start(&renderer, c);
-    renderer_seek(&renderer, frame);
-    if (renderer.step_pending) return;
+    start(renderer, c);
+    renderer_seek(renderer, frame);
+    if (renderer->step_pending) return;
     if (want > SEEK_REFERENCE_FRAMES) want = SEEK_REFERENCE_FRAMES;
-    uint64_t got = renderer_render_reference(&renderer, block, want);
+    uint64_t got = renderer_render_reference(renderer, block, want);
     FUZZ_CHECK(got == want);
     compare_floats(block, window + 2 * frame, got);
 }
@@ -142,12 +142,12 @@ static void compare_reference_after_seek(const Controls* c, uint64_t frame, uint
 // After a seek to frame, the integer sums give the window's floats, and,
 // when asked, so does the per-frame loop.
 static void check_seek(const Controls* c, uint64_t frame, uint64_t rendered, bool with_reference) {
-    renderer_seek(&other, frame);
-    FUZZ_CHECK(renderer_position(&other) == (frame < rendered ? frame : rendered));
+    renderer_seek(other, frame);
+    FUZZ_CHECK(renderer_position(other) == (frame < rendered ? frame : rendered));
     if (frame >= rendered) return;
     uint64_t want = rendered - frame < SEEK_FRAMES ? rendered - frame : SEEK_FRAMES;
     if (with_reference) compare_reference_after_seek(c, frame, want);
-    uint64_t got = renderer_render_sums(&other, sums, want);
+    uint64_t got = renderer_render_sums(other, sums, want);
     FUZZ_CHECK(got == want);
     for (uint64_t i = 0; i < 2 * got; i++) {
         float expected = window[2 * frame + i];
@@ -160,19 +160,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < CONTROL_BYTES) return -1;
     Controls c = read_controls(data);
     if (!tick_is_valid(c.tick_ms)) return -1;
-    MemorySong bytes = {data + CONTROL_BYTES, size - CONTROL_BYTES};
-    if (!renderers_ready) {
-        renderer_init(&renderer);
-        renderer_init(&other);
-        renderers_ready = true;
-    }
+    const uint8_t* bytes = data + CONTROL_BYTES;
+    size_t song_size = size - CONTROL_BYTES;
+    SongOpen loaded = open_song_memory(bytes, song_size, &song);
+    FUZZ_CHECK((loaded == SongOpen::LOADED) == starts_with_tag(bytes, song_size));
+    if (loaded != SongOpen::LOADED) return 0;
+    check_loaded_records(bytes, song_size);
+    renderer = renderer_new(&song, c.loops, c.tick_ms);
+    other = renderer_new(&song, c.loops, c.tick_ms);
+    FUZZ_CHECK(renderer && other);
 
-    SongLoadResult loaded = load_song(read_memory_song, &bytes, &song);
-    FUZZ_CHECK((loaded == SONG_LOADED) == starts_with_tag(bytes.bytes, bytes.size));
-    if (loaded != SONG_LOADED) return 0;
-    check_loaded_records(bytes.bytes, bytes.size);
-
-    start(&renderer, &c);
+    start(renderer, &c);
     uint64_t length = measure_window(&c);
     uint64_t rendered = render_window(length);
     compare_reference_from_start(&c, rendered);
@@ -183,7 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check_seek(&c, c.count % (forward + 1), rendered, false);
     // What an input allocates it frees, or libFuzzer runs it again to look
     // for a leak.
-    renderer_release(&renderer);
-    renderer_release(&other);
+    renderer_delete(renderer);
+    renderer_delete(other);
     return 0;
 }

@@ -97,7 +97,8 @@ typedef enum {
     TAMSEL_ERR_NO_MEMORY,        /* an allocation failed */
     TAMSEL_ERR_TOO_LONG,         /* the render exceeds the limit asked for, or never ends */
     TAMSEL_ERR_INVALID_ARGUMENT, /* a null pointer, or an option out of range */
-    TAMSEL_ERR_NO_LOOP           /* the song never wraps to its repeat start a second time */
+    TAMSEL_ERR_NO_LOOP,          /* the song never wraps to its repeat start a second time */
+    TAMSEL_ERR_NEVER_ENDS        /* the render never ends (from tamsel_renderer_measure alone) */
 } tamsel_status;
 
 /* The library's version, "MAJOR.MINOR.PATCH". Static storage. */
@@ -156,35 +157,30 @@ TAMSEL_API uint32_t tamsel_song_tracks_with_notes(const tamsel_song* song);
 
 /* ---- Rendering ---------------------------------------------------------- */
 
-/* tamsel_render_options.loops: play on for ever; other negatives count as 0. */
+/* tamsel_render_options.loops: play on for ever; other negatives count as 0.
+ * For every L an endless render's first frames are exactly those of the
+ * render with L loops, up to that render's end; then it plays the repeat
+ * region for as long as it is pulled. That holds up to the second loop
+ * point at or after frame 2^29 (3 h 6 min, past TAMSEL_WAV_MAX_FRAMES).
+ * From the first of those two on, each pass repeats the one before it
+ * sample for sample: the render returns to its exact state there, clock
+ * included. So the clock stays in range (a finite render's reading stops
+ * at 2^31 - 1 ms, day 24.8), the music never drifts (a finite render's
+ * passes differ in their notes' sub-sample phase), and a seek to any frame
+ * up to 2^64 - 1 costs at most a skip to the second of those loop points
+ * and less than a pass. The play state's pass counts on through the
+ * returns. A song that stops stepping (a step time the clock never
+ * passes), or whose pass lasts over about 24 days, never returns and plays
+ * on as its finite renders do: silent once its notes end.
+ * tamsel_renderer_length and _wraps answer TAMSEL_ERR_TOO_LONG at once,
+ * tamsel_renderer_measure TAMSEL_ERR_NEVER_ENDS. */
 #define TAMSEL_LOOPS_FOREVER (-1)
 
 typedef struct {
     int32_t loops;         /* extra passes from the repeat point, or TAMSEL_LOOPS_FOREVER */
     double tick_ms;        /* engine tick; finite and >= 0, else TAMSEL_ERR_INVALID_ARGUMENT */
-    uint32_t muted_tracks; /* bit t mutes track t: 0..2 melodic, 3 drums */
+    uint32_t muted_tracks; /* bit t mutes track t: 0..2 melodic, 3 drums; other bits are bad options */
 } tamsel_render_options;
-
-/* Endless renders (loops TAMSEL_LOOPS_FOREVER), for game music and a
- * player's repeat, never end, and never fall silent for good unless the
- * song itself stops stepping: for every L their first frames are exactly
- * those of the render with L loops, up to that render's end, and they play
- * the repeat region on for as long as they are pulled. That holds up to the second loop point at or after frame
- * 2^29 (3 h 6 min, past the TAMSEL_WAV_MAX_FRAMES a WAV file holds). From
- * the first of those two loop points on, every pass is the one before it,
- * sample for sample: at each later loop point the render returns to its
- * exact state at that first one, the clock's reading included. So the
- * clock never leaves the range it had there (a finite render's reading
- * stops at 2^31 - 1 ms, on day 24.8, and its steps with it), the music
- * never drifts (a finite render's passes differ in their notes' sub-sample
- * phase, so no two are alike), and a seek to any frame, up to 2^64 - 1, is
- * at most a skip to the second of those loop points and then less than a
- * pass. The play state's pass counts on through the returns.
- * tamsel_renderer_length and tamsel_renderer_wraps answer
- * TAMSEL_ERR_TOO_LONG at once. A song that stops stepping (a step time the
- * clock never passes), or whose pass from the repeat start lasts longer
- * than about 24 days, never returns and plays on as its finite renders do:
- * silent once its notes end. */
 
 /* loops 0, tick 20 ms, nothing muted. Does nothing for null. */
 TAMSEL_API void tamsel_render_options_init(tamsel_render_options* options);
@@ -213,10 +209,16 @@ TAMSEL_API tamsel_status tamsel_renderer_prepare(tamsel_renderer* renderer);
  * renderer is); TAMSEL_ERR_TOO_LONG when it exceeds limit or never ends.
  * Runs the clock and the sequencer alone, without making audio: a few
  * milliseconds for a typical song. A render that never ends is found out
- * without following it to the limit, however large: its tick never comes
- * back, or the steps it still needs cannot fit below the clock's highest
- * reading, 2^31 - 1 ms (24.8 days), at which steps stop. */
+ * without following it to the limit, however large: it is endless, its
+ * tick never comes back, or the steps it still needs cannot fit below the
+ * clock's highest reading, 2^31 - 1 ms (24.8 days), at which steps stop. */
 TAMSEL_API tamsel_status tamsel_renderer_length(const tamsel_renderer* renderer, uint64_t limit, uint64_t* frames);
+
+/* tamsel_renderer_length, telling the two failures apart:
+ * TAMSEL_ERR_NEVER_ENDS for a render found never to end (as above) before
+ * limit frames, TAMSEL_ERR_TOO_LONG for one that goes on past limit before
+ * that is known. */
+TAMSEL_API tamsel_status tamsel_renderer_measure(const tamsel_renderer* renderer, uint64_t limit, uint64_t* frames);
 
 /* The frames at which the song wraps to its repeat start (the loop points),
  * in order, up to the end of the render: up to capacity of them are stored
@@ -270,7 +272,8 @@ typedef struct {
 TAMSEL_API tamsel_status tamsel_renderer_get_state(const tamsel_renderer* renderer, tamsel_play_state* state);
 
 /* Changes which tracks are heard from the next frame on (bit t mutes track
- * t). Muted voices go on playing silently, so unmuting resumes them exactly
+ * t); TAMSEL_ERR_INVALID_ARGUMENT, changing nothing, for a null renderer or
+ * a bit beyond the TAMSEL_TRACK_COUNT tracks. Muted voices go on playing silently, so unmuting resumes them exactly
  * where a render without the mute would be. A muted track's voices are not
  * mixed and nothing else changes: the four one-track renders of a song add
  * up exactly (as 32-bit integers) to the full mix. */
@@ -326,12 +329,14 @@ TAMSEL_API tamsel_status tamsel_renderer_find_loop(const tamsel_renderer* render
  * tracks count. When difference_db is not null it gets how alike the two
  * stretches were: 10 log10 of the energy of (ending - lead_in) over their
  * mean energy, -inf when they are the same (or silent). The renderer seeks
- * and renders to make the tail and is then back where it was. Its render
- * must reach E: made with loops of 1 or more, or TAMSEL_LOOPS_FOREVER; else
- * TAMSEL_ERR_INVALID_ARGUMENT, as for null pointers or a loop that
- * tamsel_renderer_find_loop cannot give (S not before E, or a crossfade
- * longer than TAMSEL_LOOP_CROSSFADE_FRAMES, S or E - S). The _float tail
- * is the _int32 one divided by 32768, as tamsel_render_float is. */
+ * and renders to make the tail and is then back where it was. The loop
+ * must be the one tamsel_renderer_find_loop gives for the renderer's song
+ * and tick, and the render must reach its E (loops of 1 or more, or
+ * TAMSEL_LOOPS_FOREVER). Any other loop (one whose E lies past the render's
+ * end included), a render that ends before E, or a null pointer gives
+ * TAMSEL_ERR_INVALID_ARGUMENT, and then nothing is written and the renderer
+ * has not moved. The _float tail is the _int32 one divided by 32768, as
+ * tamsel_render_float is. */
 TAMSEL_API tamsel_status tamsel_renderer_loop_tail_int32(tamsel_renderer* renderer, const tamsel_loop* loop,
                                                          int32_t* tail, double* difference_db);
 TAMSEL_API tamsel_status tamsel_renderer_loop_tail_float(tamsel_renderer* renderer, const tamsel_loop* loop,

@@ -12,27 +12,21 @@ uint64_t fade_frames_of(double seconds) {
     return (uint64_t)std::floor(seconds * 48000.0 + 0.5);
 }
 
-// A step time of 2^31 ms or more is never reached: such a song never gets
-// past its first step.
-static const uint32_t NEVER_REACHED_STEP_MS = 0x80000000u;
-
 // Why the render has no length that a file of the format holds, from the
-// status of the length's search: a song stuck on its first step never ends
-// (a loopable file of it never wraps); otherwise the render is too long.
-static bool no_length(const tamsel::Song& song, const AudioSettings& settings, tamsel::Status status,
-                      uint64_t max_frames, std::string* error) {
-    bool stuck = song.info().step_ms >= NEVER_REACHED_STEP_MS;
-    if (stuck && settings.loopable)
+// status of the length's search: it never ends (a loopable file of it never
+// wraps), or it is too long.
+static bool no_length(const AudioSettings& settings, tamsel::Status status, uint64_t max_frames, std::string* error) {
+    if (status == TAMSEL_ERR_NO_LOOP && settings.loopable)
         *error = "never wraps to its repeat start (its step time is never reached), so it has no loop";
-    else if (stuck)
+    else if (status == TAMSEL_ERR_NEVER_ENDS)
         *error = "never ends";
     else if (status != TAMSEL_ERR_TOO_LONG)
         *error = tamsel::message(status);
     else if (format_entry(settings.format).encoder == FormatEncoder::OWN_WAV)
         *error = "too long for a WAV file";
     else
-        *error = std::string("the render never ends or is too long for ") + output_format_name(settings.format) +
-                 " (at most " + std::to_string(max_frames) + " frames)";
+        *error = std::string("too long for ") + output_format_name(settings.format) + " (at most " +
+                 std::to_string(max_frames) + " frames)";
     return false;
 }
 
@@ -44,8 +38,8 @@ static uint64_t loopable_max_frames(OutputFormat format) {
     return wav_max_frames(entry.depth, WAV_SMPL_CHUNK_BYTES);
 }
 
-static bool loop_length(const tamsel::Song& song, const tamsel::Renderer* renderer, const AudioSettings& settings,
-                        ExportLength* length, std::string* error) {
+static bool loop_length(const tamsel::Renderer* renderer, const AudioSettings& settings, ExportLength* length,
+                        std::string* error) {
     if (settings.fade_seconds != 0.0) {
         *error = "a loopable file has no fade";
         return false;
@@ -53,7 +47,7 @@ static bool loop_length(const tamsel::Song& song, const tamsel::Renderer* render
     uint64_t max_frames = loopable_max_frames(settings.format);
     tamsel::Loop loop = {};
     tamsel::Status status = renderer->find_loop(max_frames, &loop);
-    if (status != TAMSEL_OK) return no_length(song, settings, status, max_frames, error);
+    if (status != TAMSEL_OK) return no_length(settings, status, max_frames, error);
     length->song_frames = loop.end;
     length->fade_frames = 0;
     length->loopable = true;
@@ -77,12 +71,12 @@ bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& option
         *error = tamsel::message(status);
         return false;
     }
-    if (settings.loopable) return loop_length(song, &renderer, settings, length, error);
+    if (settings.loopable) return loop_length(&renderer, settings, length, error);
     uint64_t max_frames = format_entry(settings.format).max_frames;
     uint64_t fade_frames = fade_frames_of(fade);
     uint64_t song_frames = 0;
-    status = renderer.length(max_frames - fade_frames, &song_frames);
-    if (status != TAMSEL_OK) return no_length(song, settings, status, max_frames, error);
+    status = renderer.measure(max_frames - fade_frames, &song_frames);
+    if (status != TAMSEL_OK) return no_length(settings, status, max_frames, error);
     length->song_frames = song_frames;
     length->fade_frames = fade_frames;
     return true;

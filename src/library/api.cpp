@@ -12,8 +12,8 @@
 #include "engine/loop_points.h"
 #include "engine/render_length.h"
 #include "engine/renderer.h"
-#include "song/file_open.h"
 #include "song/song.h"
+#include "song/song_open.h"
 
 // The C API's own names stay global; everything behind them is the engine's.
 using namespace tamsel::core;
@@ -25,7 +25,7 @@ struct tamsel_song {
 };
 
 struct tamsel_renderer {
-    Renderer renderer;
+    Renderer* renderer;
     tamsel_song* song;
 };
 
@@ -42,6 +42,7 @@ const char* tamsel_status_message(tamsel_status status) {
     case TAMSEL_ERR_TOO_LONG: return "the render is too long or never ends";
     case TAMSEL_ERR_INVALID_ARGUMENT: return "invalid argument";
     case TAMSEL_ERR_NO_LOOP: return "the song never wraps to its repeat start, so it has no loop";
+    case TAMSEL_ERR_NEVER_ENDS: return "the render never ends";
     }
     return "unknown error";
 }
@@ -50,40 +51,16 @@ const char* tamsel_status_message(tamsel_status status) {
 
 namespace tamsel::core {
 
-struct MemoryBytes {
-    const uint8_t* bytes;
-    size_t size;
-};
-
-static size_t read_memory_at(void* context, uint64_t offset, uint8_t* out, size_t size) {
-    const MemoryBytes* memory = (const MemoryBytes*)context;
-    if (offset >= memory->size) return 0;
-    size_t available = memory->size - (size_t)offset;
-    size_t count = size < available ? size : available;
-    std::memcpy(out, memory->bytes + offset, count);
-    return count;
-}
-
-struct FileBytes {
-    std::FILE* file;
-    bool failed;  // a read error, as opposed to the end of the file
-};
-
-static size_t read_file_at(void* context, uint64_t offset, uint8_t* out, size_t size) {
-    FileBytes* source = (FileBytes*)context;
-    if (size == 0) return 0;
-    if (!seek_file(source->file, offset)) return 0;
-    size_t got = std::fread(out, 1, size, source->file);
-    if (got < size && std::ferror(source->file)) source->failed = true;
-    return got;
-}
-
-static tamsel_status new_song(SongReadAt read_at, void* context, tamsel_song** song) {
+// A new song from open, which loads it in place: it holds pointers into
+// itself, so it is never copied.
+template <typename Open>
+static tamsel_status new_song(Open open, tamsel_song** song) {
     tamsel_song* made = new (std::nothrow) tamsel_song();
     if (!made) return TAMSEL_ERR_NO_MEMORY;
-    if (load_song(read_at, context, &made->song) != SONG_LOADED) {
+    SongOpen opened = open(&made->song);
+    if (opened != SongOpen::LOADED) {
         delete made;
-        return TAMSEL_ERR_NOT_A_SONG;
+        return opened == SongOpen::UNREADABLE ? TAMSEL_ERR_IO : TAMSEL_ERR_NOT_A_SONG;
     }
     made->references.store(1);
     *song = made;
@@ -102,25 +79,12 @@ static bool record_is_reached(const Song* song, int32_t record) {
 
 tamsel_status tamsel_song_load_memory(const void* bytes, size_t size, tamsel_song** song) {
     if ((!bytes && size > 0) || !song) return TAMSEL_ERR_INVALID_ARGUMENT;
-    MemoryBytes memory = {(const uint8_t*)bytes, size};
-    return new_song(read_memory_at, &memory, song);
+    return new_song([=](Song* s) { return open_song_memory(bytes, size, s); }, song);
 }
 
 tamsel_status tamsel_song_load_file(const char* path, tamsel_song** song) {
     if (!path || !song) return TAMSEL_ERR_INVALID_ARGUMENT;
-    FileBytes source = {open_file_for_reading(path), false};
-    if (!source.file) return TAMSEL_ERR_IO;
-    tamsel_song* made = nullptr;
-    tamsel_status status = new_song(read_file_at, &source, &made);
-    // A folder opens but cannot be read; a file that fails half-way is no
-    // song either.
-    if (source.failed) {
-        tamsel_song_free(made);
-        status = TAMSEL_ERR_IO;
-    }
-    std::fclose(source.file);
-    if (status == TAMSEL_OK) *song = made;
-    return status;
+    return new_song([=](Song* s) { return open_song_file(path, s); }, song);
 }
 
 void tamsel_song_free(tamsel_song* song) {
@@ -160,7 +124,7 @@ uint32_t tamsel_song_tracks_with_notes(const tamsel_song* song) {
     uint32_t tracks = 0;
     for (int32_t t = 0; t < TRACK_COUNT; t++) {
         for (int32_t r = 0; r < s->loaded_records; r++) {
-            if ((s->records[t][r] & 0xFFFFFFu) != 0 && record_is_reached(s, r)) {
+            if (record_notes(s->records[t][r]) != 0 && record_is_reached(s, r)) {
                 tracks |= 1u << t;
                 break;
             }
@@ -173,8 +137,19 @@ uint32_t tamsel_song_tracks_with_notes(const tamsel_song* song) {
 
 namespace tamsel::core {
 
+// The muted-track bits a renderer knows; any other bit is a bad option.
+constexpr uint32_t ALL_TRACKS = (1u << TAMSEL_TRACK_COUNT) - 1u;
+
 static bool options_are_valid(const tamsel_render_options* options) {
-    return std::isfinite(options->tick_ms) && options->tick_ms >= 0.0;
+    return std::isfinite(options->tick_ms) && options->tick_ms >= 0.0 && (options->muted_tracks & ~ALL_TRACKS) == 0;
+}
+
+// The status of a measurement: TAMSEL_ERR_TOO_LONG for both failures but
+// where the caller asked for them apart.
+static tamsel_status status_of_length(RenderLength length, bool tell_never_apart) {
+    if (length == RenderLength::MEASURED) return TAMSEL_OK;
+    if (length == RenderLength::NEVER_ENDS && tell_never_apart) return TAMSEL_ERR_NEVER_ENDS;
+    return TAMSEL_ERR_TOO_LONG;
 }
 
 struct WrapList {
@@ -206,33 +181,40 @@ tamsel_status tamsel_renderer_create(const tamsel_song* song, const tamsel_rende
     if (!song || !renderer || !options_are_valid(options)) return TAMSEL_ERR_INVALID_ARGUMENT;
     tamsel_renderer* made = new (std::nothrow) tamsel_renderer();
     if (!made) return TAMSEL_ERR_NO_MEMORY;
+    made->renderer = renderer_new(&song->song, options->loops, options->tick_ms);
+    if (!made->renderer) {
+        delete made;
+        return TAMSEL_ERR_NO_MEMORY;
+    }
+    renderer_set_muted_tracks(made->renderer, options->muted_tracks);
     // The renderer keeps the song alive; the song itself does not change.
     made->song = const_cast<tamsel_song*>(song);
     made->song->references.fetch_add(1, std::memory_order_relaxed);
-    renderer_init(&made->renderer);
-    renderer_set_muted_tracks(&made->renderer, options->muted_tracks);
-    renderer_start(&made->renderer, &song->song, options->loops, options->tick_ms);
     *renderer = made;
     return TAMSEL_OK;
 }
 
 void tamsel_renderer_free(tamsel_renderer* renderer) {
     if (!renderer) return;
-    renderer_release(&renderer->renderer);
+    renderer_delete(renderer->renderer);
     tamsel_song_free(renderer->song);
     delete renderer;
 }
 
 tamsel_status tamsel_renderer_prepare(tamsel_renderer* renderer) {
     if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
-    renderer_prepare(&renderer->renderer);
+    renderer_prepare(renderer->renderer);
     return TAMSEL_OK;
 }
 
 tamsel_status tamsel_renderer_length(const tamsel_renderer* renderer, uint64_t limit, uint64_t* frames) {
     if (!renderer || !frames) return TAMSEL_ERR_INVALID_ARGUMENT;
-    if (!measure_render_length(&renderer->renderer, limit, frames, nullptr, nullptr)) return TAMSEL_ERR_TOO_LONG;
-    return TAMSEL_OK;
+    return status_of_length(measure_render_length(renderer->renderer, limit, frames, nullptr, nullptr), false);
+}
+
+tamsel_status tamsel_renderer_measure(const tamsel_renderer* renderer, uint64_t limit, uint64_t* frames) {
+    if (!renderer || !frames) return TAMSEL_ERR_INVALID_ARGUMENT;
+    return status_of_length(measure_render_length(renderer->renderer, limit, frames, nullptr, nullptr), true);
 }
 
 tamsel_status tamsel_renderer_wraps(const tamsel_renderer* renderer, uint64_t limit, uint64_t* wraps, size_t capacity,
@@ -242,10 +224,12 @@ tamsel_status tamsel_renderer_wraps(const tamsel_renderer* renderer, uint64_t li
     // caller's array as it was; stored on a second run, to the known end.
     WrapList list = {nullptr, 0, 0};
     uint64_t frames = 0;
-    if (!measure_render_length(&renderer->renderer, limit, &frames, collect_wrap, &list)) return TAMSEL_ERR_TOO_LONG;
+    tamsel_status status =
+        status_of_length(measure_render_length(renderer->renderer, limit, &frames, collect_wrap, &list), false);
+    if (status != TAMSEL_OK) return status;
     if (capacity > 0 && list.count > 0) {
         list = {wraps, capacity, 0};
-        measure_render_length(&renderer->renderer, frames, &frames, collect_wrap, &list);
+        measure_render_length(renderer->renderer, frames, &frames, collect_wrap, &list);
     }
     *count = list.count;
     return TAMSEL_OK;
@@ -253,44 +237,44 @@ tamsel_status tamsel_renderer_wraps(const tamsel_renderer* renderer, uint64_t li
 
 size_t tamsel_render_float(tamsel_renderer* renderer, float* out, size_t frames) {
     if (!renderer || !out) return 0;
-    return (size_t)renderer_render_float(&renderer->renderer, out, frames);
+    return (size_t)renderer_render_float(renderer->renderer, out, frames);
 }
 
 size_t tamsel_render_int32(tamsel_renderer* renderer, int32_t* out, size_t frames) {
     if (!renderer || !out) return 0;
-    return (size_t)renderer_render_sums(&renderer->renderer, out, frames);
+    return (size_t)renderer_render_sums(renderer->renderer, out, frames);
 }
 
 size_t tamsel_render_int16(tamsel_renderer* renderer, int16_t* out, size_t frames) {
     if (!renderer || !out) return 0;
-    return (size_t)renderer_render_int16(&renderer->renderer, out, frames);
+    return (size_t)renderer_render_int16(renderer->renderer, out, frames);
 }
 
 tamsel_status tamsel_renderer_seek(tamsel_renderer* renderer, uint64_t frame) {
     if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
-    renderer_seek(&renderer->renderer, frame);
+    renderer_seek(renderer->renderer, frame);
     return TAMSEL_OK;
 }
 
 uint64_t tamsel_renderer_position(const tamsel_renderer* renderer) {
-    return renderer ? renderer_position(&renderer->renderer) : 0;
+    return renderer ? renderer_position(renderer->renderer) : 0;
 }
 
 tamsel_status tamsel_renderer_get_state(const tamsel_renderer* renderer, tamsel_play_state* state) {
     if (!renderer || !state) return TAMSEL_ERR_INVALID_ARGUMENT;
-    const Renderer* r = &renderer->renderer;
+    const Renderer* r = renderer->renderer;
     int32_t record = renderer_sequencer(r)->position;
     std::memset(state, 0, sizeof *state);
     state->frame = renderer_position(r);
     state->record = record;
     state->pass = renderer_passes(r);
-    for (int32_t t = 0; t < TRACK_COUNT; t++) state->notes[t] = song_record_word(r->song, record, t) & 0xFFFFFFu;
+    for (int32_t t = 0; t < TRACK_COUNT; t++) state->notes[t] = record_notes(song_record_word(r->song, record, t));
     return TAMSEL_OK;
 }
 
 tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer* renderer, uint32_t muted_tracks) {
-    if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
-    renderer_set_muted_tracks(&renderer->renderer, muted_tracks);
+    if (!renderer || (muted_tracks & ~ALL_TRACKS) != 0) return TAMSEL_ERR_INVALID_ARGUMENT;
+    renderer_set_muted_tracks(renderer->renderer, muted_tracks);
     return TAMSEL_OK;
 }
 
@@ -299,7 +283,7 @@ tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer* renderer, uint32
 tamsel_status tamsel_renderer_find_loop(const tamsel_renderer* renderer, uint64_t limit, tamsel_loop* loop) {
     if (!renderer || !loop) return TAMSEL_ERR_INVALID_ARGUMENT;
     LoopPoints found = {};
-    switch (find_loop_points(&renderer->renderer, limit, &found)) {
+    switch (find_loop_points(renderer->renderer, limit, &found)) {
     case LoopSearch::TOO_LONG: return TAMSEL_ERR_TOO_LONG;
     case LoopSearch::NEVER_WRAPS: return TAMSEL_ERR_NO_LOOP;
     case LoopSearch::FOUND: break;
@@ -320,11 +304,13 @@ static void render_stretch(Renderer* renderer, uint64_t frame, uint32_t count, i
     renderer_render_sums(renderer, out, count);
 }
 
+// The loop is the one find_loop gives for the renderer's song and tick,
+// and the render reaches its end.
 static bool loop_is_usable(const tamsel_renderer* renderer, const tamsel_loop* loop) {
-    const Renderer* r = &renderer->renderer;
+    const Renderer* r = renderer->renderer;
     if (!r->endless && r->loop_limit < 1) return false;
-    return loop->crossfade <= TAMSEL_LOOP_CROSSFADE_FRAMES && loop->crossfade <= loop->start &&
-           loop->start < loop->end && loop->crossfade <= loop->end - loop->start;
+    LoopPoints points = {loop->start, loop->end, loop->crossfade};
+    return is_the_loop(r, &points);
 }
 
 }  // namespace tamsel::core
@@ -333,7 +319,7 @@ tamsel_status tamsel_renderer_loop_tail_int32(tamsel_renderer* renderer, const t
                                               double* difference_db) {
     if (!renderer || !loop || (!tail && loop->crossfade > 0)) return TAMSEL_ERR_INVALID_ARGUMENT;
     if (!loop_is_usable(renderer, loop)) return TAMSEL_ERR_INVALID_ARGUMENT;
-    Renderer* r = &renderer->renderer;
+    Renderer* r = renderer->renderer;
     uint32_t x = loop->crossfade;
     uint64_t was_at = renderer_position(r);
     int32_t lead_in[2 * TAMSEL_LOOP_CROSSFADE_FRAMES];

@@ -497,6 +497,35 @@ TEST(AudioRender, BadSettingsAreOneLineErrors) {
     }
 }
 
+// The export asks the library which it is: a render that never ends (its
+// step time is never reached, or its steps would need more than the
+// clock's 2^31 ms) or one longer than the format holds.
+TEST(AudioRender, RendersThatNeverEndAreToldFromRendersTooLong) {
+    tamsel::Song stuck = loaded_song(song_bytes(0x80000000u, 0, 8, 8));
+    tamsel::Song plain = loaded_song(song_bytes(100, 0, 8, 8));
+    const struct {
+        const tamsel::Song* song;
+        int32_t loops;
+        OutputFormat format;
+        const char* error;
+    } rows[] = {
+        {&stuck, 0, OutputFormat::WAV_FLOAT, "never ends"},
+        {&stuck, 0, OutputFormat::FLAC16, "never ends"},
+        {&plain, INT32_MAX, OutputFormat::WAV16, "never ends"},
+        {&plain, INT32_MAX, OutputFormat::MP3, "never ends"},
+        {&plain, 100000, OutputFormat::WAV16, "too long for a WAV file"},
+        {&plain, 100000, OutputFormat::FLAC16, "too long for flac (at most 4294967295 frames)"},
+    };
+    for (const auto& row : rows) {
+        tamsel::RenderOptions options;
+        options.loops = row.loops;
+        uint64_t frames = 0;
+        std::string error;
+        EXPECT_FALSE(audio_frames(*row.song, options, settings_for(row.format), &frames, &error));
+        EXPECT_EQ(error, row.error) << row.loops;
+    }
+}
+
 TEST(AudioRender, RendersTooLongForTheFormatAreRefused) {
     tamsel::Song song = example_song("short.tsm");
     tamsel::RenderOptions options;

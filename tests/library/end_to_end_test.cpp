@@ -111,7 +111,7 @@ TEST(EndToEnd, PanChangeGlidesTheRightGain196PerFrame) {
     }
     EXPECT_GT(sounding, 1800);
     ASSERT_NE(engine.renderer, nullptr);
-    EXPECT_EQ(renderer_voice(engine.renderer.get(), 472)->right_gain, 10386);
+    EXPECT_EQ(slot_voice(engine.renderer.get(), 472)->right_gain, 10386);
 }
 
 TEST(EndToEnd, RetriggerKeepsTheOldFractionAndWindow) {

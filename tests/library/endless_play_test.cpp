@@ -60,6 +60,7 @@ TEST(EndlessPlay, BeginsWithEveryFiniteRender) {
         tamsel::Renderer endless = renderer_for(song, tamsel::LOOPS_FOREVER, row.tick_ms);
         uint64_t frames = 0;
         EXPECT_EQ(endless.length(UINT64_MAX, &frames), TAMSEL_ERR_TOO_LONG);
+        EXPECT_EQ(endless.measure(UINT64_MAX, &frames), TAMSEL_ERR_NEVER_ENDS);
         std::vector<uint64_t> wraps;
         EXPECT_EQ(endless.wraps(UINT64_MAX, &wraps), TAMSEL_ERR_TOO_LONG);
 

@@ -9,6 +9,7 @@
 
 #include "engine/renderer.h"
 #include "mixer/sample_source.h"
+#include "note_oracle.h"
 #include "song/instruments.h"
 #include "song_builder.h"
 #include "test_engine.h"
@@ -58,7 +59,7 @@ Renderer* load(const Shape (&instruments)[3], uint32_t drum_volume = 300) {
 }
 
 const Voice* slot(int32_t index) {
-    return renderer_voice(loaded.renderer.get(), index);
+    return slot_voice(loaded.renderer.get(), index);
 }
 
 // Sample k of the note in a slot.

@@ -44,7 +44,8 @@ TEST(LibraryApi, VersionAndStatusMessages) {
                                       TAMSEL_ERR_NO_MEMORY,
                                       TAMSEL_ERR_TOO_LONG,
                                       TAMSEL_ERR_INVALID_ARGUMENT,
-                                      TAMSEL_ERR_NO_LOOP};
+                                      TAMSEL_ERR_NO_LOOP,
+                                      TAMSEL_ERR_NEVER_ENDS};
     for (tamsel_status a : statuses) {
         for (tamsel_status b : statuses) {
             if (a != b) {
@@ -53,6 +54,7 @@ TEST(LibraryApi, VersionAndStatusMessages) {
         }
     }
     EXPECT_STREQ(tamsel_status_message((tamsel_status)99), "unknown error");
+    EXPECT_STREQ(tamsel::message(TAMSEL_ERR_NEVER_ENDS), "the render never ends");
 }
 
 TEST(LibraryApi, NullPointersAndBadOptionsAreInvalidArguments) {
@@ -82,6 +84,7 @@ TEST(LibraryApi, NullPointersAndBadOptionsAreInvalidArguments) {
     int8_t waveform[256];
     uint8_t envelope[64];
     EXPECT_EQ(tamsel_renderer_length(nullptr, 100, &frames), TAMSEL_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(tamsel_renderer_measure(nullptr, 100, &frames), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(tamsel_renderer_wraps(nullptr, 100, nullptr, 0, &count), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(tamsel_render_float(nullptr, f, 1), 0u);
     EXPECT_EQ(tamsel_render_int32(nullptr, i, 1), 0u);
@@ -210,19 +213,34 @@ TEST(LibraryApi, LengthsAndLoopPointsOfAWorkedSong) {
     tamsel_song_free(song);
 }
 
+// tamsel_renderer_length and _wraps answer TOO_LONG for both failures, as
+// they always have; tamsel_renderer_measure tells them apart, the render
+// that never ends whatever the limit.
 TEST(LibraryApi, SongsThatNeverEndAreTooLongWhateverTheLimit) {
     const struct {
         uint32_t wait;
         double tick_ms;
-    } rows[] = {{0xFFFFFFFFu, 20.0}, {100, 1e14}};
+        int32_t loops;
+        uint64_t limit;
+        tamsel_status measured;
+    } rows[] = {
+        {0xFFFFFFFFu, 20.0, 0, UINT64_MAX, TAMSEL_ERR_NEVER_ENDS},
+        {0xFFFFFFFFu, 20.0, 0, 1, TAMSEL_ERR_NEVER_ENDS},
+        {100, 1e14, 0, UINT64_MAX, TAMSEL_ERR_NEVER_ENDS},
+        {100, 20.0, INT32_MAX, UINT64_MAX, TAMSEL_ERR_NEVER_ENDS},
+        {100, 20.0, TAMSEL_LOOPS_FOREVER, 0, TAMSEL_ERR_NEVER_ENDS},
+        {100, 20.0, 100000, TAMSEL_WAV_MAX_FRAMES, TAMSEL_ERR_TOO_LONG},
+        {100, 20.0, 0, 46079, TAMSEL_ERR_TOO_LONG},
+    };
     for (const auto& row : rows) {
         tamsel_song* song = load(make_song(row.wait, 0, 8, 8).bytes);
-        tamsel_renderer* renderer = create(song, 0, row.tick_ms);
+        tamsel_renderer* renderer = create(song, row.loops, row.tick_ms);
         uint64_t frames = 7;
         uint64_t wraps[2] = {7, 7};
         size_t count = 7;
-        EXPECT_EQ(tamsel_renderer_length(renderer, UINT64_MAX, &frames), TAMSEL_ERR_TOO_LONG) << row.wait;
-        EXPECT_EQ(tamsel_renderer_wraps(renderer, UINT64_MAX, wraps, 2, &count), TAMSEL_ERR_TOO_LONG) << row.wait;
+        EXPECT_EQ(tamsel_renderer_length(renderer, row.limit, &frames), TAMSEL_ERR_TOO_LONG) << row.wait;
+        EXPECT_EQ(tamsel_renderer_wraps(renderer, row.limit, wraps, 2, &count), TAMSEL_ERR_TOO_LONG) << row.wait;
+        EXPECT_EQ(tamsel_renderer_measure(renderer, row.limit, &frames), row.measured) << row.wait << " " << row.loops;
         EXPECT_EQ(frames, 7u);
         EXPECT_EQ(count, 7u);
         tamsel_renderer_free(renderer);
@@ -316,6 +334,120 @@ TEST(LibraryApi, TheCppApiOwnsAndReportsLikeTheCApi) {
     EXPECT_EQ(renderer.create(moved, options), TAMSEL_ERR_INVALID_ARGUMENT);
     EXPECT_FALSE(renderer);
     EXPECT_STREQ(tamsel::message(TAMSEL_ERR_TOO_LONG), tamsel_status_message(TAMSEL_ERR_TOO_LONG));
+}
+
+// Both loop tail forms through the C API, into buffers that must stay as
+// they were when the call is refused; the status they agree on.
+tamsel_status c_tails(tamsel_renderer* renderer, tamsel_loop loop) {
+    std::vector<int32_t> ints(2 * TAMSEL_LOOP_CROSSFADE_FRAMES, 7);
+    std::vector<float> floats(2 * TAMSEL_LOOP_CROSSFADE_FRAMES, 7.0f);
+    double db = 7.0;
+    tamsel_status as_int = tamsel_renderer_loop_tail_int32(renderer, &loop, ints.data(), &db);
+    EXPECT_EQ(tamsel_renderer_loop_tail_float(renderer, &loop, floats.data(), &db), as_int);
+    if (as_int != TAMSEL_OK) {
+        EXPECT_EQ(ints, std::vector<int32_t>(ints.size(), 7));
+        EXPECT_EQ(floats, std::vector<float>(floats.size(), 7.0f));
+        EXPECT_EQ(db, 7.0);
+    }
+    return as_int;
+}
+
+// The same through the C++ API, whose vectors must stay as they were.
+tamsel_status cpp_tails(tamsel::Renderer& renderer, tamsel_loop loop) {
+    std::vector<int32_t> ints = {7};
+    std::vector<float> floats = {7.0f};
+    double db = 7.0;
+    tamsel::Status as_int = renderer.loop_tail_int32(loop, &ints, &db);
+    EXPECT_EQ(renderer.loop_tail_float(loop, &floats, &db), as_int);
+    if (as_int != TAMSEL_OK) {
+        EXPECT_EQ(ints, std::vector<int32_t>{7});
+        EXPECT_EQ(floats, std::vector<float>{7.0f});
+        EXPECT_EQ(db, 7.0);
+    }
+    return as_int;
+}
+
+// What the header refuses, through the C and the C++ API alike: the call
+// answers TAMSEL_ERR_INVALID_ARGUMENT, writes nothing and leaves the
+// renderer as it was, at its frame and with its tracks muted. A loop tail
+// is given only for the loop find_loop gives, on a render that reaches it,
+// endless ones included; a crossfade no vector could hold is refused before
+// anything is allocated for it.
+TEST(LibraryApi, RefusedCallsChangeNothing) {
+    tamsel::Song song;
+    std::vector<uint8_t> bytes = demo_bytes();
+    ASSERT_EQ(song.load_memory(bytes.data(), bytes.size()), TAMSEL_OK);
+    struct Row {
+        const char* what;
+        tamsel_status (*c)(tamsel_renderer*, const tamsel_loop&);
+        tamsel_status (*cpp)(tamsel::Renderer&, const tamsel_loop&);
+    } rows[] = {
+#define LOOP_ROW(what, change)                                  \
+    {                                                           \
+        what,                                                   \
+            [](tamsel_renderer* r, const tamsel_loop& found) {  \
+                tamsel_loop l = found;                          \
+                change;                                         \
+                return c_tails(r, l);                           \
+            },                                                  \
+            [](tamsel::Renderer& r, const tamsel_loop& found) { \
+                tamsel_loop l = found;                          \
+                change;                                         \
+                return cpp_tails(r, l);                         \
+            }                                                   \
+    }
+        LOOP_ROW("an end at the highest frame", l.end = UINT64_MAX),
+        LOOP_ROW("an end one frame past the render's", l.end += 1),
+        LOOP_ROW("an end one frame early", l.end -= 1),
+        LOOP_ROW("a start one frame late", l.start += 1),
+        LOOP_ROW("a crossfade no vector could hold", l.crossfade = UINT32_MAX),
+        LOOP_ROW("a crossfade one frame longer", l.crossfade += 1),
+        LOOP_ROW("a crossfade one frame shorter", l.crossfade -= 1),
+#undef LOOP_ROW
+        {"a mute bit beyond the four tracks",
+         [](tamsel_renderer* r, const tamsel_loop&) { return tamsel_renderer_set_muted_tracks(r, 0x10); },
+         [](tamsel::Renderer& r, const tamsel_loop&) { return r.set_muted_tracks(0x12); }},
+        {"every mute bit",
+         [](tamsel_renderer* r, const tamsel_loop&) { return tamsel_renderer_set_muted_tracks(r, 0xFFFFFFFFu); },
+         [](tamsel::Renderer& r, const tamsel_loop&) { return r.set_muted_tracks(0xFFFFFFFFu); }},
+    };
+    const uint64_t AT = 1000, FRAMES = 2000;
+    for (int32_t loops : {1, TAMSEL_LOOPS_FOREVER}) {
+        tamsel::RenderOptions options;
+        options.loops = loops;
+        options.muted_tracks = 2;
+        tamsel::Renderer renderer, reference;
+        ASSERT_EQ(renderer.create(song, options), TAMSEL_OK);
+        ASSERT_EQ(reference.create(song, options), TAMSEL_OK);
+        tamsel::Loop loop = {};
+        ASSERT_EQ(renderer.find_loop(UINT64_MAX, &loop), TAMSEL_OK);
+        ASSERT_EQ(c_tails(renderer.get(), loop), TAMSEL_OK);
+        std::vector<int32_t> expected(2 * FRAMES), got(2 * FRAMES);
+        ASSERT_EQ(reference.seek(AT), TAMSEL_OK);
+        ASSERT_EQ(reference.render_int32(expected.data(), FRAMES), FRAMES);
+        for (const Row& row : rows) {
+            for (bool cpp : {false, true}) {
+                ASSERT_EQ(renderer.seek(AT), TAMSEL_OK);
+                tamsel_status status = cpp ? row.cpp(renderer, loop) : row.c(renderer.get(), loop);
+                EXPECT_EQ(status, TAMSEL_ERR_INVALID_ARGUMENT) << row.what << (cpp ? " (C++)" : " (C)") << loops;
+                EXPECT_EQ(renderer.position(), AT) << row.what;
+                ASSERT_EQ(renderer.render_int32(got.data(), FRAMES), FRAMES);
+                EXPECT_EQ(got, expected) << row.what << (cpp ? " (C++)" : " (C)") << loops;
+            }
+        }
+    }
+    // Options with a mute bit beyond the tracks are bad options.
+    for (uint32_t muted : {0x10u, 0x80000000u, 0xFFFFFFFFu}) {
+        tamsel::RenderOptions options;
+        options.muted_tracks = muted;
+        tamsel_renderer* untouched = reinterpret_cast<tamsel_renderer*>(&options);
+        tamsel_renderer* made = untouched;
+        EXPECT_EQ(tamsel_renderer_create(song.get(), &options, &made), TAMSEL_ERR_INVALID_ARGUMENT) << muted;
+        EXPECT_EQ(made, untouched);
+        tamsel::Renderer renderer;
+        EXPECT_EQ(renderer.create(song, options), TAMSEL_ERR_INVALID_ARGUMENT) << muted;
+        EXPECT_FALSE(renderer);
+    }
 }
 
 }  // namespace

@@ -311,7 +311,9 @@ TEST(MalformedFiles, FilesCutAtEveryLength) {
         ASSERT_EQ(engine.renderer != nullptr, n >= 3) << n;
         if (n >= 3) {
             uint64_t frames = 0;
-            EXPECT_TRUE(measure_render_length(engine.renderer.get(), WAV_MAX_FRAMES, &frames, nullptr, nullptr)) << n;
+            EXPECT_EQ(measure_render_length(engine.renderer.get(), TAMSEL_WAV_MAX_FRAMES, &frames, nullptr, nullptr),
+                      RenderLength::MEASURED)
+                << n;
             EXPECT_EQ(frames, expected) << n;
             EXPECT_EQ(render_to_end(engine.renderer.get(), PASS + 1).size(), 2 * expected) << n;
         }

@@ -32,7 +32,8 @@ TEST(RenderLength, MeasuredEqualsRendered) {
         SongFile song = make_song(c.wait, c.repeat_start, c.repeat_end, c.records);
         Engine engine = start_engine(song.bytes, c.loops, c.timer_ms);
         uint64_t measured = 0;
-        ASSERT_TRUE(measure_render_length(engine.renderer.get(), WAV_MAX_FRAMES, &measured, nullptr, nullptr))
+        ASSERT_EQ(measure_render_length(engine.renderer.get(), TAMSEL_WAV_MAX_FRAMES, &measured, nullptr, nullptr),
+                  RenderLength::MEASURED)
             << c.what;
         EXPECT_EQ(measured, c.frames) << c.what;
         EXPECT_EQ(render_to_end(engine.renderer.get(), c.frames + 2048).size(), 2 * c.frames) << c.what;
@@ -45,7 +46,8 @@ TEST(RenderLength, MeasuringLeavesTheSongAndClockAlone) {
     std::vector<float> block(2 * 3000);
     ASSERT_EQ(renderer_render_float(engine.renderer.get(), block.data(), 3000), 3000u);
     uint64_t frames = 0;
-    ASSERT_TRUE(measure_render_length(engine.renderer.get(), WAV_MAX_FRAMES, &frames, nullptr, nullptr));
+    ASSERT_EQ(measure_render_length(engine.renderer.get(), TAMSEL_WAV_MAX_FRAMES, &frames, nullptr, nullptr),
+              RenderLength::MEASURED);
     EXPECT_EQ(frames, 46080u);
     // Measuring part-way through gives the whole length and moves nothing.
     EXPECT_EQ(renderer_position(engine.renderer.get()), 3000u);
@@ -57,6 +59,8 @@ TEST(RenderLength, MeasuringLeavesTheSongAndClockAlone) {
 // clock stops ticking, or the steps still needed cannot fit below its
 // highest reading (2^31 - 1 ms).
 TEST(RenderLength, SongsThatNeverEndOrOverrunTheLimitAreRefused) {
+    constexpr RenderLength NEVER = RenderLength::NEVER_ENDS, TOO_LONG = RenderLength::TOO_LONG,
+                           MEASURED = RenderLength::MEASURED;
     struct Row {
         const char* what;
         uint32_t wait;
@@ -64,23 +68,23 @@ TEST(RenderLength, SongsThatNeverEndOrOverrunTheLimitAreRefused) {
         int32_t loops;
         double timer_ms;
         uint64_t limit;
-        bool ends;
+        RenderLength found;
         uint64_t frames;
     } rows[] = {
-        {"a wait the clock never passes", 0xFFFFFFFFu, 8, 0, 20.0, UINT64_MAX, false, 0},
-        {"a wait of 2^31 - 1 ms", 0x7FFFFFFFu, 8, 0, 20.0, UINT64_MAX, false, 0},
-        {"a tick period that never comes back", 100, 8, 0, 1e300, UINT64_MAX, false, 0},
-        {"a tick of 1e14 ms: one step, then the clock reads its highest", 100, 8, 0, 1e14, UINT64_MAX, false, 0},
-        {"a tick of 1e14 ms wraps at its first tick", 100, 1, 0, 1e14, UINT64_MAX, true, 4800000000000000},
-        {"more loops than the clock's readings hold", 100, 8, INT32_MAX, 20.0, UINT64_MAX, false, 0},
-        {"one frame over the limit", 100, 8, 0, 20.0, 46079, false, 0},
-        {"exactly the limit", 100, 8, 0, 20.0, 46080, true, 46080},
+        {"a wait the clock never passes", 0xFFFFFFFFu, 8, 0, 20.0, UINT64_MAX, NEVER, 0},
+        {"a wait of 2^31 - 1 ms", 0x7FFFFFFFu, 8, 0, 20.0, UINT64_MAX, NEVER, 0},
+        {"a tick period that never comes back", 100, 8, 0, 1e300, UINT64_MAX, NEVER, 0},
+        {"a tick of 1e14 ms: one step, then the clock reads its highest", 100, 8, 0, 1e14, UINT64_MAX, NEVER, 0},
+        {"a tick of 1e14 ms wraps at its first tick", 100, 1, 0, 1e14, UINT64_MAX, MEASURED, 4800000000000000},
+        {"more loops than the clock's readings hold", 100, 8, INT32_MAX, 20.0, UINT64_MAX, NEVER, 0},
+        {"one frame over the limit", 100, 8, 0, 20.0, 46079, TOO_LONG, 0},
+        {"exactly the limit", 100, 8, 0, 20.0, 46080, MEASURED, 46080},
     };
     for (const Row& row : rows) {
         SongFile song = make_song(row.wait, 0, row.records, row.records);
         Engine engine = start_engine(song.bytes, row.loops, row.timer_ms);
         uint64_t frames = 0;
-        EXPECT_EQ(measure_render_length(engine.renderer.get(), row.limit, &frames, nullptr, nullptr), row.ends)
+        EXPECT_EQ(measure_render_length(engine.renderer.get(), row.limit, &frames, nullptr, nullptr), row.found)
             << row.what;
         EXPECT_EQ(frames, row.frames) << row.what;
     }

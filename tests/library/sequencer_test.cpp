@@ -25,7 +25,7 @@ void force_step(Engine* engine) {
 }
 
 Voice* voice_at(Engine* engine, int32_t slot) {
-    return renderer_voice(engine->renderer.get(), slot);
+    return slot_voice(engine->renderer.get(), slot);
 }
 
 TEST(Sequencer, PanSelectorsPickFromThePanTable) {

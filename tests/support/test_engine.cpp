@@ -1,28 +1,15 @@
 #include "test_engine.h"
 
-#include <algorithm>
-#include <cstring>
+#include "song/song_open.h"
 
 using namespace tamsel::core;
-
-static size_t read_vector_at(void* context, uint64_t offset, uint8_t* out, size_t size) {
-    const std::vector<uint8_t>* bytes = (const std::vector<uint8_t>*)context;
-    if (offset >= bytes->size()) return 0;
-    size_t count = std::min(size, bytes->size() - (size_t)offset);
-    std::memcpy(out, bytes->data() + offset, count);
-    return count;
-}
 
 Engine start_engine(const std::vector<uint8_t>& bytes, int32_t loops, double timer_ms) {
     Engine engine;
     auto song = std::make_unique<Song>();
-    if (load_song(read_vector_at, (void*)&bytes, song.get()) != SONG_LOADED) return engine;
-    std::unique_ptr<Renderer, RendererRelease> renderer(new Renderer);
-    std::memset(renderer.get(), 0, sizeof *renderer);
-    renderer_init(renderer.get());
-    renderer_start(renderer.get(), song.get(), loops, timer_ms);
+    if (open_song_memory(bytes.data(), bytes.size(), song.get()) != SongOpen::LOADED) return engine;
+    engine.renderer.reset(renderer_new(song.get(), loops, timer_ms));
     engine.song = std::move(song);
-    engine.renderer = std::move(renderer);
     return engine;
 }
 

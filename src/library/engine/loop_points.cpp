@@ -19,26 +19,43 @@ static void keep_first_wrap(void* context, uint64_t frame) {
     first->frame = frame;
 }
 
-LoopSearch find_loop_points(const Renderer* renderer, uint64_t limit, LoopPoints* loop) {
+// The loop within limit: MEASURED with *loop set, or why not, without
+// telling a render past the limit from one that never wraps.
+static RenderLength measure_loop(const Renderer* renderer, uint64_t limit, LoopPoints* loop) {
     // The render with one extra pass lists S as its one loop point and ends
     // at E, the wrap after it.
     FirstWrap first = {false, 0};
     uint64_t end = 0;
-    if (!measure_render_length_with_loops(renderer, 1, limit, &end, keep_first_wrap, &first)) {
-        // Followed without a limit the search stops as soon as the song is
-        // known never to end, which tells the two cases apart.
-        uint64_t ignored = 0;
-        bool ends = measure_render_length_with_loops(renderer, 1, UINT64_MAX, &ignored, nullptr, nullptr);
-        return ends ? LoopSearch::TOO_LONG : LoopSearch::NEVER_WRAPS;
-    }
-    if (!first.seen || end <= first.frame) return LoopSearch::NEVER_WRAPS;
+    RenderLength found = measure_render_length_with_loops(renderer, 1, limit, &end, keep_first_wrap, &first);
+    if (found != RenderLength::MEASURED) return found;
+    if (!first.seen || end <= first.frame) return RenderLength::NEVER_ENDS;
     uint64_t crossfade = TAMSEL_LOOP_CROSSFADE_FRAMES;
     if (first.frame < crossfade) crossfade = first.frame;
     if (end - first.frame < crossfade) crossfade = end - first.frame;
     loop->start = first.frame;
     loop->end = end;
     loop->crossfade = (uint32_t)crossfade;
-    return LoopSearch::FOUND;
+    return RenderLength::MEASURED;
+}
+
+LoopSearch find_loop_points(const Renderer* renderer, uint64_t limit, LoopPoints* loop) {
+    switch (measure_loop(renderer, limit, loop)) {
+    case RenderLength::MEASURED: return LoopSearch::FOUND;
+    case RenderLength::NEVER_ENDS: return LoopSearch::NEVER_WRAPS;
+    case RenderLength::TOO_LONG: break;
+    }
+    // A render past the limit may still turn out never to wrap: followed
+    // without a limit, the search stops as soon as that is known.
+    uint64_t ignored = 0;
+    bool ends =
+        measure_render_length_with_loops(renderer, 1, UINT64_MAX, &ignored, nullptr, nullptr) == RenderLength::MEASURED;
+    return ends ? LoopSearch::TOO_LONG : LoopSearch::NEVER_WRAPS;
+}
+
+bool is_the_loop(const Renderer* renderer, const LoopPoints* loop) {
+    LoopPoints found = {};
+    if (measure_loop(renderer, loop->end, &found) != RenderLength::MEASURED) return false;
+    return found.start == loop->start && found.end == loop->end && found.crossfade == loop->crossfade;
 }
 
 // a + (b - a) x step / steps, rounded to the nearest integer (halves away

@@ -27,6 +27,11 @@ enum class LoopSearch { FOUND, TOO_LONG, NEVER_WRAPS };
 // never reaches a second wrap (or the pass is empty).
 LoopSearch find_loop_points(const Renderer* renderer, uint64_t limit, LoopPoints* loop);
 
+// Whether loop is exactly the one find_loop_points gives. Follows the song
+// no further than loop's own E, so a made-up E far beyond the render costs
+// no more than finding the real loop.
+bool is_the_loop(const Renderer* renderer, const LoopPoints* loop);
+
 // The crossfade of frame i (0 .. X - 1) of the tail: ending is the render's
 // frame E - X + i, lead_in its frame S - X + i; per channel. Linear gains,
 // the lead-in's rising as (i + 1) / X, rounded to the nearest integer, so

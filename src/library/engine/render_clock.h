@@ -16,7 +16,11 @@ struct RenderClock {
 };
 
 // A clock at frame 0 whose first frame is a tick.
-void clock_start(RenderClock* clock, double tick_ms);
+inline void clock_start(RenderClock* clock, double tick_ms) {
+    clock->ms = 0.0;
+    clock->to_next_tick = 0.0;
+    clock->tick_period_s = tick_ms / 1000.0;
+}
 
 // Advances a clock by one frame: the reading first, then the tick counter.
 // Returns true when the frame is a tick; the caller offers the sequencer a

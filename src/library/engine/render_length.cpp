@@ -13,14 +13,14 @@ static bool can_still_end(const Song* song, const RenderClock* clock, const Sequ
            sequencer_steps_to_end(song, sequencer, loop_limit) <= sequencer_steps_possible(song, sequencer);
 }
 
-bool measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* frames, WrapVisitor visit,
-                           void* context) {
-    if (renderer->endless) return false;
+RenderLength measure_render_length(const Renderer* renderer, uint64_t limit, uint64_t* frames, WrapVisitor visit,
+                                   void* context) {
+    if (renderer->endless) return RenderLength::NEVER_ENDS;
     return measure_render_length_with_loops(renderer, renderer->loop_limit, limit, frames, visit, context);
 }
 
-bool measure_render_length_with_loops(const Renderer* renderer, int32_t loop_limit, uint64_t limit, uint64_t* frames,
-                                      WrapVisitor visit, void* context) {
+RenderLength measure_render_length_with_loops(const Renderer* renderer, int32_t loop_limit, uint64_t limit,
+                                              uint64_t* frames, WrapVisitor visit, void* context) {
     const Song* song = renderer->song;
     RenderClock clock = renderer->start_clock;
     SequencerState sequencer = renderer->start_sequencer;
@@ -45,13 +45,13 @@ bool measure_render_length_with_loops(const Renderer* renderer, int32_t loop_lim
         }
         if (sequencer.loops_done > loop_limit) {
             *frames = frame;
-            return true;
+            return RenderLength::MEASURED;
         }
-        if (!can_still_end(song, &clock, &sequencer, loop_limit)) return false;
+        if (!can_still_end(song, &clock, &sequencer, loop_limit)) return RenderLength::NEVER_ENDS;
         uint64_t room = limit - frame;
         uint64_t skipped = advance_clock_to_tick(&clock, room);
         // The next tick would fall past the limit.
-        if (skipped == room) return false;
+        if (skipped == room) return RenderLength::TOO_LONG;
         frame += 1 + skipped;
     }
 }

@@ -1,6 +1,7 @@
 #include "engine/renderer.h"
 
 #include <cstring>
+#include <new>
 
 #include "engine/clock_jump.h"
 #include "mixer/voice_block.h"
@@ -8,8 +9,8 @@
 namespace tamsel::core {
 
 int32_t track_of_slot(int32_t slot) {
-    if (slot < FIRST_TRACK_SLOT || slot >= FIRST_TRACK_SLOT + TRACK_COUNT * SLOTS_PER_TRACK) return -1;
-    return (slot - FIRST_TRACK_SLOT) / SLOTS_PER_TRACK;
+    if (slot < FIRST_TRACK_SLOT || slot >= FIRST_TRACK_SLOT + TRACK_COUNT * NOTES_PER_TRACK) return -1;
+    return (slot - FIRST_TRACK_SLOT) / NOTES_PER_TRACK;
 }
 
 // Puts every note and drum in its slot with its volume. Each odd drum slot is
@@ -23,7 +24,7 @@ static void set_up_voices(Renderer* renderer, const Song* song) {
         sound_table_set_source(table, slot, &song->drums[k], &renderer->caches[slot]);
     }
     for (int32_t i = 0; i < MELODIC_TRACK_COUNT; i++) {
-        int32_t first = FIRST_TRACK_SLOT + SLOTS_PER_TRACK * i;
+        int32_t first = FIRST_TRACK_SLOT + NOTES_PER_TRACK * i;
         for (int32_t j = 0; j < NOTES_PER_TRACK; j++) {
             sound_table_set_source(table, first + j, &song->notes[i][j], &renderer->caches[first + j]);
             sound_table_set_volume(table, first + j, song->instruments[i].volume);
@@ -36,13 +37,8 @@ static void set_up_voices(Renderer* renderer, const Song* song) {
     }
 }
 
-void renderer_init(Renderer* renderer) {
-    renderer->cache_budget = SAMPLE_CACHE_BUDGET;
-    for (int32_t slot = 0; slot < SLOT_COUNT; slot++) renderer->caches[slot].budget = &renderer->cache_budget;
-    renderer->mix_path = best_steady_mix_path();
-}
-
-void renderer_release(Renderer* renderer) {
+// Frees the samples the caches hold; the renderer can be started again.
+static void release_caches(Renderer* renderer) {
     for (int32_t slot = 0; slot < SLOT_COUNT; slot++) sample_cache_release(&renderer->caches[slot]);
 }
 
@@ -61,11 +57,28 @@ static void restart(Renderer* renderer) {
     renderer->frames_done = 0;
 }
 
+Renderer* renderer_new(const Song* song, int32_t loops, double tick_ms) {
+    // Value-initialised: every field zero, every cache empty.
+    Renderer* renderer = new (std::nothrow) Renderer();
+    if (!renderer) return nullptr;
+    renderer->cache_budget = SAMPLE_CACHE_BUDGET;
+    for (int32_t slot = 0; slot < SLOT_COUNT; slot++) renderer->caches[slot].budget = &renderer->cache_budget;
+    renderer->mix_path = best_steady_mix_path();
+    renderer_start(renderer, song, loops, tick_ms);
+    return renderer;
+}
+
+void renderer_delete(Renderer* renderer) {
+    if (!renderer) return;
+    release_caches(renderer);
+    delete renderer;
+}
+
 void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double tick_ms) {
     // Another song's samples are of no use.
-    if (renderer->song != song) renderer_release(renderer);
+    if (renderer->song != song) release_caches(renderer);
     renderer->song = song;
-    renderer->endless = loops == LOOPS_FOREVER;
+    renderer->endless = loops == TAMSEL_LOOPS_FOREVER;
     // The limit an endless render never passes: a wrap count is never more.
     renderer->loop_limit = renderer->endless ? INT32_MAX : loops < 0 ? 0 : loops;
     renderer->tick_ms = tick_ms;
@@ -79,24 +92,18 @@ void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double 
 static uint32_t notes_started(const Song* song, int32_t track) {
     uint32_t notes = 0;
     for (int32_t r = 0; r < song->loaded_records; r++) notes |= song->records[track][r];
-    return notes & ((1u << SLOTS_PER_TRACK) - 1u);
+    return record_notes(notes);
 }
 
 void renderer_prepare(Renderer* renderer) {
     for (int32_t t = 0; t < TRACK_COUNT; t++) {
         uint32_t notes = notes_started(renderer->song, t);
-        for (int32_t k = 0; k < SLOTS_PER_TRACK; k++) {
-            Voice* voice = sound_table_voice(&renderer->table, FIRST_TRACK_SLOT + SLOTS_PER_TRACK * t + k);
+        for (int32_t k = 0; k < NOTES_PER_TRACK; k++) {
+            Voice* voice = sound_table_voice(&renderer->table, FIRST_TRACK_SLOT + NOTES_PER_TRACK * t + k);
             if (!(notes >> k & 1u) || !voice || !voice->cache) continue;
             sample_cache_cover(voice->cache, voice->source, voice->size - 1);
         }
     }
-}
-
-void clock_start(RenderClock* clock, double tick_ms) {
-    clock->ms = 0.0;
-    clock->to_next_tick = 0.0;
-    clock->tick_period_s = tick_ms / 1000.0;
 }
 
 static bool step_is_due(const Renderer* renderer) {
@@ -285,10 +292,6 @@ uint32_t renderer_passes(const Renderer* renderer) {
 
 const SequencerState* renderer_sequencer(const Renderer* renderer) {
     return &renderer->sequencer;
-}
-
-Voice* renderer_voice(Renderer* renderer, int32_t slot) {
-    return sound_table_voice(&renderer->table, slot);
 }
 
 uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t count) {

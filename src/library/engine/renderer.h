@@ -11,14 +11,12 @@
 #include "mixer/sound_table.h"
 #include "mixer/steady_mix.h"
 #include "song/song.h"
+#include "tamsel/tamsel.h"
 
 namespace tamsel::core {
 
 // Frames mixed at most between two looks at the sequencer.
 constexpr uint32_t SEGMENT_FRAMES = 1024;
-
-// The loop count of a render that plays on for ever.
-constexpr int32_t LOOPS_FOREVER = -1;
 
 struct Renderer {
     const Song* song;
@@ -50,18 +48,20 @@ struct Renderer {
     MixScratch scratch;
 };
 
-// Makes a zeroed renderer ready for renderer_start: its caches empty, their
-// budget full, the fastest inner loop chosen.
-void renderer_init(Renderer* renderer);
-// Frees what the renderer allocated (its caches); it can be started again.
-void renderer_release(Renderer* renderer);
+// A new renderer started on song (see renderer_start), its caches empty and
+// their budget full, the fastest inner loop chosen: the one way to make
+// one. Null when its memory cannot be had.
+Renderer* renderer_new(const Song* song, int32_t loops, double tick_ms);
+// Frees a renderer from renderer_new and everything it allocated. Null is
+// ignored.
+void renderer_delete(Renderer* renderer);
 
 // Starts renderer on song: sets up the 96 voices, the clock and the
 // sequencer, and takes the forced first step, so that record 0 sounds from
-// the very first frame. LOOPS_FOREVER plays on for ever; another negative
+// the very first frame. TAMSEL_LOOPS_FOREVER plays on for ever; another negative
 // loop count counts as 0. The tick must be finite and >= 0. The caches are
 // kept when the song is the one the renderer had: a song loaded anew at the
-// same address needs renderer_release first.
+// same address needs a new renderer.
 void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double tick_ms);
 
 // Makes and fills the cache of every note the song's records can start,
@@ -69,17 +69,17 @@ void renderer_start(Renderer* renderer, const Song* song, int32_t loops, double 
 // afterwards: a note without a cache is read from its source.
 void renderer_prepare(Renderer* renderer);
 
-// Renders up to count frames and returns how many it made; fewer than count
-// means the song has ended. renderer_render_float stores the sums divided by
-// 32768, renderer_render_sums the mixer's 32-bit sums themselves,
-// renderer_render_int16 the sums saturated to 16 bits; renderer_skip moves
-// on without making audio.
 // One sum as the float sample every float output gives: divided by 32768
 // in double, then rounded once to float.
 inline float float_of_sum(int32_t sum) {
     return (float)((double)sum / 32768.0);
 }
 
+// Renders up to count frames and returns how many it made; fewer than count
+// means the song has ended. renderer_render_float stores the sums divided by
+// 32768, renderer_render_sums the mixer's 32-bit sums themselves,
+// renderer_render_int16 the sums saturated to 16 bits; renderer_skip moves
+// on without making audio.
 uint64_t renderer_render_float(Renderer* renderer, float* out, uint64_t count);
 uint64_t renderer_render_sums(Renderer* renderer, int32_t* out, uint64_t count);
 uint64_t renderer_render_int16(Renderer* renderer, int16_t* out, uint64_t count);
@@ -105,8 +105,6 @@ uint32_t renderer_passes(const Renderer* renderer);
 // clock reading at the last step rendered (an ended render's sequencer
 // stands at its last step, not at the wrap that ended it).
 const SequencerState* renderer_sequencer(const Renderer* renderer);
-// The voice in slot, or null for an empty slot or a bad index.
-Voice* renderer_voice(Renderer* renderer, int32_t slot);
 
 // The render loop in its plainest form: every frame advances the clock,
 // offers the sequencer a tick and asks all 512 slots for their voice's

@@ -82,14 +82,15 @@ uint32_t song_record_word(const Song* song, int32_t position, int32_t track) {
 }
 
 static void apply_record(SoundTable* table, int32_t track, uint32_t word) {
-    int32_t first = FIRST_TRACK_SLOT + SLOTS_PER_TRACK * track;
+    int32_t first = FIRST_TRACK_SLOT + NOTES_PER_TRACK * track;
     // The pan goes first so that notes of the same record start at it.
-    int32_t pan = pan_for_selector(word >> 24);
+    int32_t pan = pan_for_selector(record_pan_selector(word));
     if (pan >= 0) {
-        for (int32_t k = 0; k < SLOTS_PER_TRACK; k++) sound_table_set_pan(table, first + k, pan);
+        for (int32_t k = 0; k < NOTES_PER_TRACK; k++) sound_table_set_pan(table, first + k, pan);
     }
-    for (int32_t k = 0; k < SLOTS_PER_TRACK; k++) {
-        if (word >> k & 1u) sound_table_play(table, first + k, 1);
+    uint32_t notes = record_notes(word);
+    for (int32_t k = 0; k < NOTES_PER_TRACK; k++) {
+        if (notes >> k & 1u) sound_table_play(table, first + k, 1);
     }
 }
 

@@ -9,8 +9,10 @@
 
 namespace tamsel::core {
 
+// Track t's note k sounds in slot FIRST_TRACK_SLOT + NOTES_PER_TRACK x t + k;
+// the drum track's slots are the drum kit's.
 constexpr int32_t FIRST_TRACK_SLOT = 400;
-constexpr int32_t SLOTS_PER_TRACK = 24;
+static_assert(FIRST_TRACK_SLOT + NOTES_PER_TRACK * DRUM_TRACK == DRUM_FIRST_SLOT);
 
 struct SequencerState {
     int32_t position;       // current record, -1 before the first step

@@ -1,5 +1,5 @@
-// The drum images compiled into the tool from src/library/mixer/drums/*.wav; the
-// build generates their definition.
+// The drum images compiled into the library from src/library/mixer/drums/*.wav;
+// the build generates their definition.
 #pragma once
 
 #include <cstdint>

@@ -21,11 +21,6 @@ bool sound_table_set_source(SoundTable* table, int32_t index, const SampleSource
     return voice_init(&table->voices[index], MIXER_OUTPUT_RATE, source, cache);
 }
 
-void sound_table_release(SoundTable* table, int32_t index) {
-    if (index < 0 || index >= SLOT_COUNT) return;
-    std::memset(&table->voices[index], 0, sizeof table->voices[index]);
-}
-
 static void list_slot(SoundTable* table, int32_t index) {
     if (table->is_listed[index]) return;
     table->is_listed[index] = true;
@@ -69,12 +64,6 @@ void sound_table_play(SoundTable* table, int32_t index, int32_t mode) {
     case -1: voice_play(voice, true); break;
     default: break;
     }
-}
-
-void sound_table_set_frequency(SoundTable* table, int32_t index, int32_t frequency) {
-    Voice* voice = sound_table_voice(table, index);
-    if (!voice) return;
-    voice_set_frequency(voice, (uint32_t)frequency * 10u + 100u);
 }
 
 void sound_table_set_volume(SoundTable* table, int32_t index, int32_t volume) {

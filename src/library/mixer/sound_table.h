@@ -30,15 +30,13 @@ Voice* sound_table_voice(SoundTable* table, int32_t index);
 // reading through cache when given. An unusable source (see voice_init)
 // leaves the slot empty and returns false.
 bool sound_table_set_source(SoundTable* table, int32_t index, const SampleSource* source, SampleCache* cache = nullptr);
-void sound_table_release(SoundTable* table, int32_t index);
 
 // mode 0 stops, 1 restarts once from the beginning, -1 loops on from where
 // the sound is; any other mode does nothing.
 void sound_table_play(SoundTable* table, int32_t index, int32_t mode);
-// Engine scales: frequency f plays at 10 f + 100 Hz; volume 300 is full level
-// and each unit below is 8 hundredths of a decibel; pan 256 is the centre and
-// each unit is 10 hundredths of a decibel.
-void sound_table_set_frequency(SoundTable* table, int32_t index, int32_t frequency);
+// Engine scales: volume 300 is full level and each unit below is 8
+// hundredths of a decibel; pan 256 is the centre and each unit is 10
+// hundredths of a decibel.
 void sound_table_set_volume(SoundTable* table, int32_t index, int32_t volume);
 void sound_table_set_pan(SoundTable* table, int32_t index, int32_t pan);
 

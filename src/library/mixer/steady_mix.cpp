@@ -18,7 +18,7 @@ static void mix_frames_scalar(const SteadyRun* run, int32_t* acc, uint32_t first
 }
 
 #ifdef TAMSEL_HAVE_SIMD_PATHS
-void fill_coefficients_one_by_one(double (*coefficients)[STEADY_CHUNK_FRAMES + 24], const int8_t* data, uint64_t first,
+void fill_coefficients_one_by_one(double (*coefficients)[STEADY_COEFFICIENT_ROOM], const int8_t* data, uint64_t first,
                                   uint32_t j, uint32_t count) {
     for (; j < count; j++) {
         const int8_t* d = data + first + j;

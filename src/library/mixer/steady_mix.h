@@ -13,14 +13,16 @@ enum SteadyMixPath : uint8_t { STEADY_MIX_SCALAR, STEADY_MIX_AVX2, STEADY_MIX_AV
 
 // The vector loops compute the cubic's coefficients once per sample of a
 // chunk of at most STEADY_CHUNK_FRAMES frames (at most one sample per frame)
-// into scratch, with room for the last group's unaligned load of eight.
+// into scratch: STEADY_COEFFICIENT_ROOM of each of the four terms, the 24
+// past the chunk room for the last group's unaligned load of eight.
 constexpr uint32_t STEADY_CHUNK_FRAMES = 1024;
+constexpr uint32_t STEADY_COEFFICIENT_ROOM = STEADY_CHUNK_FRAMES + 24;
 // Samples a steady run reads at most per call of mix_steady_run.
 constexpr uint32_t STEADY_WINDOW_SAMPLES = 4096;
 
 // Working memory of the mixer; each renderer has its own.
 struct MixScratch {
-    double coefficients[4][STEADY_CHUNK_FRAMES + 24];
+    double coefficients[4][STEADY_COEFFICIENT_ROOM];
     int8_t window[STEADY_WINDOW_SAMPLES];
 };
 

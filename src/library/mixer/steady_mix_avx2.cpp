@@ -24,7 +24,7 @@ AVX2_TARGET static inline __m256d points_at(const int8_t* p) {
 }
 
 // Coefficients for the windows ending at samples first .. first + count - 1.
-AVX2_TARGET static void compute_coefficients(double (*coefficients)[STEADY_CHUNK_FRAMES + 24], const int8_t* data,
+AVX2_TARGET static void compute_coefficients(double (*coefficients)[STEADY_COEFFICIENT_ROOM], const int8_t* data,
                                              uint64_t first, uint32_t count) {
     const __m256d third = _mm256_set1_pd(0.3333333333333333);
     const __m256d half = _mm256_set1_pd(0.5);

@@ -26,7 +26,7 @@ AVX512_TARGET static inline __m512d points_at(const int8_t* p) {
 }
 
 // Coefficients for the windows ending at samples first .. first + count - 1.
-AVX512_TARGET static void compute_coefficients(double (*coefficients)[STEADY_CHUNK_FRAMES + 24], const int8_t* data,
+AVX512_TARGET static void compute_coefficients(double (*coefficients)[STEADY_COEFFICIENT_ROOM], const int8_t* data,
                                                uint64_t first, uint32_t count) {
     const __m512d third = _mm512_set1_pd(0.3333333333333333);
     const __m512d half = _mm512_set1_pd(0.5);

@@ -21,8 +21,14 @@ int32_t voice_gain_from_db(int16_t hundredths) {
     return (int32_t)(factor * 65536.0);
 }
 
+// A gain glides by 144 x unity (65536 in 16.16) per second, so a full swing
+// between 0 and unity takes 1/144 s, about 7 ms: short enough to follow a
+// pan change at once, long enough not to click.
+static constexpr uint32_t GLIDE_PER_SECOND = 144u * 65536u;
+
 uint32_t voice_glide_step(uint32_t output_rate) {
-    return 9437184u / output_rate;
+    // Truncated per frame: 196 at 48000 Hz.
+    return GLIDE_PER_SECOND / output_rate;
 }
 
 int32_t voice_glide(int32_t gain, int32_t target, int32_t glide_step) {
@@ -54,7 +60,6 @@ bool voice_init(Voice* voice, uint32_t output_rate, const SampleSource* source, 
     voice->cache = cache;
     voice->size = source->size;
     voice->output_rate = output_rate;
-    voice->frequency = 22050;
     voice->volume_gain = 65536;
     voice->pan_left_gain = 65536;
     voice->pan_right_gain = 65536;
@@ -67,7 +72,6 @@ bool voice_init(Voice* voice, uint32_t output_rate, const SampleSource* source, 
 }
 
 void voice_set_frequency(Voice* voice, uint32_t frequency) {
-    voice->frequency = frequency;
     voice->step = ((uint64_t)frequency << 32) / voice->output_rate;
 }
 

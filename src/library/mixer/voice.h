@@ -16,7 +16,6 @@ struct Voice {
     int8_t history[4];           // interpolation window, newest first
     int64_t position;            // 32.32 fixed point, never negative
     uint64_t step;               // 32.32 increment per output frame
-    uint32_t frequency;          // Hz
     bool playing;
     bool looping;
     int32_t volume_gain;  // 16.16 gains, 65536 is unity

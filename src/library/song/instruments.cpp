@@ -16,10 +16,6 @@ int32_t note_increment(int32_t note, int32_t multiplier) {
     return note < 12 ? product / 16 : product / 8;
 }
 
-int8_t note_sample(const int8_t* waveform, const uint8_t* envelope, int32_t phase, int32_t k, int32_t length) {
-    return shaped_sample(waveform, envelope[(int64_t)k * ENVELOPE_SIZE / length], phase);
-}
-
 void make_note_sources(Song* song) {
     for (int32_t i = 0; i < MELODIC_TRACK_COUNT; i++) {
         const Instrument* instrument = &song->instruments[i];

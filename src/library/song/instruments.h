@@ -19,8 +19,6 @@ constexpr int32_t MAX_NOTE_LENGTH = 33554432;
 
 // The phase increment of note j (0..23) at an octave multiplier.
 int32_t note_increment(int32_t note, int32_t multiplier);
-// Sample k of a note whose phase is the given value.
-int8_t note_sample(const int8_t* waveform, const uint8_t* envelope, int32_t phase, int32_t k, int32_t length);
 
 // Fills song->notes from the instruments: a note of length 2 .. 2^25 plays
 // the instrument's waveform at its increment; any other length leaves the

@@ -9,12 +9,29 @@
 #include "mixer/drum_kit.h"
 #include "mixer/sample_source.h"
 #include "song/song_layout.h"
+#include "tamsel/tamsel.h"
 
 namespace tamsel::core {
 
+// The layout's copies of the public header's track numbers, which the
+// layout header keeps as plain numbers for the tools that read it.
+static_assert(TRACK_COUNT == TAMSEL_TRACK_COUNT && DRUM_TRACK == TAMSEL_DRUM_TRACK);
+
 // Records each track holds; records beyond it are not loaded.
 constexpr int32_t TRACK_CAPACITY = 1000;
+
+// A record word: bit k of its low NOTES_PER_TRACK bits starts the track's
+// note k, its top byte selects the track's pan.
 constexpr int32_t NOTES_PER_TRACK = 24;
+constexpr uint32_t record_notes(uint32_t word) {
+    return word & ((1u << NOTES_PER_TRACK) - 1u);
+}
+constexpr uint32_t record_pan_selector(uint32_t word) {
+    return word >> NOTES_PER_TRACK;
+}
+
+// Each note bit of the drum track starts one drum slot.
+static_assert(DRUM_SLOT_COUNT == NOTES_PER_TRACK);
 
 struct Instrument {
     uint8_t octave;

@@ -40,7 +40,8 @@ constexpr uint32_t WAVEFORM_SIZE = 256;
 constexpr uint32_t ENVELOPE_SIZE = 64;
 constexpr uint32_t INSTRUMENT_SIZE = 340;
 
-// Every record word takes RECORD_SIZE bytes.
+// Every record word takes RECORD_SIZE bytes (see record_notes in song.h
+// for what it holds).
 constexpr uint32_t RECORD_SIZE = 4;
 
 // File offset of melodic instrument i (0..2).
