@@ -62,7 +62,7 @@ std::string result_text(const AudioResult& result, const LevelPlan& plan, const 
 }
 
 std::string summary_line(const std::string& input, const std::string& output, const AudioResult& result,
-                         const LevelPlan& plan) {
+                         const LevelPlan& plan, const LevelHints& hints) {
     return input + " -> " + (output == "-" ? std::string("standard output") : output) + ": " +
-           result_text(result, plan);
+           result_text(result, plan, hints);
 }

@@ -40,7 +40,9 @@ G_DEFINE_TYPE(TamselGstDec, tamsel_gst_dec, GST_TYPE_NONSTREAM_AUDIO_DECODER)
 enum { PROP_0, PROP_LOOPS, PROP_TICK_MS, PROP_MUTED_TRACKS };
 
 #define DEFAULT_TICK_MS 20.0
-#define MAX_TICK_MS 3600000.0
+/* The longest tick is the export's limit, the same the command line checks. */
+#include "export/export_limits.h"
+#define MAX_TICK_MS TAMSEL_LIMIT_TICK_MS_MAX
 #define ALL_TRACKS_MASK ((1u << TAMSEL_TRACK_COUNT) - 1u)
 /* Frames per output buffer: about 21 ms, so a mute takes effect soon. */
 #define BLOCK_FRAMES 1024

@@ -1,9 +1,9 @@
 #include "tool/cli_options.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
+#include "export/value_limits.h"
 #include "tool/strict_number.h"
 #include "tool/track_list.h"
 
@@ -71,15 +71,6 @@ static const OptionEntry OPTIONS[] = {
 };
 static const size_t OPTION_COUNT = sizeof OPTIONS / sizeof OPTIONS[0];
 
-// Most parallel renders -j accepts; each holds a renderer and buffers.
-static const int64_t MAX_JOBS = 1024;
-static const double MAX_GAIN_DB = 96.0;
-// A tick of an hour steps a song once an hour; a longer one only makes a
-// render that never ends.
-static const double MAX_TICK_MS = 3600000.0;
-static const double MIN_LEVEL_DB = -96.0;
-static const double MIN_LOUDNESS_LUFS = -70.0;
-
 static const OptionEntry* find_short(char name) {
     for (size_t i = 0; i < OPTION_COUNT; i++) {
         if (OPTIONS[i].short_name == name) return &OPTIONS[i];
@@ -144,50 +135,65 @@ static bool set_track_option(const OptionEntry* entry, const char* value, ParseS
     return true;
 }
 
+// A whole number in the limit's range.
+static bool parse_limited_whole(LimitId id, const char* value, int64_t* whole) {
+    const ValueLimit& limit = value_limit(id);
+    return parse_whole_number(value, (int64_t)limit.min, (int64_t)limit.max, whole);
+}
+
+// A finite decimal number in the limit's range.
+static bool parse_limited_decimal(LimitId id, const char* value, double* number) {
+    return parse_finite_decimal(value, number) && within_limit(id, *number);
+}
+
+static bool out_of_limit(const OptionEntry* entry, const char* value, LimitId id, std::string* error) {
+    return bad_value(entry, value, limit_range_text(id).c_str(), error);
+}
+
 static bool apply_number_option(const OptionEntry* entry, const char* value, CliOptions* options, std::string* error) {
     int64_t whole = 0;
     double number = 0.0;
     switch (entry->id) {
     case OptionId::LOOPS:
-        if (!parse_whole_number(value, 0, INT32_MAX, &whole))
-            return bad_value(entry, value, "a whole number 0..2147483647", error);
+        if (!parse_limited_whole(LimitId::LOOPS, value, &whole))
+            return out_of_limit(entry, value, LimitId::LOOPS, error);
         options->loops = (int32_t)whole;
         return true;
     case OptionId::TICK:
-        if (!parse_finite_decimal(value, &number) || number < 0.0 || number > MAX_TICK_MS)
-            return bad_value(entry, value, "milliseconds from 0 to 3600000", error);
+        if (!parse_limited_decimal(LimitId::TICK, value, &number))
+            return out_of_limit(entry, value, LimitId::TICK, error);
         options->tick_ms = number;
         return true;
     case OptionId::JOBS:
-        if (!parse_whole_number(value, 1, MAX_JOBS, &whole))
-            return bad_value(entry, value, "a whole number 1..1024", error);
+        if (!parse_limited_whole(LimitId::JOBS, value, &whole)) return out_of_limit(entry, value, LimitId::JOBS, error);
         options->jobs = (uint32_t)whole;
         return true;
     case OptionId::QUALITY:
-        if (!parse_whole_number(value, 0, 10, &whole)) return bad_value(entry, value, "a whole number 0..10", error);
+        if (!parse_limited_whole(LimitId::QUALITY, value, &whole))
+            return out_of_limit(entry, value, LimitId::QUALITY, error);
         options->audio.quality = (int)whole;
         return true;
     case OptionId::GAIN:
-        if (!parse_finite_decimal(value, &number) || std::fabs(number) > MAX_GAIN_DB)
-            return bad_value(entry, value, "decibels from -96 to 96", error);
+        if (!parse_limited_decimal(LimitId::GAIN, value, &number))
+            return out_of_limit(entry, value, LimitId::GAIN, error);
         options->audio.level = LevelMode::GAIN;
         options->audio.gain_db = number;
         return true;
     case OptionId::NORMALIZE:
-        if (!parse_finite_decimal(value, &number) || number > 0.0 || number < MIN_LEVEL_DB)
-            return bad_value(entry, value, "dBFS from -96 to 0", error);
+        if (!parse_limited_decimal(LimitId::NORMALIZE, value, &number))
+            return out_of_limit(entry, value, LimitId::NORMALIZE, error);
         options->audio.level = LevelMode::NORMALIZE;
         options->audio.normalize_dbfs = number;
         return true;
     case OptionId::LOUDNESS:
-        if (!parse_finite_decimal(value, &number) || number > 0.0 || number < MIN_LOUDNESS_LUFS)
-            return bad_value(entry, value, "LUFS from -70 to 0", error);
+        if (!parse_limited_decimal(LimitId::LOUDNESS, value, &number))
+            return out_of_limit(entry, value, LimitId::LOUDNESS, error);
         options->audio.level = LevelMode::LOUDNESS;
         options->audio.loudness_lufs = number;
         return true;
     case OptionId::FADE:
-        if (!parse_finite_decimal(value, &number) || number < 0.0 || number > MAX_FADE_SECONDS)
-            return bad_value(entry, value, "seconds from 0 to 3600", error);
+        if (!parse_limited_decimal(LimitId::FADE, value, &number))
+            return out_of_limit(entry, value, LimitId::FADE, error);
         options->audio.fade_seconds = number;
         return true;
     default: return true;
