@@ -36,6 +36,6 @@ bool out_of_range(ExportError* error, LimitId limit, double value);
 // A front end's name for each bounded value: "--tick", "Tick (ms)".
 using LimitNamer = const char* (*)(LimitId id);
 
-// One line saying why: "--gain must be decibels from -96 to 96",
+// One line saying why: "--gain must be decibels from -96 to 96" (the tool),
 // "never ends", "too long for flac (at most 4294967295 frames)".
 std::string export_error_text(const ExportError& error, LimitNamer name);

@@ -13,6 +13,7 @@
 // tells through Module.onExportResult.
 #include <emscripten.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -132,6 +133,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t tamsel_web_can_export(const char* format
     if (level_mode == PAGE_LEVEL_LOUDNESS) return 0;
 #endif
     return level_mode >= PAGE_LEVEL_NONE && level_mode <= PAGE_LEVEL_LOUDNESS ? 1 : 0;
+}
+
+// A bound of the bounded value id (in LimitId's order: loops, tick, jobs,
+// quality, gain, normalise, loudness, fade): the lowest with which 0, the
+// highest with 1; NaN for no such value. The page's checks take their
+// ranges from here, the same the export checks.
+extern "C" EMSCRIPTEN_KEEPALIVE double tamsel_web_limit(int32_t id, int32_t which) {
+    if (id < 0 || (size_t)id >= value_limits().size()) return NAN;
+    const ValueLimit& limit = value_limits()[(size_t)id];
+    return which == 0 ? limit.min : limit.max;
 }
 
 // The file names of an export: base, a stem's suffix, the extension.
