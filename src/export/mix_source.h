@@ -32,7 +32,9 @@ uint64_t fade_frames_of(double seconds);
 // limit (muted tracks change none of it). False with error set when the
 // fade is out of its range, or the render never ends (NEVER_ENDS; for a
 // loopable file of a song stuck on its first step, NEVER_WRAPS) or ends
-// past what a file of the format holds (TOO_LONG).
+// past what a file of the format holds (TOO_LONG: its max_frames in the
+// format table, less a loopable WAV file's smpl chunk). A loopable export
+// has E frames and no fade.
 bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
                    ExportLength* length, ExportError* error);
 
