@@ -135,68 +135,56 @@ static bool set_track_option(const OptionEntry* entry, const char* value, ParseS
     return true;
 }
 
-// A whole number in the limit's range.
-static bool parse_limited_whole(LimitId id, const char* value, int64_t* whole) {
+// Reads value as the number of the bounded value id, within its range, or
+// fails naming the option, the value and the range.
+static bool read_limited(const OptionEntry* entry, const char* value, LimitId id, double* number, std::string* error) {
     const ValueLimit& limit = value_limit(id);
-    return parse_whole_number(value, (int64_t)limit.min, (int64_t)limit.max, whole);
+    int64_t whole = 0;
+    bool ok = false;
+    if (limit.whole) {
+        ok = parse_whole_number(value, (int64_t)limit.min, (int64_t)limit.max, &whole);
+        *number = (double)whole;
+    } else {
+        ok = parse_finite_decimal(value, number) && within_limit(id, *number);
+    }
+    return ok || bad_value(entry, value, limit_range_text(id).c_str(), error);
 }
 
-// A finite decimal number in the limit's range.
-static bool parse_limited_decimal(LimitId id, const char* value, double* number) {
-    return parse_finite_decimal(value, number) && within_limit(id, *number);
-}
-
-static bool out_of_limit(const OptionEntry* entry, const char* value, LimitId id, std::string* error) {
-    return bad_value(entry, value, limit_range_text(id).c_str(), error);
+// The bounded value each numeric option sets.
+static LimitId limit_of(OptionId id) {
+    switch (id) {
+    case OptionId::LOOPS: return LimitId::LOOPS;
+    case OptionId::TICK: return LimitId::TICK;
+    case OptionId::JOBS: return LimitId::JOBS;
+    case OptionId::QUALITY: return LimitId::QUALITY;
+    case OptionId::GAIN: return LimitId::GAIN;
+    case OptionId::NORMALIZE: return LimitId::NORMALIZE;
+    case OptionId::LOUDNESS: return LimitId::LOUDNESS;
+    default: return LimitId::FADE;
+    }
 }
 
 static bool apply_number_option(const OptionEntry* entry, const char* value, CliOptions* options, std::string* error) {
-    int64_t whole = 0;
     double number = 0.0;
+    if (!read_limited(entry, value, limit_of(entry->id), &number, error)) return false;
     switch (entry->id) {
-    case OptionId::LOOPS:
-        if (!parse_limited_whole(LimitId::LOOPS, value, &whole))
-            return out_of_limit(entry, value, LimitId::LOOPS, error);
-        options->loops = (int32_t)whole;
-        return true;
-    case OptionId::TICK:
-        if (!parse_limited_decimal(LimitId::TICK, value, &number))
-            return out_of_limit(entry, value, LimitId::TICK, error);
-        options->tick_ms = number;
-        return true;
-    case OptionId::JOBS:
-        if (!parse_limited_whole(LimitId::JOBS, value, &whole)) return out_of_limit(entry, value, LimitId::JOBS, error);
-        options->jobs = (uint32_t)whole;
-        return true;
-    case OptionId::QUALITY:
-        if (!parse_limited_whole(LimitId::QUALITY, value, &whole))
-            return out_of_limit(entry, value, LimitId::QUALITY, error);
-        options->audio.quality = (int)whole;
-        return true;
+    case OptionId::LOOPS: options->loops = (int32_t)number; return true;
+    case OptionId::TICK: options->tick_ms = number; return true;
+    case OptionId::JOBS: options->jobs = (uint32_t)number; return true;
+    case OptionId::QUALITY: options->audio.quality = (int)number; return true;
     case OptionId::GAIN:
-        if (!parse_limited_decimal(LimitId::GAIN, value, &number))
-            return out_of_limit(entry, value, LimitId::GAIN, error);
         options->audio.level = LevelMode::GAIN;
         options->audio.gain_db = number;
         return true;
     case OptionId::NORMALIZE:
-        if (!parse_limited_decimal(LimitId::NORMALIZE, value, &number))
-            return out_of_limit(entry, value, LimitId::NORMALIZE, error);
         options->audio.level = LevelMode::NORMALIZE;
         options->audio.normalize_dbfs = number;
         return true;
     case OptionId::LOUDNESS:
-        if (!parse_limited_decimal(LimitId::LOUDNESS, value, &number))
-            return out_of_limit(entry, value, LimitId::LOUDNESS, error);
         options->audio.level = LevelMode::LOUDNESS;
         options->audio.loudness_lufs = number;
         return true;
-    case OptionId::FADE:
-        if (!parse_limited_decimal(LimitId::FADE, value, &number))
-            return out_of_limit(entry, value, LimitId::FADE, error);
-        options->audio.fade_seconds = number;
-        return true;
-    default: return true;
+    default: options->audio.fade_seconds = number; return true;
     }
 }
 
