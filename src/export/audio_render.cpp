@@ -15,14 +15,6 @@
 
 static const size_t BLOCK_FRAMES = 4096;
 
-bool audio_frames(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
-                  uint64_t* frames, std::string* error) {
-    ExportLength length;
-    if (!export_length(song, options, settings, &length, error)) return false;
-    *frames = length.total();
-    return true;
-}
-
 static std::string software_name() {
     return "tamselexport " TAMSEL_VERSION_STRING;
 }
@@ -40,17 +32,18 @@ public:
           coded_(out) {}
 
     // With loop set, the file carries the loop points.
-    bool begin(const AudioSettings& settings, uint64_t frames, const tamsel::Loop* loop, std::string* error) {
+    bool begin(const AudioSettings& settings, uint64_t frames, const tamsel::Loop* loop, ExportError* error) {
         if (own_wav_) return wav_.begin(frames, loop) || failed_write(error);
         SndfileTags tags;
         tags.title = settings.title;
         tags.artist = settings.artist;
         tags.software = software_name();
         if (loop) tags.comments = loop_comments(*loop);
-        return coded_.begin(format_.format, settings.quality, tags, frames, error);
+        std::string why;
+        return coded_.begin(format_.format, settings.quality, tags, frames, &why) || failed_with(error, why);
     }
     // Frames frames of sums, the first of them frame first of the render.
-    bool write(const int32_t* sums, uint64_t first, size_t frames, std::string* error) {
+    bool write(const int32_t* sums, uint64_t first, size_t frames, ExportError* error) {
         if (format_.depth == SampleDepth::FLOAT32 && own_wav_) {
             auto shape = [this, sums, first](float* out, size_t at, size_t count) {
                 shaper_->to_float(sums + 2 * at, first + at, count, out);
@@ -61,16 +54,16 @@ public:
             floats_.resize(2 * frames);
             shaper_->to_float(sums, first, frames, floats_.data());
             if (peak_meter_on_ && !peak_meter_.add(floats_.data(), frames)) peak_meter_on_ = false;
-            return coded_.write_float(floats_.data(), frames, error);
+            return coded(coded_.write_float(floats_.data(), frames, &why_), error);
         }
         ints_.resize(2 * frames);
         shaper_->to_int(sums, first, frames, ints_.data());
         if (own_wav_) return wav_.write_int(ints_.data(), frames) || failed_write(error);
-        return coded_.write_int(ints_.data(), frames, error);
+        return coded(coded_.write_int(ints_.data(), frames, &why_), error);
     }
-    bool finish(std::string* error) {
+    bool finish(ExportError* error) {
         if (own_wav_) return wav_.finish() || failed_write(error);
-        return coded_.finish(error);
+        return coded(coded_.finish(&why_), error);
     }
     // Lossy formats: the true peak of what the encoder is given, measured
     // as it goes where this build can (see true_peak).
@@ -82,10 +75,9 @@ public:
     bool true_peak(double* peak) { return peak_meter_on_ && peak_meter_.true_peak(peak); }
 
 private:
-    static bool failed_write(std::string* error) {
-        *error = "could not write the output";
-        return false;
-    }
+    static bool failed_write(ExportError* error) { return failed_with(error, "could not write the output"); }
+    // The encoder's own line for what failed.
+    bool coded(bool ok, ExportError* error) const { return ok || failed_with(error, why_); }
     const FormatEntry& format_;
     bool own_wav_;
     SampleShaper* shaper_;
@@ -95,6 +87,7 @@ private:
     std::vector<int32_t> ints_;
     LoudnessMeter peak_meter_;
     bool peak_meter_on_ = false;
+    std::string why_;
 };
 
 // A lossy file's peak as a player decodes it is, within the encoder's
@@ -109,29 +102,20 @@ static void judge_decoded_peak(Encoder* encoder, const FormatEntry& format, Audi
     result->decoded_may_clip = result->true_peak_dbfs + LOSSY_PEAK_MARGIN_DB > 0.0;
 }
 
-static bool check_settings(const AudioSettings& settings, std::string* error) {
+static bool check_settings(const AudioSettings& settings, ExportError* error) {
     std::string why;
-    if (!output_format_available(settings.format, &why)) {
-        *error = why;
-        return false;
-    }
-    if (settings.quality < -1 || settings.quality > 10) {
-        *error = "--quality must be a whole number from 0 to 10";
-        return false;
-    }
+    if (!output_format_available(settings.format, &why)) return failed_with(error, why);
+    if (settings.quality != -1 && !within_limit(LimitId::QUALITY, settings.quality))
+        return out_of_range(error, LimitId::QUALITY, settings.quality);
     return true;
 }
 
 bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
-                  const LevelPlan& plan, ByteWriter* out, const AudioProgress& progress, AudioResult* result,
-                  std::string* error) {
+                  const ExportLength& length, const LevelPlan& plan, ByteWriter* out, const AudioProgress& progress,
+                  AudioResult* result, ExportError* error) {
     if (!check_settings(settings, error)) return false;
-    if (!std::isfinite(plan.factor) || plan.factor < 0.0) {
-        *error = "the level plan's factor is not a finite positive number";
-        return false;
-    }
-    ExportLength length;
-    if (!export_length(song, options, settings, &length, error)) return false;
+    if (!std::isfinite(plan.factor) || plan.factor < 0.0)
+        return failed_with(error, "the level plan's factor is not a finite positive number");
     MixSource source;
     if (!source.open(song, options, length, error, settings.render_threads)) return false;
 
@@ -152,7 +136,8 @@ bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options
         if (frames == 0) break;
         if (!encoder.write(sums.data(), first, frames, error)) return false;
         if (progress && !progress(source.position(), total)) {
-            *error = "cancelled";
+            *error = ExportError();
+            error->fault = ExportFault::CANCELLED;
             return false;
         }
     }

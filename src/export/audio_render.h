@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/byte_writer.h"
+#include "export/export_error.h"
 #include "export/format_table.h"
 #include "tamsel/tamsel.hpp"
 
@@ -20,12 +21,9 @@ enum class LevelMode { NONE, GAIN, NORMALIZE, LOUDNESS };
 // sum of 0 stays 0, and samples at gain 1 are the exact integers.
 enum class DitherMode { DEFAULT, TPDF, NONE };
 
-// The longest fade an export takes, in seconds.
-constexpr double MAX_FADE_SECONDS = 3600.0;
-
 struct AudioSettings {
     OutputFormat format = OutputFormat::WAV_FLOAT;
-    int quality = -1;    // 0..10 for the lossy formats; -1: a transparent default
+    int quality = -1;    // LimitId::QUALITY for the lossy formats; -1: a transparent default
                          // (Vorbis 7, Opus 5 (about 180 kbit/s), MP3 8 (VBR V2))
     std::string title;   // tags of FLAC, Vorbis, Opus and MP3 files
     std::string artist;  // empty: none
@@ -34,7 +32,7 @@ struct AudioSettings {
     double normalize_dbfs = -1.0;  // LevelMode::NORMALIZE: where the peak lands
     double loudness_lufs = -14.0;  // LevelMode::LOUDNESS: integrated loudness target
     DitherMode dither = DitherMode::DEFAULT;
-    double fade_seconds = 0.0;  // 0..3600: the song plays on for this long (rounded to
+    double fade_seconds = 0.0;  // LimitId::FADE: the song plays on for this long (rounded to
                                 // whole frames), its gain falling linearly to exactly 0
                                 // at the last frame: (F - 1 - i) / F for fade frame i of F
     size_t render_threads = 1;  // threads that render the mix; the bytes are the same for any
@@ -100,32 +98,26 @@ struct AudioResult {
     LoopFigures loop;  // when loopable
 };
 
-// Frames the option form renders: the song's length for options plus the
-// fade. False with error set (the line the tool and the page show) when the
-// fade is out of range, or the render never ends ("never ends") or is too
-// long for the format: "too long for a WAV file" (32-bit float WAV files
-// hold at most TAMSEL_WAV_MAX_FRAMES, wav16 1073741814, wav24 715827876),
-// or naming the limit of the encoded formats (2^32 - 1, about 24.8 hours). A loopable export has E
-// frames; it fails, with a line saying why, for a song that never wraps
-// twice, and with a fade.
-bool audio_frames(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
-                  uint64_t* frames, std::string* error);
+struct ExportLength;
 
 // Works out the level plan for the mix of song with options, muted tracks
-// and all; stems pass the options without mutes, so all four share the full
-// mix's plan. May render the song once.
+// and all, whose export has length; stems pass the options without mutes,
+// so all four share the full mix's plan. May render the song once. False
+// with error set for a level out of its range (GAIN, NORMALIZE, LOUDNESS)
+// or loudness this build cannot measure (NO_METER).
 bool plan_level(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
-                LevelPlan* plan, std::string* error);
+                const ExportLength& length, LevelPlan* plan, ExportError* error);
 
 // Progress: frames done of total; returning false cancels the render.
 using AudioProgress = std::function<bool(uint64_t done, uint64_t total)>;
 
-// Renders song with options (muted tracks included) under plan, encodes it
-// in settings.format and writes it to out, header first. False with error
-// set (one line, no file name) on any failure: a format this build cannot
-// write, a bad setting, "could not write the output" for a write that
-// failed, "cancelled" when progress returned false. Progress is called
-// after each block of 4096 frames.
+// Renders song with options (muted tracks included) for length (from
+// export_length) under plan, encodes it in settings.format and writes it to
+// out, header first. False with error set on any failure: a format this
+// build cannot write, a quality out of its range, "could not write the
+// output" for a write that failed, CANCELLED when progress returned false.
+// Progress is called after each block of 4096 frames. The export service
+// (export_service.h) is what front ends call.
 //
 // Every format streams to an output that cannot seek: WAV has its length
 // in the header from the start (a loopable file's smpl chunk, whose size is
@@ -134,5 +126,5 @@ using AudioProgress = std::function<bool(uint64_t done, uint64_t total)>;
 // written whole at the end. Vorbis and Opus pages get a fixed serial number,
 // so those files too are the same bytes on every run.
 bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
-                  const LevelPlan& plan, ByteWriter* out, const AudioProgress& progress, AudioResult* result,
-                  std::string* error);
+                  const ExportLength& length, const LevelPlan& plan, ByteWriter* out, const AudioProgress& progress,
+                  AudioResult* result, ExportError* error);

@@ -10,7 +10,6 @@
 #include "export/sample_shaper.h"
 
 static const size_t SURVEY_BLOCK_FRAMES = 4096;
-static const double MAX_GAIN_DB = 96.0;
 static const double LOUDNESS_PEAK_DBFS = -1.0;
 
 // What a first pass over the full mix finds: its loudest sample, as the
@@ -28,19 +27,32 @@ static bool lossy(const AudioSettings& settings) {
     return format_entry(settings.format).lossy();
 }
 
+// A meter that does not start: in a build without libebur128, loudness is
+// a value that cannot be measured at all.
+static bool meter_failed(ExportError* error, const std::string& why) {
+#ifdef TAMSEL_HAVE_EBUR128
+    return failed_with(error, why);
+#else
+    (void)why;
+    *error = ExportError();
+    error->fault = ExportFault::NO_METER;
+    error->limit = LimitId::LOUDNESS;
+    return false;
+#endif
+}
+
 static bool survey_mix(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
-                       bool measure_loudness, MixSurvey* survey, std::string* error) {
+                       const ExportLength& length, bool measure_loudness, MixSurvey* survey, ExportError* error) {
     // The mix as it will be written: a render with tracks muted is leveled
     // for what it holds. Stems pass no mutes here, so all four share the
     // full mix's plan.
-    ExportLength length;
-    if (!export_length(song, options, settings, &length, error)) return false;
     MixSource source;
     if (!source.open(song, options, length, error, settings.render_threads)) return false;
     LoudnessMeter meter;
     bool true_peak = measure_loudness && lossy(settings);
     MeterMode mode = true_peak ? MeterMode::LOUDNESS_AND_TRUE_PEAK : MeterMode::LOUDNESS;
-    if (measure_loudness && !meter.start(error, mode)) return false;
+    std::string why;
+    if (measure_loudness && !meter.start(&why, mode)) return meter_failed(error, why);
 
     std::vector<int32_t> sums(2 * SURVEY_BLOCK_FRAMES);
     std::vector<float> samples(2 * SURVEY_BLOCK_FRAMES);
@@ -65,19 +77,11 @@ static bool survey_mix(const tamsel::Song& song, const tamsel::RenderOptions& op
                 samples[2 * f + c] = shaped_float(sum, 1.0 / 32768.0, fading, gain);
             }
         }
-        if (measure_loudness && !meter.add(samples.data(), frames)) {
-            *error = "the loudness meter failed";
-            return false;
-        }
+        if (measure_loudness && !meter.add(samples.data(), frames))
+            return failed_with(error, "the loudness meter failed");
     }
-    if (true_peak && !meter.true_peak(&survey->true_peak)) {
-        *error = "the loudness meter failed";
-        return false;
-    }
-    if (measure_loudness && !meter.integrated(&survey->lufs)) {
-        *error = "the loudness meter failed";
-        return false;
-    }
+    if (true_peak && !meter.true_peak(&survey->true_peak)) return failed_with(error, "the loudness meter failed");
+    if (measure_loudness && !meter.integrated(&survey->lufs)) return failed_with(error, "the loudness meter failed");
     return true;
 }
 
@@ -122,24 +126,19 @@ static std::string format_note(const char* format, double a, double b) {
     return text;
 }
 
-static bool plan_gain(const AudioSettings& settings, LevelPlan* plan, std::string* error) {
-    if (!std::isfinite(settings.gain_db) || std::fabs(settings.gain_db) > MAX_GAIN_DB) {
-        *error = "--gain must be a number of dB from -96 to 96";
-        return false;
-    }
+static bool plan_gain(const AudioSettings& settings, LevelPlan* plan, ExportError* error) {
+    if (!within_limit(LimitId::GAIN, settings.gain_db)) return out_of_range(error, LimitId::GAIN, settings.gain_db);
     plan->factor = linear_of_db(settings.gain_db);
     return true;
 }
 
 static bool plan_normalize(const tamsel::Song& song, const tamsel::RenderOptions& options,
-                           const AudioSettings& settings, LevelPlan* plan, std::string* error) {
+                           const AudioSettings& settings, const ExportLength& length, LevelPlan* plan,
+                           ExportError* error) {
     double dbfs = settings.normalize_dbfs;
-    if (!std::isfinite(dbfs) || dbfs > 0.0 || dbfs < -MAX_GAIN_DB) {
-        *error = "--normalize must be a level from -96 to 0 dBFS";
-        return false;
-    }
+    if (!within_limit(LimitId::NORMALIZE, dbfs)) return out_of_range(error, LimitId::NORMALIZE, dbfs);
     MixSurvey survey;
-    if (!survey_mix(song, options, settings, false, &survey, error)) return false;
+    if (!survey_mix(song, options, settings, length, false, &survey, error)) return false;
     if (survey.peak == 0.0) {
         plan->note = "silent; level unchanged";
         return true;
@@ -155,14 +154,11 @@ static bool plan_normalize(const tamsel::Song& song, const tamsel::RenderOptions
 }
 
 static bool plan_loudness(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
-                          LevelPlan* plan, std::string* error) {
+                          const ExportLength& length, LevelPlan* plan, ExportError* error) {
     double target = settings.loudness_lufs;
-    if (!std::isfinite(target) || target > 0.0 || target < -70.0) {
-        *error = "--loudness must be a level from -70 to 0 LUFS";
-        return false;
-    }
+    if (!within_limit(LimitId::LOUDNESS, target)) return out_of_range(error, LimitId::LOUDNESS, target);
     MixSurvey survey;
-    if (!survey_mix(song, options, settings, true, &survey, error)) return false;
+    if (!survey_mix(song, options, settings, length, true, &survey, error)) return false;
     if (survey.peak == 0.0 || !std::isfinite(survey.lufs)) {
         plan->note = "too quiet to measure its loudness; level unchanged";
         return true;
@@ -192,12 +188,12 @@ static bool plan_loudness(const tamsel::Song& song, const tamsel::RenderOptions&
 }
 
 bool plan_level(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
-                LevelPlan* plan, std::string* error) {
+                const ExportLength& length, LevelPlan* plan, ExportError* error) {
     LevelPlan planned;
     bool ok = true;
     if (settings.level == LevelMode::GAIN) ok = plan_gain(settings, &planned, error);
-    if (settings.level == LevelMode::NORMALIZE) ok = plan_normalize(song, options, settings, &planned, error);
-    if (settings.level == LevelMode::LOUDNESS) ok = plan_loudness(song, options, settings, &planned, error);
+    if (settings.level == LevelMode::NORMALIZE) ok = plan_normalize(song, options, settings, length, &planned, error);
+    if (settings.level == LevelMode::LOUDNESS) ok = plan_loudness(song, options, settings, length, &planned, error);
     if (!ok) return false;
     planned.changes_level = planned.factor != 1.0;
     *plan = planned;

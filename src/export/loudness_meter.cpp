@@ -51,7 +51,7 @@ LoudnessMeter::LoudnessMeter() : state_(nullptr) {}
 LoudnessMeter::~LoudnessMeter() {}
 
 bool LoudnessMeter::start(std::string* error, MeterMode) {
-    *error = "--loudness is not available: this build has no libebur128";
+    *error = "loudness cannot be measured: this build has no libebur128";
     return false;
 }
 

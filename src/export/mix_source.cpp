@@ -12,21 +12,27 @@ uint64_t fade_frames_of(double seconds) {
     return (uint64_t)std::floor(seconds * 48000.0 + 0.5);
 }
 
+static bool library_failed(ExportError* error, tamsel::Status status) {
+    return failed_with(error, tamsel::message(status));
+}
+
 // Why the render has no length that a file of the format holds, from the
 // status of the length's search: it never ends (a loopable file of it never
 // wraps), or it is too long.
-static bool no_length(const AudioSettings& settings, tamsel::Status status, uint64_t max_frames, std::string* error) {
-    if (status == TAMSEL_ERR_NO_LOOP && settings.loopable)
-        *error = "never wraps to its repeat start (its step time is never reached), so it has no loop";
-    else if (status == TAMSEL_ERR_NEVER_ENDS)
-        *error = "never ends";
-    else if (status != TAMSEL_ERR_TOO_LONG)
-        *error = tamsel::message(status);
-    else if (format_entry(settings.format).encoder == FormatEncoder::OWN_WAV)
-        *error = "too long for a WAV file";
-    else
-        *error = std::string("too long for ") + output_format_name(settings.format) + " (at most " +
-                 std::to_string(max_frames) + " frames)";
+static bool no_length(const AudioSettings& settings, tamsel::Status status, uint64_t max_frames, ExportError* error) {
+    *error = ExportError();
+    if (status == TAMSEL_ERR_NO_LOOP && settings.loopable) {
+        error->fault = ExportFault::NEVER_WRAPS;
+        return false;
+    }
+    if (status == TAMSEL_ERR_NEVER_ENDS) {
+        error->fault = ExportFault::NEVER_ENDS;
+        return false;
+    }
+    if (status != TAMSEL_ERR_TOO_LONG) return library_failed(error, status);
+    error->fault = ExportFault::TOO_LONG;
+    error->format = settings.format;
+    error->max_frames = max_frames;
     return false;
 }
 
@@ -38,40 +44,30 @@ static uint64_t loopable_max_frames(OutputFormat format) {
     return wav_max_frames(entry.depth, WAV_SMPL_CHUNK_BYTES);
 }
 
-static bool loop_length(const tamsel::Renderer* renderer, const AudioSettings& settings, ExportLength* length,
-                        std::string* error) {
-    if (settings.fade_seconds != 0.0) {
-        *error = "a loopable file has no fade";
-        return false;
-    }
+static bool loop_length(const tamsel::Renderer& renderer, const AudioSettings& settings, ExportLength* length,
+                        ExportError* error) {
+    if (settings.fade_seconds != 0.0) return failed_with(error, "a loopable file has no fade");
     uint64_t max_frames = loopable_max_frames(settings.format);
     tamsel::Loop loop = {};
-    tamsel::Status status = renderer->find_loop(max_frames, &loop);
+    tamsel::Status status = renderer.find_loop(max_frames, &loop);
     if (status != TAMSEL_OK) return no_length(settings, status, max_frames, error);
     length->song_frames = loop.end;
     length->fade_frames = 0;
     length->loopable = true;
     length->loop = loop;
+    // One extra pass reaches E, and its frames are those of every render.
+    length->render_loops = 1;
     return true;
 }
 
-static bool check_fade(double seconds, std::string* error) {
-    if (std::isfinite(seconds) && seconds >= 0.0 && seconds <= MAX_FADE_SECONDS) return true;
-    *error = "the fade must be a number of seconds from 0 to 3600";
-    return false;
-}
-
 bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
-                   ExportLength* length, std::string* error) {
+                   ExportLength* length, ExportError* error) {
     double fade = settings.fade_seconds;
-    if (!check_fade(fade, error)) return false;
+    if (!within_limit(LimitId::FADE, fade)) return out_of_range(error, LimitId::FADE, fade);
     tamsel::Renderer renderer;
     tamsel::Status status = renderer.create(song, options);
-    if (status != TAMSEL_OK) {
-        *error = tamsel::message(status);
-        return false;
-    }
-    if (settings.loopable) return loop_length(&renderer, settings, length, error);
+    if (status != TAMSEL_OK) return library_failed(error, status);
+    if (settings.loopable) return loop_length(renderer, settings, length, error);
     uint64_t max_frames = format_entry(settings.format).max_frames;
     uint64_t fade_frames = fade_frames_of(fade);
     uint64_t song_frames = 0;
@@ -79,13 +75,12 @@ bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& option
     if (status != TAMSEL_OK) return no_length(settings, status, max_frames, error);
     length->song_frames = song_frames;
     length->fade_frames = fade_frames;
+    length->render_loops = options.loops;
+    if (fade_frames > 0) length->render_loops = loops_reaching(song, options, length->total());
     return true;
 }
 
-// The loop count whose render reaches at least total frames: a few more
-// loops at a time, doubling, until it does. A song whose loops take no time
-// at all stops the search; silence then fills the fade.
-static int32_t loops_reaching(const tamsel::Song& song, const tamsel::RenderOptions& options, uint64_t total) {
+int32_t loops_reaching(const tamsel::Song& song, const tamsel::RenderOptions& options, uint64_t total) {
     int64_t base = options.loops < 0 ? 0 : options.loops;
     int64_t extra = 1;
     while (true) {
@@ -104,11 +99,9 @@ static int32_t loops_reaching(const tamsel::Song& song, const tamsel::RenderOpti
 }
 
 bool MixSource::open(const tamsel::Song& song, const tamsel::RenderOptions& options, const ExportLength& length,
-                     std::string* error, size_t threads) {
+                     ExportError* error, size_t threads) {
     tamsel::RenderOptions render_options = options;
-    if (length.fade_frames > 0) render_options.loops = loops_reaching(song, options, length.total());
-    // One extra pass reaches E, and its frames are those of every render.
-    if (length.loopable) render_options.loops = 1;
+    render_options.loops = length.render_loops;
     total_ = length.total();
     position_ = 0;
     loopable_ = length.loopable;
@@ -120,16 +113,13 @@ bool MixSource::open(const tamsel::Song& song, const tamsel::RenderOptions& opti
 }
 
 bool make_loop_tail(const tamsel::Song& song, const tamsel::RenderOptions& options, LoopFigures* figures,
-                    std::vector<int32_t>* tail, std::string* error) {
+                    std::vector<int32_t>* tail, ExportError* error) {
     tamsel::RenderOptions reaching = options;
     reaching.loops = 1;
     tamsel::Renderer renderer;
     tamsel::Status status = renderer.create(song, reaching);
     if (status == TAMSEL_OK) status = renderer.loop_tail_int32(figures->loop, tail, &figures->difference_db);
-    if (status != TAMSEL_OK) {
-        *error = tamsel::message(status);
-        return false;
-    }
+    if (status != TAMSEL_OK) return library_failed(error, status);
     return true;
 }
 
@@ -145,16 +135,14 @@ void MixSource::put_loop_tail(int32_t* sums, uint64_t first, size_t frames) cons
 }
 
 bool MixSource::open_renderers(const tamsel::Song& song, const tamsel::RenderOptions& render_options, size_t threads,
-                               std::string* error) {
+                               ExportError* error) {
     if (threads > 1) {
         chunked_ = std::make_unique<ChunkedMix>();
-        return chunked_->start(song, render_options, total_, threads, error);
+        std::string why;
+        return chunked_->start(song, render_options, total_, threads, &why) || failed_with(error, why);
     }
     tamsel::Status status = renderer_.create(song, render_options);
-    if (status != TAMSEL_OK) {
-        *error = tamsel::message(status);
-        return false;
-    }
+    if (status != TAMSEL_OK) return library_failed(error, status);
     return true;
 }
 

@@ -11,6 +11,7 @@
 
 #include "export/audio_render.h"
 #include "export/chunked_mix.h"
+#include "export/export_error.h"
 #include "tamsel/tamsel.hpp"
 
 struct ExportLength {
@@ -18,6 +19,9 @@ struct ExportLength {
     uint64_t fade_frames = 0;  // played on past it while fading
     bool loopable = false;     // song_frames is then the loop's end E
     tamsel::Loop loop = {};
+    // The loop count the export renders with: the options' own, more for a
+    // fade (see loops_reaching), one for a loopable export.
+    int32_t render_loops = 0;
     uint64_t total() const { return song_frames + fade_frames; }
 };
 
@@ -25,29 +29,37 @@ struct ExportLength {
 uint64_t fade_frames_of(double seconds);
 
 // The export's length for options, settings.fade_seconds and the format's
-// limit. False with error set when the fade is not a finite number of
-// seconds from 0 to 3600, or the song never ends ("never ends"; for a
-// loopable file, that it never wraps) or is too long ("too long for a WAV
-// file", or for the encoded formats the limit).
+// limit (muted tracks change none of it). False with error set when the
+// fade is out of its range, or the render never ends (NEVER_ENDS; for a
+// loopable file of a song stuck on its first step, NEVER_WRAPS) or ends
+// past what a file of the format holds (TOO_LONG: its max_frames in the
+// format table, less a loopable WAV file's smpl chunk). A loopable export
+// has E frames and no fade.
 bool export_length(const tamsel::Song& song, const tamsel::RenderOptions& options, const AudioSettings& settings,
-                   ExportLength* length, std::string* error);
+                   ExportLength* length, ExportError* error);
+
+// The loop count whose render reaches at least total frames: a few more
+// loops than options.loops at a time, doubling, until it does. A song
+// whose loops take no time at all stops the search after 65536 extra
+// loops; silence then fills the rest.
+int32_t loops_reaching(const tamsel::Song& song, const tamsel::RenderOptions& options, uint64_t total);
 
 // The crossfaded tail of figures->loop for the song with options (muted
 // tracks included; the loop count does not matter) into tail, and how alike
 // its two stretches were into figures->difference_db. False with error set
 // when a renderer cannot be made.
 bool make_loop_tail(const tamsel::Song& song, const tamsel::RenderOptions& options, LoopFigures* figures,
-                    std::vector<int32_t>* tail, std::string* error);
+                    std::vector<int32_t>* tail, ExportError* error);
 
 class MixSource {
 public:
-    // Creates the renderer: with a fade, one with enough extra loops to
-    // play on for its frames. Frames before the fade are the same either
-    // way, since the loop count only decides where the render ends. With
-    // threads above 1 that many renderers share the work (see ChunkedMix);
-    // the sums are the same.
+    // Creates the renderer with length.render_loops: with a fade, enough
+    // extra loops to play on for its frames. Frames before the fade are the
+    // same either way, since the loop count only decides where the render
+    // ends. With threads above 1 that many renderers share the work (see
+    // ChunkedMix); the sums are the same.
     bool open(const tamsel::Song& song, const tamsel::RenderOptions& options, const ExportLength& length,
-              std::string* error, size_t threads = 1);
+              ExportError* error, size_t threads = 1);
     // Up to frames frames of interleaved sums; 0 once length.total() frames
     // were read. Silence stands in if the render ends early. A loopable
     // export's last X frames are the loop's crossfaded tail.
@@ -60,7 +72,7 @@ private:
     tamsel::Renderer renderer_;
     std::unique_ptr<ChunkedMix> chunked_;  // set when several threads render
     bool open_renderers(const tamsel::Song& song, const tamsel::RenderOptions& options, size_t threads,
-                        std::string* error);
+                        ExportError* error);
     void put_loop_tail(int32_t* sums, uint64_t first, size_t frames) const;
 
     uint64_t total_ = 0;

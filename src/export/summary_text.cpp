@@ -62,7 +62,7 @@ std::string result_text(const AudioResult& result, const LevelPlan& plan, const 
 }
 
 std::string summary_line(const std::string& input, const std::string& output, const AudioResult& result,
-                         const LevelPlan& plan, bool stem) {
+                         const LevelPlan& plan, const LevelHints& hints, bool stem) {
     return input + " -> " + (output == "-" ? std::string("standard output") : output) + ": " +
-           result_text(result, plan, LevelHints(), stem);
+           result_text(result, plan, hints, stem);
 }

@@ -23,8 +23,8 @@ std::string loop_text(const LoopFigures& figures);
 // What the hints for clipped samples tell the user to try: the tool names
 // its options, the page its controls.
 struct LevelHints {
-    const char* normalize = "--normalize";           // clamped integer samples
-    const char* normalize_lossy = "--normalize=-2";  // a lossy file that may clip when decoded
+    const char* normalize;        // clamped integer samples
+    const char* normalize_lossy;  // a lossy file that may clip when decoded: normalising to -2 dBFS
 };
 
 // "0:00.960, peak -0.52 dBFS, 0 samples beyond +-1.0", then the clamped
@@ -32,9 +32,8 @@ struct LevelHints {
 // loopable file's loop when there are any. A stem is leveled as the whole
 // mix, so its note says it is the mix's ("level of the whole mix: peak
 // brought to -1.0 dBFS (+2.10 dB)") beside the stem's own peak.
-std::string result_text(const AudioResult& result, const LevelPlan& plan, const LevelHints& hints = LevelHints(),
-                        bool stem = false);
+std::string result_text(const AudioResult& result, const LevelPlan& plan, const LevelHints& hints, bool stem = false);
 
 // "IN -> OUT: " and the result text; an output of "-" is "standard output".
 std::string summary_line(const std::string& input, const std::string& output, const AudioResult& result,
-                         const LevelPlan& plan, bool stem = false);
+                         const LevelPlan& plan, const LevelHints& hints, bool stem = false);

@@ -52,7 +52,9 @@ GST_ELEMENT_REGISTER_DEFINE(tamseldec, "tamseldec", GST_RANK_PRIMARY, TAMSEL_TYP
 enum { PROP_0, PROP_LOOPS, PROP_TICK_MS, PROP_MUTED_TRACKS };
 
 #define DEFAULT_TICK_MS 20.0
-#define MAX_TICK_MS 3600000.0
+/* The longest tick is the export's limit, the same the command line checks. */
+#include "export/export_limits.h"
+#define MAX_TICK_MS TAMSEL_LIMIT_TICK_MS_MAX
 #define ALL_TRACKS_MASK ((1u << TAMSEL_TRACK_COUNT) - 1u)
 /* Frames per output buffer: about 21 ms, so a mute takes effect soon. */
 #define BLOCK_FRAMES 1024

@@ -1,9 +1,9 @@
 #include "tool/cli_options.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
+#include "export/value_limits.h"
 #include "tool/strict_number.h"
 #include "tool/track_list.h"
 
@@ -71,15 +71,6 @@ static const OptionEntry OPTIONS[] = {
 };
 static const size_t OPTION_COUNT = sizeof OPTIONS / sizeof OPTIONS[0];
 
-// Most parallel renders -j accepts; each holds a renderer and buffers.
-static const int64_t MAX_JOBS = 1024;
-static const double MAX_GAIN_DB = 96.0;
-// A tick of an hour steps a song once an hour; a longer one only makes a
-// render that never ends.
-static const double MAX_TICK_MS = 3600000.0;
-static const double MIN_LEVEL_DB = -96.0;
-static const double MIN_LOUDNESS_LUFS = -70.0;
-
 static const OptionEntry* find_short(char name) {
     for (size_t i = 0; i < OPTION_COUNT; i++) {
         if (OPTIONS[i].short_name == name) return &OPTIONS[i];
@@ -142,53 +133,56 @@ static bool set_track_option(const OptionEntry* entry, const char* value, ParseS
     return true;
 }
 
-static bool apply_number_option(const OptionEntry* entry, const char* value, CliOptions* options, std::string* error) {
+// Reads value as the number of the bounded value id, within its range, or
+// fails naming the option, the value and the range.
+static bool read_limited(const OptionEntry* entry, const char* value, LimitId id, double* number, std::string* error) {
+    const ValueLimit& limit = value_limit(id);
     int64_t whole = 0;
+    bool ok = false;
+    if (limit.whole) {
+        ok = parse_whole_number(value, (int64_t)limit.min, (int64_t)limit.max, &whole);
+        *number = (double)whole;
+    } else {
+        ok = parse_finite_decimal(value, number) && within_limit(id, *number);
+    }
+    return ok || bad_value(entry, value, limit_range_text(id).c_str(), error);
+}
+
+// The bounded value each numeric option sets.
+static LimitId limit_of(OptionId id) {
+    switch (id) {
+    case OptionId::LOOPS: return LimitId::LOOPS;
+    case OptionId::TICK: return LimitId::TICK;
+    case OptionId::JOBS: return LimitId::JOBS;
+    case OptionId::QUALITY: return LimitId::QUALITY;
+    case OptionId::GAIN: return LimitId::GAIN;
+    case OptionId::NORMALIZE: return LimitId::NORMALIZE;
+    case OptionId::LOUDNESS: return LimitId::LOUDNESS;
+    default: return LimitId::FADE;
+    }
+}
+
+static bool apply_number_option(const OptionEntry* entry, const char* value, CliOptions* options, std::string* error) {
     double number = 0.0;
+    if (!read_limited(entry, value, limit_of(entry->id), &number, error)) return false;
     switch (entry->id) {
-    case OptionId::LOOPS:
-        if (!parse_whole_number(value, 0, INT32_MAX, &whole))
-            return bad_value(entry, value, "a whole number 0..2147483647", error);
-        options->loops = (int32_t)whole;
-        return true;
-    case OptionId::TICK:
-        if (!parse_finite_decimal(value, &number) || number < 0.0 || number > MAX_TICK_MS)
-            return bad_value(entry, value, "milliseconds from 0 to 3600000", error);
-        options->tick_ms = number;
-        return true;
-    case OptionId::JOBS:
-        if (!parse_whole_number(value, 1, MAX_JOBS, &whole))
-            return bad_value(entry, value, "a whole number 1..1024", error);
-        options->jobs = (uint32_t)whole;
-        return true;
-    case OptionId::QUALITY:
-        if (!parse_whole_number(value, 0, 10, &whole)) return bad_value(entry, value, "a whole number 0..10", error);
-        options->audio.quality = (int)whole;
-        return true;
+    case OptionId::LOOPS: options->loops = (int32_t)number; return true;
+    case OptionId::TICK: options->tick_ms = number; return true;
+    case OptionId::JOBS: options->jobs = (uint32_t)number; return true;
+    case OptionId::QUALITY: options->audio.quality = (int)number; return true;
     case OptionId::GAIN:
-        if (!parse_finite_decimal(value, &number) || std::fabs(number) > MAX_GAIN_DB)
-            return bad_value(entry, value, "decibels from -96 to 96", error);
         options->audio.level = LevelMode::GAIN;
         options->audio.gain_db = number;
         return true;
     case OptionId::NORMALIZE:
-        if (!parse_finite_decimal(value, &number) || number > 0.0 || number < MIN_LEVEL_DB)
-            return bad_value(entry, value, "dBFS from -96 to 0", error);
         options->audio.level = LevelMode::NORMALIZE;
         options->audio.normalize_dbfs = number;
         return true;
     case OptionId::LOUDNESS:
-        if (!parse_finite_decimal(value, &number) || number > 0.0 || number < MIN_LOUDNESS_LUFS)
-            return bad_value(entry, value, "LUFS from -70 to 0", error);
         options->audio.level = LevelMode::LOUDNESS;
         options->audio.loudness_lufs = number;
         return true;
-    case OptionId::FADE:
-        if (!parse_finite_decimal(value, &number) || number < 0.0 || number > MAX_FADE_SECONDS)
-            return bad_value(entry, value, "seconds from 0 to 3600", error);
-        options->audio.fade_seconds = number;
-        return true;
-    default: return true;
+    default: options->audio.fade_seconds = number; return true;
     }
 }
 

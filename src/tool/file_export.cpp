@@ -8,13 +8,13 @@
 
 #include "common/path_rules.h"
 #include "common/utf8_path.h"
-#include "export/audio_render.h"
+#include "export/export_service.h"
 #include "export/file_names.h"
 #include "export/summary_text.h"
 #include "output/output_file.h"
 #include "tamsel/tamsel.hpp"
+#include "tool/option_words.h"
 #include "tool/song_input.h"
-#include "tool/song_report.h"
 
 static bool file_failed(ProgressDisplay* display, const std::string& input, const std::string& reason) {
     display->print_line("tamselexport: " + input + ": " + reason);
@@ -47,31 +47,22 @@ static bool make_output_dir(const std::string& dir, ProgressDisplay* display) {
     return file_failed(display, dir, "cannot make the output folder: " + (error ? error.message() : "not a folder"));
 }
 
-struct RenderJob {
-    const tamsel::Song* song;
-    tamsel::RenderOptions render_options;
-    AudioSettings settings;
-    LevelPlan plan;
-    uint64_t frames;  // of each output
-};
-
-static bool write_target(const FileExport& job, const RenderJob& render, const OutputTarget& target, size_t index,
-                         const CliOptions& options, ProgressDisplay* display, size_t slot) {
+static bool write_target(const FileExport& job, const ExportPlan& plan, size_t index, const CliOptions& options,
+                         ProgressDisplay* display, size_t slot) {
+    const OutputTarget& target = job.targets[index];
     std::string error;
     ReplacePolicy policy = options.force ? ReplacePolicy::REPLACE : ReplacePolicy::KEEP_EXISTING;
     std::unique_ptr<OutputFile> out = open_output(target.path, policy, &error);
     if (!out) return file_failed(display, job.input, error);
-    tamsel::RenderOptions render_options = render.render_options;
-    render_options.muted_tracks = target.muted_tracks;
-    uint64_t offset = render.frames * index;
-    AudioProgress progress = [display, slot, offset](uint64_t done, uint64_t) {
-        display->update(slot, offset + done);
+    ExportProgress progress = [display, slot](uint64_t done, uint64_t) {
+        display->update(slot, done);
         return true;
     };
     AudioResult result;
-    bool written = render_audio(*render.song, render_options, render.settings, render.plan, out.get(), progress,
-                                &result, &error) &&
-                   out->commit(&error);
+    ExportError failure;
+    bool written = write_export_target(plan, index, out.get(), progress, &result, &failure);
+    if (!written) error = option_error_text(failure);
+    written = written && out->commit(&error);
     if (!written) {
         // A reader that went away (| head) wants no more: the run ends
         // without a word about it.
@@ -83,20 +74,23 @@ static bool write_target(const FileExport& job, const RenderJob& render, const O
         if (quiet) return false;
         return file_failed(display, job.input, target.path == "-" ? reason : target.path + ": " + reason);
     }
-    if (!options.quiet) display->print_line(summary_line(job.input, target.path, result, render.plan, options.stems));
+    if (!options.quiet)
+        display->print_line(
+            summary_line(job.input, target.path, result, plan.level, option_level_hints(), options.stems));
     return true;
 }
 
-// The render of song for job's options and the frames of each output.
-static bool plan_render(const FileExport& job, const CliOptions& options, const tamsel::Song& song, RenderJob* render,
-                        std::string* error) {
-    render->song = &song;
-    render->render_options.loops = options.loops;
-    render->render_options.tick_ms = options.tick_ms;
-    render->render_options.muted_tracks = options.muted_tracks;
-    render->settings = options.audio;
-    if (!options.title_given) render->settings.title = title_from_song_path(job.input);
-    return audio_frames(song, render->render_options, render->settings, &render->frames, error);
+// The export the options ask for; each target's mutes come from its own
+// entry (a stem's, or the options' --mute/--solo).
+static ExportRequest request_of(const FileExport& job, const CliOptions& options) {
+    ExportRequest request;
+    request.options.loops = options.loops;
+    request.options.tick_ms = options.tick_ms;
+    request.options.muted_tracks = options.muted_tracks;
+    request.settings = options.audio;
+    request.stems = options.stems;
+    if (!options.title_given) request.settings.title = title_from_song_path(job.input);
+    return request;
 }
 
 uint64_t planned_frames(const FileExport& job, const CliOptions& options) {
@@ -104,10 +98,11 @@ uint64_t planned_frames(const FileExport& job, const CliOptions& options) {
     tamsel::Song song;
     std::string error;
     std::string warning;
-    RenderJob render;
     if (!load_input_song(job.input, &song, &error, &warning)) return 0;
-    if (!plan_render(job, options, song, &render, &error)) return 0;
-    return render.frames * job.targets.size();
+    uint64_t frames = 0;
+    ExportError failure;
+    if (!plan_export_frames(song, request_of(job, options), &frames, &failure)) return 0;
+    return frames;
 }
 
 static bool export_outputs(const FileExport& job, const CliOptions& options, ProgressDisplay* display, size_t slot) {
@@ -119,15 +114,17 @@ static bool export_outputs(const FileExport& job, const CliOptions& options, Pro
     if (!warning.empty()) display->print_line("tamselexport: warning: " + job.input + ": " + warning);
     if (!check_targets(job, options, display)) return false;
 
-    RenderJob render;
-    if (!plan_render(job, options, song, &render, &error)) return file_failed(display, job.input, error);
-    if (!plan_level(song, render.render_options, render.settings, &render.plan, &error))
-        return file_failed(display, job.input, error);
+    ExportPlan plan;
+    ExportError failure;
+    if (!plan_export(song, request_of(job, options), &plan, &failure))
+        return file_failed(display, job.input, option_error_text(failure));
+    if (plan.target_mutes.size() != job.targets.size())
+        return file_failed(display, job.input, "the outputs do not match the export's targets");
 
     if (!make_output_dir(options.output_dir, display)) return false;
-    display->begin_file(slot, job.input, render.frames * job.targets.size());
+    display->begin_file(slot, job.input, plan.total_frames());
     for (size_t i = 0; i < job.targets.size(); i++) {
-        if (!write_target(job, render, job.targets[i], i, options, display, slot)) return false;
+        if (!write_target(job, plan, i, options, display, slot)) return false;
     }
     return true;
 }

@@ -9,40 +9,27 @@
 #include "export/summary_text.h"
 #include "tamsel/tamsel.hpp"
 #include "tool/json_text.h"
+#include "tool/option_words.h"
 #include "tool/song_input.h"
 #include "tool/track_list.h"
 
-// Wraps that fall inside a fade lie beyond the normal end of the render; a
-// render with more loops has them. Loops are added, doubling each time,
-// until such a render covers the whole faded length.
-static const int32_t MAX_LOOP_DOUBLINGS = 32;
-// A step waits for the clock to pass the step time, which a step time of
-// 2^31 ms or more never does.
-static void wraps_of_longer_render(const tamsel::Song& song, tamsel::RenderOptions options, uint64_t total,
+// Wraps that fall inside a fade lie beyond the normal end of the render;
+// the render the export plays on with (length.render_loops, see
+// loops_reaching) has them.
+static void wraps_of_longer_render(const tamsel::Song& song, tamsel::RenderOptions options, const ExportLength& length,
                                    std::vector<uint64_t>* wraps) {
-    // Doubling overshoots the faded length by less than twice over (one
-    // loop at least): a render longer than this is not needed.
+    uint64_t total = length.total();
+    // The longer render overshoots the faded length by less than twice
+    // over (one loop at least): a render longer than this is not needed.
     uint64_t limit = 4 * total + TAMSEL_WAV_MAX_FRAMES;
-    int64_t extra = 1;
-    for (int32_t attempt = 0; attempt < MAX_LOOP_DOUBLINGS; attempt++) {
-        int64_t loops = (int64_t)options.loops + extra;
-        if (loops > INT32_MAX) loops = INT32_MAX;
-        tamsel::RenderOptions longer = options;
-        longer.loops = (int32_t)loops;
-        tamsel::Renderer renderer;
-        uint64_t length = 0;
-        if (renderer.create(song, longer) != TAMSEL_OK) return;
-        if (renderer.length(limit, &length) != TAMSEL_OK) return;
-        if (length >= total || loops == INT32_MAX) {
-            std::vector<uint64_t> all;
-            if (renderer.wraps(limit, &all) != TAMSEL_OK) return;
-            wraps->clear();
-            for (uint64_t frame : all) {
-                if (frame < total) wraps->push_back(frame);
-            }
-            return;
-        }
-        extra *= 2;
+    options.loops = length.render_loops;
+    tamsel::Renderer renderer;
+    std::vector<uint64_t> all;
+    if (renderer.create(song, options) != TAMSEL_OK) return;
+    if (renderer.wraps(limit, &all) != TAMSEL_OK) return;
+    wraps->clear();
+    for (uint64_t frame : all) {
+        if (frame < total) wraps->push_back(frame);
     }
 }
 
@@ -55,7 +42,7 @@ static void work_out_loop(const tamsel::Song& song, const tamsel::RenderOptions&
     report->has_loop = true;
     if (!report->loopable) return;
     std::vector<int32_t> tail;
-    std::string ignored;
+    ExportError ignored;
     if (!make_loop_tail(song, render_options, &report->loop, &tail, &ignored)) report->has_loop = false;
 }
 
@@ -65,18 +52,20 @@ static void work_out_length(const tamsel::Song& song, const CliOptions& options,
     render_options.tick_ms = options.tick_ms;
     render_options.muted_tracks = options.muted_tracks;
     work_out_loop(song, render_options, report);
-    std::string problem;
-    if (!audio_frames(song, render_options, options.audio, &report->frames, &problem)) {
-        report->length_problem = problem;
+    ExportLength length;
+    ExportError problem;
+    if (!export_length(song, render_options, options.audio, &length, &problem)) {
+        report->length_problem = option_error_text(problem);
         return;
     }
+    report->frames = length.total();
     report->has_length = true;
     tamsel::Renderer renderer;
     if (renderer.create(song, render_options) != TAMSEL_OK) return;
     uint64_t song_frames = 0;
     if (renderer.length(report->frames, &song_frames) != TAMSEL_OK) return;
     if (renderer.wraps(song_frames, &report->wraps) != TAMSEL_OK) report->wraps.clear();
-    if (report->frames > song_frames) wraps_of_longer_render(song, render_options, report->frames, &report->wraps);
+    if (report->frames > song_frames) wraps_of_longer_render(song, render_options, length, &report->wraps);
 }
 
 SongReport make_song_report(const std::string& path, const CliOptions& options) {

@@ -13,12 +13,13 @@
 // tells through Module.onExportResult.
 #include <emscripten.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "common/path_rules.h"
-#include "export/audio_render.h"
+#include "export/export_service.h"
 #include "export/file_names.h"
 #include "export/summary_text.h"
 #include "tamsel/tamsel.hpp"
@@ -75,10 +76,22 @@ static int failed(const std::string& why, char* error, size_t capacity) {
 
 // The page's hints name its own controls.
 static LevelHints page_hints() {
-    LevelHints hints;
-    hints.normalize = "Normalise";
-    hints.normalize_lossy = "Normalise at -2 dBFS";
-    return hints;
+    return LevelHints{"Normalise", "Normalise at -2 dBFS"};
+}
+
+// The page's names for the bounded values it sets, as its labels show them.
+static const char* page_control_of_limit(LimitId id) {
+    switch (id) {
+    case LimitId::LOOPS: return "Loops";
+    case LimitId::TICK: return "Tick (ms)";
+    case LimitId::JOBS: return "Jobs";
+    case LimitId::QUALITY: return "Quality";
+    case LimitId::GAIN: return "The gain";
+    case LimitId::NORMALIZE: return "The peak level to normalise to";
+    case LimitId::LOUDNESS: return "The loudness";
+    case LimitId::FADE: return "The fade";
+    }
+    return "";
 }
 
 // The page's level choices, as library.js numbers them.
@@ -122,32 +135,35 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t tamsel_web_can_export(const char* format
     return level_mode >= PAGE_LEVEL_NONE && level_mode <= PAGE_LEVEL_LOUDNESS ? 1 : 0;
 }
 
-struct PageExport {
-    const tamsel::Song* song = nullptr;
-    tamsel::RenderOptions options;
-    AudioSettings settings;
-    LevelPlan plan;
-    uint64_t frames = 0;     // of each file
-    int32_t file_count = 1;  // 1, or 4 stems
-    std::string base;        // the file names before a stem's suffix and the extension
+// A bound of the bounded value id (in LimitId's order: loops, tick, jobs,
+// quality, gain, normalise, loudness, fade): the lowest with which 0, the
+// highest with 1; NaN for no such value. The page's checks take their
+// ranges from here, the same the export checks.
+extern "C" EMSCRIPTEN_KEEPALIVE double tamsel_web_limit(int32_t id, int32_t which) {
+    if (id < 0 || (size_t)id >= value_limits().size()) return NAN;
+    const ValueLimit& limit = value_limits()[(size_t)id];
+    return which == 0 ? limit.min : limit.max;
+}
+
+// The file names of an export: base, a stem's suffix, the extension.
+struct PageFiles {
+    std::string base;
+    bool stems = false;
+    std::string extension;
 };
 
-static bool write_file(const PageExport& job, int32_t index, uint32_t muted_tracks, std::string* error) {
-    std::string name =
-        job.base + (job.file_count > 1 ? stem_suffix(index) : "") + output_format_extension(job.settings.format);
-    tell_page_file(index, job.file_count, name.data(), name.size(), job.base.data(), job.base.size());
-    tamsel::RenderOptions options = job.options;
-    options.muted_tracks = muted_tracks;
-    double offset = (double)job.frames * index;
-    double total = (double)job.frames * job.file_count;
-    AudioProgress progress = [offset, total](uint64_t done, uint64_t) {
-        return tell_page_progress(offset + (double)done, total) != 0;
+static bool write_file(const ExportPlan& plan, const PageFiles& files, size_t index, ExportError* error) {
+    int32_t count = (int32_t)plan.target_mutes.size();
+    std::string name = files.base + (files.stems ? stem_suffix((int32_t)index) : "") + files.extension;
+    tell_page_file((int32_t)index, count, name.data(), name.size(), files.base.data(), files.base.size());
+    ExportProgress progress = [](uint64_t done, uint64_t total) {
+        return tell_page_progress((double)done, (double)total) != 0;
     };
     PageWriter out;
     AudioResult result;
-    if (!render_audio(*job.song, options, job.settings, job.plan, &out, progress, &result, error)) return false;
-    std::string text = result_text(result, job.plan, page_hints());
-    tell_page_result(index, (double)result.frames, result.peak_dbfs, text.data(), text.size());
+    if (!write_export_target(plan, index, &out, progress, &result, error)) return false;
+    std::string text = result_text(result, plan.level, page_hints());
+    tell_page_result((int32_t)index, (double)result.frames, result.peak_dbfs, text.data(), text.size());
     return true;
 }
 
@@ -168,26 +184,29 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t tamsel_web_export(const uint8_t* bytes, 
     tamsel::Song song;
     tamsel::Status status = song.load_memory(bytes, size);
     if (status != TAMSEL_OK) return failed(tamsel::message(status), error, capacity);
-    PageExport job;
-    job.song = &song;
-    job.options.loops = loops;
-    job.options.tick_ms = tick_ms;
-    job.options.muted_tracks = stems ? 0 : (muted_tracks & 0xFu);
-    job.file_count = stems ? TAMSEL_TRACK_COUNT : 1;
-    job.base = path_without_extension(path_last_component(song_name)) + name_tag;
-    if (!parse_output_format(format_name, &job.settings.format))
+    ExportRequest request;
+    request.options.loops = loops;
+    request.options.tick_ms = tick_ms;
+    request.options.muted_tracks = stems ? 0 : (muted_tracks & 0xFu);
+    request.stems = stems != 0;
+    if (!parse_output_format(format_name, &request.settings.format))
         return failed(std::string("no such format: ") + format_name, error, capacity);
-    if (!set_level(level_mode, level_value, &job.settings)) return failed("no such level setting", error, capacity);
-    job.settings.quality = quality;
-    job.settings.fade_seconds = fade_seconds;
-    job.settings.title = title_from_song_path(song_name);
+    if (!set_level(level_mode, level_value, &request.settings)) return failed("no such level setting", error, capacity);
+    request.settings.quality = quality;
+    request.settings.fade_seconds = fade_seconds;
+    request.settings.title = title_from_song_path(song_name);
+    PageFiles files;
+    files.base = path_without_extension(path_last_component(song_name)) + name_tag;
+    files.stems = request.stems;
+    files.extension = output_format_extension(request.settings.format);
 
-    std::string why;
-    if (!audio_frames(song, job.options, job.settings, &job.frames, &why)) return failed(why, error, capacity);
-    if (!plan_level(song, job.options, job.settings, &job.plan, &why)) return failed(why, error, capacity);
-    for (int32_t i = 0; i < job.file_count; i++) {
-        uint32_t muted = stems ? stem_muted_tracks(i) : job.options.muted_tracks;
-        if (!write_file(job, i, muted, &why)) return failed(why, error, capacity);
+    ExportPlan plan;
+    ExportError why;
+    if (!plan_export(song, request, &plan, &why))
+        return failed(export_error_text(why, page_control_of_limit), error, capacity);
+    for (size_t i = 0; i < plan.target_mutes.size(); i++) {
+        if (!write_file(plan, files, i, &why))
+            return failed(export_error_text(why, page_control_of_limit), error, capacity);
     }
     return 1;
 }

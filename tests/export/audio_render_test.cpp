@@ -1,4 +1,4 @@
-// Whole renders through render_audio: the samples of every format against
+// Whole renders through the export service: the samples of every format against
 // the library's own, levels, stems, fades, dither and the error paths.
 #include <gtest/gtest.h>
 
@@ -27,10 +27,7 @@ static AudioSettings settings_for(OutputFormat format) {
 
 static LevelPlan plan_for(const tamsel::Song& song, const tamsel::RenderOptions& options,
                           const AudioSettings& settings) {
-    LevelPlan plan;
-    std::string error;
-    EXPECT_TRUE(plan_level(song, options, settings, &plan, &error)) << error;
-    return plan;
+    return planned_export(song, options, settings).level;
 }
 
 static int32_t clamp16(int32_t sum) {
@@ -250,9 +247,7 @@ TEST(AudioRender, FadePlaysOnAndFallsToZeroWithTheFramesBeforeUnchanged) {
 
     AudioSettings settings = settings_for(OutputFormat::WAV_FLOAT);
     settings.fade_seconds = 2.5;
-    uint64_t frames = 0;
-    std::string error;
-    ASSERT_TRUE(audio_frames(song, options, settings, &frames, &error)) << error;
+    uint64_t frames = planned_export(song, options, settings).target_frames();
     EXPECT_EQ(frames, song_frames + 120000);
     AudioResult result;
     std::vector<float> faded = wav_float_samples(render_to_bytes(song, options, settings, LevelPlan(), &result));
@@ -385,7 +380,7 @@ TEST(AudioRender, ProgressCountsUpToTheTotalAndCanCancel) {
     AudioSettings settings = settings_for(OutputFormat::WAV16);
     uint64_t calls = 0, last = 0, total_seen = 0;
     bool rising = true;
-    AudioProgress progress = [&](uint64_t done, uint64_t total) {
+    ExportProgress progress = [&](uint64_t done, uint64_t total) {
         calls++;
         rising = rising && done > last;
         last = done;
@@ -394,23 +389,31 @@ TEST(AudioRender, ProgressCountsUpToTheTotalAndCanCancel) {
     };
     MemoryWriter out;
     AudioResult result;
-    std::string error;
-    ASSERT_TRUE(render_audio(song, options, settings, LevelPlan(), &out, progress, &result, &error)) << error;
+    ExportError error;
+    ExportPlan plan = planned_export(song, options, settings);
+    ASSERT_TRUE(write_export_target(plan, 0, &out, progress, &result, &error));
     EXPECT_TRUE(rising);
     EXPECT_EQ(last, result.frames);
     EXPECT_EQ(total_seen, result.frames);
     EXPECT_GE(calls, result.frames / 65536);
 
-    AudioProgress cancel = [](uint64_t done, uint64_t) { return done < 100000; };
+    ExportProgress cancel = [](uint64_t done, uint64_t) { return done < 100000; };
     MemoryWriter cancelled;
-    EXPECT_FALSE(render_audio(song, options, settings, LevelPlan(), &cancelled, cancel, &result, &error));
-    EXPECT_EQ(error, "cancelled");
+    EXPECT_FALSE(write_export_target(plan, 0, &cancelled, cancel, &result, &error));
+    EXPECT_EQ(error.fault, ExportFault::CANCELLED);
 }
 
 // The whole song in the format's default settings, without progress.
 static bool render_into(const tamsel::Song& song, OutputFormat format, ByteWriter* out, AudioResult* result,
                         std::string* error) {
-    return render_audio(song, tamsel::RenderOptions(), settings_for(format), LevelPlan(), out, nullptr, result, error);
+    ExportRequest request;
+    request.settings = settings_for(format);
+    ExportPlan plan;
+    ExportError failure;
+    bool ok =
+        plan_export(song, request, &plan, &failure) && write_export_target(plan, 0, out, nullptr, result, &failure);
+    if (!ok) *error = export_error_text(failure, test_limit_name);
+    return ok;
 }
 
 TEST(AudioRender, EveryFormatStreamsToAPipe) {
@@ -457,87 +460,4 @@ TEST(AudioRender, AFormatThisBuildCannotWriteIsOneLine) {
         EXPECT_EQ(error, why);
         EXPECT_TRUE(out.bytes.empty());
     }
-}
-
-TEST(AudioRender, BadSettingsAreOneLineErrors) {
-    tamsel::Song song = example_song("short.tsm");
-    tamsel::RenderOptions options;
-    struct Row {
-        const char* what;
-        void (*change)(AudioSettings*);
-    };
-    const Row rows[] = {
-        {"fade", [](AudioSettings* s) { s->fade_seconds = -1.0; }},
-        {"fade", [](AudioSettings* s) { s->fade_seconds = NAN; }},
-        {"fade", [](AudioSettings* s) { s->fade_seconds = HUGE_VAL; }},
-        {"fade", [](AudioSettings* s) { s->fade_seconds = 3600.5; }},
-        {"--quality", [](AudioSettings* s) { s->quality = 11; }},
-        {"--quality", [](AudioSettings* s) { s->quality = -2; }},
-        {"--gain", [](AudioSettings* s) { s->level = LevelMode::GAIN, s->gain_db = 96.5; }},
-        {"--gain", [](AudioSettings* s) { s->level = LevelMode::GAIN, s->gain_db = -NAN; }},
-        {"--normalize", [](AudioSettings* s) { s->level = LevelMode::NORMALIZE, s->normalize_dbfs = 0.5; }},
-        {"--normalize", [](AudioSettings* s) { s->level = LevelMode::NORMALIZE, s->normalize_dbfs = -HUGE_VAL; }},
-        {"--loudness", [](AudioSettings* s) { s->level = LevelMode::LOUDNESS, s->loudness_lufs = 3.0; }},
-    };
-    for (const Row& row : rows) {
-        AudioSettings settings = settings_for(OutputFormat::WAV16);
-        row.change(&settings);
-        std::string error;
-        LevelPlan plan;
-        uint64_t frames = 0;
-        MemoryWriter out;
-        AudioResult result;
-        bool planned = plan_level(song, options, settings, &plan, &error);
-        bool rendered = planned && audio_frames(song, options, settings, &frames, &error) &&
-                        render_audio(song, options, settings, plan, &out, nullptr, &result, &error);
-        EXPECT_FALSE(rendered) << row.what;
-        EXPECT_NE(error.find(row.what), std::string::npos) << error;
-        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
-        EXPECT_TRUE(out.bytes.empty()) << row.what;
-    }
-}
-
-// The export asks the library which it is: a render that never ends (its
-// step time is never reached, or its steps would need more than the
-// clock's 2^31 ms) or one longer than the format holds.
-TEST(AudioRender, RendersThatNeverEndAreToldFromRendersTooLong) {
-    tamsel::Song stuck = loaded_song(song_bytes(0x80000000u, 0, 8, 8));
-    tamsel::Song plain = loaded_song(song_bytes(100, 0, 8, 8));
-    const struct {
-        const tamsel::Song* song;
-        int32_t loops;
-        OutputFormat format;
-        const char* error;
-    } rows[] = {
-        {&stuck, 0, OutputFormat::WAV_FLOAT, "never ends"},
-        {&stuck, 0, OutputFormat::FLAC16, "never ends"},
-        {&plain, INT32_MAX, OutputFormat::WAV16, "never ends"},
-        {&plain, INT32_MAX, OutputFormat::MP3, "never ends"},
-        {&plain, 100000, OutputFormat::WAV16, "too long for a WAV file"},
-        {&plain, 100000, OutputFormat::FLAC16, "too long for flac (at most 4294967295 frames)"},
-    };
-    for (const auto& row : rows) {
-        tamsel::RenderOptions options;
-        options.loops = row.loops;
-        uint64_t frames = 0;
-        std::string error;
-        EXPECT_FALSE(audio_frames(*row.song, options, settings_for(row.format), &frames, &error));
-        EXPECT_EQ(error, row.error) << row.loops;
-    }
-}
-
-TEST(AudioRender, RendersTooLongForTheFormatAreRefused) {
-    tamsel::Song song = example_song("short.tsm");
-    tamsel::RenderOptions options;
-    options.loops = 30000;  // about 9 days
-    uint64_t frames = 0;
-    std::string error;
-    EXPECT_FALSE(audio_frames(song, options, settings_for(OutputFormat::WAV_FLOAT), &frames, &error));
-    EXPECT_EQ(error, "too long for a WAV file");
-    MemoryWriter out;
-    AudioResult result;
-    EXPECT_FALSE(
-        render_audio(song, options, settings_for(OutputFormat::WAV16), LevelPlan(), &out, nullptr, &result, &error));
-    EXPECT_EQ(error, "too long for a WAV file");
-    EXPECT_TRUE(out.bytes.empty());
 }

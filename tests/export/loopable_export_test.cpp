@@ -69,9 +69,7 @@ TEST(LoopableExport, LevelsAreMeasuredOverWhatTheFileHolds) {
     settings.format = OutputFormat::WAV16;
     settings.level = LevelMode::NORMALIZE;
     settings.normalize_dbfs = 0.0;
-    LevelPlan plan;
-    std::string error;
-    ASSERT_TRUE(plan_level(song, options, settings, &plan, &error)) << error;
+    LevelPlan plan = planned_export(song, options, settings).level;
     AudioResult result;
     render_to_bytes(song, options, settings, plan, &result);
     EXPECT_EQ(result.clamped, 0u);

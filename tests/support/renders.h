@@ -5,11 +5,20 @@
 #include <cstdint>
 #include <vector>
 
-#include "export/audio_render.h"
+#include "export/export_service.h"
 #include "library_renders.h"
 #include "tamsel/tamsel.hpp"
 
-// Renders through render_audio into memory; fails the test on an error.
+// The export service's plan for one target of song; fails the test on an
+// error.
+ExportPlan planned_export(const tamsel::Song& song, const tamsel::RenderOptions& options,
+                          const AudioSettings& settings);
+
+// Renders through the export service into memory, under the level plan
+// given instead of the one planned; fails the test on an error.
 std::vector<uint8_t> render_to_bytes(const tamsel::Song& song, const tamsel::RenderOptions& options,
                                      const AudioSettings& settings, const LevelPlan& plan,
                                      AudioResult* result = nullptr);
+
+// A test's name for each bounded value in error lines: "value".
+const char* test_limit_name(LimitId id);

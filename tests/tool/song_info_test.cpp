@@ -96,12 +96,17 @@ TEST(SongInfo, NeverEndsAndTooLongHaveNoFrames) {
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out, json_line("never.tsm", 0, "20", "0", 0x80000000u, 8, 0, 8,
                                  "\"frames\":null,\"seconds\":null,\"length_problem\":\"never ends\"", "", NO_LOOP));
-    // 8 + 100000 x 8 records of 5760 frames: far more than a WAV file holds.
-    // (With 2147483647 loops the render would never end: its steps would
-    // need more than the clock's 2^31 ms.)
-    run = run_tool(folder.path(), {"--json", "-l", "100000", "s.tsm"});
+    // 8 + 2147483647 x 8 records of 120 ms: past the clock's last reading,
+    // so the render never ends; 8 + 30000 x 8 of them end past what a WAV
+    // file holds.
+    run = run_tool(folder.path(), {"--json", "-l", "2147483647", "s.tsm"});
     EXPECT_EQ(run.code, 0);
-    EXPECT_EQ(run.out, json_line("s.tsm", 100000, "20", "0", 100, 8, 0, 8,
+    EXPECT_EQ(run.out, json_line("s.tsm", 2147483647, "20", "0", 100, 8, 0, 8,
+                                 "\"frames\":null,\"seconds\":null,\"length_problem\":\"never ends\"", "",
+                                 loop_of("46080", "46080")));
+    run = run_tool(folder.path(), {"--json", "-l", "30000", "s.tsm"});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out, json_line("s.tsm", 30000, "20", "0", 100, 8, 0, 8,
                                  "\"frames\":null,\"seconds\":null,\"length_problem\":\"too long for a WAV file\"", "",
                                  loop_of("46080", "46080")));
 }

@@ -7,6 +7,7 @@
 
 #include "export/summary_text.h"
 #include "tool/json_text.h"
+#include "tool/option_words.h"
 
 namespace {
 
@@ -46,11 +47,11 @@ TEST(TextFormat, SummaryLine) {
     result.peak_dbfs = -3.0;
     result.beyond_full_scale = 2;
     LevelPlan plan;
-    EXPECT_EQ(summary_line("a.tsm", "a.wav", result, plan),
+    EXPECT_EQ(summary_line("a.tsm", "a.wav", result, plan, option_level_hints()),
               "a.tsm -> a.wav: 0:00.960, peak -3.00 dBFS, 2 samples beyond +-1.0");
     result.clamped = 7;
     plan.note = "lowered 1.5 dB";
-    EXPECT_EQ(summary_line("a.tsm", "-", result, plan),
+    EXPECT_EQ(summary_line("a.tsm", "-", result, plan, option_level_hints()),
               "a.tsm -> standard output: 0:00.960, peak -3.00 dBFS, 2 samples beyond +-1.0, "
               "7 samples clamped (try --normalize), lowered 1.5 dB");
     AudioResult lossy;
@@ -58,7 +59,7 @@ TEST(TextFormat, SummaryLine) {
     lossy.peak_dbfs = -0.5;
     lossy.true_peak_dbfs = 0.25;
     lossy.decoded_may_clip = true;
-    EXPECT_EQ(summary_line("a.tsm", "a.ogg", lossy, LevelPlan()),
+    EXPECT_EQ(summary_line("a.tsm", "a.ogg", lossy, LevelPlan(), option_level_hints()),
               "a.tsm -> a.ogg: 0:00.960, peak -0.50 dBFS, 0 samples beyond +-1.0, "
               "true peak +0.25 dBTP: may clip when decoded (try --normalize=-2)");
 }

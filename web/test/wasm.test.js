@@ -137,8 +137,10 @@ describe("the option form's WAV files, bytes and summary, with every setting the
     test('a file that is not a song, a level out of range, or a render too long is one line', () => {
         const cases = [
             [new TextEncoder().encode('not a song'), { format: 'wav16' }, /not a song/],
-            [exampleBytes('short.tsm'), { level: { mode: 'normalize', value: 3 } }, /--normalize/],
-            [exampleBytes('demo.tsm'), { loops: 2147483647 }, /: too long for a WAV file$/],
+            [exampleBytes('short.tsm'), { level: { mode: 'normalize', value: 3 } }, /normalise to must be dBFS from -96 to 0/],
+            [exampleBytes('short.tsm'), { tickMs: 3600001 }, /Tick \(ms\) must be milliseconds from 0 to 3600000/],
+            [exampleBytes('demo.tsm'), { loops: 2147483647 }, /: never ends$/],
+            [exampleBytes('short.tsm'), { loops: 1000 }, /: too long for a WAV file$/],
             [exampleBytes('short.tsm'), { fadeSeconds: -1 }, /fade/],
             [exampleBytes('short.tsm'), { format: 'aiff' }, /no such format: aiff/],
         ];
