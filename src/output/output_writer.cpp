@@ -17,8 +17,9 @@ BufferedWriter::Buffer BufferedWriter::new_buffer() {
         static_cast<uint8_t*>(::operator new(WRITER_BUFFER_BYTES, std::align_val_t(WRITER_BUFFER_ALIGNMENT))));
 }
 
-bool BufferedWriter::start(int fd, std::string* why) {
+bool BufferedWriter::start(int fd, uint64_t origin, std::string* why) {
     fd_ = fd;
+    origin_ = origin;
     buffers_[0] = new_buffer();
     buffers_[1] = new_buffer();
     try {
@@ -117,7 +118,7 @@ bool BufferedWriter::flush() {
 bool BufferedWriter::seek(uint64_t offset) {
     if (!flush()) return false;
     std::string why;
-    if (!seek_to(fd_, offset, &why)) {
+    if (!seek_to(fd_, origin_ + offset, &why)) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (error_.empty()) error_ = why;
         return false;

@@ -25,8 +25,10 @@ constexpr size_t WRITER_BUFFER_ALIGNMENT = 4096;
 
 class BufferedWriter {
 public:
-    // Starts the thread; false with why set when it cannot.
-    bool start(int fd, std::string* why);
+    // Starts the thread; false with why set when it cannot. Offsets count
+    // from origin, where the descriptor stands (the output need not start
+    // at the beginning of the file).
+    bool start(int fd, uint64_t origin, std::string* why);
     // Stops the thread without writing what is still buffered.
     ~BufferedWriter();
 
@@ -37,7 +39,7 @@ public:
     bool commit_reserved(size_t size);
     // Writes everything buffered and waits for the thread to finish it.
     bool flush();
-    // Flushes, then moves the descriptor's offset.
+    // Flushes, then moves the descriptor's offset to origin + offset.
     bool seek(uint64_t offset);
     uint64_t tell() const;
     // Flushed or not, ends the thread; the descriptor is left open.
@@ -59,6 +61,7 @@ private:
     void run();
 
     int fd_ = -1;
+    uint64_t origin_ = 0;
     Buffer buffers_[2];
     int32_t filling_ = 0;  // index of the buffer write() copies into
     size_t filled_ = 0;
