@@ -195,6 +195,13 @@ bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& 
     }
     const FormatEntry& entry = format_entry(format);
     int32_t container = container_of(entry.sndfile_format);
+    if (frames == 0 && container == SF_FORMAT_MPEG) {
+        // The encoder then writes a header frame alone, which decoders
+        // refuse to open.
+        *error = std::string("the render has no frames, and an empty ") + output_format_name(format) +
+                 " file cannot be played";
+        return false;
+    }
     SF_INFO info = {};
     info.samplerate = 48000;
     info.channels = 2;
@@ -242,6 +249,9 @@ bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& 
     set_tag(state_->file, SF_STR_TITLE, tags.title);
     set_tag(state_->file, SF_STR_ARTIST, tags.artist);
     set_tag(state_->file, SF_STR_SOFTWARE, tags.software);
+    // The FLAC encoder writes its header with the first samples; a render of
+    // no frames has none, so the header is written now.
+    if (frames == 0) sf_command(state_->file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
     return true;
 }
 
@@ -294,7 +304,7 @@ bool SndfileEncoder::finish(std::string* error) {
         *error = "could not write the output";
         return false;
     }
-    if (state_->stamp && !state_->stamp->flush()) {
+    if (state_->stamp && !state_->stamp->finish()) {
         *error = "could not write the output";
         return false;
     }
