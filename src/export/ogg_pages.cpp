@@ -48,7 +48,6 @@ uint32_t ogg_page_checksum(const uint8_t* page, size_t size) {
     return crc;
 }
 
-
 bool OggPageStamp::write(const void* bytes, size_t size) {
     if (pass_through_) return out_->write(bytes, size);
     const uint8_t* p = static_cast<const uint8_t*>(bytes);

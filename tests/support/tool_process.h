@@ -29,7 +29,7 @@ struct ToolSetup {
     // the tool: sh -c 'COMMANDS; exec "$0" "$@"' TOOL ARGUMENTS. Empty: the
     // tool is started directly.
     std::string shell_commands;
-    int64_t memory_limit = -1;           // Linux: RLIMIT_AS, bytes of address space; -1: none
+    int64_t memory_limit = -1;  // Linux: RLIMIT_AS, bytes of address space; -1: none
     StandardOutput standard_output = StandardOutput::CAPTURED;
     size_t bytes_read_before_closing = 100;  // PIPE_CLOSED_EARLY
     // Windows writes text lines with "\r\n"; they are read as "\n" unless
