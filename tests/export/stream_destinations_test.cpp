@@ -4,6 +4,7 @@
 // the files checked by the formats' reference decoders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -64,19 +65,21 @@ std::vector<uint8_t> without_first(const std::vector<uint8_t>& bytes, size_t cou
 // After the bytes already there, the output holds what the tool writes to
 // a file of its own where it may go back (a file the shell truncated), or
 // what it writes to a pipe where it may not (>>, where every write goes to
-// the end); either decodes to the song's frames, and the bytes before it
-// stay as they were.
+// the end; a named pipe); either decodes to the song's frames, and the
+// bytes before it stay as they were.
 TEST(StreamDestinations, StandardOutputIsRightWhereverInTheFileItStarts) {
     SKIP_ON_WINDOWS("a POSIX shell");
     struct Placement {
         const char* name;
-        const char* command;  // %TOOL% writes to standard output
+        const char* command;  // %TOOL% is the tool with its options, writing out
         const char* same_as;  // the output it equals: "file" or "pipe"
     };
     const Placement placements[] = {
-        {"appended", "printf abc > out && %TOOL% >> out", "pipe"},
-        {"after other bytes", "{ printf abc; %TOOL%; } > out", "file"},
-        {"after other bytes, as /dev/stdout", "{ printf abc; %TOOL_DEV_STDOUT%; } > out", "file"},
+        {"appended", "printf abc > out && %TOOL% -o - song.tsm >> out", "pipe"},
+        {"after other bytes", "{ printf abc; %TOOL% -o - song.tsm; } > out", "file"},
+        {"after other bytes, as /dev/stdout", "{ printf abc; %TOOL% -o /dev/stdout song.tsm; } > out", "file"},
+        {"a named pipe", "mkfifo fifo && { { printf abc; timeout 60 cat fifo; } > out & } && %TOOL% -o fifo song.tsm",
+         "pipe"},
     };
     TestFolder folder;
     folder.write("song.tsm", example_bytes("short.tsm"));
@@ -89,15 +92,13 @@ TEST(StreamDestinations, StandardOutputIsRightWhereverInTheFileItStarts) {
         ASSERT_EQ(run_in(folder, options + " -o - song.tsm | cat > pipe"), 0);
         for (const Placement& placement : placements) {
             SCOPED_TRACE(placement.name);
-            std::string tool = shell_quoted(TAMSEL_EXE) + " " + options;
             std::string command = placement.command;
-            size_t at = command.find("%TOOL");
-            size_t end = command.find('%', at + 1) + 1;
-            bool dev_stdout = command.compare(at, end - at, "%TOOL_DEV_STDOUT%") == 0;
-            command.replace(at, end - at, tool + (dev_stdout ? " -o /dev/stdout" : " -o -") + " song.tsm");
-            ASSERT_EQ(run_command("cd " + shell_quoted(folder.path()) + " && " + command + " 2>/dev/null"), 0);
+            command.replace(command.find("%TOOL%"), 6, shell_quoted(TAMSEL_EXE) + " " + options);
+            ASSERT_EQ(run_command("cd " + shell_quoted(folder.path()) + " && rm -f out fifo && " + command +
+                                  " 2>/dev/null; status=$?; wait; exit $status"),
+                      0);
             std::vector<uint8_t> out = read_file(folder.file("out"));
-            EXPECT_EQ(std::string(out.begin(), out.begin() + 3), "abc");
+            EXPECT_EQ(std::string(out.begin(), out.begin() + std::min<ptrdiff_t>(3, (ptrdiff_t)out.size())), "abc");
             std::vector<uint8_t> stream = without_first(out, 3);
             EXPECT_TRUE(stream == read_file(folder.file(placement.same_as)));
             put_file(folder.file("stream"), stream);
