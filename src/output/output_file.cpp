@@ -167,7 +167,11 @@ private:
 bool DirectOutput::finish(std::string* why) {
     if (finished_) return false;
     finished_ = true;
-    bool flushed = why ? writer_.flush() : true;
+    // Whatever comes after the output in the same file (the next command's
+    // bytes in a shell's group) goes after its end, not where it last went
+    // back to.
+    bool at_end = !seekable_ || writer_.tell() == writer_.end();
+    bool flushed = why ? (at_end || writer_.seek(writer_.end())) && writer_.flush() : true;
     writer_.stop();
     if (!flushed) {
         *why = writer_.error();

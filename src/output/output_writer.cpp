@@ -88,6 +88,7 @@ bool BufferedWriter::write(const void* bytes, size_t size) {
         from += chunk;
         size -= chunk;
         position_ += chunk;
+        if (position_ > end_) end_ = position_;
         if (filled_ == WRITER_BUFFER_BYTES && !hand_over()) return false;
     }
     return error().empty();
@@ -105,6 +106,7 @@ bool BufferedWriter::commit_reserved(size_t size) {
     if (!thread_.joinable() || size > WRITER_BUFFER_BYTES - filled_) return false;
     filled_ += size;
     position_ += size;
+    if (position_ > end_) end_ = position_;
     if (filled_ == WRITER_BUFFER_BYTES && !hand_over()) return false;
     return error().empty();
 }

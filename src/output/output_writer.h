@@ -42,6 +42,8 @@ public:
     // Flushes, then moves the descriptor's offset to origin + offset.
     bool seek(uint64_t offset);
     uint64_t tell() const;
+    // The offset after the furthest byte written.
+    uint64_t end() const { return end_; }
     // Flushed or not, ends the thread; the descriptor is left open.
     void stop();
 
@@ -66,6 +68,7 @@ private:
     int32_t filling_ = 0;  // index of the buffer write() copies into
     size_t filled_ = 0;
     uint64_t position_ = 0;  // where the next byte lands in the output
+    uint64_t end_ = 0;
 
     mutable std::mutex mutex_;
     std::condition_variable work_ready_;
