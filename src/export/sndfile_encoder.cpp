@@ -1,7 +1,6 @@
 #include "export/sndfile_encoder.h"
 
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 #include "export/writer_chain.h"

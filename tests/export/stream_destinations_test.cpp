@@ -103,7 +103,7 @@ TEST(StreamDestinations, StandardOutputIsRightWhereverInTheFileItStarts) {
             if (command.find("printf xyz") != std::string::npos) {
                 ASSERT_GE(stream.size(), 3u);
                 EXPECT_EQ(std::string(stream.end() - 3, stream.end()), "xyz");
-                stream.resize(stream.size() - 3);
+                stream.erase(stream.end() - 3, stream.end());
             }
             EXPECT_TRUE(stream == read_file(folder.file(placement.same_as)));
             put_file(folder.file("stream"), stream);
