@@ -211,7 +211,7 @@ static void configure_encoder(SNDFILE* file, const FormatEntry& entry, int quali
     set_tag(file, SF_STR_SOFTWARE, tags.software);
     // The FLAC encoder writes its header with the first samples; a render of
     // no frames has none, so the header is written now.
-    if (frames == 0) sf_command(file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+    if (frames == 0 && container == Container::FLAC) sf_command(file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
 }
 
 bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& tags, uint64_t frames,
