@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class ByteWriter {
 public:
@@ -44,3 +45,11 @@ private:
     std::unique_ptr<uint8_t[]> scratch_;
     size_t scratch_size_ = 0;
 };
+
+// Sets the one message of a write to a ByteWriter that failed and returns
+// false. The output itself may know more (the system's "No space left on
+// device"), which its owner then reports instead.
+inline bool output_write_failed(std::string* error) {
+    *error = "could not write the output";
+    return false;
+}

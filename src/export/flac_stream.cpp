@@ -26,6 +26,11 @@ void put_flac_total_samples(uint8_t* stream_start, uint64_t total) {
     for (uint32_t i = 0; i < 4; i++) p[1 + i] = (uint8_t)(total >> (24 - 8 * i));
 }
 
+// The 24-bit length of the block whose 4-byte header is at block.
+static size_t block_length(const uint8_t* block) {
+    return ((size_t)block[1] << 16) | ((size_t)block[2] << 8) | block[3];
+}
+
 // The size of the metadata in bytes once its last block is whole, else 0.
 // *last_block gets where the last block begins.
 static size_t metadata_size(const std::vector<uint8_t>& bytes, size_t* last_block = nullptr) {
@@ -33,7 +38,7 @@ static size_t metadata_size(const std::vector<uint8_t>& bytes, size_t* last_bloc
     while (at + BLOCK_HEADER_SIZE <= bytes.size()) {
         bool last = (bytes[at] & LAST_BLOCK) != 0;
         if (last_block) *last_block = at;
-        size_t length = ((size_t)bytes[at + 1] << 16) | ((size_t)bytes[at + 2] << 8) | bytes[at + 3];
+        size_t length = block_length(&bytes[at]);
         at += BLOCK_HEADER_SIZE + length;
         if (at > bytes.size()) return 0;
         if (last) return at;
@@ -70,7 +75,7 @@ bool FlacStream::write_header() {
 void FlacStream::rewrite_comments() {
     size_t at = MAGIC_SIZE;
     while (at + BLOCK_HEADER_SIZE <= header_.size()) {
-        size_t length = ((size_t)header_[at + 1] << 16) | ((size_t)header_[at + 2] << 8) | header_[at + 3];
+        size_t length = block_length(&header_[at]);
         const uint8_t* data = header_.data() + at + BLOCK_HEADER_SIZE;
         std::vector<uint8_t> list;
         size_t used = 0;

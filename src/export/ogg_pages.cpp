@@ -3,15 +3,28 @@
 #include <array>
 #include <cstring>
 
+#include "common/byte_order.h"
 #include "export/vorbis_comments.h"
+
+using tamsel::put_u32_le;
+using tamsel::put_u64_le;
+using tamsel::read_u16_le;
+using tamsel::read_u32_le;
 
 static const size_t PAGE_HEADER_BYTES = 27;
 static const size_t SERIAL_AT = 14;
 static const size_t CHECKSUM_AT = 22;
 static const size_t SEGMENT_COUNT_AT = 26;
 static const size_t HEADER_TYPE_AT = 5;
+static const size_t GRANULE_AT = 6;
 static const size_t SEQUENCE_AT = 18;
 static const uint8_t CONTINUED_PACKET = 0x01u;
+static const uint8_t END_OF_STREAM = 0x04u;
+// OpusHead: "OpusHead", version, channels, then the 16-bit pre-skip.
+static const size_t OPUS_PRE_SKIP_AT = 10;
+// A 20 ms stereo frame of the CELT mode, in one packet of its table of
+// contents alone: a frame of no bytes, which a decoder plays as silence.
+static const uint8_t OPUS_EMPTY_PACKET = 0xFCu;
 static const size_t MAX_SEGMENTS = 255;
 
 static constexpr std::array<uint32_t, 256> make_crc_table() {
@@ -33,17 +46,6 @@ uint32_t ogg_page_checksum(const uint8_t* page, size_t size) {
         crc = (crc << 8) ^ CRC_TABLE[((crc >> 24) ^ byte) & 0xFF];
     }
     return crc;
-}
-
-static void put_u32(uint8_t* p, uint32_t v) {
-    p[0] = (uint8_t)v;
-    p[1] = (uint8_t)(v >> 8);
-    p[2] = (uint8_t)(v >> 16);
-    p[3] = (uint8_t)(v >> 24);
-}
-
-static uint32_t read_u32_at(const uint8_t* p) {
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
 }
 
 bool OggPageStamp::write(const void* bytes, size_t size) {
@@ -100,7 +102,7 @@ static bool comment_packet(const uint8_t* packet, size_t size, const std::string
 // The second page with its first packet, the comment header, made anew.
 static bool with_new_comments(const uint8_t* page, const std::string& software,
                               const std::vector<std::string>& comments, std::vector<uint8_t>* out) {
-    if (read_u32_at(page + SEQUENCE_AT) != 1 || (page[HEADER_TYPE_AT] & CONTINUED_PACKET) != 0) return false;
+    if (read_u32_le(page + SEQUENCE_AT) != 1 || (page[HEADER_TYPE_AT] & CONTINUED_PACKET) != 0) return false;
     size_t segments = page[SEGMENT_COUNT_AT];
     const uint8_t* lacing = page + PAGE_HEADER_BYTES;
     size_t packet_segments = 0;
@@ -127,12 +129,26 @@ static bool with_new_comments(const uint8_t* page, const std::string& software,
     return true;
 }
 
+void OggPageStamp::note_page(const uint8_t* page) {
+    uint32_t sequence = read_u32_le(page + SEQUENCE_AT);
+    if (sequence >= pages_) pages_ = sequence + 1;
+    if ((page[HEADER_TYPE_AT] & END_OF_STREAM) != 0) ended_ = true;
+    if (sequence != 0) return;
+    size_t segments = page[SEGMENT_COUNT_AT];
+    const uint8_t* body = page + PAGE_HEADER_BYTES + segments;
+    if (segments == 0 || page[PAGE_HEADER_BYTES] < OPUS_PRE_SKIP_AT + 2) return;
+    if (std::memcmp(body, "OpusHead", 8) != 0) return;
+    opus_ = true;
+    pre_skip_ = read_u16_le(body + OPUS_PRE_SKIP_AT);
+}
+
 bool OggPageStamp::write_page(const uint8_t* page, size_t size) {
+    note_page(page);
     std::vector<uint8_t> stamped;
     if (software_.empty() || !with_new_comments(page, software_, comments_, &stamped))
         stamped.assign(page, page + size);
-    put_u32(stamped.data() + SERIAL_AT, OGG_FIXED_SERIAL);
-    put_u32(stamped.data() + CHECKSUM_AT, ogg_page_checksum(stamped.data(), stamped.size()));
+    put_u32_le(stamped.data() + SERIAL_AT, OGG_FIXED_SERIAL);
+    put_u32_le(stamped.data() + CHECKSUM_AT, ogg_page_checksum(stamped.data(), stamped.size()));
     return out_->write(stamped.data(), stamped.size());
 }
 
@@ -141,4 +157,23 @@ bool OggPageStamp::flush() {
     bool ok = out_->write(pending_.data(), pending_.size());
     pending_.clear();
     return ok;
+}
+
+bool OggPageStamp::end_empty_opus_stream() {
+    uint8_t page[PAGE_HEADER_BYTES + 2] = {'O', 'g', 'g', 'S'};
+    page[HEADER_TYPE_AT] = END_OF_STREAM;
+    put_u64_le(page + GRANULE_AT, pre_skip_);
+    put_u32_le(page + SEQUENCE_AT, pages_);
+    page[SEGMENT_COUNT_AT] = 1;
+    page[PAGE_HEADER_BYTES] = 1;
+    page[PAGE_HEADER_BYTES + 1] = OPUS_EMPTY_PACKET;
+    return write_page(page, sizeof page);
+}
+
+bool OggPageStamp::finish() {
+    if (!flush()) return false;
+    // The identification and comment headers (written again on a file, when
+    // the encoder closes), and no page after them.
+    bool no_audio = opus_ && !ended_ && pages_ == 2;
+    return !no_audio || end_empty_opus_stream();
 }

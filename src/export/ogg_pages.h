@@ -31,16 +31,30 @@ public:
     uint64_t tell() const override { return out_->tell() + pending_.size(); }
     // Writes whatever is still held (nothing, for a whole stream).
     bool flush();
+    // Flushes, and ends an Opus stream that holds no audio (a render of no
+    // frames): the encoder then writes its two header pages only, which
+    // players refuse to open. A last page follows with one packet that codes
+    // nothing (a frame of no bytes, which decodes to silence) and a granule
+    // position that leaves no samples after the pre-skip.
+    bool finish();
 
 private:
     bool write_whole_pages();
     bool write_page(const uint8_t* page, size_t size);
+    void note_page(const uint8_t* page);
+    bool end_empty_opus_stream();
 
     ByteWriter* out_;
     std::string software_;
     std::vector<std::string> comments_;  // added after ENCODER
     std::vector<uint8_t> pending_;
     bool pass_through_ = false;
+    // What the pages so far tell: an Opus stream's pre-skip, how many pages
+    // the stream has (by their sequence numbers) and whether one ended it.
+    bool opus_ = false;
+    uint16_t pre_skip_ = 0;
+    uint32_t pages_ = 0;
+    bool ended_ = false;
 };
 
 // The Ogg page checksum: CRC-32 with polynomial 0x04C11DB7, not reflected,

@@ -1,13 +1,9 @@
 #include "export/sndfile_encoder.h"
 
 #include <cstdio>
-#include <memory>
 #include <vector>
 
-#include "export/flac_stream.h"
-#include "export/id3_tags.h"
-#include "export/ogg_pages.h"
-#include "export/spool_writer.h"
+#include "export/writer_chain.h"
 
 #ifdef TAMSEL_HAVE_SNDFILE
 #include <sndfile.h>
@@ -78,15 +74,8 @@ bool sndfile_can_write(OutputFormat format, std::string* why) {
 static const double FLAC_LEVEL = 2.0 / 8.0;
 
 struct SndfileState {
-    ByteWriter* out = nullptr;  // where libsndfile writes: the output, the spool or the stamp
     ByteWriter* destination = nullptr;
-    SpoolWriter spool;
-    std::unique_ptr<OggPageStamp> stamp;
-    std::unique_ptr<FlacStream> flac;
-    std::unique_ptr<ShiftedWriter> after_id3;  // MP3: past our ID3v2 tag
-    ByteWriter* mp3_file = nullptr;            // where the MP3 bytes and tags go
-    uint64_t id3v2_size = 0;
-    std::vector<uint8_t> id3v1;
+    WriterChain chain;  // libsndfile writes into its first writer
     SNDFILE* file = nullptr;
     SF_VIRTUAL_IO io = {};
     uint64_t size = 0;  // the end of the bytes written so far
@@ -99,26 +88,31 @@ static SndfileState* state_of(void* user) {
     return static_cast<SndfileState*>(user);
 }
 
+static ByteWriter* encoder_output(void* user) {
+    return state_of(user)->chain.encoder_output();
+}
+
 static sf_count_t io_get_filelen(void* user) {
     return (sf_count_t)state_of(user)->size;
 }
 
 static sf_count_t io_tell(void* user) {
-    return (sf_count_t)state_of(user)->out->tell();
+    return (sf_count_t)encoder_output(user)->tell();
 }
 
 // Seeking to where the writer already is always works, so a pipe serves
 // every format that only ever asks for that.
 static sf_count_t io_seek(sf_count_t offset, int whence, void* user) {
     SndfileState* state = state_of(user);
+    ByteWriter* out = encoder_output(user);
     int64_t base = 0;
-    if (whence == SEEK_CUR) base = (int64_t)state->out->tell();
+    if (whence == SEEK_CUR) base = (int64_t)out->tell();
     if (whence == SEEK_END) base = (int64_t)state->size;
     int64_t target = base + (int64_t)offset;
     if (target < 0) return -1;
-    if ((uint64_t)target == state->out->tell() || state->failed) return target;
-    if (!state->out->seekable()) return -1;
-    if (!state->out->seek((uint64_t)target)) {
+    if ((uint64_t)target == out->tell() || state->failed) return target;
+    if (!out->seekable()) return -1;
+    if (!out->seek((uint64_t)target)) {
         state->failed = true;
         return -1;
     }
@@ -135,19 +129,19 @@ static sf_count_t io_read(void*, sf_count_t, void*) {
 // call instead.
 static sf_count_t io_write(const void* bytes, sf_count_t count, void* user) {
     SndfileState* state = state_of(user);
+    ByteWriter* out = encoder_output(user);
     if (count <= 0) return 0;
     if (state->failed) return count;
-    if (!state->out->write(bytes, (size_t)count)) {
+    if (!out->write(bytes, (size_t)count)) {
         state->failed = true;
         return count;
     }
-    uint64_t end = state->out->tell();
+    uint64_t end = out->tell();
     if (end > state->size) state->size = end;
     return count;
 }
 
 SndfileEncoder::SndfileEncoder(ByteWriter* out) : state_(new SndfileState) {
-    state_->out = out;
     state_->destination = out;
     state_->io.get_filelen = io_get_filelen;
     state_->io.seek = io_seek;
@@ -161,96 +155,85 @@ SndfileEncoder::~SndfileEncoder() {
     delete state_;
 }
 
+static Container container_kind(int32_t sf_format) {
+    switch (container_of(sf_format)) {
+    case SF_FORMAT_FLAC: return Container::FLAC;
+    case SF_FORMAT_OGG: return Container::OGG;
+    case SF_FORMAT_MPEG: return Container::MP3;
+    default: return Container::OTHER;
+    }
+}
+
 static void set_tag(SNDFILE* file, int type, const std::string& text) {
     // A container without a field for the tag just leaves it out.
     if (!text.empty()) sf_set_string(file, type, text.c_str());
 }
 
-// MP3: our ID3v2 tag first, then libsndfile's stream with offsets of its
-// own; the ID3v1 tag is kept for the end.
-static bool start_id3_tags(SndfileState* state, const SndfileTags& tags) {
-    Id3Texts texts = {tags.title, tags.artist, tags.software, tags.comments};
-    std::vector<uint8_t> tag = id3v2_tag(texts);
-    state->id3v1 = id3v1_tag(texts);
-    state->mp3_file = state->out;
-    state->id3v2_size = tag.size();
-    state->after_id3.reset(new ShiftedWriter(state->out, tag.size()));
-    state->out = state->after_id3.get();
-    return state->mp3_file->write(tag.data(), tag.size());
-}
-
-static bool end_id3_tags(SndfileState* state) {
-    if (state->id3v1.empty()) return true;
-    ByteWriter* file = state->mp3_file;
-    if (file->seekable() && !file->seek(state->id3v2_size + state->size)) return false;
-    return file->write(state->id3v1.data(), state->id3v1.size());
-}
-
-bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& tags, uint64_t frames,
-                           std::string* error) {
-    std::string why;
-    if (!sndfile_can_write(format, &why)) {
-        *error = why;
-        return false;
-    }
-    const FormatEntry& entry = format_entry(format);
-    int32_t container = container_of(entry.sndfile_format);
+// Starts libsndfile's encoder on the chain of writers.
+static bool open_encoder(SndfileState* state, const FormatEntry& entry, std::string* error) {
     SF_INFO info = {};
     info.samplerate = 48000;
     info.channels = 2;
     info.format = entry.sndfile_format;
-    state_->shift = entry.depth == SampleDepth::INT24 ? 8 : 16;
-    if (container == SF_FORMAT_MPEG && !state_->destination->seekable()) state_->out = &state_->spool;
-    if (container == SF_FORMAT_MPEG && !start_id3_tags(state_, tags)) {
-        *error = "could not write the output";
+    state->shift = entry.depth == SampleDepth::INT24 ? 8 : 16;
+    state->file = sf_open_virtual(&state->io, SFM_WRITE, &info, state);
+    if (!state->file) {
+        *error = std::string("could not start the ") + entry.name + " encoder: " + sf_strerror(nullptr);
         return false;
     }
-    if (container == SF_FORMAT_OGG) {
-        state_->stamp.reset(new OggPageStamp(state_->destination, tags.software, tags.comments));
-        state_->out = state_->stamp.get();
-    }
-    if (container == SF_FORMAT_FLAC) {
-        state_->flac.reset(new FlacStream(state_->destination, frames, tags.software, tags.comments));
-        state_->out = state_->flac.get();
-    }
-    state_->file = sf_open_virtual(&state_->io, SFM_WRITE, &info, state_);
-    if (!state_->file) {
-        *error = std::string("could not start the ") + output_format_name(format) + " encoder: " + sf_strerror(nullptr);
-        return false;
-    }
-    if (state_->failed) {
-        *error = "could not write the output";
-        return false;
-    }
-    if (container == SF_FORMAT_FLAC) {
+    return !state->failed || output_write_failed(error);
+}
+
+// The compression and quality, then the tags the container carries
+// (MP3's are the chain's).
+static void configure_encoder(SNDFILE* file, const FormatEntry& entry, int quality, const SndfileTags& tags,
+                              uint64_t frames) {
+    Container container = container_kind(entry.sndfile_format);
+    if (container == Container::FLAC) {
         // flac -2: fixed predictors with stereo decorrelation. About 2.5
         // times as fast as libsndfile's default (-5), for files about 7%
         // larger.
         double level = FLAC_LEVEL;
-        sf_command(state_->file, SFC_SET_COMPRESSION_LEVEL, &level, (int)sizeof(level));
+        sf_command(file, SFC_SET_COMPRESSION_LEVEL, &level, (int)sizeof(level));
     }
     if (quality < 0) quality = entry.default_quality;
     if (quality >= 0 && !entry.integer()) {
-        if (container == SF_FORMAT_MPEG) {
+        if (container == Container::MP3) {
             int mode = SF_BITRATE_MODE_VARIABLE;
-            sf_command(state_->file, SFC_SET_BITRATE_MODE, &mode, (int)sizeof(mode));
+            sf_command(file, SFC_SET_BITRATE_MODE, &mode, (int)sizeof(mode));
         }
         double level = compression_level(entry.sndfile_format, quality);
-        sf_command(state_->file, SFC_SET_COMPRESSION_LEVEL, &level, (int)sizeof(level));
+        sf_command(file, SFC_SET_COMPRESSION_LEVEL, &level, (int)sizeof(level));
     }
-    if (container == SF_FORMAT_MPEG) return true;
-    set_tag(state_->file, SF_STR_TITLE, tags.title);
-    set_tag(state_->file, SF_STR_ARTIST, tags.artist);
-    set_tag(state_->file, SF_STR_SOFTWARE, tags.software);
+    if (container == Container::MP3) return;
+    set_tag(file, SF_STR_TITLE, tags.title);
+    set_tag(file, SF_STR_ARTIST, tags.artist);
+    set_tag(file, SF_STR_SOFTWARE, tags.software);
+    // The FLAC encoder writes its header with the first samples; a render of
+    // no frames has none, so the header is written now.
+    if (frames == 0 && container == Container::FLAC) sf_command(file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+}
+
+bool SndfileEncoder::begin(OutputFormat format, int quality, const SndfileTags& tags, uint64_t frames,
+                           std::string* error) {
+    if (!sndfile_can_write(format, error)) return false;
+    const FormatEntry& entry = format_entry(format);
+    Container container = container_kind(entry.sndfile_format);
+    if (frames == 0 && container == Container::MP3) {
+        // The encoder then writes a header frame alone, which decoders
+        // refuse to open.
+        *error = std::string("the render has no frames, and an empty ") + entry.name + " file cannot be played";
+        return false;
+    }
+    if (!state_->chain.open(container, state_->destination, frames, tags)) return output_write_failed(error);
+    if (!open_encoder(state_, entry, error)) return false;
+    configure_encoder(state_->file, entry, quality, tags, frames);
     return true;
 }
 
 static bool write_failed(SndfileState* state, std::string* error) {
-    if (state->failed) {
-        *error = "could not write the output";
-    } else {
-        *error = std::string("the encoder failed: ") + sf_strerror(state->file);
-    }
+    if (state->failed) return output_write_failed(error);
+    *error = std::string("the encoder failed: ") + sf_strerror(state->file);
     return false;
 }
 
@@ -278,34 +261,12 @@ bool SndfileEncoder::finish(std::string* error) {
     SNDFILE* file = state_->file;
     state_->file = nullptr;
     int closed = file ? sf_close(file) : 0;
-    if (state_->failed) {
-        *error = "could not write the output";
-        return false;
-    }
+    if (state_->failed) return output_write_failed(error);
     if (closed != 0) {
         *error = std::string("the encoder failed: ") + sf_error_number(closed);
         return false;
     }
-    if (state_->mp3_file && !end_id3_tags(state_)) {
-        *error = "could not write the output";
-        return false;
-    }
-    if (state_->flac && !state_->flac->finish()) {
-        *error = "could not write the output";
-        return false;
-    }
-    if (state_->stamp && !state_->stamp->flush()) {
-        *error = "could not write the output";
-        return false;
-    }
-    if (!state_->spool.data.empty()) {
-        std::vector<uint8_t>& data = state_->spool.data;
-        if (!data.empty() && !state_->destination->write(data.data(), data.size())) {
-            *error = "could not write the output";
-            return false;
-        }
-    }
-    return true;
+    return state_->chain.finish(state_->size) || output_write_failed(error);
 }
 
 #else  // no libsndfile

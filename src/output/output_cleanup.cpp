@@ -136,6 +136,13 @@ void install_interrupt_cleanup(int (*exit_code_for_signal)(int signal), const ch
         if (sigaction(CLEANUP_SIGNALS[i], nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
         sigaction(CLEANUP_SIGNALS[i], &action, nullptr);
     }
+    // A write beyond the file-size limit (ulimit -f) then fails with EFBIG
+    // and the output is cleaned up as after a full disk, instead of the
+    // signal ending the process with its temporary file left behind.
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 #endif

@@ -78,7 +78,7 @@ bool TemporaryOutput::open(std::string* error) {
         finished_ = true;
         return false;
     }
-    if (!writer_.start(fd_, &why)) return fail(why, error);
+    if (!writer_.start(fd_, 0, &why)) return fail(why, error);
     return true;
 }
 
@@ -127,15 +127,20 @@ void TemporaryOutput::abort() {
     slot_ = -1;
 }
 
-// Standard output, or an existing device or pipe: written as it is.
+// Standard output, or an existing device or pipe: written as it is. The
+// output starts where the descriptor stands, which for standard output
+// may be after other bytes of a file; offsets count from there. Where
+// bytes cannot be written over (a pipe, a device, a file opened for
+// appending) the output is not seekable and the encoders stream.
 class DirectOutput : public OutputFile {
 public:
     DirectOutput(int fd, bool owns_fd) : fd_(fd), owns_fd_(owns_fd) {}
     ~DirectOutput() override { abort(); }
 
     bool open(std::string* error) {
-        seekable_ = can_seek(fd_);
-        return writer_.start(fd_, error);
+        uint64_t origin = 0;
+        seekable_ = rewritable_from(fd_, &origin);
+        return writer_.start(fd_, origin, error);
     }
 
     bool write(const void* bytes, size_t size) override { return writer_.write(bytes, size); }
@@ -162,7 +167,11 @@ private:
 bool DirectOutput::finish(std::string* why) {
     if (finished_) return false;
     finished_ = true;
-    bool flushed = why ? writer_.flush() : true;
+    // Whatever comes after the output in the same file (the next command's
+    // bytes in a shell's group) goes after its end, not where it last went
+    // back to.
+    bool at_end = !seekable_ || writer_.tell() == writer_.end();
+    bool flushed = why ? (at_end || writer_.seek(writer_.end())) && writer_.flush() : true;
     writer_.stop();
     if (!flushed) {
         *why = writer_.error();
@@ -208,13 +217,14 @@ static std::unique_ptr<OutputFile> open_device(const std::string& destination, s
 }
 
 bool check_output_path(const std::string& destination, ReplacePolicy policy, std::string* error) {
-    if (destination == "-") return check_standard_output(error);
+    if (is_standard_output_name(destination)) return check_standard_output(error);
     PathKind kind = path_kind(follow_link(destination));
     if (kind == PathKind::FOLDER) {
         *error = destination + " is a folder";
         return false;
     }
-    if (policy == ReplacePolicy::REPLACE) return true;
+    // A device such as /dev/null or a named pipe is written, never replaced.
+    if (policy == ReplacePolicy::REPLACE || kind == PathKind::STREAM) return true;
     // Something has the name (a file, a device, a dangling link): only then
     // does --force change anything. A path that cannot be examined (a folder
     // that cannot be entered, a name too long) has nothing to replace.
@@ -229,14 +239,14 @@ std::unique_ptr<OutputFile> open_output(const std::string& destination, ReplaceP
         *error = "no output file named";
         return nullptr;
     }
-    if (destination == "-") return open_standard_output(error);
+    if (is_standard_output_name(destination)) return open_standard_output(error);
     if (!check_output_path(destination, policy, error)) return nullptr;
     bool keep_existing = policy == ReplacePolicy::KEEP_EXISTING;
     std::string target = follow_link(destination);
     PathKind kind = path_kind(target);
-    // OTHER is a device or pipe, or a path that could not be examined: then
-    // opening it gives the system's reason.
-    if (kind == PathKind::OTHER) return open_device(target, error);
+    // STREAM and OTHER are devices and pipes, or a path that could not be
+    // examined: then opening it gives the system's reason.
+    if (kind == PathKind::STREAM || kind == PathKind::OTHER) return open_device(target, error);
     auto output = std::make_unique<TemporaryOutput>(target, keep_existing);
     if (!output->open(error)) return nullptr;
     return output;

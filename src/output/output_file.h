@@ -34,20 +34,22 @@ public:
     virtual bool broken_pipe() const = 0;
 };
 
-// Opens destination for writing. "-" is standard output (refused when it is
-// a terminal; a closed pipe is a failed write, never a signal). With
-// KEEP_EXISTING an existing destination is an error ("... exists; use
-// --force to replace it"). Null with error set on failure.
+// Opens destination for writing. "-" (or /dev/stdout) is standard output
+// (refused when it is a terminal; a closed pipe is a failed write, never a
+// signal). With KEEP_EXISTING an existing destination is an error ("...
+// exists; use --force to replace it"). Null with error set on failure.
 //
 // A destination that is a link to a file replaces that file and keeps the
 // link. One that exists and is not a regular file (a device such as
 // /dev/null, a named pipe) is written as it is: there is nothing to keep,
-// and renaming over it would replace the device.
+// and renaming over it would replace the device. A character device or a
+// named pipe needs no --force, as nothing there is replaced.
 std::unique_ptr<OutputFile> open_output(const std::string& destination, ReplacePolicy policy, std::string* error);
 
 // What open_output refuses before it creates anything: a folder as the
-// destination, with KEEP_EXISTING a name that is taken, and "-" when
-// standard output is a terminal. A path the system
+// destination, with KEEP_EXISTING a name that is taken (by anything but a
+// character device or a named pipe), and standard output ("-" or a name of
+// it) when it is a terminal. A path the system
 // cannot examine passes, so that opening it reports the system's reason.
 // False with error set.
 bool check_output_path(const std::string& destination, ReplacePolicy policy, std::string* error);
@@ -56,5 +58,6 @@ bool check_output_path(const std::string& destination, ReplacePolicy policy, std
 // process then exits with interrupted_exit_code(signal) (the positional form
 // passes a function returning 1). A line, when given, is written to
 // standard error first ("tamselexport: interrupted"), so a log tells why the
-// run ended. Safe to call once at start-up.
+// run ended. A write past the file-size limit fails (SIGXFSZ is ignored),
+// so it is cleaned up like any failed write. Safe to call once at start-up.
 void install_interrupt_cleanup(int (*exit_code_for_signal)(int signal), const char* interrupted_line = nullptr);

@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <string>
 
-enum class PathKind { MISSING, REGULAR, FOLDER, OTHER };
+enum class PathKind { MISSING, REGULAR, FOLDER, STREAM, OTHER };
 
-// What is at path (following links). OTHER covers devices, pipes and
-// sockets; a path that cannot be examined for another reason than not
-// existing is OTHER too, and then opening it reports why.
+// What is at path (following links). STREAM is a character device or a
+// named pipe (/dev/null, a FIFO; NUL or a console on Windows): written as
+// it is, with nothing there to replace. OTHER covers the rest (a disk
+// device, a socket); a path that cannot be examined for another reason
+// than not existing is OTHER too, and then opening it reports why.
 PathKind path_kind(const std::string& path);
 
 // True when anything at all has the name path, a dangling link included.
@@ -38,7 +40,12 @@ int open_for_writing(const std::string& path, std::string* why);
 // failure's number (EPIPE tells a closed pipe).
 bool write_all(int fd, const uint8_t* bytes, size_t size, std::string* why, int* errno_value);
 bool seek_to(int fd, uint64_t offset, std::string* why);
-bool can_seek(int fd);
+// Whether bytes written to fd can be written over later, and then in
+// *origin where the next write lands. Only a regular file (or a disk) not
+// opened for appending: every write to a file opened with O_APPEND (>>)
+// goes to its end, and a character device such as /dev/null takes any
+// offset and keeps none.
+bool rewritable_from(int fd, uint64_t* origin);
 // Closes fd; a failure here (a delayed write error) fails the output.
 bool close_file(int fd, std::string* why);
 
@@ -51,5 +58,8 @@ void remove_file(const std::string& path);
 // closed pipe reported as a failed write (EPIPE) instead of a signal.
 int prepare_standard_output();
 bool standard_output_is_terminal();
+// Whether path names standard output: "-", and on POSIX systems the
+// names of descriptor 1 (/dev/stdout, /dev/fd/1).
+bool is_standard_output_name(const std::string& path);
 
 bool is_broken_pipe(int errno_value);

@@ -24,6 +24,7 @@ PathKind path_kind(const std::string& path) {
     }
     if (S_ISREG(info.st_mode)) return PathKind::REGULAR;
     if (S_ISDIR(info.st_mode)) return PathKind::FOLDER;
+    if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) return PathKind::STREAM;
     return PathKind::OTHER;
 }
 
@@ -87,13 +88,22 @@ bool write_all(int fd, const uint8_t* bytes, size_t size, std::string* why, int*
 }
 
 bool seek_to(int fd, uint64_t offset, std::string* why) {
+    errno = 0;
     if (lseek(fd, (off_t)offset, SEEK_SET) == (off_t)offset) return true;
-    *why = errno_text(errno);
+    // A device may answer with another offset and no error.
+    *why = errno != 0 ? errno_text(errno) : "the output cannot go back to offset " + std::to_string(offset);
     return false;
 }
 
-bool can_seek(int fd) {
-    return lseek(fd, 0, SEEK_CUR) != (off_t)-1;
+bool rewritable_from(int fd, uint64_t* origin) {
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISBLK(info.st_mode))) return false;
+    int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || (flags & O_APPEND) != 0) return false;
+    off_t at = lseek(fd, 0, SEEK_CUR);
+    if (at < 0) return false;
+    *origin = (uint64_t)at;
+    return true;
 }
 
 bool close_file(int fd, std::string* why) {
@@ -146,6 +156,10 @@ int prepare_standard_output() {
 
 bool standard_output_is_terminal() {
     return isatty(STDOUT_FILENO) == 1;
+}
+
+bool is_standard_output_name(const std::string& path) {
+    return path == "-" || path == "/dev/stdout" || path == "/dev/fd/1" || path == "/proc/self/fd/1";
 }
 
 bool is_broken_pipe(int errno_value) {

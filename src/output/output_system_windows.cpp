@@ -55,13 +55,14 @@ PathKind path_kind(const std::string& path) {
         return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? PathKind::MISSING : PathKind::OTHER;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::FOLDER;
-    // Devices such as NUL are written as they are, never renamed over.
+    // Devices such as NUL, and pipes, are written as they are, never
+    // renamed over.
     HANDLE handle = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return PathKind::REGULAR;
     DWORD type = GetFileType(handle);
     CloseHandle(handle);
-    return type == FILE_TYPE_DISK ? PathKind::REGULAR : PathKind::OTHER;
+    return type == FILE_TYPE_DISK ? PathKind::REGULAR : PathKind::STREAM;
 }
 
 bool name_exists(const std::string& path) {
@@ -128,8 +129,12 @@ bool seek_to(int fd, uint64_t offset, std::string* why) {
     return false;
 }
 
-bool can_seek(int fd) {
-    return GetFileType((HANDLE)_get_osfhandle(fd)) == FILE_TYPE_DISK;
+bool rewritable_from(int fd, uint64_t* origin) {
+    if (GetFileType((HANDLE)_get_osfhandle(fd)) != FILE_TYPE_DISK) return false;
+    __int64 at = _lseeki64(fd, 0, SEEK_CUR);
+    if (at < 0) return false;
+    *origin = (uint64_t)at;
+    return true;
 }
 
 bool close_file(int fd, std::string* why) {
@@ -164,6 +169,10 @@ int prepare_standard_output() {
 
 bool standard_output_is_terminal() {
     return _isatty(_fileno(stdout)) != 0;
+}
+
+bool is_standard_output_name(const std::string& path) {
+    return path == "-";
 }
 
 bool is_broken_pipe(int errno_value) {

@@ -17,8 +17,9 @@ BufferedWriter::Buffer BufferedWriter::new_buffer() {
         static_cast<uint8_t*>(::operator new(WRITER_BUFFER_BYTES, std::align_val_t(WRITER_BUFFER_ALIGNMENT))));
 }
 
-bool BufferedWriter::start(int fd, std::string* why) {
+bool BufferedWriter::start(int fd, uint64_t origin, std::string* why) {
     fd_ = fd;
+    origin_ = origin;
     buffers_[0] = new_buffer();
     buffers_[1] = new_buffer();
     try {
@@ -87,6 +88,7 @@ bool BufferedWriter::write(const void* bytes, size_t size) {
         from += chunk;
         size -= chunk;
         position_ += chunk;
+        if (position_ > end_) end_ = position_;
         if (filled_ == WRITER_BUFFER_BYTES && !hand_over()) return false;
     }
     return error().empty();
@@ -104,6 +106,7 @@ bool BufferedWriter::commit_reserved(size_t size) {
     if (!thread_.joinable() || size > WRITER_BUFFER_BYTES - filled_) return false;
     filled_ += size;
     position_ += size;
+    if (position_ > end_) end_ = position_;
     if (filled_ == WRITER_BUFFER_BYTES && !hand_over()) return false;
     return error().empty();
 }
@@ -117,7 +120,7 @@ bool BufferedWriter::flush() {
 bool BufferedWriter::seek(uint64_t offset) {
     if (!flush()) return false;
     std::string why;
-    if (!seek_to(fd_, offset, &why)) {
+    if (!seek_to(fd_, origin_ + offset, &why)) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (error_.empty()) error_ = why;
         return false;

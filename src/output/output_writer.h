@@ -25,8 +25,10 @@ constexpr size_t WRITER_BUFFER_ALIGNMENT = 4096;
 
 class BufferedWriter {
 public:
-    // Starts the thread; false with why set when it cannot.
-    bool start(int fd, std::string* why);
+    // Starts the thread; false with why set when it cannot. Offsets count
+    // from origin, where the descriptor stands (the output need not start
+    // at the beginning of the file).
+    bool start(int fd, uint64_t origin, std::string* why);
     // Stops the thread without writing what is still buffered.
     ~BufferedWriter();
 
@@ -37,9 +39,11 @@ public:
     bool commit_reserved(size_t size);
     // Writes everything buffered and waits for the thread to finish it.
     bool flush();
-    // Flushes, then moves the descriptor's offset.
+    // Flushes, then moves the descriptor's offset to origin + offset.
     bool seek(uint64_t offset);
     uint64_t tell() const;
+    // The offset after the furthest byte written.
+    uint64_t end() const { return end_; }
     // Flushed or not, ends the thread; the descriptor is left open.
     void stop();
 
@@ -59,10 +63,12 @@ private:
     void run();
 
     int fd_ = -1;
+    uint64_t origin_ = 0;
     Buffer buffers_[2];
     int32_t filling_ = 0;  // index of the buffer write() copies into
     size_t filled_ = 0;
     uint64_t position_ = 0;  // where the next byte lands in the output
+    uint64_t end_ = 0;
 
     mutable std::mutex mutex_;
     std::condition_variable work_ready_;

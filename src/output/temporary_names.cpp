@@ -14,6 +14,7 @@
 #endif
 
 #include "common/path_rules.h"
+#include "common/splitmix64.h"
 
 // Long names are shortened so the temporary name stays within the usual
 // 255-byte limit of a name.
@@ -32,11 +33,9 @@ std::string temporary_path_for(const std::string& destination) {
     return destination.substr(0, start) + "." + shortened(destination.substr(start)) + ".partial-" + random_suffix();
 }
 
+// One step of splitmix64 from x.
 static uint64_t mixed(uint64_t x) {
-    x += 0x9E3779B97F4A7C15ull;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    return x ^ (x >> 31);
+    return tamsel::splitmix64_next(&x);
 }
 
 static uint64_t process_seed() {

@@ -81,6 +81,17 @@ TEST(FaultInjection, WritesThatFailAfterNBytesKeepTheOldRender) {
     }
 }
 
+// As a user meets the limit: set by a real shell, with SIGXFSZ at its
+// default action, which would end the tool and leave its temporary file.
+TEST(FaultInjection, AShellsFileSizeLimitEndsTheRunAsCleanlyAsAFullDisk) {
+    for (Form form : forms_to_test()) {
+        TestFolder folder;
+        ToolSetup setup = render_over_old(form, folder.path());
+        setup.shell_commands = "ulimit -f 100";
+        expect_clean_failure(form, folder.path(), setup, "File too large");
+    }
+}
+
 TEST(FaultInjection, TheDemoFitsExactlyUnderItsOwnSize) {
     // The limits above fail only because of the limit: at the render's size
     // every form succeeds.

@@ -213,9 +213,11 @@ TEST(OutputFile, ALinkKeepsPointingAtTheReplacedFile) {
     EXPECT_EQ(read_file(folder.file("real.wav")), std::vector<uint8_t>({'n', 'e', 'w'}));
 }
 
+// Even without leave to replace: nothing there is replaced.
 TEST(OutputFile, ADeviceIsWrittenAsItIsNeverReplaced) {
-    std::unique_ptr<OutputFile> output = open_or_fail("/dev/null", ReplacePolicy::REPLACE);
+    std::unique_ptr<OutputFile> output = open_or_fail("/dev/null", ReplacePolicy::KEEP_EXISTING);
     ASSERT_TRUE(output);
+    EXPECT_FALSE(output->seekable());
     std::vector<uint8_t> body = pattern(3 * WRITER_BUFFER_BYTES, 5);
     ASSERT_TRUE(output->write(body.data(), body.size()));
     std::string error;
@@ -232,7 +234,7 @@ TEST(OutputFile, AWriteBeyondTheFileSizeLimitFailsAndLeavesNothing) {
     // 0: the child got the error it should; other codes tell which step was wrong.
     int code = in_child([&] {
         struct rlimit limit = {100000, 100000};
-        signal(SIGXFSZ, SIG_IGN);
+        install_interrupt_cleanup([](int) { return 1; });
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
         std::string error;
         std::unique_ptr<OutputFile> output = open_output(path, ReplacePolicy::REPLACE, &error);
@@ -268,6 +270,48 @@ TEST(OutputFile, StandardOutputToAClosedPipeIsAFailedWriteNotASignal) {
         return 0;
     });
     EXPECT_EQ(code, 0);
+}
+
+// Standard output where the shell put it: an output that may be written
+// over counts its offsets from where it began, after the bytes before it;
+// one that may not (appending, a device) is written straight through.
+TEST(OutputFile, StandardOutputCountsFromWhereItStartsAndRewritesOnlyWhereItCan) {
+    struct Case {
+        const char* name;
+        const char* path;  // "" for a file of the test
+        int flags;
+        bool seekable;
+    };
+    const Case cases[] = {
+        {"after other bytes", "", O_WRONLY | O_CREAT | O_TRUNC, true},
+        {"appending", "", O_WRONLY | O_CREAT | O_APPEND, false},
+        {"/dev/null", "/dev/null", O_WRONLY, false},
+    };
+    for (const Case& c : cases) {
+        for (const char* name : {"-", "/dev/stdout"}) {
+            SCOPED_TRACE(std::string(c.name) + ", named " + name);
+            TestFolder folder;
+            std::string path = *c.path ? c.path : folder.file("out.bin");
+            int code = in_child([&] {
+                int fd = open(path.c_str(), c.flags, 0644);
+                if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0) return 10;
+                if (!*c.path && write(STDOUT_FILENO, "abc", 3) != 3) return 11;
+                std::string error;
+                std::unique_ptr<OutputFile> output = open_output(name, ReplacePolicy::KEEP_EXISTING, &error);
+                if (!output) return 12;
+                if (output->seekable() != c.seekable) return 13;
+                if (!output->write("header body", 11) || output->tell() != 11) return 14;
+                if (c.seekable && !(output->seek(0) && output->write("H", 1) && output->seek(11))) return 15;
+                if (!output->write("!", 1) || !output->commit(&error)) return 16;
+                return 0;
+            });
+            EXPECT_EQ(code, 0);
+            if (*c.path) continue;
+            std::string expected = c.seekable ? "abcHeader body!" : "abcheader body!";
+            std::vector<uint8_t> bytes = read_file(path);
+            EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);
+        }
+    }
 }
 
 TEST(OutputFile, StandardOutputOnATerminalIsRefused) {

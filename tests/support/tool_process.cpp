@@ -221,9 +221,6 @@ ToolResult ToolProcess::finish() {
         limit.rlim_cur = (rlim_t)setup.file_size_limit;
         limit.rlim_max = (rlim_t)setup.file_size_limit;
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
-        // A write past the limit then fails with EFBIG instead of killing.
-        action.sa_handler = SIG_IGN;
-        sigaction(SIGXFSZ, &action, nullptr);
     }
     if (setup.memory_limit >= 0) {
         struct rlimit limit;
@@ -240,7 +237,7 @@ ToolResult ToolProcess::finish() {
     } else {
         close(1);
     }
-    execve(TAMSEL_EXE, argv, envp);
+    execve(argv[0], argv, envp);
     _exit(127);
 }
 
@@ -316,6 +313,7 @@ ToolProcess::~ToolProcess() {
 bool ToolProcess::start(const ToolSetup& setup) {
     setup_ = setup;
     std::vector<std::string> words;
+    if (!setup.shell_commands.empty()) words = {"/bin/sh", "-c", setup.shell_commands + "; exec \"$0\" \"$@\""};
     words.push_back(TAMSEL_EXE);
     words.insert(words.end(), setup.arguments.begin(), setup.arguments.end());
     std::vector<char*> argv;

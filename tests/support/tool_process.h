@@ -25,8 +25,12 @@ struct ToolSetup {
     std::vector<std::string> arguments;  // after the program's name
     std::string term;                    // Linux: TERM for the tool; empty: the test's own
     std::string standard_input;          // Linux: a file read as standard input; empty: /dev/null
-    int64_t file_size_limit = -1;        // Linux: RLIMIT_FSIZE with SIGXFSZ ignored; -1: none
-    int64_t memory_limit = -1;           // Linux: RLIMIT_AS, bytes of address space; -1: none
+    int64_t file_size_limit = -1;        // Linux: RLIMIT_FSIZE, SIGXFSZ at its default; -1: none
+    // Linux: shell commands run first by a real shell, which then becomes
+    // the tool: sh -c 'COMMANDS; exec "$0" "$@"' TOOL ARGUMENTS. Empty: the
+    // tool is started directly.
+    std::string shell_commands;
+    int64_t memory_limit = -1;  // Linux: RLIMIT_AS, bytes of address space; -1: none
     StandardOutput standard_output = StandardOutput::CAPTURED;
     bool input_from_terminal = false;        // Linux, with TERMINAL: standard input is that terminal too
     size_t bytes_read_before_closing = 100;  // PIPE_CLOSED_EARLY
