@@ -49,7 +49,9 @@ private:
 // Sets the one message of a write to a ByteWriter that failed and returns
 // false. The output itself may know more (the system's "No space left on
 // device"), which its owner then reports instead.
+inline constexpr const char* OUTPUT_WRITE_FAILED = "could not write the output";
+
 inline bool output_write_failed(std::string* error) {
-    *error = "could not write the output";
+    *error = OUTPUT_WRITE_FAILED;
     return false;
 }

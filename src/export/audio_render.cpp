@@ -75,7 +75,7 @@ public:
     bool true_peak(double* peak) { return peak_meter_on_ && peak_meter_.true_peak(peak); }
 
 private:
-    static bool failed_write(ExportError* error) { return failed_with(error, "could not write the output"); }
+    static bool failed_write(ExportError* error) { return failed_with(error, OUTPUT_WRITE_FAILED); }
     // The encoder's own line for what failed.
     bool coded(bool ok, ExportError* error) const { return ok || failed_with(error, why_); }
     const FormatEntry& format_;

@@ -1,10 +1,12 @@
-// Writes the page's constants.js: the facts of every render and the wasm32
+// Writes the page's constants.js: the facts of every render, the ranges of
+// the values an export takes (the export's own table), and the wasm32
 // layouts of the structs library.js reads and writes, taken from the public
 // header as this module's compiler sees it. The build runs it (under Node,
 // as Emscripten's programs run) so the page never copies them by hand.
 #include <cstddef>
 #include <cstdio>
 
+#include "export/value_limits.h"
 #include "tamsel/tamsel.h"
 
 static void constant(const char* name, long long value) {
@@ -16,7 +18,8 @@ static void field(const char* name, size_t offset) {
 }
 
 int main() {
-    std::printf("// Made by the build from include/tamsel/tamsel.h (src/web/web_constants.cpp); do not edit.\n");
+    std::printf("// Made by the build from include/tamsel/tamsel.h and the export's limits\n");
+    std::printf("// (src/web/web_constants.cpp); do not edit.\n");
     std::printf("// The facts of every render, shared by the page and the workers without\n");
     std::printf("// loading the WebAssembly module, and the layouts of the library's structs.\n");
     constant("SAMPLE_RATE", TAMSEL_SAMPLE_RATE);
@@ -33,6 +36,16 @@ int main() {
     constant("STATUS_TOO_LONG", TAMSEL_ERR_TOO_LONG);
     constant("STATUS_INVALID_ARGUMENT", TAMSEL_ERR_INVALID_ARGUMENT);
     constant("STATUS_NO_LOOP", TAMSEL_ERR_NO_LOOP);
+    constant("STATUS_NEVER_ENDS", TAMSEL_ERR_NEVER_ENDS);
+
+    std::printf("\n// The range of each bounded value of an export, as the export checks it.\n");
+    static const char* const NAMES[] = {"loops", "tickMs", "jobs", "quality", "gain", "normalize", "loudness", "fade"};
+    std::printf("export const LIMITS = {\n");
+    for (const ValueLimit& limit : value_limits()) {
+        if ((size_t)limit.id >= sizeof NAMES / sizeof NAMES[0]) return 1;  // a limit without a name here
+        std::printf("    %s: { min: %.17g, max: %.17g },\n", NAMES[(int)limit.id], limit.min, limit.max);
+    }
+    std::printf("};\n");
 
     std::printf("\n// Byte offsets and sizes of the structs in the module's memory.\n");
     std::printf("export const SONG_INFO = {\n");

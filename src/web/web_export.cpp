@@ -135,16 +135,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t tamsel_web_can_export(const char* format
     return level_mode >= PAGE_LEVEL_NONE && level_mode <= PAGE_LEVEL_LOUDNESS ? 1 : 0;
 }
 
-// A bound of the bounded value id (in LimitId's order: loops, tick, jobs,
-// quality, gain, normalise, loudness, fade): the lowest with which 0, the
-// highest with 1; NaN for no such value. The page's checks take their
-// ranges from here, the same the export checks.
-extern "C" EMSCRIPTEN_KEEPALIVE double tamsel_web_limit(int32_t id, int32_t which) {
-    if (id < 0 || (size_t)id >= value_limits().size()) return NAN;
-    const ValueLimit& limit = value_limits()[(size_t)id];
-    return which == 0 ? limit.min : limit.max;
-}
-
 // The file names of an export: base, a stem's suffix, the extension.
 struct PageFiles {
     std::string base;
@@ -162,7 +152,7 @@ static bool write_file(const ExportPlan& plan, const PageFiles& files, size_t in
     PageWriter out;
     AudioResult result;
     if (!write_export_target(plan, index, &out, progress, &result, error)) return false;
-    std::string text = result_text(result, plan.level, page_hints());
+    std::string text = result_text(result, plan.level, page_hints(), files.stems);
     tell_page_result((int32_t)index, (double)result.frames, result.peak_dbfs, text.data(), text.size());
     return true;
 }

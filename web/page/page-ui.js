@@ -23,6 +23,12 @@ export const ui = {
     warnings: byId('song-warnings'),
 };
 
+// A number field's range, from a limit of the export ({ min, max }).
+export function setRange(input, { min, max }) {
+    input.min = String(min);
+    input.max = String(max);
+}
+
 export function showMessage(text) {
     update({ message: text });
 }

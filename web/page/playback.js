@@ -1,13 +1,11 @@
 // Playing: the player's settings (loops, tick, repeat), play and pause,
 // seeking and the volume. Changes the page's state through update(); the
 // views draw it.
-import { WAV_MAX_FRAMES } from './constants.js';
+import { LIMITS, WAV_MAX_FRAMES } from './constants.js';
 import { formatTime } from './format.js';
 import { showMeasuring } from './info-view.js';
 import { state, update, seekBarFrame } from './page-state.js';
-import { showMessage, ui } from './page-ui.js';
-
-const MAX_LOOPS = 2147483647;
+import { setRange, showMessage, ui } from './page-ui.js';
 
 export class Playback {
     // player: the Player; meter: the MeterView; exporter: the Exporter, told
@@ -25,11 +23,13 @@ export class Playback {
     readSettings() {
         const loops = Number(ui.loops.value);
         const tickMs = Number(ui.tick.value);
-        if (ui.loops.value.trim() === '' || !Number.isInteger(loops) || loops < 0 || loops > MAX_LOOPS) {
-            return { error: 'Loops must be a whole number from 0 up.' };
+        const range = LIMITS.loops;
+        if (ui.loops.value.trim() === '' || !Number.isInteger(loops) || loops < range.min || loops > range.max) {
+            return { error: `Loops must be a whole number from ${range.min} to ${range.max}.` };
         }
-        if (ui.tick.value.trim() === '' || !Number.isFinite(tickMs) || tickMs < 0) {
-            return { error: 'The tick must be a number of milliseconds, 0 or more.' };
+        const tick = LIMITS.tickMs;
+        if (ui.tick.value.trim() === '' || !Number.isFinite(tickMs) || tickMs < tick.min || tickMs > tick.max) {
+            return { error: `The tick must be a number of milliseconds from ${tick.min} to ${tick.max}.` };
         }
         return { loops, tickMs, repeat: ui.loop.getAttribute('aria-pressed') === 'true' };
     }
@@ -178,6 +178,8 @@ export class Playback {
     // The seek bar's own events: dragging shows the time under the thumb;
     // letting go seeks there.
     listen() {
+        setRange(ui.loops, LIMITS.loops);
+        setRange(ui.tick, LIMITS.tickMs);
         ui.play.addEventListener('click', () => this.togglePlay());
         ui.loop.addEventListener('click', () => this.toggleLoop());
         ui.seek.addEventListener('input', () => {

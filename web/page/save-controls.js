@@ -1,16 +1,16 @@
 // The save's controls: format, quality, level, fade and stems, checked as
 // the tool checks its options, and the button that hands them with the
 // player's loops and tick to the Exporter.
+import { LIMITS } from './constants.js';
 import { state } from './page-state.js';
-import { byId, showMessage } from './page-ui.js';
+import { byId, setRange, showMessage } from './page-ui.js';
 
-// Each level option's unit, default and range, as the tool takes them.
+// Each level option's unit, default and range, the range as the export
+// checks it.
 const LEVELS = {
-    gain: { unit: 'dB', value: '0', min: -96, max: 96, what: 'The gain must be a number of dB from -96 to 96.' },
-    normalize: { unit: 'dBFS', value: '-1', min: -96, max: 0,
-                 what: 'The peak level to normalise to must be a number of dBFS from -96 to 0.' },
-    loudness: { unit: 'LUFS', value: '-14', min: -70, max: 0,
-                what: 'The loudness must be a number of LUFS from -70 to 0.' },
+    gain: { unit: 'dB', value: '0', ...LIMITS.gain, what: 'The gain must be a number of dB' },
+    normalize: { unit: 'dBFS', value: '-1', ...LIMITS.normalize, what: 'The peak level to normalise to must be a number of dBFS' },
+    loudness: { unit: 'LUFS', value: '-14', ...LIMITS.loudness, what: 'The loudness must be a number of LUFS' },
 };
 const LOSSY_FORMATS = ['ogg', 'opus', 'mp3'];
 const CONTROLS = ['export-format', 'export-level', 'export-level-value', 'export-quality', 'export-fade', 'export-stems'];
@@ -34,6 +34,7 @@ export class SaveControls {
             byId('export-level-unit').textContent = level.unit;
             byId('export-level-value').value = level.value;
             byId('export-level-value').setAttribute('aria-label', `Level in ${level.unit}`);
+            setRange(byId('export-level-value'), level);
         }
         byId('export-quality').disabled = !LOSSY_FORMATS.includes(byId('export-format').value);
         this.exporter.settingsChanged();
@@ -46,8 +47,9 @@ export class SaveControls {
         const qualityText = byId('export-quality').value.trim();
         if (LOSSY_FORMATS.includes(format) && qualityText !== '') {
             quality = Number(qualityText);
-            if (!Number.isInteger(quality) || quality < 0 || quality > 10) {
-                return { error: 'The quality must be a whole number from 0 to 10, or empty for the default.' };
+            const { min, max } = LIMITS.quality;
+            if (!Number.isInteger(quality) || quality < min || quality > max) {
+                return { error: `The quality must be a whole number from ${min} to ${max}, or empty for the default.` };
             }
         }
         const mode = byId('export-level').value;
@@ -57,13 +59,14 @@ export class SaveControls {
             level.value = Number(text);
             const { min, max, what } = LEVELS[mode];
             if (text === '' || !Number.isFinite(level.value) || level.value < min || level.value > max) {
-                return { error: what };
+                return { error: `${what} from ${min} to ${max}.` };
             }
         }
         const fadeText = byId('export-fade').value.trim();
         const fadeSeconds = fadeText === '' ? 0 : Number(fadeText);
-        if (!Number.isFinite(fadeSeconds) || fadeSeconds < 0 || fadeSeconds > 3600) {
-            return { error: 'The fade must be a number of seconds from 0 to 3600.' };
+        const fade = LIMITS.fade;
+        if (!Number.isFinite(fadeSeconds) || fadeSeconds < fade.min || fadeSeconds > fade.max) {
+            return { error: `The fade must be a number of seconds from ${fade.min} to ${fade.max}.` };
         }
         const stems = byId('export-stems').checked;
         return { format, quality, level, fadeSeconds, stems, mutedTracks: stems ? 0 : this.tracks.mask() };
@@ -83,6 +86,8 @@ export class SaveControls {
     }
 
     listen() {
+        setRange(byId('export-quality'), LIMITS.quality);
+        setRange(byId('export-fade'), LIMITS.fade);
         for (const id of CONTROLS) byId(id).addEventListener('change', () => this.showChoices());
         this.showChoices();   // a reload may have kept the choices where they were
         byId('export').addEventListener('click', () => this.save());
