@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fingerprint.h"
+#include "sanitizer_build.h"
 #include "test_folder.h"
 #include "tool_process.h"
 
@@ -17,18 +18,6 @@ namespace {
 constexpr bool ON_WINDOWS = true;
 #else
 constexpr bool ON_WINDOWS = false;
-#endif
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool UNDER_SANITIZER = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool UNDER_SANITIZER = true;
-#else
-constexpr bool UNDER_SANITIZER = false;
-#endif
-#else
-constexpr bool UNDER_SANITIZER = false;
 #endif
 
 TEST(LargestInstruments, RenderTheRecordedBytesWithin64MiB) {

@@ -10,23 +10,10 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "sanitizer_build.h"
 #include "test_folder.h"
 #include "tool_forms.h"
 #include "tool_process.h"
-
-// ThreadSanitizer's runtime writes a file of its own as a process starts,
-// so under a file-size limit of 0 it dies of SIGXFSZ before the tool runs.
-#if defined(__SANITIZE_THREAD__)
-constexpr bool THREAD_SANITIZER_BUILD = true;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-constexpr bool THREAD_SANITIZER_BUILD = true;
-#else
-constexpr bool THREAD_SANITIZER_BUILD = false;
-#endif
-#else
-constexpr bool THREAD_SANITIZER_BUILD = false;
-#endif
 
 namespace {
 
@@ -86,7 +73,9 @@ TEST(FaultInjection, WritesThatFailAfterNBytesKeepTheOldRender) {
     const int64_t limits[] = {0, 44, 4096, (1 << 20) - 1, 1 << 20, (1 << 20) + 1, 20000000, DEMO_WAV_BYTES - 1};
     for (Form form : forms_to_test()) {
         for (int64_t limit : limits) {
-            if (limit == 0 && THREAD_SANITIZER_BUILD) continue;
+            // ThreadSanitizer's runtime writes a file of its own as a process
+            // starts, so under a limit of 0 it dies before the tool runs.
+            if (limit == 0 && UNDER_THREAD_SANITIZER) continue;
             SCOPED_TRACE("file size limit " + std::to_string(limit));
             TestFolder folder;
             ToolSetup setup = render_over_old(form, folder.path());
