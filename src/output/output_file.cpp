@@ -11,8 +11,10 @@
 // Tries before giving up on finding a free temporary name.
 static constexpr int32_t NAME_ATTEMPTS = 100;
 
+// A taken name is a fact the front end words: it knows how its user asks
+// for a replacement.
 static std::string exists_message(const std::string& destination) {
-    return destination + " exists; use --force to replace it";
+    return destination + " exists";
 }
 
 // A hidden temporary file beside the destination, renamed over it by commit.
@@ -34,6 +36,7 @@ public:
     void abort() override;
     std::string error() const override { return writer_.error(); }
     bool broken_pipe() const override { return false; }
+    bool name_taken() const override { return name_taken_; }
 
 private:
     bool create_temporary(std::string* why);
@@ -45,6 +48,7 @@ private:
     int32_t slot_ = -1;
     int fd_ = -1;
     bool finished_ = false;
+    bool name_taken_ = false;
     BufferedWriter writer_;
 };
 
@@ -104,6 +108,7 @@ bool TemporaryOutput::commit(std::string* error) {
     if (!close_file(fd, &why)) return fail(why, error);
     bool exists = false;
     if (!rename_file(temporary_, destination_, keep_existing_, &exists, &why)) {
+        name_taken_ = exists;
         return fail(
             exists ? exists_message(destination_) : "cannot rename the finished file to " + destination_ + ": " + why,
             error);
@@ -153,6 +158,7 @@ public:
     void abort() override { finish(nullptr); }
     std::string error() const override { return writer_.error(); }
     bool broken_pipe() const override { return writer_.broken_pipe(); }
+    bool name_taken() const override { return false; }
 
 private:
     bool finish(std::string* why);
@@ -216,7 +222,8 @@ static std::unique_ptr<OutputFile> open_device(const std::string& destination, s
     return output;
 }
 
-bool check_output_path(const std::string& destination, ReplacePolicy policy, std::string* error) {
+bool check_output_path(const std::string& destination, ReplacePolicy policy, std::string* error, bool* taken) {
+    if (taken) *taken = false;
     if (is_standard_output_name(destination)) return check_standard_output(error);
     PathKind kind = path_kind(follow_link(destination));
     if (kind == PathKind::FOLDER) {
@@ -231,16 +238,19 @@ bool check_output_path(const std::string& destination, ReplacePolicy policy, std
     bool named = kind == PathKind::REGULAR || name_exists(destination);
     if (!named) return true;
     *error = exists_message(destination);
+    if (taken) *taken = true;
     return false;
 }
 
-std::unique_ptr<OutputFile> open_output(const std::string& destination, ReplacePolicy policy, std::string* error) {
+std::unique_ptr<OutputFile> open_output(const std::string& destination, ReplacePolicy policy, std::string* error,
+                                        bool* taken) {
+    if (taken) *taken = false;
     if (destination.empty()) {
         *error = "no output file named";
         return nullptr;
     }
     if (is_standard_output_name(destination)) return open_standard_output(error);
-    if (!check_output_path(destination, policy, error)) return nullptr;
+    if (!check_output_path(destination, policy, error, taken)) return nullptr;
     bool keep_existing = policy == ReplacePolicy::KEEP_EXISTING;
     std::string target = follow_link(destination);
     PathKind kind = path_kind(target);

@@ -32,27 +32,32 @@ public:
     // True when writing failed because the reader of standard output went
     // away (a closed pipe); the caller may then end quietly.
     virtual bool broken_pipe() const = 0;
+    // True when commit failed because, with KEEP_EXISTING, something took
+    // the destination's name while the output was written.
+    virtual bool name_taken() const = 0;
 };
 
 // Opens destination for writing. "-" (or /dev/stdout) is standard output
 // (refused when it is a terminal; a closed pipe is a failed write, never a
 // signal). With KEEP_EXISTING an existing destination is an error ("...
-// exists; use --force to replace it"). Null with error set on failure.
+// exists"), and *taken, when given, is set so the caller can say how to
+// replace it. Null with error set on failure.
 //
 // A destination that is a link to a file replaces that file and keeps the
 // link. One that exists and is not a regular file (a device such as
 // /dev/null, a named pipe) is written as it is: there is nothing to keep,
 // and renaming over it would replace the device. A character device or a
-// named pipe needs no --force, as nothing there is replaced.
-std::unique_ptr<OutputFile> open_output(const std::string& destination, ReplacePolicy policy, std::string* error);
+// named pipe needs no replacing, as nothing there is replaced.
+std::unique_ptr<OutputFile> open_output(const std::string& destination, ReplacePolicy policy, std::string* error,
+                                        bool* taken = nullptr);
 
 // What open_output refuses before it creates anything: a folder as the
 // destination, with KEEP_EXISTING a name that is taken (by anything but a
 // character device or a named pipe), and standard output ("-" or a name of
 // it) when it is a terminal. A path the system
 // cannot examine passes, so that opening it reports the system's reason.
-// False with error set.
-bool check_output_path(const std::string& destination, ReplacePolicy policy, std::string* error);
+// False with error set, and *taken (when given) true for a taken name.
+bool check_output_path(const std::string& destination, ReplacePolicy policy, std::string* error, bool* taken = nullptr);
 
 // Installs the handlers that remove temporary files on interruption; the
 // process then exits with interrupted_exit_code(signal) (the positional form

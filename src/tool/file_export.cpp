@@ -30,7 +30,9 @@ static bool check_targets(const FileExport& job, const CliOptions& options, Prog
             return file_failed(display, job.input, "the output " + target.path + " is the input itself");
         ReplacePolicy policy = options.force ? ReplacePolicy::REPLACE : ReplacePolicy::KEEP_EXISTING;
         std::string error;
-        if (!check_output_path(target.path, policy, &error)) return file_failed(display, job.input, error);
+        bool taken = false;
+        if (!check_output_path(target.path, policy, &error, &taken))
+            return file_failed(display, job.input, taken ? option_taken_text(error) : error);
     }
     return true;
 }
@@ -52,8 +54,9 @@ static bool write_target(const FileExport& job, const ExportPlan& plan, size_t i
     const OutputTarget& target = job.targets[index];
     std::string error;
     ReplacePolicy policy = options.force ? ReplacePolicy::REPLACE : ReplacePolicy::KEEP_EXISTING;
-    std::unique_ptr<OutputFile> out = open_output(target.path, policy, &error);
-    if (!out) return file_failed(display, job.input, error);
+    bool taken = false;
+    std::unique_ptr<OutputFile> out = open_output(target.path, policy, &error, &taken);
+    if (!out) return file_failed(display, job.input, taken ? option_taken_text(error) : error);
     ExportProgress progress = [display, slot](uint64_t done, uint64_t) {
         display->update(slot, done);
         return true;
@@ -70,6 +73,7 @@ static bool write_target(const FileExport& job, const ExportPlan& plan, size_t i
         // The system's own words for a failed write ("No space left on
         // device") say more than the encoder's.
         std::string reason = out->error().empty() ? error : out->error();
+        if (out->name_taken()) reason = option_taken_text(reason);
         out->abort();
         if (quiet) return false;
         return file_failed(display, job.input, target.path == "-" ? reason : target.path + ": " + reason);
@@ -97,8 +101,8 @@ uint64_t planned_frames(const FileExport& job, const CliOptions& options) {
     if (!job.planning_error.empty() || job.input == "-") return 0;
     tamsel::Song song;
     std::string error;
-    std::string warning;
-    if (!load_input_song(job.input, &song, &error, &warning)) return 0;
+    std::vector<std::string> warnings;
+    if (!load_input_song(job.input, &song, &error, &warnings)) return 0;
     uint64_t frames = 0;
     ExportError failure;
     if (!plan_export_frames(song, request_of(job, options), &frames, &failure)) return 0;
@@ -109,9 +113,10 @@ static bool export_outputs(const FileExport& job, const CliOptions& options, Pro
     if (!job.planning_error.empty()) return file_failed(display, job.input, job.planning_error);
     tamsel::Song song;
     std::string error;
-    std::string warning;
-    if (!load_input_song(job.input, &song, &error, &warning)) return file_failed(display, job.input, error);
-    if (!warning.empty()) display->print_line("tamselexport: warning: " + job.input + ": " + warning);
+    std::vector<std::string> warnings;
+    if (!load_input_song(job.input, &song, &error, &warnings)) return file_failed(display, job.input, error);
+    for (const std::string& warning : warnings)
+        display->print_line("tamselexport: warning: " + job.input + ": " + warning);
     if (!check_targets(job, options, display)) return false;
 
     ExportPlan plan;

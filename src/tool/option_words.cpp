@@ -21,3 +21,7 @@ std::string option_error_text(const ExportError& error) {
 LevelHints option_level_hints() {
     return LevelHints{"--normalize", "--normalize=-2"};
 }
+
+std::string option_taken_text(const std::string& output_error) {
+    return output_error + "; use --force to replace it";
+}

@@ -14,5 +14,8 @@ const char* option_of_limit(LimitId id);
 // from -96 to 96", "never ends").
 std::string option_error_text(const ExportError& error);
 
+// An output refused because its name is taken, with how to replace it.
+std::string option_taken_text(const std::string& output_error);
+
 // The summary's hints name the level options.
 LevelHints option_level_hints();

@@ -157,20 +157,24 @@ TEST(OutputFile, KeepExistingRefusesADestinationThatExistsOrAppears) {
     std::string path = folder.file("song.wav");
     put_file(path, "old");
     std::string error;
-    EXPECT_EQ(open_output(path, ReplacePolicy::KEEP_EXISTING, &error), nullptr);
-    EXPECT_EQ(error, path + " exists; use --force to replace it");
+    bool taken = false;
+    EXPECT_EQ(open_output(path, ReplacePolicy::KEEP_EXISTING, &error, &taken), nullptr);
+    EXPECT_EQ(error, path + " exists");
+    EXPECT_TRUE(taken);
     EXPECT_TRUE(partial_files(folder.path(), "song.wav").empty());
     ASSERT_EQ(symlink("nowhere.wav", folder.file("dangling.wav").c_str()), 0);
     EXPECT_EQ(open_output(folder.file("dangling.wav"), ReplacePolicy::KEEP_EXISTING, &error), nullptr);
-    EXPECT_EQ(error, folder.file("dangling.wav") + " exists; use --force to replace it");
+    EXPECT_EQ(error, folder.file("dangling.wav") + " exists");
 
     std::string later = folder.file("later.wav");
     std::unique_ptr<OutputFile> output = open_or_fail(later, ReplacePolicy::KEEP_EXISTING);
     ASSERT_TRUE(output && output->write("new", 3));
     put_file(later, "made meanwhile");
     error.clear();
+    EXPECT_FALSE(output->name_taken());
     EXPECT_FALSE(output->commit(&error));
-    EXPECT_EQ(error, later + " exists; use --force to replace it");
+    EXPECT_EQ(error, later + " exists");
+    EXPECT_TRUE(output->name_taken());
     EXPECT_EQ(read_file(later).size(), 14u);
     EXPECT_TRUE(partial_files(folder.path(), "later.wav").empty());
 }
