@@ -49,8 +49,8 @@ static int run_info(const CliOptions& options) {
         errno = 0;
         std::fputs(text.c_str(), stdout);
         if (!standard_output_written()) return EXIT_FILE_FAILED;
-        if (!report.warning.empty())
-            std::fprintf(stderr, "tamselexport: warning: %s: %s\n", report.file.c_str(), report.warning.c_str());
+        for (const std::string& warning : report.warnings)
+            std::fprintf(stderr, "tamselexport: warning: %s: %s\n", report.file.c_str(), warning.c_str());
         if (report.error.empty()) continue;
         std::fprintf(stderr, "tamselexport: %s: %s\n", report.file.c_str(), report.error.c_str());
         failed = true;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/utf8_path.h"
+#include "export/song_warnings.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -48,37 +49,6 @@ static std::string why_unreadable(const std::string& input) {
     return system_reason(error != 0 ? error : EIO);
 }
 
-// The header, then each of the four tracks' records of 4 bytes, all of
-// track 0 first. The library reads the header and the first 1000 records of
-// each track, wherever the header's record count puts them.
-static const uint64_t HEADER_BYTES = 1048;
-static const uint64_t RECORD_BYTES = 4;
-static const uint64_t RECORDS_READ = 1000;
-static const uint64_t TRACKS = TAMSEL_TRACK_COUNT;
-
-static uint64_t records_of(const tamsel::Song& song) {
-    int32_t records = song.info().records;
-    return records > 0 ? (uint64_t)records : 0u;
-}
-
-// Bytes of a file that holds every record its header counts.
-static uint64_t full_size(uint64_t records) {
-    return HEADER_BYTES + RECORD_BYTES * TRACKS * records;
-}
-
-// Bytes up to the end of the last track's records that the library reads.
-static uint64_t reach(uint64_t records) {
-    uint64_t read = records < RECORDS_READ ? records : RECORDS_READ;
-    return HEADER_BYTES + RECORD_BYTES * ((TRACKS - 1) * records + read);
-}
-
-static std::string shortness_warning(const tamsel::Song& song, uint64_t size) {
-    uint64_t needed = full_size(records_of(song));
-    if (size >= needed) return "";
-    return "the file is " + std::to_string(size) + " bytes, shorter than the " + std::to_string(needed) +
-           " its header says; the missing bytes play as zeros";
-}
-
 // Reads standard input until *bytes holds keep bytes, then counts (without
 // keeping) what follows until *size reaches count, or until it ends. False
 // with error set when a read fails.
@@ -103,35 +73,38 @@ static bool read_standard_input(uint64_t keep, uint64_t count, std::vector<uint8
 // Standard input is read as a file is: the header first, then only as far
 // as the song's records reach (and on to the size its header gives, only to
 // tell whether it is shorter); whatever follows is left unread.
-static bool load_standard_input(tamsel::Song* song, std::string* error, std::string* warning) {
+static bool load_standard_input(tamsel::Song* song, std::string* error, std::vector<std::string>* warnings) {
 #ifdef _WIN32
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
     std::vector<uint8_t> bytes;
     uint64_t size = 0;
-    if (!read_standard_input(HEADER_BYTES, HEADER_BYTES, &bytes, &size, error)) return false;
+    tamsel_song_info empty{};
+    uint64_t header_size = song_file_size(empty);
+    if (!read_standard_input(header_size, header_size, &bytes, &size, error)) return false;
     tamsel::Status status = song->load_memory(bytes.data(), bytes.size());
     if (status == TAMSEL_OK) {
-        uint64_t records = records_of(*song);
-        if (!read_standard_input(reach(records), full_size(records), &bytes, &size, error)) return false;
+        tamsel_song_info info = song->info();
+        if (!read_standard_input(song_bytes_read(info), song_file_size(info), &bytes, &size, error)) return false;
         status = song->load_memory(bytes.data(), bytes.size());
     }
     if (status != TAMSEL_OK) {
         *error = tamsel::message(status);
         return false;
     }
-    *warning = shortness_warning(*song, size);
+    *warnings = song_warnings(song->info(), size);
     return true;
 }
 
-bool load_input_song(const std::string& input, tamsel::Song* song, std::string* error, std::string* warning) {
-    warning->clear();
-    if (input == "-") return load_standard_input(song, error, warning);
+bool load_input_song(const std::string& input, tamsel::Song* song, std::string* error,
+                     std::vector<std::string>* warnings) {
+    warnings->clear();
+    if (input == "-") return load_standard_input(song, error, warnings);
     tamsel::Status status = song->load_file(input);
     if (status == TAMSEL_OK) {
         std::error_code failed;
         uint64_t size = (uint64_t)std::filesystem::file_size(path_from_utf8(input), failed);
-        if (!failed) *warning = shortness_warning(*song, size);
+        if (!failed) *warnings = song_warnings(song->info(), size);
         return true;
     }
     if (status == TAMSEL_ERR_IO) {

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tamsel/tamsel.hpp"
 
-// True when song holds the input; otherwise *error says why. *warning is
-// set (else emptied) when the file is shorter than its header says: the
-// song loads, its missing bytes read as zeros.
-bool load_input_song(const std::string& input, tamsel::Song* song, std::string* error, std::string* warning);
+// True when song holds the input; otherwise *error says why. *warnings gets
+// what is wrong with a song that loads all the same (a file shorter than
+// its header says, header values out of range), else nothing.
+bool load_input_song(const std::string& input, tamsel::Song* song, std::string* error,
+                     std::vector<std::string>* warnings);

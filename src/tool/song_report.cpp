@@ -77,7 +77,7 @@ SongReport make_song_report(const std::string& path, const CliOptions& options) 
     report.format = options.audio.format;
     report.loopable = options.audio.loopable;
     tamsel::Song song;
-    if (!load_input_song(path, &song, &report.error, &report.warning)) return report;
+    if (!load_input_song(path, &song, &report.error, &report.warnings)) return report;
     report.info = song.info();
     report.tracks_with_notes = song.tracks_with_notes();
     work_out_length(song, options, &report);

@@ -11,8 +11,8 @@
 
 struct SongReport {
     std::string file;
-    std::string error;    // why the song did not load; empty when it did
-    std::string warning;  // what is odd about a song that loaded (a short file)
+    std::string error;                  // why the song did not load; empty when it did
+    std::vector<std::string> warnings;  // what is odd about a song that loaded (a short file)
     tamsel_song_info info = {};
     uint32_t tracks_with_notes = 0;  // bit t: track t starts a note
     bool has_length = false;

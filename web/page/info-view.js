@@ -3,7 +3,7 @@
 // envelope drawn small.
 import { fitCanvas, drawLine } from './canvas.js';
 import { formatCount, formatTime, volumeDecibels } from './format.js';
-import { headerValueText, RECORDS_PLAYED } from './song-warnings.js';
+import { headerValueText, RECORDS_PLAYED } from './header-values.js';
 
 // Notes play their samples at 22050 per second.
 const NOTE_RATE = 22050;

@@ -240,6 +240,20 @@ export class Song {
     tracksWithNotes() {
         return this.library.m._tamsel_song_tracks_with_notes(this.pointer) >>> 0;
     }
+
+    // What is wrong with the song, opened from a file of fileSize bytes, in
+    // the tool's words (its warnings): one line each, none for a sound song.
+    warnings(fileSize) {
+        const library = this.library;
+        const CAPACITY = 1024;
+        const pointer = library.allocate(CAPACITY);
+        try {
+            const count = library.m._tamsel_web_song_warnings(this.pointer, fileSize, pointer, CAPACITY);
+            return count === 0 ? [] : library.cString(pointer).split('\n');
+        } finally {
+            library.release(pointer);
+        }
+    }
 }
 
 export class Renderer {

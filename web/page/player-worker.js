@@ -52,7 +52,13 @@ function openSong({ bytes }) {
     restartFeed();
     song = opened;
     const shapes = [0, 1, 2].map((i) => song.shape(i));
-    return { info: song.info(), shapes, tracksWithNotes: song.tracksWithNotes(), version: library.version() };
+    return {
+        info: song.info(),
+        shapes,
+        tracksWithNotes: song.tracksWithNotes(),
+        warnings: song.warnings(bytes.byteLength),
+        version: library.version(),
+    };
 }
 
 // A renderer for new loops and tick, and its timeline: the length and loop

@@ -6,7 +6,6 @@ import { formatBytes } from './format.js';
 import { showInstruments, showMeasuring, showSongFacts } from './info-view.js';
 import { state, update } from './page-state.js';
 import { byId, showMessage, ui } from './page-ui.js';
-import { songWarnings } from './song-warnings.js';
 
 // Larger files are refused before they are read: a song file this large
 // would need more memory than a tab should take.
@@ -50,16 +49,16 @@ export class SongLoader {
         }
         update({ songBytes: bytes, songName: file.name, ended: false });
         showMessage('');
-        this.showSong(song, bytes.length, notes);
+        this.showSong(song, notes);
         await this.playback.player.setMutedTracks(0);
         this.meter.reset();
         await this.playback.applySettings();
         update({ opened: state.opened + 1 });
     }
 
-    showSong(song, fileSize, notes) {
+    showSong(song, notes) {
         ui.songName.textContent = state.songName;
-        showWarnings([...songWarnings(song.info, fileSize), ...notes]);
+        showWarnings([...song.warnings.map(sentence), ...notes]);
         showMeasuring();
         byId('version').textContent = `Library ${song.version}, compiled to WebAssembly.`;
         ui.song.hidden = false;
@@ -125,6 +124,11 @@ function showLoading(name) {
     ui.loading.textContent = name ? `Opening "${name}"…` : '';
     ui.loading.hidden = !name;
     document.body.setAttribute('aria-busy', String(Boolean(name)));
+}
+
+// The tool's warning as a sentence on the page.
+function sentence(warning) {
+    return `${warning[0].toUpperCase()}${warning.slice(1)}.`;
 }
 
 function showWarnings(lines) {
