@@ -26,7 +26,7 @@ struct BenchVoice {
     Voice voice;
 };
 
-std::unique_ptr<BenchVoice> make_looping_voice(uint32_t seed, bool play = true) {
+std::unique_ptr<BenchVoice> make_voice(uint32_t seed, bool play = true) {
     auto v = std::make_unique<BenchVoice>();
     uint32_t x = 2463534242u ^ seed;
     for (uint64_t i = 0; i < SIZE; i++) {
@@ -40,7 +40,7 @@ std::unique_ptr<BenchVoice> make_looping_voice(uint32_t seed, bool play = true) 
     if (!play) return v;
     voice_set_volume(&v->voice, -600);
     voice_set_pan(&v->voice, (int16_t)((int32_t)(seed % 21) * 100 - 1000));
-    voice_play(&v->voice, true);
+    voice_play(&v->voice);
     for (uint32_t n = 0; n < seed % 7; n++) {
         int32_t frame[2] = {0, 0};
         voice_generate_sample(&v->voice, frame);
@@ -48,11 +48,18 @@ std::unique_ptr<BenchVoice> make_looping_voice(uint32_t seed, bool play = true) 
     return v;
 }
 
+// A voice that has played its samples is started again, so the benchmarks
+// measure playing voices however long they run.
+void keep_playing(BenchVoice* v) {
+    if (!v->voice.playing) voice_play(&v->voice);
+}
+
 void BM_OnePlayingVoice(benchmark::State& state) {
-    auto v = make_looping_voice(1);
+    auto v = make_voice(1);
     int32_t frame[2] = {0, 0};
     for (auto _ : state) {
         voice_generate_sample(&v->voice, frame);
+        keep_playing(v.get());
         benchmark::DoNotOptimize(frame);
     }
     state.SetItemsProcessed(state.iterations());
@@ -61,10 +68,13 @@ BENCHMARK(BM_OnePlayingVoice);
 
 void BM_NinetySixPlayingVoicesPerFrame(benchmark::State& state) {
     std::vector<std::unique_ptr<BenchVoice>> voices;
-    for (uint32_t i = 0; i < 96; i++) voices.push_back(make_looping_voice(i + 1));
+    for (uint32_t i = 0; i < 96; i++) voices.push_back(make_voice(i + 1));
     for (auto _ : state) {
         int32_t frame[2] = {0, 0};
-        for (auto& v : voices) voice_generate_sample(&v->voice, frame);
+        for (auto& v : voices) {
+            voice_generate_sample(&v->voice, frame);
+            keep_playing(v.get());
+        }
         benchmark::DoNotOptimize(frame);
     }
     state.SetItemsProcessed(state.iterations());
@@ -72,7 +82,7 @@ void BM_NinetySixPlayingVoicesPerFrame(benchmark::State& state) {
 BENCHMARK(BM_NinetySixPlayingVoicesPerFrame);
 
 void BM_OneSilentVoice(benchmark::State& state) {
-    auto v = make_looping_voice(1, false);
+    auto v = make_voice(1, false);
     int32_t frame[2] = {0, 0};
     for (auto _ : state) {
         voice_generate_sample(&v->voice, frame);
@@ -82,13 +92,14 @@ void BM_OneSilentVoice(benchmark::State& state) {
 }
 BENCHMARK(BM_OneSilentVoice);
 
-// One looping voice mixed a block at a time, as the renderer does.
+// One playing voice mixed a block at a time, as the renderer does.
 void BM_OnePlayingVoiceBlockOf1024(benchmark::State& state) {
-    auto v = make_looping_voice(1);
+    auto v = make_voice(1);
     auto scratch = std::make_unique<MixScratch>();
     static int32_t acc[2 * 1024];
     for (auto _ : state) {
         voice_mix_block(&v->voice, acc, 1024, scratch.get(), best_steady_mix_path());
+        keep_playing(v.get());
         benchmark::DoNotOptimize(acc);
     }
     state.SetItemsProcessed(state.iterations() * 1024);

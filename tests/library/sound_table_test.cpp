@@ -108,9 +108,7 @@ TEST(SoundTable, EmptySlotsAndBadIndicesIgnoreEveryOperation) {
         if (index < 0 || index > 511) {
             EXPECT_FALSE(sound_table_set_source(table, index, &engine.song->drums[0]));
         }
-        sound_table_play(table, index, 1);
-        sound_table_play(table, index, -1);
-        sound_table_play(table, index, 0);
+        sound_table_restart(table, index);
         sound_table_set_volume(table, index, 0);
         sound_table_set_pan(table, index, 0);
         EXPECT_EQ(sound_table_voice(table, index), nullptr);
@@ -129,37 +127,23 @@ TEST(SoundTable, EmptySlotsAndBadIndicesIgnoreEveryOperation) {
     EXPECT_EQ(kick->step, 1973000601u);  // 22050 Hz
 }
 
-TEST(SoundTable, PlayModesOnPlayingAndStoppedSounds) {
-    // "Playing": restarted with mode 1, then 5 frames on, at sample 2.297.
-    // "Stopped": never played.
-    enum Position { Unchanged, WholePartZero };
-    const struct {
-        bool playing;
-        int32_t mode;
-        bool now_playing, looping;
-        uint8_t flush_count;
-        Position position;
-    } cases[] = {
-        {true, 0, 0, 0, 4, Unchanged},   {true, 1, 1, 0, 4, WholePartZero}, {true, -1, 1, 1, 4, Unchanged},
-        {true, 2, 1, 0, 4, Unchanged},   {true, -2, 1, 0, 4, Unchanged},    {false, 0, 0, 0, 4, Unchanged},
-        {false, 1, 1, 0, 4, Unchanged},  {false, -1, 1, 1, 0, Unchanged},   {false, 2, 0, 0, 0, Unchanged},
-        {false, -2, 0, 0, 0, Unchanged},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << (c.playing ? "playing" : "stopped") << ", mode " << c.mode);
+TEST(SoundTable, RestartPlaysFromTheStartBlendingOutOfTheStopsFlush) {
+    // A sound 5 frames in (at sample 2.297) keeps only its fraction; one never
+    // played starts at 0. Either way it plays, with a flush pending.
+    for (bool playing : {true, false}) {
+        SCOPED_TRACE(playing ? "playing" : "stopped");
         auto t = table_with_hat();
         Voice* v = sound_table_voice(&t->table, kSlot);
-        if (c.playing) {
-            sound_table_play(&t->table, kSlot, 1);
+        if (playing) {
+            sound_table_restart(&t->table, kSlot);
             run_frames(v, 5);
             ASSERT_EQ(v->position, 5 * (int64_t)1973000601);
         }
         int64_t before = v->position;
-        sound_table_play(&t->table, kSlot, c.mode);
-        EXPECT_EQ(v->playing, c.now_playing);
-        EXPECT_EQ(v->looping, c.looping);
-        EXPECT_EQ(v->flush_count, c.flush_count);
-        EXPECT_EQ(v->position, c.position == Unchanged ? before : (int64_t)(uint32_t)before);
+        sound_table_restart(&t->table, kSlot);
+        EXPECT_TRUE(v->playing);
+        EXPECT_EQ(v->flush_count, 4);
+        EXPECT_EQ(v->position, (int64_t)(uint32_t)before);
     }
 }
 
@@ -171,16 +155,16 @@ TEST(SoundTable, ActiveSlotsAreThoseStartedThroughTheTableUntilSilent) {
     int32_t active[SLOT_COUNT];
     EXPECT_EQ(sound_table_active_slots(&t->table, active), 0);
     // Started behind the table's back: not found.
-    voice_play(sound_table_voice(&t->table, 472), false);
+    voice_play(sound_table_voice(&t->table, 472));
     EXPECT_EQ(sound_table_active_slots(&t->table, active), 0);
-    sound_table_play(&t->table, kSlot, 1);
-    sound_table_play(&t->table, 472, 1);
-    sound_table_play(&t->table, kSlot, 1);  // listed once
+    sound_table_restart(&t->table, kSlot);
+    sound_table_restart(&t->table, 472);
+    sound_table_restart(&t->table, kSlot);  // listed once
     ASSERT_EQ(sound_table_active_slots(&t->table, active), 2);
     EXPECT_EQ(active[0], kSlot);
     EXPECT_EQ(active[1], 472);
     // Stopped, a voice stays active through its flush.
-    sound_table_play(&t->table, kSlot, 0);
+    voice_stop(sound_table_voice(&t->table, kSlot));
     ASSERT_EQ(sound_table_active_slots(&t->table, active), 2);
     Voice* hat = sound_table_voice(&t->table, kSlot);
     while (hat->flush_count != 0) run_frames(hat, 1);

@@ -90,7 +90,7 @@ static void apply_record(SoundTable* table, int32_t track, uint32_t word) {
     }
     uint32_t notes = record_notes(word);
     for (int32_t k = 0; k < NOTES_PER_TRACK; k++) {
-        if (notes >> k & 1u) sound_table_play(table, first + k, 1);
+        if (notes >> k & 1u) sound_table_restart(table, first + k);
     }
 }
 

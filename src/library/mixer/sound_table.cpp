@@ -51,19 +51,12 @@ static int16_t engine_to_hundredths(int32_t value, uint32_t centre, uint32_t per
     return (int16_t)(uint16_t)hundredths;
 }
 
-void sound_table_play(SoundTable* table, int32_t index, int32_t mode) {
+void sound_table_restart(SoundTable* table, int32_t index) {
     Voice* voice = sound_table_voice(table, index);
     if (!voice) return;
     list_slot(table, index);
-    switch (mode) {
-    case 0: voice_stop(voice); break;
-    case 1:
-        voice_stop(voice);
-        voice_play(voice, false);
-        break;
-    case -1: voice_play(voice, true); break;
-    default: break;
-    }
+    voice_stop(voice);
+    voice_play(voice);
 }
 
 void sound_table_set_volume(SoundTable* table, int32_t index, int32_t volume) {

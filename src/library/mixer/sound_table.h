@@ -31,9 +31,9 @@ Voice* sound_table_voice(SoundTable* table, int32_t index);
 // leaves the slot empty and returns false.
 bool sound_table_set_source(SoundTable* table, int32_t index, const SampleSource* source, SampleCache* cache = nullptr);
 
-// mode 0 stops, 1 restarts once from the beginning, -1 loops on from where
-// the sound is; any other mode does nothing.
-void sound_table_play(SoundTable* table, int32_t index, int32_t mode);
+// Stops the sound in slot index and starts it again once from its
+// beginning, blending out of the flush of the stop (see voice_play).
+void sound_table_restart(SoundTable* table, int32_t index);
 // Engine scales: volume 300 is full level and each unit below is 8
 // hundredths of a decibel; pan 256 is the centre and each unit is 10
 // hundredths of a decibel.
@@ -42,7 +42,7 @@ void sound_table_set_pan(SoundTable* table, int32_t index, int32_t pan);
 
 // Collects the slots whose voices are playing or flushing into slots (room
 // for SLOT_COUNT) and returns how many. The table forgets slots that have
-// fallen silent; a voice must be started through sound_table_play to be
+// fallen silent; a voice must be started through sound_table_restart to be
 // found.
 int32_t sound_table_active_slots(SoundTable* table, int32_t* slots);
 

@@ -98,7 +98,7 @@ void voice_set_pan(Voice* voice, int16_t pan) {
     update_targets(voice);
 }
 
-void voice_play(Voice* voice, bool looping) {
+void voice_play(Voice* voice) {
     if (!voice->source) return;
     if (!voice->playing) {
         // Within a flush the old fraction and window carry over, so a quick
@@ -106,7 +106,6 @@ void voice_play(Voice* voice, bool looping) {
         voice->position = voice->flush_count != 0 ? (int64_t)((uint64_t)voice->position & FRACTION_MASK) : 0;
     }
     voice->playing = true;
-    voice->looping = looping;
 }
 
 void voice_stop(Voice* voice) {
@@ -123,10 +122,6 @@ static void shift_window(int8_t history[4], uint32_t k) {
 // index past 2^31 is far beyond the data and reads as silence.
 static int8_t fetch(const Voice* voice, int32_t index) {
     uint64_t i = (uint64_t)index;
-    if (voice->looping) {
-        if (i >= voice->size) i %= voice->size;
-        return voice_sample(voice, i);
-    }
     return i < voice->size ? voice_sample(voice, i) : 0;
 }
 
@@ -173,12 +168,8 @@ static void generate_playing(Voice* voice, int32_t* frame) {
 
     uint64_t end = voice->size << 32;
     if ((uint64_t)voice->position >= end) {
-        if (voice->looping) {
-            voice->position = (int64_t)((uint64_t)voice->position % end);
-        } else {
-            voice->playing = false;
-            voice->flush_count = 4;
-        }
+        voice->playing = false;
+        voice->flush_count = 4;
     }
 }
 

@@ -17,7 +17,6 @@ struct Voice {
     int64_t position;            // 32.32 fixed point, never negative
     uint64_t step;               // 32.32 increment per output frame
     bool playing;
-    bool looping;
     int32_t volume_gain;  // 16.16 gains, 65536 is unity
     int32_t pan_left_gain;
     int32_t pan_right_gain;
@@ -44,7 +43,11 @@ bool voice_init(Voice* voice, uint32_t output_rate, const SampleSource* source, 
 void voice_set_frequency(Voice* voice, uint32_t frequency);
 void voice_set_volume(Voice* voice, int16_t volume);
 void voice_set_pan(Voice* voice, int16_t pan);
-void voice_play(Voice* voice, bool looping);
+// Starts the voice once through its samples; a voice already playing goes on
+// where it is. A restart within a stop's flush keeps the old fraction and
+// window, so it blends into the new pass instead of clicking.
+void voice_play(Voice* voice);
+// Stops the voice; four zero samples then flush its window.
 void voice_stop(Voice* voice);
 // Moves the voice on by one frame, adding its output into frame[0] (left)
 // and frame[1] (right); a null frame moves it on without mixing.
