@@ -27,8 +27,6 @@
 
 using namespace tamsel::core;
 
-using namespace tamsel::core;
-
 namespace {
 
 // Instrument 0's fields, as file offsets.
@@ -380,6 +378,14 @@ TEST(MalformedFiles, OutputsThatCannotBeWritten) {
         EXPECT_EQ(read_file(dir + "/song.tsm"), song.bytes);
         remove_path(dir + "/song.wav");
     }
+
+    // An output path that is a folder.
+    std::filesystem::create_directory(dir + "/song.wav", error);
+    ToolResult blocked = run_tool(dir, {"song.tsm"});
+    EXPECT_EQ(blocked.out, expected_output("song.tsm", "song.wav", "Error!"));
+    EXPECT_EQ(blocked.code, 1);
+    EXPECT_TRUE(std::filesystem::is_directory(dir + "/song.wav", error));
+    remove_path(dir + "/song.wav");
 
     // A name one component cannot hold: 255 characters and ".wav".
     std::string long_name(255, 'n');

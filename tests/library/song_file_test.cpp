@@ -11,8 +11,6 @@
 
 using namespace tamsel::core;
 
-using namespace tamsel::core;
-
 namespace {
 
 // The song the bytes hold, or null when they are not a song.
@@ -60,16 +58,6 @@ TEST(SongFile, TracksLieOneAfterAnother) {
     EXPECT_EQ(song_record_word(loaded.get(), -1, 3), 0u);
 }
 
-TEST(SongFile, OnlyTheExactMagicLoads) {
-    const char* magics[] = {"tsm", "TSm", "TSN", "XSM"};
-    for (const char* magic : magics) {
-        SongFile song = make_song(100, 0, 8, 8);
-        set_magic(&song, magic);
-        EXPECT_EQ(load(song), nullptr) << magic;
-    }
-    EXPECT_NE(load(make_song(100, 0, 8, 8)), nullptr);
-}
-
 TEST(SongFile, MissingBytesReadAsZero) {
     SongFile song = make_song(100, 0, 8, 8);
     for (int32_t r = 0; r < 8; r++) set_record(&song, 0, r, 0xFFFFFFFF);
@@ -111,12 +99,6 @@ TEST(SongFile, RecordCountsBeyondTheArraysKeepTheFirstThousand) {
     ASSERT_NE(huge_loaded, nullptr);
     EXPECT_EQ(huge_loaded->records[0][0], 5u);
     EXPECT_EQ(huge_loaded->records[1][0], 0u);
-
-    SongFile negative = make_song(100, 0, 8, 8);
-    set_record_count(&negative, 0xFFFFFFFF);
-    std::unique_ptr<Song> negative_loaded = load(negative);
-    ASSERT_NE(negative_loaded, nullptr);
-    EXPECT_EQ(negative_loaded->loaded_records, 0);
 
     const struct {
         int32_t count, loaded;
