@@ -86,6 +86,8 @@ static std::vector<uint64_t> step_frames(uint32_t wait, double timer_ms, size_t 
     return frames;
 }
 
+// Frame 0 is a tick, yet no step follows the forced one there: with wait 0
+// the first comes on the next tick.
 TEST(Sequencer, StepFramesFollowTheTicks) {
     struct Row {
         uint32_t wait;

@@ -130,14 +130,4 @@ TEST(Sequencer, AStepIsDueOnceTheClockPassesTheLastStepPlusTheWait) {
     }
 }
 
-TEST(Sequencer, FirstFrameIsATickButCannotStep) {
-    SongFile song = make_song(0, 0, 8, 8);
-    Engine engine = started(song);
-    ASSERT_NE(engine.renderer, nullptr);
-    float frame[2];
-    EXPECT_EQ(renderer_render_float(engine.renderer.get(), frame, 1), 1u);
-    EXPECT_EQ(renderer_sequencer(engine.renderer.get())->position, 0);
-    EXPECT_EQ(renderer_sequencer(engine.renderer.get())->last_step_ms, 0u);
-}
-
 }  // namespace
