@@ -35,24 +35,6 @@ TEST(ToolFormats, FlacHoldsTheClampedSumsAndIsTagged) {
     EXPECT_EQ(decoded.artist, "Ann Example");
 }
 
-TEST(ToolFormats, StemsAddUpToTheMix) {
-    TestFolder folder;
-    put_short_song(folder);
-    ASSERT_EQ(run_tool(folder.path(), {"-q", "--stems", "short.tsm"}).code, 0);
-    ASSERT_EQ(run_tool(folder.path(), {"-q", "-o", "mix.wav", "short.tsm"}).code, 0);
-    std::vector<float> mix = wav_float_samples(read_file(folder.file("mix.wav")));
-    std::vector<std::vector<float>> stems;
-    for (const char* name : {"track1", "track2", "track3", "drums"}) {
-        stems.push_back(wav_float_samples(read_file(folder.file(std::string("short.") + name + ".wav"))));
-        ASSERT_EQ(stems.back().size(), mix.size()) << name;
-    }
-    uint64_t wrong = 0;
-    for (size_t i = 0; i < mix.size(); i++) {
-        wrong += (double)stems[0][i] + stems[1][i] + stems[2][i] + stems[3][i] != (double)mix[i];
-    }
-    EXPECT_EQ(wrong, 0u);
-}
-
 TEST(ToolFormats, ANormalizedFadedFlacIsTheSameThroughAPipe) {
     if (!can_write(OutputFormat::FLAC16)) GTEST_SKIP() << "no FLAC in this build";
     TestFolder folder;
