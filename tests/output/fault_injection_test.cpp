@@ -139,21 +139,6 @@ TEST(FaultInjection, AFullFileSystemKeepsTheOldRender) {
     }
 }
 
-TEST(FaultInjection, AMissingOutputFolderIsOneLineAndCreatesNothing) {
-    if (!tool_has_option_form()) GTEST_SKIP() << "the tool has no option form yet";
-    TestFolder folder;
-    place_song_and_old_render(folder.path(), "demo.tsm");
-    ToolSetup setup;
-    setup.folder = folder.path();
-    setup.arguments = {"--quiet", "-o", "missing/song.wav", "song.tsm"};
-    ToolResult result = run_tool_process(setup);
-    EXPECT_EQ(result.code, 1);
-    std::string line;
-    EXPECT_TRUE(failed_with_one_line(Form::OPTIONS, result, &line)) << line;
-    EXPECT_NE(line.find("No such file or directory"), std::string::npos) << line;
-    EXPECT_FALSE(file_exists(folder.file("missing")));
-}
-
 TEST(FaultInjection, AClosedStandardOutputIsOneLineAndTouchesNoFile) {
     if (!tool_has_option_form()) GTEST_SKIP() << "the tool has no option form yet";
     TestFolder folder;

@@ -179,18 +179,15 @@ TEST(OutputFile, KeepExistingRefusesADestinationThatExistsOrAppears) {
     EXPECT_TRUE(partial_files(folder.path(), "later.wav").empty());
 }
 
+// A missing folder, a folder as the output and a file as a folder are the
+// tool's messages (Messages.AnOutputThatCannotBeWritten...); an empty name
+// never reaches the tool's outputs.
 TEST(OutputFile, OpeningFailuresSayWhatAndLeaveNothing) {
     TestFolder folder;
     std::string error;
-    EXPECT_EQ(open_output(folder.file("missing/song.wav"), ReplacePolicy::REPLACE, &error), nullptr);
-    EXPECT_EQ(error, "cannot create a file in " + folder.file("missing/") + ": No such file or directory");
-    EXPECT_EQ(open_output(folder.path(), ReplacePolicy::REPLACE, &error), nullptr);
-    EXPECT_EQ(error, folder.path() + " is a folder");
     EXPECT_EQ(open_output("", ReplacePolicy::REPLACE, &error), nullptr);
     EXPECT_EQ(error, "no output file named");
-    put_file(folder.file("plain"), "x");
-    EXPECT_EQ(open_output(folder.file("plain/song.wav"), ReplacePolicy::REPLACE, &error), nullptr);
-    EXPECT_EQ(error, "cannot create a file in " + folder.file("plain/") + ": Not a directory");
+    EXPECT_EQ(open_output(folder.file("missing/song.wav"), ReplacePolicy::REPLACE, &error), nullptr);
     EXPECT_EQ(names_starting(folder.path(), ".").size(), 0u);
 }
 
@@ -316,20 +313,6 @@ TEST(OutputFile, StandardOutputCountsFromWhereItStartsAndRewritesOnlyWhereItCan)
             EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);
         }
     }
-}
-
-TEST(OutputFile, StandardOutputOnATerminalIsRefused) {
-    int code = in_child([] {
-        int master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return 10;
-        int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-        if (terminal < 0 || dup2(terminal, STDOUT_FILENO) < 0) return 11;
-        std::string error;
-        std::unique_ptr<OutputFile> output = open_output("-", ReplacePolicy::REPLACE, &error);
-        if (output) return 12;
-        return error == "standard output is a terminal; redirect it to a file or a pipe" ? 0 : 13;
-    });
-    EXPECT_EQ(code, 0);
 }
 
 // Each signal removes the temporary files and exits with the code the

@@ -110,7 +110,8 @@ TEST(Progress, DumbTerminalsGetNoEscapesAndAnInterruptionEndsTheLine) {
         const char* term;
         bool interrupted;
     };
-    const Case cases[] = {{"xterm", false}, {"dumb", false}, {"xterm", true}, {"dumb", true}};
+    // An xterm's whole run is DrawnOnATerminal...'s.
+    const Case cases[] = {{"dumb", false}, {"xterm", true}, {"dumb", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.term) + (c.interrupted ? ", interrupted" : ""));
         ToolSetup setup;

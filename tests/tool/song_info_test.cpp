@@ -211,11 +211,4 @@ TEST(SongInfo, TheLoopOfASongPlayedOnceAndOfALoopableFile) {
                          "\"loop_difference_db\":null"));
 }
 
-TEST(SongInfo, WritesNothing) {
-    TestFolder folder;
-    folder.write("s.tsm", song_bytes(100, 0, 8, 8));
-    EXPECT_EQ(run_tool(folder.path(), {"--info", "-d", "out", "--stems", "s.tsm"}).code, 0);
-    EXPECT_EQ(files_in(folder.path()), std::vector<std::string>{"s.tsm"});
-}
-
 }  // namespace
