@@ -256,6 +256,8 @@ TEST(MalformedFiles, InstrumentsAndVolumesAtTheEndsOfTheirRange) {
     });
 }
 
+// How each loop count reads is CommandLine's table; these rows hold the
+// tool to it.
 TEST(MalformedFiles, ArgumentsAtTheEndsOfTheirRange) {
     SongFile song = base_song();
     run_cases({
@@ -271,10 +273,7 @@ TEST(MalformedFiles, ArgumentsAtTheEndsOfTheirRange) {
         {"timer -inf becomes 20", song.bytes, "0 -inf", saved(PASS)},
         {"loops 3", song.bytes, "3", saved((8 + 3 * 8) * 5760)},
         {"loops 2^31 wraps negative", song.bytes, "2147483648", saved(PASS)},
-        {"loops 2^32 - 1", song.bytes, "4294967295", saved(PASS)},
-        {"loops beyond 32 bits", song.bytes, "99999999999999999999", saved(PASS)},
-        {"loops -1", song.bytes, "-1", saved(PASS)},
-        {"loops -2^31", song.bytes, "-2147483648", saved(PASS)},
+        {"loops -1 and timer -5 stay positional", song.bytes, "-1 -5", saved(PASS)},
         {"arguments after the third", song.bytes, "0 20 extra more", saved(PASS)},
     });
 }

@@ -75,15 +75,6 @@ TEST(UsageErrors, DefaultsGivenExplicitlyChangeNothing) {
     }
 }
 
-TEST(TwoForms, ArgumentsThatLookNegativeStayPositional) {
-    TestFolder folder;
-    folder.write("a.tsm", song_bytes(100, 0, 8, 8));
-    std::string dir = folder.path();
-    ToolResult run = run_tool(dir, {"a.tsm", "-1", "-5"});
-    EXPECT_EQ(run.code, 0);
-    EXPECT_EQ(run.out, usage_text() + "Loading file a.tsm\nExporting to file a.wav\nFile saved\n");
-}
-
 TEST(TwoForms, TheOptionFormWritesThePositionalFormsBytes) {
     TestFolder folder;
     folder.write("a.tsm", sounding_song(7, 12));
