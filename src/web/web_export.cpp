@@ -171,8 +171,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t tamsel_web_export(const uint8_t* bytes, 
                                                           const char* name_tag, const char* format_name,
                                                           int32_t quality, int32_t loops, double tick_ms,
                                                           uint32_t muted_tracks, int32_t stems, int32_t level_mode,
-                                                          double level_value, double fade_seconds,
-                                                          int32_t stereo_width, char* error, size_t capacity) {
+                                                          double level_value, double fade_seconds, int32_t stereo_width,
+                                                          char* error, size_t capacity) {
     tamsel::Song song;
     tamsel::Status status = song.load_memory(bytes, size);
     if (status != TAMSEL_OK) return failed(tamsel::message(status), error, capacity);
