@@ -35,6 +35,9 @@ RequestExecutionLevel user
 !if /FileExists "${STAGE_DIR}/tamselplay.exe"
   !define HAVE_PLAYER
 !endif
+!if /FileExists "${STAGE_DIR}/tamselplay-manual.txt"
+  !define HAVE_PLAYER_MANUAL
+!endif
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -70,9 +73,9 @@ VIAddVersionKey "LegalCopyright" "MIT licence"
   !insertmacro ${OP} "${STAGE_DIR}/tamselexport-manual.txt" "tamselexport-manual.txt"
   !ifdef HAVE_PLAYER
     !insertmacro ${OP} "${STAGE_DIR}/tamselplay.exe" "tamselplay.exe"
-    !if /FileExists "${STAGE_DIR}/tamselplay-manual.txt"
-      !insertmacro ${OP} "${STAGE_DIR}/tamselplay-manual.txt" "tamselplay-manual.txt"
-    !endif
+  !endif
+  !ifdef HAVE_PLAYER_MANUAL
+    !insertmacro ${OP} "${STAGE_DIR}/tamselplay-manual.txt" "tamselplay-manual.txt"
   !endif
   !insertmacro ${OP} "${STAGE_DIR}/README.txt" "README.txt"
   !insertmacro ${OP} "${STAGE_DIR}/LICENSE.txt" "LICENSE.txt"
@@ -83,7 +86,7 @@ VIAddVersionKey "LegalCopyright" "MIT licence"
   ; A command prompt in the install folder (the shortcut's working folder).
   !insertmacro ${OP} "${START_MENU}\${PRODUCT} command prompt.lnk" "$SYSDIR\cmd.exe" "/k tamselexport.exe --help"
   !insertmacro ${OP} "${START_MENU}\${PRODUCT} manual.lnk" "$INSTDIR\tamselexport-manual.txt" ""
-  !ifdef HAVE_PLAYER
+  !ifdef HAVE_PLAYER_MANUAL
     !insertmacro ${OP} "${START_MENU}\tamselplay manual.lnk" "$INSTDIR\tamselplay-manual.txt" ""
   !endif
   !insertmacro ${OP} "${START_MENU}\Uninstall ${PRODUCT}.lnk" "$INSTDIR\uninstall.exe" ""
