@@ -1,6 +1,7 @@
 # Release archives, made by CPack (`cpack` in the build folder): one folder
-# with the tool, the README, the licence, the manual as text and the demo
-# song.
+# with the tool (and the player, when it is built), the README, the
+# licence, the manuals as text and the demo song. The Windows installer
+# (cmake/windows_installer.cmake) holds the same files.
 #   Windows (cross build, cmake/mingw-w64.cmake): tamselexport-VERSION-win64.zip
 #   Linux:                                        tamselexport-VERSION-linux-x86_64.tar.gz
 # These files belong to a component of their own that a plain
@@ -22,6 +23,10 @@ endif()
 
 install(TARGETS tamselexport RUNTIME DESTINATION .
         COMPONENT ${TAMSEL_ARCHIVE_COMPONENT} EXCLUDE_FROM_ALL)
+if(TARGET tamselplay)
+  install(TARGETS tamselplay RUNTIME DESTINATION .
+          COMPONENT ${TAMSEL_ARCHIVE_COMPONENT} EXCLUDE_FROM_ALL)
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION . RENAME ${TAMSEL_README_NAME}
         COMPONENT ${TAMSEL_ARCHIVE_COMPONENT} EXCLUDE_FROM_ALL)
 install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME ${TAMSEL_LICENSE_NAME}
@@ -29,26 +34,43 @@ install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME ${TAMSEL_LICENSE_
 install(FILES ${CMAKE_SOURCE_DIR}/examples/demo.tsm DESTINATION examples
         COMPONENT ${TAMSEL_ARCHIVE_COMPONENT} EXCLUDE_FROM_ALL)
 
-# The manual: the page itself for Linux, and as text for everyone when groff
-# is there to format it; without either the README is the manual.
+# The manuals: the pages themselves for Linux, and as text for everyone when
+# groff is there to format them; without either the README is the manual.
+# The player's page comes with the player.
 find_program(TAMSEL_GROFF groff)
-if(EXISTS ${TAMSEL_MAN_PAGE})
+set(TAMSEL_MANUAL_TEXTS "")
+set(TAMSEL_ARCHIVE_PAGES tamselexport)
+if(TARGET tamselplay)
+  list(APPEND TAMSEL_ARCHIVE_PAGES tamselplay)
+endif()
+foreach(page IN LISTS TAMSEL_ARCHIVE_PAGES)
+  if(EXISTS ${CMAKE_BINARY_DIR}/man/${page}.1)
+    set(page_file ${CMAKE_BINARY_DIR}/man/${page}.1)
+  elseif(EXISTS ${CMAKE_SOURCE_DIR}/man/${page}.1)
+    set(page_file ${CMAKE_SOURCE_DIR}/man/${page}.1)
+  else()
+    continue()
+  endif()
   if(NOT WIN32)
-    install(FILES ${TAMSEL_MAN_PAGE} DESTINATION .
+    install(FILES ${page_file} DESTINATION .
             COMPONENT ${TAMSEL_ARCHIVE_COMPONENT} EXCLUDE_FROM_ALL)
   endif()
-  if(TAMSEL_GROFF)
-    set(TAMSEL_MANUAL_TEXT ${CMAKE_BINARY_DIR}/tamselexport-manual.txt)
-    add_custom_command(
-      OUTPUT ${TAMSEL_MANUAL_TEXT}
-      COMMAND ${CMAKE_COMMAND} -DGROFF=${TAMSEL_GROFF} -DINPUT=${TAMSEL_MAN_PAGE} -DOUTPUT=${TAMSEL_MANUAL_TEXT}
-              -P ${CMAKE_SOURCE_DIR}/cmake/man_to_text.cmake
-      DEPENDS ${TAMSEL_MAN_PAGE} ${CMAKE_SOURCE_DIR}/cmake/man_to_text.cmake
-      COMMENT "Formatting the manual as text")
-    add_custom_target(tamsel_manual_text ALL DEPENDS ${TAMSEL_MANUAL_TEXT})
-    install(FILES ${TAMSEL_MANUAL_TEXT} DESTINATION . RENAME tamselexport-manual.txt
-            COMPONENT ${TAMSEL_ARCHIVE_COMPONENT} EXCLUDE_FROM_ALL)
+  if(NOT TAMSEL_GROFF)
+    continue()
   endif()
+  set(text ${CMAKE_BINARY_DIR}/${page}-manual.txt)
+  add_custom_command(
+    OUTPUT ${text}
+    COMMAND ${CMAKE_COMMAND} -DGROFF=${TAMSEL_GROFF} -DINPUT=${page_file} -DOUTPUT=${text}
+            -P ${CMAKE_SOURCE_DIR}/cmake/man_to_text.cmake
+    DEPENDS ${page_file} ${CMAKE_SOURCE_DIR}/cmake/man_to_text.cmake
+    COMMENT "Formatting the ${page} manual as text")
+  list(APPEND TAMSEL_MANUAL_TEXTS ${text})
+  install(FILES ${text} DESTINATION .
+          COMPONENT ${TAMSEL_ARCHIVE_COMPONENT} EXCLUDE_FROM_ALL)
+endforeach()
+if(TAMSEL_MANUAL_TEXTS)
+  add_custom_target(tamsel_manual_text ALL DEPENDS ${TAMSEL_MANUAL_TEXTS})
 endif()
 
 set(CPACK_PACKAGE_NAME tamselexport)
@@ -76,3 +98,7 @@ set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_GENERATOR "")
 include(CPack)
+
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/windows_installer.cmake)
+endif()

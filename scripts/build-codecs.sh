@@ -2,7 +2,8 @@
 # Builds the codec libraries behind FLAC, Ogg Vorbis, Opus, MP3 and the
 # loudness measure (libogg, libvorbis, libFLAC, libopus, libmp3lame,
 # libmpg123, libsndfile with all of them, libebur128) as static libraries
-# for another target:
+# for another target, and for Windows SDL2 too (the player's audio output,
+# with the WASAPI, DirectSound, winmm, disk and dummy drivers):
 #
 #   scripts/build-codecs.sh mingw|emscripten PREFIX
 #
@@ -12,8 +13,9 @@
 # fetched with apt-get source (a deb-src entry for bookworm is added when
 # none is there and this runs as root) and checked against the SHA-256
 # written there and in the package's .dsc; the upstream tarballs are built
-# as they are, without Debian's patches, and checked by linking
-# codecs-check.c with them. A later run with the same versions file and
+# as they are, without Debian's patches (SDL2's dynamic API, switched off,
+# is the one change), and checked by linking codecs-check.c (and
+# sdl2-check.c) with them. A later run with the same versions file and
 # build files finds PREFIX/.codecs-stamp and does nothing; the downloads
 # stay in PREFIX.src for the next rebuild.
 #
@@ -36,7 +38,8 @@ work=$prefix.src
 jobs=${CODEC_JOBS:-2}
 
 # What the libraries are built from: a change to any of it rebuilds them.
-stamp_wanted=$(cat "$versions" "$0" "$here/codecs-check.c" "$here/../cmake/mingw-w64.cmake" | sha256sum | cut -d' ' -f1)
+stamp_wanted=$(cat "$versions" "$0" "$here/codecs-check.c" "$here/sdl2-check.c" "$here/windows-imports.sh" \
+  "$here/../cmake/mingw-w64.cmake" | sha256sum | cut -d' ' -f1)
 if [ "$(cat "$prefix/.codecs-stamp" 2>/dev/null || true)" = "$stamp_wanted" ]; then
   echo "build-codecs.sh: $prefix is up to date"
   exit 0
@@ -202,6 +205,23 @@ build_libsndfile() {
     -DENABLE_EXTERNAL_LIBS=ON -DENABLE_MPEG=ON -DINSTALL_MANPAGES=OFF -DENABLE_PACKAGE_CONFIG=OFF
 }
 build_libebur128() { cmake_build "$1" -DENABLE_INTERNAL_QUEUE_H=ON; }
+# SDL2 with audio and what audio needs (events, threads, timers) only.
+build_libsdl2() {
+  # The dynamic API lets an environment variable load another SDL library
+  # into the program: of no use where SDL is linked in, and on Windows it
+  # would pull in the video functions left out here.
+  header=$1/src/dynapi/SDL_dynapi.h
+  sed -i 's/^#define SDL_DYNAMIC_API 1$/#define SDL_DYNAMIC_API 0/' "$header"
+  ! grep -q '^#define SDL_DYNAMIC_API 1' "$header" ||
+    { echo "build-codecs.sh: could not switch off SDL's dynamic API in $header" >&2; exit 1; }
+  cmake_build "$1" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON \
+    -DSDL2_DISABLE_UNINSTALL=ON -DSDL_CCACHE=OFF -DSDL_VIDEO=OFF -DSDL_RENDER=OFF -DSDL_JOYSTICK=OFF \
+    -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF -DSDL_POWER=OFF -DSDL_XINPUT=OFF -DSDL_OPENGL=OFF \
+    -DSDL_OPENGLES=OFF -DSDL_VULKAN=OFF -DSDL_RENDER_D3D=OFF -DSDL_DUMMYVIDEO=OFF -DSDL_OFFSCREEN=OFF
+  # The player is a console program with its own main: no -mwindows (a
+  # program without a console) and no libmingw32 (there for SDL2main).
+  sed -i 's/ -mwindows//g; s/ -lmingw32//g' "$prefix/lib/pkgconfig/sdl2.pc"
+}
 
 # Links codecs-check.c with everything built, as a program of the target
 # would, and runs it where that needs no emulator: Emscripten's runs on
@@ -212,6 +232,10 @@ check_codecs() {
     mingw)
       # shellcheck disable=SC2086
       x86_64-w64-mingw32-gcc-posix -O2 -static "$here/codecs-check.c" $libs -o "$work/codecs-check.exe"
+      sdl=$(PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" pkg-config --static --cflags --libs sdl2)
+      # shellcheck disable=SC2086
+      x86_64-w64-mingw32-gcc-posix -O2 -static "$here/sdl2-check.c" $sdl -o "$work/sdl2-check.exe"
+      "$here/windows-imports.sh" "$work/sdl2-check.exe"
       ;;
     emscripten)
       # shellcheck disable=SC2086
@@ -232,6 +256,8 @@ build_all() {
   : >"$prefix/.codecs-building"
   grep -v '^#' "$versions" | while read -r pkg version tarball sum; do
     [ -n "$pkg" ] || continue
+    # SDL2 serves the player, which the web page has no use for.
+    [ "$target:$pkg" != emscripten:libsdl2 ] || continue
     fetch "$pkg" "$version" "$tarball" "$sum"
     echo "build-codecs.sh: $pkg $version for $target"
     src=$(unpack "$tarball")

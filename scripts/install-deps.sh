@@ -67,6 +67,8 @@ if [ "${1:-}" = ci ]; then
   need_file /usr/lib/wine/wine64 wine64
   need_file /usr/src/googletest/googletest/CMakeLists.txt googletest
   need_command groff groff-base
+  # The Windows installer.
+  need_command makensis nsis
 fi
 
 [ -z "$missing" ] && exit 0

@@ -6,7 +6,9 @@
 # BUILD_DIR then holds tamselexport.exe, the library as tamsel.dll with its
 # import library libtamsel.dll.a and as the static libtamsel.a, all with the
 # C and C++ runtimes linked in statically, and the release archive
-# tamselexport-VERSION-win64.zip. The tool writes every format and measures
+# tamselexport-VERSION-win64.zip, with tamselplay.exe too when SDL2 is
+# there (build-codecs.sh builds it), and, when NSIS's makensis is installed,
+# the installer tamsel-VERSION-setup.exe. The tool writes every format and measures
 # loudness: the codec libraries are built first by scripts/build-codecs.sh
 # into build-codecs/mingw (reused while scripts/codec-versions.txt is
 # unchanged; TAMSEL_CODECS_MINGW names another folder) and linked in
@@ -22,3 +24,6 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DT
       -DCMAKE_BUILD_TYPE=Release -DTAMSEL_TESTS=OFF -DTAMSEL_BENCH=OFF -DTAMSEL_SHARED=ON
 cmake --build "$build" -j2
 (cd "$build" && cpack)
+if command -v makensis >/dev/null; then
+  cmake --build "$build" --target installer
+fi

@@ -3,8 +3,11 @@
 # and the GoogleTest source when they are missing (as root, with apt-get),
 # runs the whole suite built for Windows under Wine (with the Linux build in
 # build, if any, as what the Windows tool's files are held to), builds the release
-# archive tamselexport-VERSION-win64.zip in build-win. Both share the
-# codecs in build-codecs/mingw, built once.
+# archive tamselexport-VERSION-win64.zip and the installer
+# tamsel-VERSION-setup.exe in build-win, and tests them under Wine (the
+# installer, the installed tools and the player, the uninstaller; with the
+# Linux tool in build). Both builds share the codecs and SDL2 in
+# build-codecs/mingw, built once.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -20,6 +23,7 @@ command -v make >/dev/null || missing="$missing make"
 command -v pkg-config >/dev/null || missing="$missing pkg-config"
 command -v xz >/dev/null || missing="$missing xz-utils"
 command -v bzip2 >/dev/null || missing="$missing bzip2"
+command -v makensis >/dev/null || missing="$missing nsis"
 if [ -n "$missing" ]; then
   if [ "$(id -u)" != 0 ]; then
     echo "windows-ci.sh: missing packages:$missing (install them as root)" >&2
@@ -34,3 +38,9 @@ echo "== the suite built for Windows, under Wine"
 scripts/windows-test.sh build-win-test
 echo "== the Windows release build and archive"
 scripts/windows-build.sh build-win
+if [ -x "${TAMSEL_LINUX_BUILD:-build}/tamselexport" ]; then
+  echo "== the Windows installer, tools and player, under Wine"
+  scripts/windows-release-test.sh build-win
+else
+  echo "windows-ci.sh: no Linux build in ${TAMSEL_LINUX_BUILD:-build}; the installer is not tested"
+fi
