@@ -40,7 +40,8 @@ TEST(Documentation, ManualAndCompletionNameEveryOption) {
         const char* file;
         const char* prefix;
     };
-    const Completion completions[] = {{"tamselexport.bash", "--"}, {"_tamselexport", "--"}, {"tamselexport.fish", "-l "}};
+    const Completion completions[] = {
+        {"tamselexport.bash", "--"}, {"_tamselexport", "--"}, {"tamselexport.fish", "-l "}};
     for (const char* option : LONG_OPTIONS) {
         std::string plain = std::string("--") + option;
         std::string roff;  // every dash escaped, as roff wants it
