@@ -6,8 +6,8 @@
 #   *_VERSION_*.deb                      the Debian packages, built from
 #                                        that tarball
 #   tamselexport-VERSION-win64.zip       the Windows build (windows-build.sh)
-#   tamsel-VERSION-setup.exe             the Windows installer, where the
-#                                        tree has its build script
+#   tamsel-VERSION-setup.exe             the Windows installer (the Windows
+#                                        build's target installer)
 #   tamselexport-VERSION-web/            the page (web/build.sh)
 #   SHA256SUMS                           every file above
 #
@@ -51,11 +51,13 @@ if ! skipped windows; then
   scripts/windows-build.sh build-release-win
   cp "build-release-win/$name-win64.zip" "$out/"
   echo "== Windows installer"
-  if [ -x scripts/windows-installer.sh ]; then
-    scripts/windows-installer.sh build-release-win
+  # The Windows build's target installer (NSIS's makensis), where the tree
+  # and the machine have it.
+  if ninja -C build-release-win -t query installer >/dev/null 2>&1; then
+    cmake --build build-release-win --target installer
     cp "build-release-win/tamsel-$version-setup.exe" "$out/"
   else
-    echo "-- no installer: this tree has no scripts/windows-installer.sh"
+    echo "-- no installer: the Windows build has no target installer (windows/installer.nsi and makensis)"
   fi
 fi
 
