@@ -8,14 +8,19 @@
 # names a song's type; then apt-get purge must leave none of the files.
 # Needs root for apt-get. DEB_BUILD_OPTIONS passes through (default
 # parallel=2: the suite runs during the build).
+#
+#   scripts/packages-check.sh              build, then check
+#   scripts/packages-check.sh --no-build   check the packages in build-deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "$(id -u)" = 0 ] || { echo "packages-check.sh installs packages: run it as root" >&2; exit 1; }
 version=$(sed -n 's/^project(tamselexport VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 out="$PWD/build-deb"
 
-echo "== building the packages"
-scripts/debian-packages.sh "$out"
+if [ "${1:-}" != --no-build ]; then
+  echo "== building the packages"
+  scripts/debian-packages.sh "$out"
+fi
 debs=("$out"/*_"$version"_*.deb)
 packages=$(for deb in "${debs[@]}"; do dpkg-deb -f "$deb" Package; done)
 
