@@ -1,9 +1,17 @@
-# cmake --install: the tool with its manual page and bash completion, the
+# cmake --install: the tool with its manual page, its bash, zsh and fish
+# completions and its AppStream metainfo, the song file's MIME type, the
 # library (static and shared), its headers, a CMake package
 # (find_package(tamsel) gives tamsel::tamsel, the shared library, and
 # tamsel::tamsel_static) and a pkg-config file.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
+
+# Where the shells look for completions differs between systems (Debian's
+# zsh reads vendor-completions); these defaults are the shells' own.
+set(TAMSEL_ZSH_COMPLETION_DIR ${CMAKE_INSTALL_DATADIR}/zsh/site-functions
+    CACHE STRING "Where the zsh completion is installed")
+set(TAMSEL_FISH_COMPLETION_DIR ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d
+    CACHE STRING "Where the fish completion is installed")
 
 set(TAMSEL_LIBRARY_TARGETS tamsel_static)
 if(TAMSEL_SHARED)
@@ -21,6 +29,19 @@ if(TAMSEL_TOOL)
   install(FILES ${TAMSEL_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${CMAKE_SOURCE_DIR}/completion/tamselexport.bash
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tamselexport)
+  install(FILES ${CMAKE_SOURCE_DIR}/completion/_tamselexport DESTINATION ${TAMSEL_ZSH_COMPLETION_DIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/completion/tamselexport.fish DESTINATION ${TAMSEL_FISH_COMPLETION_DIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/desktop/org.tamsel.tamselexport.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+endif()
+# The song file's type for the desktop, with every front end: the tool, the
+# GStreamer plugin and the player open it.
+install(FILES ${CMAKE_SOURCE_DIR}/desktop/tamsel.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+# The player's desktop entry, which offers it for song files, only with the
+# player.
+if(TARGET tamselplay)
+  install(FILES ${CMAKE_SOURCE_DIR}/desktop/org.tamsel.tamselplay.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 endif()
 
 set(TAMSEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tamsel)

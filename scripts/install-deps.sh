@@ -6,8 +6,9 @@
 #   scripts/install-deps.sh            the build, the tests and the benchmarks
 #   scripts/install-deps.sh ci         also clang (sanitizers, fuzzing),
 #                                      clang-format, the web page's toolchain
-#                                      and browser, and MinGW-w64 and Wine for
-#                                      the Windows build
+#                                      and browser, MinGW-w64 and Wine for
+#                                      the Windows build, and the Debian
+#                                      packaging tools
 set -eu
 
 missing=""
@@ -69,6 +70,18 @@ if [ "${1:-}" = ci ]; then
   need_command groff groff-base
   # The Windows installer.
   need_command makensis nsis
+  # scripts/packages-check.sh: the Debian packages, lintian, and the
+  # desktop's view of a song (the MIME type, the metainfo, the desktop
+  # entry).
+  need_command dpkg-buildpackage dpkg-dev
+  need_command dh debhelper
+  need_command fakeroot fakeroot
+  need_command lintian lintian
+  need_command desktop-file-validate desktop-file-utils
+  need_command appstreamcli appstream
+  need_command update-mime-database shared-mime-info
+  need_command xdg-mime xdg-utils
+  need_command mimetype libfile-mimeinfo-perl
 fi
 
 [ -z "$missing" ] && exit 0

@@ -14,9 +14,18 @@ prefix="$work/prefix"
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in include/tamsel/tamsel.h include/tamsel/tamsel.hpp bin/tamselexport share/man/man1/tamselexport.1 \
-    share/bash-completion/completions/tamselexport; do
+    share/bash-completion/completions/tamselexport share/zsh/site-functions/_tamselexport \
+    share/fish/vendor_completions.d/tamselexport.fish share/mime/packages/tamsel.xml \
+    share/metainfo/org.tamsel.tamselexport.metainfo.xml; do
   [ -e "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
+# The player's desktop entry comes with the player alone.
+if [ -e "$prefix/bin/tamselplay" ]; then
+  [ -e "$prefix/share/applications/org.tamsel.tamselplay.desktop" ] || { echo "no desktop entry for the player"; exit 1; }
+elif [ -e "$prefix/share/applications" ]; then
+  echo "desktop entries installed without the player: $(ls "$prefix/share/applications")"
+  exit 1
+fi
 libdir=$(dirname "$(find "$prefix" -name tamsel.pc)")/..
 [ -e "$libdir/libtamsel.a" ] || { echo "no static library in $libdir"; exit 1; }
 soname=$(objdump -p "$libdir/libtamsel.so" | awk '/SONAME/ { print $2 }')

@@ -1,4 +1,5 @@
-// The manual page and the bash completion know every option --help lists;
+// The manual page and the bash, zsh and fish completions know every option
+// --help lists;
 // the manual and the README name every key of --json and show the summary
 // line the tool prints today; and --help, the manual page and the README
 // state the range of every bounded value the tool checks.
@@ -33,21 +34,32 @@ TEST(Documentation, ManualAndCompletionNameEveryOption) {
     folder.write("a.tsm", song_bytes(100, 0, 8, 8));
     std::string help = run_tool(folder.path(), {"--help"}).out;
     std::string manual = text_of(TAMSEL_BINARY_DIR "/man/tamselexport.1");
-    std::string completion = text_of(TAMSEL_SOURCE_DIR "/completion/tamselexport.bash");
     ASSERT_FALSE(manual.empty());
-    ASSERT_FALSE(completion.empty());
+    // Each completion with the way it spells a long option.
+    struct Completion {
+        const char* file;
+        const char* prefix;
+    };
+    const Completion completions[] = {
+        {"tamselexport.bash", "--"}, {"_tamselexport", "--"}, {"tamselexport.fish", "-l "}};
     for (const char* option : LONG_OPTIONS) {
         std::string plain = std::string("--") + option;
         std::string roff;  // every dash escaped, as roff wants it
         for (char c : plain) roff += c == '-' ? std::string("\\-") : std::string(1, c);
         EXPECT_NE(help.find(plain), std::string::npos) << plain;
         EXPECT_NE(manual.find(roff), std::string::npos) << roff;
-        EXPECT_NE(completion.find(plain), std::string::npos) << plain;
     }
-    for (const char* format : {"wav16", "wav24", "flac24", "ogg", "opus", "mp3"}) {
+    for (const Completion& completion : completions) {
+        std::string text = text_of(std::string(TAMSEL_SOURCE_DIR "/completion/") + completion.file);
+        ASSERT_FALSE(text.empty()) << completion.file;
+        for (const char* option : LONG_OPTIONS)
+            EXPECT_NE(text.find(completion.prefix + std::string(option)), std::string::npos)
+                << completion.file << ": " << option;
+        for (const char* format : {"wav16", "wav24", "flac24", "ogg", "opus", "mp3"})
+            EXPECT_NE(text.find(format), std::string::npos) << completion.file << ": " << format;
+    }
+    for (const char* format : {"wav16", "wav24", "flac24", "ogg", "opus", "mp3"})
         EXPECT_NE(manual.find(format), std::string::npos) << format;
-        EXPECT_NE(completion.find(format), std::string::npos) << format;
-    }
 }
 
 // The keys of the outermost object of a line of JSON, in order. Text in
