@@ -21,7 +21,7 @@
 #include "fuzz_support.h"
 #include "tool/cli_options.h"
 #include "tool/positional_arguments.h"
-#include "tool/strict_number.h"
+#include "frontend/strict_number.h"
 
 static constexpr size_t MAX_ARGUMENTS = 64;
 

@@ -14,7 +14,7 @@
 #include "output/output_file.h"
 #include "tamsel/tamsel.hpp"
 #include "tool/option_words.h"
-#include "tool/song_input.h"
+#include "frontend/song_input.h"
 
 static bool file_failed(ProgressDisplay* display, const std::string& input, const std::string& reason) {
     display->print_line("tamselexport: " + input + ": " + reason);
