@@ -110,6 +110,13 @@ void PlayerSession::send_renderer(CommandKind kind, int32_t index, uint64_t fram
     tail_ticket_ = ticket;
     tail_started_ = false;
     list_done_ = false;
+    // The list's last song: the silence after it is its end, not a wait.
+    if (index + 1 == (int32_t)songs_.size()) mark_list_done();
+}
+
+void PlayerSession::mark_list_done() {
+    send(CommandKind::LIST_DONE, 0);
+    list_done_ = true;
 }
 
 // Plays song index from frame now; false when it cannot be played.
@@ -149,8 +156,7 @@ void PlayerSession::queue_after_tail() {
         send_renderer(CommandKind::PLAY_NEXT, i, 0, renderer);
         return;
     }
-    send(CommandKind::LIST_DONE, 0);
-    list_done_ = true;
+    mark_list_done();
 }
 
 void PlayerSession::log_event(const Event& event) {
@@ -166,12 +172,11 @@ void PlayerSession::handle(const Event& event) {
     case EventKind::SONG_START:
     case EventKind::SEEK:
         if (event.ticket == tail_ticket_) tail_started_ = true;
+        list_ended_ = false;
         if (event.song != playing_ || event.kind == EventKind::SONG_START) song_started_(event.song, songs_[(size_t)event.song]);
         playing_ = event.song;
         return;
-    case EventKind::LIST_END:
-        if (list_done_) finished_ = true;
-        return;
+    case EventKind::LIST_END: list_ended_ = true; return;
     default: return;
     }
 }
@@ -182,8 +187,9 @@ void PlayerSession::poll() {
     tamsel_renderer* renderer = nullptr;
     while (feed_.next_retired(&renderer)) tamsel_renderer_free(renderer);
     queue_after_tail();
-    // Nothing could be queued at all: every song failed.
-    if (tail_song_ < 0) finished_ = true;
+    // The feed ran out and nothing follows; or nothing could be queued at
+    // all: every song failed.
+    if ((list_ended_ && list_done_) || tail_song_ < 0) finished_ = true;
 }
 
 void PlayerSession::toggle_pause() {

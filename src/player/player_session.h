@@ -76,6 +76,7 @@ private:
     void send_renderer(CommandKind kind, int32_t index, uint64_t frame, tamsel_renderer* renderer);
     void send(CommandKind kind, uint32_t value);
     void send_volume();
+    void mark_list_done();
     void log_event(const Event& event);
     void handle(const Event& event);
 
@@ -90,7 +91,8 @@ private:
     int32_t tail_song_ = -1;  // the last song handed over
     uint32_t tail_ticket_ = 0;
     bool tail_started_ = false;
-    bool list_done_ = false;  // nothing can follow the tail
+    bool list_done_ = false;   // nothing can follow the tail
+    bool list_ended_ = false;  // the feed has nothing more to play
     bool finished_ = false;
     bool any_failed_ = false;
     int32_t playing_ = -1;
