@@ -35,8 +35,8 @@ static std::string place_text(const ViewState& state) {
 const std::vector<std::string>& key_help_lines() {
     static const std::vector<std::string> LINES = {
         "space      pause / resume",
-        "left/right seek 5 s back / on      down/up  30 s back / on",
-        "home       back to the song's start",
+        "Left/Right seek 5 s back / on      Down/Up  30 s back / on",
+        "Home       back to the song's start",
         "n / p      next / previous song",
         "1 2 3 d    mute or unmute a track   s  solo 1, 2, 3, drums, none",
         "!          unmute every track",

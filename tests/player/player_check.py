@@ -2,7 +2,7 @@
 and checked against tamselexport's float WAV files byte for byte; keys and
 signals sent through a pseudo-terminal.
 
-    player_check.py CASE PLAYER EXPORTER EXAMPLES
+    player_check.py CASE PLAYER EXPORTER EXAMPLES MANUAL
 """
 import fcntl
 import os
@@ -15,7 +15,7 @@ import tempfile
 import termios
 import time
 
-CASE, PLAYER, EXPORTER, EXAMPLES = sys.argv[1], *map(os.path.abspath, sys.argv[2:5])
+CASE, PLAYER, EXPORTER, EXAMPLES, MANUAL = sys.argv[1], *map(os.path.abspath, sys.argv[2:6])
 SHORT = os.path.join(EXAMPLES, "short.tsm")
 DEMO = os.path.join(EXAMPLES, "demo.tsm")
 FRAME = 8  # bytes of a stereo float frame
@@ -421,6 +421,25 @@ def case_suspend():
         fail("the shell did not end: %r" % bytes(screen[-600:]))
     if open(after_file).read() != before:
         fail("after fg and q the terminal is not as it was")
+
+
+def case_documentation():
+    """Every option of --help in the manual page, the completion and the
+    README; every key of --help in the manual page."""
+    import re
+    help_text = subprocess.run([PLAYER, "--help"], capture_output=True, text=True).stdout
+    root = os.path.dirname(EXAMPLES)
+    manual = open(MANUAL).read()
+    manual = manual.replace("\\-", "-")
+    completion = open(os.path.join(root, "completion", "tamselplay.bash")).read()
+    readme = open(os.path.join(root, "README.md")).read()
+    for option in sorted(set(re.findall(r"--[a-z-]+", help_text))):
+        for name, text in [("manual", manual), ("completion", completion), ("README", readme)]:
+            if option not in text:
+                fail("%s is not in the %s" % (option, name))
+    for key in ["space", "n", "p", "1", "d", "s", "!", "l", "+", "[", "?", "q", "Esc", "Home"]:
+        if key not in help_text or ".B" not in manual or key not in manual.split(".SH KEYS")[1]:
+            fail("key %s is not in --help and the manual" % key)
 
 
 CASES = {name[5:]: function for name, function in globals().items() if name.startswith("case_")}
