@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "frontend/utf8_arguments.h"
 #include "player/audio_device.h"
 #include "player/play_list.h"
 #include "player/play_loop.h"
@@ -76,7 +77,7 @@ static int play(const PlayerOptions& options) {
     return session.any_failed() ? 1 : 0;
 }
 
-int main(int argc, char** argv) {
+static int run(int argc, char** argv) {
     PlayerOptions options;
     std::string error;
     switch (parse_player_options(argc, argv, &options, &error)) {
@@ -87,3 +88,13 @@ int main(int argc, char** argv) {
     }
     return play(options);
 }
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** wide_argv) {
+    return run_with_utf8_arguments(argc, wide_argv, run);
+}
+#else
+int main(int argc, char** argv) {
+    return run(argc, argv);
+}
+#endif

@@ -96,7 +96,7 @@ bool PlayLoop::handle_char(char c) {
 bool PlayLoop::handle_key(const KeyPress& press) {
     switch (press.key) {
     case Key::NONE: return true;
-    case Key::CHAR: return handle_char(press.c);
+    case Key::TEXT: return handle_char(press.c);
     case Key::LEFT: session_->seek_by(-5); return true;
     case Key::RIGHT: session_->seek_by(5); return true;
     case Key::DOWN: session_->seek_by(-30); return true;

@@ -8,7 +8,7 @@
 
 enum class Key {
     NONE,
-    CHAR,  // a plain character (KeyPress::c)
+    TEXT,  // a plain character (KeyPress::c)
     LEFT,
     RIGHT,
     UP,

@@ -120,7 +120,7 @@ KeyPress read_key(int timeout_ms) {
     int byte = read_byte(timeout_ms);
     if (byte < 0) return {};
     if (byte == 27) return read_escape();
-    return {Key::CHAR, (char)byte};
+    return {Key::TEXT, (char)byte};
 }
 
 TerminalSignal take_signal() {

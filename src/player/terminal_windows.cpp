@@ -83,7 +83,7 @@ static KeyPress key_of(const KEY_EVENT_RECORD& event) {
     }
     char c = event.uChar.AsciiChar;
     if (c == 0) return {};
-    return {Key::CHAR, c};
+    return {Key::TEXT, c};
 }
 
 KeyPress read_key(int timeout_ms) {
