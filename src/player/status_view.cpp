@@ -131,8 +131,15 @@ std::string StatusView::dumb_line(const ViewState& state) const {
 void StatusView::draw(const ViewState& state, size_t width) {
     std::string out;
     if (!escapes_) {
+        // No overlay without cursor movement: the keys are printed once,
+        // above the line.
+        if (state.help && !help_printed_) {
+            clear();
+            for (const std::string& key : key_help_lines()) out += fit(key, width) + "\n";
+        }
+        help_printed_ = state.help;
         std::string line = fit(dumb_line(state), width);
-        out = "\r" + line + std::string(width > line.size() + 1 ? width - line.size() - 1 : 0, ' ');
+        out += "\r" + line + std::string(width > line.size() + 1 ? width - line.size() - 1 : 0, ' ');
         std::fwrite(out.data(), 1, out.size(), stdout);
         std::fflush(stdout);
         drawn_ = 1;

@@ -51,6 +51,7 @@ private:
     bool color_;
     size_t drawn_ = 0;  // lines on screen
     size_t width_ = 0;
+    bool help_printed_ = false;  // without escapes: the keys were printed for this overlay
 };
 
 // "1:23", "1:02:03".

@@ -224,9 +224,9 @@ def terminal_settings(fd):
 class Terminal:
     """The player on a pseudo-terminal of its own, as its controlling one."""
 
-    def __init__(self, args, delay_ms=5, env_extra=None):
+    def __init__(self, args, delay_ms=5, env_extra=None, columns=80):
         self.master, slave = pty.openpty()
-        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
+        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
         self.before = terminal_settings(slave)
         self.slave = slave
         env = environment(delay_ms)
@@ -275,7 +275,7 @@ class Terminal:
         after = terminal_settings(self.slave)
         if after != self.before:
             fail("terminal settings not restored: %r then %r" % (self.before, after))
-        if b"\x1b[?25h" not in self.screen:
+        if b"\x1b[?25l" in self.screen and b"\x1b[?25h" not in self.screen:
             fail("the cursor was left hidden")
         return self.process.returncode
 
@@ -353,6 +353,41 @@ def case_keys():
             fail("keys %r: only %d stretches checked" % (keys, checked))
         if b"record" not in terminal.screen or b"[1/" not in terminal.screen:
             fail("no status display")
+
+
+def visible_lines(screen):
+    import re
+    text = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", screen)
+    # SDL's disk driver warns on standard error that it writes a file.
+    return [line for chunk in text.split(b"\n") for line in chunk.split(b"\r") if not line.startswith(b"CRITICAL")]
+
+
+def case_display_modes():
+    table = [  # (environment, columns, what the screen must hold, what it must not)
+        ({}, 80, [b"\x1b[32m", b"record"], []),
+        ({"NO_COLOR": "1"}, 80, [b"record"], [b"\x1b[32m", b"\x1b[0m"]),
+        ({"TERM": "dumb"}, 80, [b"rec "], [b"\x1b"]),
+        ({}, 40, [b"[1/1]"], []),
+    ]
+    for env, columns, present, absent in table:
+        terminal = Terminal(["--loop-forever", SHORT], env_extra=env, columns=columns)
+        terminal.wait_for_events(1)
+        terminal.read(0.5)
+        terminal.send("?")
+        terminal.send("?")
+        terminal.send("q")
+        terminal.finish()
+        for words in present:
+            if words not in terminal.screen:
+                fail("%r: %r not shown" % (env, words))
+        for words in absent:
+            if words in terminal.screen:
+                fail("%r: %r shown" % (env, words))
+        if b"pause / resume" not in terminal.screen:
+            fail("%r: no help overlay" % env)
+        longest = max(len(line) for line in visible_lines(terminal.screen))
+        if longest >= columns:
+            fail("%r: a line of %d columns on a terminal of %d: %r" % (env, longest, columns, max(visible_lines(terminal.screen), key=len)))
 
 
 def case_quit_signals():
