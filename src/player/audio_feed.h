@@ -60,8 +60,8 @@ struct FeedStatus {
     std::atomic<uint64_t> frame{0};
     std::atomic<int32_t> record{0};
     std::atomic<uint32_t> pass{0};
-    std::atomic<uint32_t> notes{0};      // bit t: track t started a note in the record
-    std::atomic<uint32_t> levels[6]{};   // float bits: the four tracks, then left and right
+    std::atomic<uint32_t> notes{0};     // bit t: track t started a note in the record
+    std::atomic<uint32_t> levels[6]{};  // float bits: the four tracks, then left and right
     std::atomic<bool> track_levels{false};
     std::atomic<uint64_t> underruns{0};  // callbacks that found no song ready while one was due
     std::atomic<bool> has_next{false};

@@ -10,7 +10,7 @@
 #include "player/status_view.h"
 
 struct LoopSetup {
-    bool keys = false;             // keys come from standard input
+    bool keys = false;              // keys come from standard input
     StatusView* display = nullptr;  // the status block on standard output, or none
 };
 

@@ -19,18 +19,10 @@ struct Entry {
 };
 
 const Entry ENTRIES[] = {
-    {Id::LOOPS, 'l', "loops", true},
-    {Id::TICK, 't', "tick", true},
-    {Id::MUTE, 0, "mute", true},
-    {Id::SOLO, 0, "solo", true},
-    {Id::GAIN, 0, "gain", true},
-    {Id::LOOP_FOREVER, 0, "loop-forever", false},
-    {Id::SHUFFLE, 0, "shuffle", false},
-    {Id::START, 0, "start", true},
-    {Id::VOLUME, 0, "volume", true},
-    {Id::STEREO, 0, "stereo", true},
-    {Id::HELP, 'h', "help", false},
-    {Id::VERSION, 'V', "version", false},
+    {Id::LOOPS, 'l', "loops", true},    {Id::TICK, 't', "tick", true},  {Id::MUTE, 0, "mute", true},
+    {Id::SOLO, 0, "solo", true},        {Id::GAIN, 0, "gain", true},    {Id::LOOP_FOREVER, 0, "loop-forever", false},
+    {Id::SHUFFLE, 0, "shuffle", false}, {Id::START, 0, "start", true},  {Id::VOLUME, 0, "volume", true},
+    {Id::STEREO, 0, "stereo", true},    {Id::HELP, 'h', "help", false}, {Id::VERSION, 'V', "version", false},
 };
 
 const Entry* find_entry(const char* arg, const char** attached, std::string* error) {
@@ -75,8 +67,7 @@ struct TrackOptionSeen {
     const char* name = nullptr;
 };
 
-bool apply(const Entry& entry, const char* value, PlayerOptions* options, TrackOptionSeen* tracks,
-           std::string* error) {
+bool apply(const Entry& entry, const char* value, PlayerOptions* options, TrackOptionSeen* tracks, std::string* error) {
     std::string label = std::string("--") + entry.long_name;
     double number = 0.0;
     switch (entry.id) {

@@ -32,7 +32,8 @@ static const char* event_name(EventKind kind) {
 }
 
 PlayerSession::PlayerSession(const PlayerOptions& options, std::vector<ListEntry> list,
-                             std::function<void(const std::string&)> report, std::function<void(int32_t, const SongEntry&)> song_started)
+                             std::function<void(const std::string&)> report,
+                             std::function<void(int32_t, const SongEntry&)> song_started)
     : options_(options), report_(std::move(report)), song_started_(std::move(song_started)) {
     for (ListEntry& entry : list) {
         SongEntry song;
@@ -173,7 +174,8 @@ void PlayerSession::handle(const Event& event) {
     case EventKind::SEEK:
         if (event.ticket == tail_ticket_) tail_started_ = true;
         list_ended_ = false;
-        if (event.song != playing_ || event.kind == EventKind::SONG_START) song_started_(event.song, songs_[(size_t)event.song]);
+        if (event.song != playing_ || event.kind == EventKind::SONG_START)
+            song_started_(event.song, songs_[(size_t)event.song]);
         playing_ = event.song;
         return;
     case EventKind::LIST_END: list_ended_ = true; return;

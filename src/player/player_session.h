@@ -38,7 +38,8 @@ public:
     // report receives each line for the user: a song that cannot be played,
     // a warning. song_started is told of each song as it starts.
     PlayerSession(const PlayerOptions& options, std::vector<ListEntry> list,
-                  std::function<void(const std::string&)> report, std::function<void(int32_t, const SongEntry&)> song_started);
+                  std::function<void(const std::string&)> report,
+                  std::function<void(int32_t, const SongEntry&)> song_started);
     ~PlayerSession();
 
     AudioFeed& feed() { return feed_; }

@@ -86,4 +86,3 @@ void operator delete(void* p, size_t, std::align_val_t) noexcept {
 void operator delete[](void* p, size_t, std::align_val_t) noexcept {
     free_aligned(p);
 }
-
