@@ -279,6 +279,41 @@ TAMSEL_API tamsel_status tamsel_renderer_get_state(const tamsel_renderer* render
  * up exactly (as 32-bit integers) to the full mix. */
 TAMSEL_API tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer* renderer, uint32_t muted_tracks);
 
+/* Changes the stereo width from the next frame on: percent 0..200, 100 on
+ * a new renderer. The mixer's sums L and R of each frame become
+ *     L' = (L x (100 + percent) + R x (100 - percent)) / 200
+ *     R' = (R x (100 + percent) + L x (100 - percent)) / 200
+ * computed exactly in 64-bit integers, rounded to the nearest integer
+ * (halves up, towards +infinity) and clamped to the int32 range: the mid
+ * (L + R) / 2 stays, the side (L - R) / 2 is scaled by percent / 100. 0 is
+ * mono (L' = R'), 200 doubles the side, and 100 is the render itself, byte
+ * for byte and at full speed. All three render calls, seeks and the loop
+ * tails use the widened sums (the float samples are still the int32 ones
+ * divided by 32768). TAMSEL_ERR_INVALID_ARGUMENT, changing nothing, for a
+ * null renderer or a percent outside 0..200. */
+TAMSEL_API tamsel_status tamsel_renderer_set_stereo_width(tamsel_renderer* renderer, int32_t percent);
+
+/* Per-track levels, for a player's meters. Off on a new renderer, and then
+ * rendering costs nothing for them. With enable non-zero, each render call
+ * (tamsel_render_float, _int32 or _int16) records, per track, the peak of
+ * that track's own integer sums over the frames it stored: the largest
+ * magnitude |sum| of either channel, in the units of tamsel_render_int32
+ * (32768 is full scale; up to 2^31), taken before the stereo width. The
+ * four tracks' sums add up (as 32-bit integers) to the mix. The output is
+ * the same bytes either way and nothing is allocated. Enabling or disabling
+ * clears the levels to 0. TAMSEL_ERR_INVALID_ARGUMENT for a null
+ * renderer. */
+TAMSEL_API tamsel_status tamsel_renderer_measure_track_levels(tamsel_renderer* renderer, int enable);
+
+/* The levels of the latest render call (see
+ * tamsel_renderer_measure_track_levels) into peaks[0..3], track t at index
+ * t (3 the drums). All 0 while levels are off, after a seek, after a call
+ * that stored no frames, and for a track muted throughout the call; the
+ * loop tail calls leave them as they were. TAMSEL_ERR_INVALID_ARGUMENT, and
+ * nothing written, for a null pointer. */
+TAMSEL_API tamsel_status tamsel_renderer_get_track_levels(const tamsel_renderer* renderer,
+                                                          uint32_t peaks[TAMSEL_TRACK_COUNT]);
+
 /* ---- Seamless loops ------------------------------------------------------ */
 
 /* Frames of a loop's crossfade: 1440, 30 ms. A jump from the end of a pass

@@ -181,6 +181,17 @@ public:
     // What is playing now (see tamsel_renderer_get_state); *state is written only on TAMSEL_OK.
     Status state(PlayState* state) const noexcept { return tamsel_renderer_get_state(renderer_, state); }
     Status set_muted_tracks(uint32_t muted) noexcept { return tamsel_renderer_set_muted_tracks(renderer_, muted); }
+    // 0..200 %, 100 the render itself (see tamsel_renderer_set_stereo_width).
+    Status set_stereo_width(int32_t percent) noexcept { return tamsel_renderer_set_stereo_width(renderer_, percent); }
+    // Per-track peaks of the latest render call, once measuring is on (see
+    // tamsel_renderer_measure_track_levels); *peaks is written only on TAMSEL_OK.
+    Status measure_track_levels(bool enable) noexcept {
+        return tamsel_renderer_measure_track_levels(renderer_, enable ? 1 : 0);
+    }
+    Status track_levels(std::array<uint32_t, TAMSEL_TRACK_COUNT>* peaks) const noexcept {
+        if (!peaks) return TAMSEL_ERR_INVALID_ARGUMENT;
+        return tamsel_renderer_get_track_levels(renderer_, peaks->data());
+    }
     // The seamless loop: S, E and X (see tamsel_renderer_find_loop), and its
     // crossfaded tail of X frames, resized to fit; *tail and *difference_db
     // (which may be null) are replaced only on TAMSEL_OK.

@@ -12,6 +12,7 @@
 #include "engine/loop_points.h"
 #include "engine/render_length.h"
 #include "engine/renderer.h"
+#include "mixer/stereo_width.h"
 #include "song/song.h"
 #include "song/song_open.h"
 
@@ -278,6 +279,24 @@ tamsel_status tamsel_renderer_set_muted_tracks(tamsel_renderer* renderer, uint32
     return TAMSEL_OK;
 }
 
+tamsel_status tamsel_renderer_set_stereo_width(tamsel_renderer* renderer, int32_t percent) {
+    if (!renderer || percent < 0 || percent > STEREO_WIDTH_MOST) return TAMSEL_ERR_INVALID_ARGUMENT;
+    renderer_set_stereo_width(renderer->renderer, percent);
+    return TAMSEL_OK;
+}
+
+tamsel_status tamsel_renderer_measure_track_levels(tamsel_renderer* renderer, int enable) {
+    if (!renderer) return TAMSEL_ERR_INVALID_ARGUMENT;
+    renderer_set_measure_levels(renderer->renderer, enable != 0);
+    return TAMSEL_OK;
+}
+
+tamsel_status tamsel_renderer_get_track_levels(const tamsel_renderer* renderer, uint32_t peaks[TAMSEL_TRACK_COUNT]) {
+    if (!renderer || !peaks) return TAMSEL_ERR_INVALID_ARGUMENT;
+    std::memcpy(peaks, renderer_track_peaks(renderer->renderer), TAMSEL_TRACK_COUNT * sizeof peaks[0]);
+    return TAMSEL_OK;
+}
+
 // ---- Seamless loops
 
 tamsel_status tamsel_renderer_find_loop(const tamsel_renderer* renderer, uint64_t limit, tamsel_loop* loop) {
@@ -322,12 +341,17 @@ tamsel_status tamsel_renderer_loop_tail_int32(tamsel_renderer* renderer, const t
     Renderer* r = renderer->renderer;
     uint32_t x = loop->crossfade;
     uint64_t was_at = renderer_position(r);
+    // The tail's renders are not the caller's: the levels stay those of
+    // the caller's latest render.
+    uint32_t peaks[TRACK_COUNT];
+    std::memcpy(peaks, r->track_peaks, sizeof peaks);
     int32_t lead_in[2 * TAMSEL_LOOP_CROSSFADE_FRAMES];
     if (x > 0) {
         render_stretch(r, loop->end - x, x, tail);
         render_stretch(r, loop->start - x, x, lead_in);
         renderer_seek(r, was_at);
     }
+    std::memcpy(r->track_peaks, peaks, sizeof peaks);
     if (difference_db) *difference_db = stretch_difference_db(tail, lead_in, x);
     crossfade_frames(tail, lead_in, 0, x, x, tail);
     return TAMSEL_OK;

@@ -14,8 +14,8 @@
 #include "counted_new.h"
 
 // What an audio callback does with a renderer: render blocks to the end in
-// each form, read the state, seek back and forth, mute; returns the
-// allocations made meanwhile.
+// each form, read the state, seek back and forth, mute, widen, read the
+// track levels; returns the allocations made meanwhile.
 static uint64_t allocations_while_playing(tamsel_renderer* renderer, float* block, int32_t* sums, int16_t* samples) {
     uint64_t before = allocations.load();
     tamsel_play_state state;
@@ -28,6 +28,13 @@ static uint64_t allocations_while_playing(tamsel_renderer* renderer, float* bloc
     }
     tamsel_renderer_set_muted_tracks(renderer, 0x5);
     tamsel_render_float(renderer, block, 512);
+    uint32_t peaks[TAMSEL_TRACK_COUNT];
+    tamsel_renderer_measure_track_levels(renderer, 1);
+    tamsel_renderer_set_stereo_width(renderer, 150);
+    tamsel_render_float(renderer, block, 512);
+    tamsel_renderer_get_track_levels(renderer, peaks);
+    tamsel_renderer_set_stereo_width(renderer, 100);
+    tamsel_renderer_measure_track_levels(renderer, 0);
     return allocations.load() - before;
 }
 

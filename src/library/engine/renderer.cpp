@@ -4,6 +4,8 @@
 #include <new>
 
 #include "engine/clock_jump.h"
+#include "mixer/cubic.h"
+#include "mixer/stereo_width.h"
 #include "mixer/voice_block.h"
 
 namespace tamsel::core {
@@ -64,6 +66,7 @@ Renderer* renderer_new(const Song* song, int32_t loops, double tick_ms) {
     renderer->cache_budget = SAMPLE_CACHE_BUDGET;
     for (int32_t slot = 0; slot < SLOT_COUNT; slot++) renderer->caches[slot].budget = &renderer->cache_budget;
     renderer->mix_path = best_steady_mix_path();
+    renderer->stereo_width = STEREO_WIDTH_NEUTRAL;
     renderer_start(renderer, song, loops, tick_ms);
     return renderer;
 }
@@ -171,18 +174,56 @@ static uint32_t advance_clock_to_step(Renderer* renderer, uint32_t limit) {
     return frames;
 }
 
+static bool track_is_muted(const Renderer* renderer, int32_t track) {
+    return track >= 0 && (renderer->muted_tracks >> track & 1u);
+}
+
+static uint32_t magnitude(int32_t sum) {
+    return sum < 0 ? 0u - (uint32_t)sum : (uint32_t)sum;
+}
+
+// Mixes the given active slots of one track into the track segment, raises
+// the track's peak by its sums and adds them into the segment. Integer sums
+// wrap, so adding a track's sums at once equals adding its voices one by
+// one.
+static void mix_track_measured(Renderer* renderer, int32_t track, int32_t count, uint32_t frames) {
+    int32_t* own = renderer->track_segment;
+    std::memset(own, 0, 2 * (size_t)frames * sizeof own[0]);
+    bool mixed = false;
+    for (int32_t i = 0; i < count; i++) {
+        int32_t slot = renderer->active_slots[i];
+        if (track_of_slot(slot) != track) continue;
+        voice_mix_block(&renderer->table.voices[slot], own, frames, &renderer->scratch, renderer->mix_path);
+        mixed = true;
+    }
+    if (!mixed) return;
+    uint32_t peak = renderer->track_peaks[track];
+    for (uint32_t i = 0; i < 2 * frames; i++) {
+        uint32_t m = magnitude(own[i]);
+        peak = m > peak ? m : peak;
+        renderer->segment[i] = add_wrapping(renderer->segment[i], own[i]);
+    }
+    renderer->track_peaks[track] = peak;
+}
+
 // Mixes the sounding voices over frames into the segment, or with mix
-// false only moves them on. Muted tracks' voices always only move on.
-static void mix_segment(Renderer* renderer, uint32_t frames, bool mix) {
+// false only moves them on. Muted tracks' voices always only move on. With
+// measure, the tracks are mixed one at a time for their peaks.
+static void mix_segment(Renderer* renderer, uint32_t frames, bool mix, bool measure) {
     int32_t* acc = mix ? renderer->segment : nullptr;
     if (mix) std::memset(renderer->segment, 0, 2 * (size_t)frames * sizeof renderer->segment[0]);
     int32_t count = sound_table_active_slots(&renderer->table, renderer->active_slots);
     for (int32_t i = 0; i < count; i++) {
         int32_t slot = renderer->active_slots[i];
         int32_t track = track_of_slot(slot);
-        bool muted = track >= 0 && (renderer->muted_tracks >> track & 1u);
+        bool muted = track_is_muted(renderer, track);
+        if (mix && measure && !muted && track >= 0) continue;
         voice_mix_block(&renderer->table.voices[slot], muted ? nullptr : acc, frames, &renderer->scratch,
                         renderer->mix_path);
+    }
+    if (!mix || !measure) return;
+    for (int32_t t = 0; t < TRACK_COUNT; t++) {
+        if (!track_is_muted(renderer, t)) mix_track_measured(renderer, t, count, frames);
     }
 }
 
@@ -216,6 +257,8 @@ static bool silent_for_good(Renderer* renderer) {
 
 static uint64_t render_frames(Renderer* renderer, OutputKind kind, void* out, uint64_t count) {
     uint32_t most = kind == OUTPUT_NONE ? SKIP_SEGMENT_FRAMES : SEGMENT_FRAMES;
+    bool measure = renderer->measure_levels && kind != OUTPUT_NONE;
+    if (measure) std::memset(renderer->track_peaks, 0, sizeof renderer->track_peaks);
     uint64_t done = 0;
     while (done < count && !renderer->ended) {
         // A skip over silence for good is done at once, however long.
@@ -229,11 +272,15 @@ static uint64_t render_frames(Renderer* renderer, OutputKind kind, void* out, ui
         begin_frame(renderer, renderer->frames_done + done);
         if (renderer->sequencer.loops_done > renderer->loop_limit) {
             end_render(renderer, &before_frame);
-            mix_segment(renderer, 1, kind != OUTPUT_NONE);
+            // The frame that ends the render is not stored, nor measured.
+            mix_segment(renderer, 1, kind != OUTPUT_NONE, false);
             break;
         }
         uint32_t frames = 1 + advance_clock_to_step(renderer, room - 1);
-        mix_segment(renderer, frames, kind != OUTPUT_NONE);
+        mix_segment(renderer, frames, kind != OUTPUT_NONE, measure);
+        if (kind != OUTPUT_NONE && renderer->stereo_width != STEREO_WIDTH_NEUTRAL) {
+            widen_frames(renderer->segment, frames, renderer->stereo_width);
+        }
         emit_segment(renderer, kind, out, done, frames);
         done += frames;
     }
@@ -263,6 +310,7 @@ uint64_t renderer_skip(Renderer* renderer, uint64_t count) {
 constexpr uint64_t ENDLESS_SKIP_FRAMES = (uint64_t)1 << 24;
 
 void renderer_seek(Renderer* renderer, uint64_t frame) {
+    std::memset(renderer->track_peaks, 0, sizeof renderer->track_peaks);
     if (frame < renderer->frames_done) restart(renderer);
     while (renderer->frames_done < frame) {
         if (renderer->endless) endless_jump(renderer, frame);
@@ -275,6 +323,19 @@ void renderer_seek(Renderer* renderer, uint64_t frame) {
 
 void renderer_set_muted_tracks(Renderer* renderer, uint32_t muted_tracks) {
     renderer->muted_tracks = muted_tracks;
+}
+
+void renderer_set_stereo_width(Renderer* renderer, int32_t percent) {
+    renderer->stereo_width = percent;
+}
+
+void renderer_set_measure_levels(Renderer* renderer, bool measure) {
+    renderer->measure_levels = measure;
+    std::memset(renderer->track_peaks, 0, sizeof renderer->track_peaks);
+}
+
+const uint32_t* renderer_track_peaks(const Renderer* renderer) {
+    return renderer->track_peaks;
 }
 
 void renderer_set_mix_path(Renderer* renderer, SteadyMixPath path) {
@@ -305,10 +366,11 @@ uint64_t renderer_render_reference(Renderer* renderer, float* out, uint64_t coun
         if (renderer->sequencer.loops_done > renderer->loop_limit) end_render(renderer, &before_frame);
         for (int32_t slot = 0; slot < SLOT_COUNT; slot++) {
             int32_t track = track_of_slot(slot);
-            bool muted = track >= 0 && (renderer->muted_tracks >> track & 1u);
+            bool muted = track_is_muted(renderer, track);
             voice_generate_sample(&renderer->table.voices[slot], muted ? nullptr : frame);
         }
         if (renderer->ended) break;
+        if (renderer->stereo_width != STEREO_WIDTH_NEUTRAL) widen_frames(frame, 1, renderer->stereo_width);
         out[2 * i] = float_of_sum(frame[0]);
         out[2 * i + 1] = float_of_sum(frame[1]);
     }

@@ -24,6 +24,8 @@ struct Renderer {
     bool endless;        // plays on for ever: the limit is never reached
     double tick_ms;
     uint32_t muted_tracks;   // bit t: track t's voices move on without being mixed
+    int32_t stereo_width;    // percent, 0..200; 100 leaves the sums as mixed
+    bool measure_levels;     // track_peaks are kept by the render calls
     SteadyMixPath mix_path;  // the steady inner loop this renderer uses
 
     RenderClock clock;
@@ -44,6 +46,10 @@ struct Renderer {
     SampleCache caches[SLOT_COUNT];
     uint64_t cache_budget;  // bytes the caches may still take
     int32_t segment[2 * SEGMENT_FRAMES];
+    // One track's own sums while levels are measured, and each track's
+    // peak magnitude over the frames of the latest render call.
+    int32_t track_segment[2 * SEGMENT_FRAMES];
+    uint32_t track_peaks[TRACK_COUNT];
     int32_t active_slots[SLOT_COUNT];
     MixScratch scratch;
 };
@@ -91,6 +97,16 @@ void renderer_seek(Renderer* renderer, uint64_t frame);
 // Bit t set: track t's voices move on without being mixed, from the next
 // frame rendered.
 void renderer_set_muted_tracks(Renderer* renderer, uint32_t muted_tracks);
+// The stereo width, 0..200 percent (see mixer/stereo_width.h), from the
+// next frame rendered.
+void renderer_set_stereo_width(Renderer* renderer, int32_t percent);
+// Whether the render calls keep each track's peak (renderer_track_peaks);
+// either way the output is the same. Clears the peaks.
+void renderer_set_measure_levels(Renderer* renderer, bool measure);
+// Per track, the largest magnitude of the track's own sums (both channels,
+// before the stereo width) over the frames the latest render call stored;
+// all 0 when levels are not measured, after a seek and for a muted track.
+const uint32_t* renderer_track_peaks(const Renderer* renderer);
 // Chooses the steady inner loop: one the processor has
 // (steady_mix_path_available), not STEADY_MIX_BEST. Every loop gives the
 // same bytes; renderer_init chooses the fastest.
