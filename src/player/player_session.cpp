@@ -89,6 +89,7 @@ tamsel_renderer* PlayerSession::make_renderer(int32_t index, uint64_t frame) {
         return nullptr;
     }
     apply_stereo_width(renderer, settings_.stereo);
+    measure_track_levels(renderer);
     uint64_t length = 0;
     entry.length = tamsel_renderer_length(renderer, LENGTH_LIMIT, &length) == TAMSEL_OK ? length : 0;
     return renderer;

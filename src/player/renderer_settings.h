@@ -15,7 +15,11 @@ static const uint32_t PLAYER_STEREO_MAX = 200;
 void apply_muted_tracks(tamsel_renderer* renderer, uint32_t muted);
 void apply_stereo_width(tamsel_renderer* renderer, uint32_t percent);
 
-// Each track's level in the last block rendered, 0..1 and beyond for loud
+// Has the renderer measure each track's level as it renders (the output
+// stays the same).
+void measure_track_levels(tamsel_renderer* renderer);
+
+// Each track's peak in the last block rendered, 0..1 and beyond for loud
 // songs; false when the renderer cannot tell (the display then shows which
 // tracks start notes instead).
 bool read_track_levels(const tamsel_renderer* renderer, float levels[TAMSEL_TRACK_COUNT]);

@@ -119,6 +119,12 @@ def case_song_options():
     plays_like(options + [SHORT], render(SHORT, *options))
     plays_like(["--solo", "2,drums", SHORT], render(SHORT, "--mute", "1,3"))
     plays_like(["--stereo", "100", "--volume", "100", SHORT], render(SHORT))
+    # At 0 % both channels carry the same mix, in every frame.
+    result = run(["--stereo", "0", SHORT])
+    out = output(None)[:len(render(SHORT))]
+    samples = struct.unpack("<%df" % (len(out) // 4), out)
+    if result.returncode != 0 or samples[0::2] != samples[1::2] or not any(samples) or out == render(SHORT):
+        fail("--stereo 0 is not mono")
 
 
 def case_endless():
