@@ -407,7 +407,8 @@ def case_quit_signals():
             terminal.process.send_signal(how)
         else:
             os.write(terminal.master, how or b"q")
-        terminal.finish()
+        if terminal.finish() != 0:
+            fail("%s: exit %d" % (name, terminal.process.returncode))
 
 
 def case_suspend():
