@@ -25,7 +25,7 @@ _tamselexport() {
             COMPREPLY=($(compgen -d -- "$cur"))
             compopt -o filenames 2>/dev/null
             return ;;
-        -l|--loops|-t|--tick|-j|--jobs|--quality|--title|--artist|--gain|--loudness|--fade)
+        -l|--loops|-t|--tick|-j|--jobs|--quality|--title|--artist|--gain|--loudness|--fade|--stereo)
             return ;;
     esac
 
@@ -33,7 +33,7 @@ _tamselexport() {
         COMPREPLY=($(compgen -W '-o --output -d --output-dir -l --loops -t --tick -j --jobs
             --force --info --json -q --quiet -h --help -V --version -f --format --quality
             --title --artist --gain --normalize --normalize= --loudness --dither --fade
-            --stems --loopable --mute --solo --' -- "$cur"))
+            --stems --loopable --mute --solo --stereo --' -- "$cur"))
         return
     fi
     # Song files first; any file when none match.

@@ -117,7 +117,7 @@ bool render_audio(const tamsel::Song& song, const tamsel::RenderOptions& options
     if (!std::isfinite(plan.factor) || plan.factor < 0.0)
         return failed_with(error, "the level plan's factor is not a finite positive number");
     MixSource source;
-    if (!source.open(song, options, length, error, settings.render_threads)) return false;
+    if (!source.open(song, options, length, error, settings.render_threads, settings.stereo_width)) return false;
 
     const FormatEntry& format = format_entry(settings.format);
     bool dither = settings.dither != DitherMode::NONE;

@@ -9,6 +9,7 @@
 
 #include "common/byte_writer.h"
 #include "export/export_error.h"
+#include "export/export_limits.h"
 #include "export/format_table.h"
 #include "tamsel/tamsel.hpp"
 
@@ -32,6 +33,9 @@ struct AudioSettings {
     double normalize_dbfs = -1.0;  // LevelMode::NORMALIZE: where the peak lands
     double loudness_lufs = -14.0;  // LevelMode::LOUDNESS: integrated loudness target
     DitherMode dither = DitherMode::DEFAULT;
+    // LimitId::STEREO: the renderers' stereo width, applied to the sums
+    // before the levels and the dither; 100 leaves them as rendered.
+    int32_t stereo_width = TAMSEL_LIMIT_STEREO_DEFAULT;
     double fade_seconds = 0.0;  // LimitId::FADE: the song plays on for this long (rounded to
                                 // whole frames), its gain falling linearly to exactly 0
                                 // at the last frame: (F - 1 - i) / F for fade frame i of F

@@ -8,8 +8,8 @@ void render_sums(tamsel::Renderer* renderer, int32_t* sums, size_t frames) {
     if (got < frames) std::memset(sums + 2 * got, 0, 2 * (frames - got) * sizeof(int32_t));
 }
 
-bool ChunkedMix::start(const tamsel::Song& song, const tamsel::RenderOptions& options, uint64_t total, size_t threads,
-                       std::string* error) {
+bool ChunkedMix::start(const tamsel::Song& song, const tamsel::RenderOptions& options, int32_t stereo_width,
+                       uint64_t total, size_t threads, std::string* error) {
     total_ = total;
     chunks_ = (total + CHUNKED_MIX_FRAMES - 1) / CHUNKED_MIX_FRAMES;
     if (threads > chunks_) threads = (size_t)chunks_;
@@ -18,6 +18,7 @@ bool ChunkedMix::start(const tamsel::Song& song, const tamsel::RenderOptions& op
     for (size_t i = 0; i < threads; i++) {
         auto worker = std::make_unique<Worker>();
         tamsel::Status status = worker->renderer.create(song, options);
+        if (status == TAMSEL_OK) status = worker->renderer.set_stereo_width(stereo_width);
         if (status != TAMSEL_OK) {
             *error = tamsel::message(status);
             workers_.clear();

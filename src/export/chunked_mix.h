@@ -28,8 +28,9 @@ public:
     // Starts threads renderers of the song for options, for total frames
     // (silence past the render's end). False with error set when a renderer
     // cannot be made or a thread cannot start; nothing is left running then.
-    bool start(const tamsel::Song& song, const tamsel::RenderOptions& options, uint64_t total, size_t threads,
-               std::string* error);
+    // Every renderer plays at stereo_width.
+    bool start(const tamsel::Song& song, const tamsel::RenderOptions& options, int32_t stereo_width, uint64_t total,
+               size_t threads, std::string* error);
     // Stops the threads, whether or not every chunk was read.
     ~ChunkedMix();
 

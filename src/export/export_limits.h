@@ -18,5 +18,9 @@
 #define TAMSEL_LIMIT_NORMALIZE_DBFS_MIN (-TAMSEL_LIMIT_GAIN_DB)
 /* The quietest integrated loudness asked for (EBU R 128's gate). */
 #define TAMSEL_LIMIT_LOUDNESS_LUFS_MIN (-70.0)
+/* Stereo width in percent: 0 is mono, 100 the render itself (the
+ * default), 200 the side doubled (see tamsel_renderer_set_stereo_width). */
+#define TAMSEL_LIMIT_STEREO_MAX 200
+#define TAMSEL_LIMIT_STEREO_DEFAULT 100
 /* The longest fade, in seconds. */
 #define TAMSEL_LIMIT_FADE_SECONDS_MAX 3600.0

@@ -20,6 +20,8 @@ static bool check_request(const ExportRequest& request, ExportError* error) {
     int quality = request.settings.quality;
     if (quality != -1 && !within_limit(LimitId::QUALITY, quality))
         return out_of_range(error, LimitId::QUALITY, quality);
+    int32_t width = request.settings.stereo_width;
+    if (!within_limit(LimitId::STEREO, width)) return out_of_range(error, LimitId::STEREO, width);
     if (request.stems && options.muted_tracks != 0) return failed_with(error, "stems leave no room for muted tracks");
     return true;
 }

@@ -47,7 +47,7 @@ static bool survey_mix(const tamsel::Song& song, const tamsel::RenderOptions& op
     // for what it holds. Stems pass no mutes here, so all four share the
     // full mix's plan.
     MixSource source;
-    if (!source.open(song, options, length, error, settings.render_threads)) return false;
+    if (!source.open(song, options, length, error, settings.render_threads, settings.stereo_width)) return false;
     LoudnessMeter meter;
     bool true_peak = measure_loudness && lossy(settings);
     MeterMode mode = true_peak ? MeterMode::LOUDNESS_AND_TRUE_PEAK : MeterMode::LOUDNESS;

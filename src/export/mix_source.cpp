@@ -99,7 +99,7 @@ int32_t loops_reaching(const tamsel::Song& song, const tamsel::RenderOptions& op
 }
 
 bool MixSource::open(const tamsel::Song& song, const tamsel::RenderOptions& options, const ExportLength& length,
-                     ExportError* error, size_t threads) {
+                     ExportError* error, size_t threads, int32_t stereo_width) {
     tamsel::RenderOptions render_options = options;
     render_options.loops = length.render_loops;
     total_ = length.total();
@@ -107,17 +107,18 @@ bool MixSource::open(const tamsel::Song& song, const tamsel::RenderOptions& opti
     loopable_ = length.loopable;
     if (loopable_) {
         figures_.loop = length.loop;
-        if (!make_loop_tail(song, render_options, &figures_, &tail_, error)) return false;
+        if (!make_loop_tail(song, render_options, stereo_width, &figures_, &tail_, error)) return false;
     }
-    return open_renderers(song, render_options, threads, error);
+    return open_renderers(song, render_options, threads, stereo_width, error);
 }
 
-bool make_loop_tail(const tamsel::Song& song, const tamsel::RenderOptions& options, LoopFigures* figures,
-                    std::vector<int32_t>* tail, ExportError* error) {
+bool make_loop_tail(const tamsel::Song& song, const tamsel::RenderOptions& options, int32_t stereo_width,
+                    LoopFigures* figures, std::vector<int32_t>* tail, ExportError* error) {
     tamsel::RenderOptions reaching = options;
     reaching.loops = 1;
     tamsel::Renderer renderer;
     tamsel::Status status = renderer.create(song, reaching);
+    if (status == TAMSEL_OK) status = renderer.set_stereo_width(stereo_width);
     if (status == TAMSEL_OK) status = renderer.loop_tail_int32(figures->loop, tail, &figures->difference_db);
     if (status != TAMSEL_OK) return library_failed(error, status);
     return true;
@@ -135,13 +136,14 @@ void MixSource::put_loop_tail(int32_t* sums, uint64_t first, size_t frames) cons
 }
 
 bool MixSource::open_renderers(const tamsel::Song& song, const tamsel::RenderOptions& render_options, size_t threads,
-                               ExportError* error) {
+                               int32_t stereo_width, ExportError* error) {
     if (threads > 1) {
         chunked_ = std::make_unique<ChunkedMix>();
         std::string why;
-        return chunked_->start(song, render_options, total_, threads, &why) || failed_with(error, why);
+        return chunked_->start(song, render_options, stereo_width, total_, threads, &why) || failed_with(error, why);
     }
     tamsel::Status status = renderer_.create(song, render_options);
+    if (status == TAMSEL_OK) status = renderer_.set_stereo_width(stereo_width);
     if (status != TAMSEL_OK) return library_failed(error, status);
     return true;
 }

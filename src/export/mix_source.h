@@ -48,8 +48,8 @@ int32_t loops_reaching(const tamsel::Song& song, const tamsel::RenderOptions& op
 // tracks included; the loop count does not matter) into tail, and how alike
 // its two stretches were into figures->difference_db. False with error set
 // when a renderer cannot be made.
-bool make_loop_tail(const tamsel::Song& song, const tamsel::RenderOptions& options, LoopFigures* figures,
-                    std::vector<int32_t>* tail, ExportError* error);
+bool make_loop_tail(const tamsel::Song& song, const tamsel::RenderOptions& options, int32_t stereo_width,
+                    LoopFigures* figures, std::vector<int32_t>* tail, ExportError* error);
 
 class MixSource {
 public:
@@ -57,9 +57,10 @@ public:
     // extra loops to play on for its frames. Frames before the fade are the
     // same either way, since the loop count only decides where the render
     // ends. With threads above 1 that many renderers share the work (see
-    // ChunkedMix); the sums are the same.
+    // ChunkedMix); the sums are the same. Every renderer (the loop tail's
+    // too) plays at stereo_width.
     bool open(const tamsel::Song& song, const tamsel::RenderOptions& options, const ExportLength& length,
-              ExportError* error, size_t threads = 1);
+              ExportError* error, size_t threads = 1, int32_t stereo_width = TAMSEL_LIMIT_STEREO_DEFAULT);
     // Up to frames frames of interleaved sums; 0 once length.total() frames
     // were read. Silence stands in if the render ends early. A loopable
     // export's last X frames are the loop's crossfaded tail.
@@ -72,7 +73,7 @@ private:
     tamsel::Renderer renderer_;
     std::unique_ptr<ChunkedMix> chunked_;  // set when several threads render
     bool open_renderers(const tamsel::Song& song, const tamsel::RenderOptions& options, size_t threads,
-                        ExportError* error);
+                        int32_t stereo_width, ExportError* error);
     void put_loop_tail(int32_t* sums, uint64_t first, size_t frames) const;
 
     uint64_t total_ = 0;

@@ -14,6 +14,7 @@ static const ValueLimit LIMITS[] = {
     {LimitId::NORMALIZE, TAMSEL_LIMIT_NORMALIZE_DBFS_MIN, 0.0, false, "dBFS"},
     {LimitId::LOUDNESS, TAMSEL_LIMIT_LOUDNESS_LUFS_MIN, 0.0, false, "LUFS"},
     {LimitId::FADE, 0.0, TAMSEL_LIMIT_FADE_SECONDS_MAX, false, "seconds"},
+    {LimitId::STEREO, 0.0, TAMSEL_LIMIT_STEREO_MAX, true, ""},
 };
 
 std::span<const ValueLimit> value_limits() {

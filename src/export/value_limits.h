@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-enum class LimitId { LOOPS, TICK, JOBS, QUALITY, GAIN, NORMALIZE, LOUDNESS, FADE };
+enum class LimitId { LOOPS, TICK, JOBS, QUALITY, GAIN, NORMALIZE, LOUDNESS, FADE, STEREO };
 
 struct ValueLimit {
     LimitId id;

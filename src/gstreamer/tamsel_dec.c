@@ -7,8 +7,8 @@
  * tamsel library and plays it as 48000 Hz stereo, F32LE or S16LE as
  * downstream takes it, sample for sample as `tamselexport` writes it. The
  * position runs on through the song's loops; seeks go to any frame of the
- * render, in time or in samples. `loops` and `muted-tracks` take effect
- * during playback; `tick-ms` from the next song loaded.
+ * render, in time or in samples. `loops`, `muted-tracks` and `stereo-width`
+ * take effect during playback; `tick-ms` from the next song loaded.
  *
  * ## Example pipelines
  * |[
@@ -49,10 +49,11 @@ G_DEFINE_TYPE_WITH_CODE(TamselDec, tamsel_dec, GST_TYPE_NONSTREAM_AUDIO_DECODER,
                         GST_DEBUG_CATEGORY_INIT(tamsel_dec_debug, "tamseldec", 0, "TSM song decoder"))
 GST_ELEMENT_REGISTER_DEFINE(tamseldec, "tamseldec", GST_RANK_PRIMARY, TAMSEL_TYPE_DEC)
 
-enum { PROP_0, PROP_LOOPS, PROP_TICK_MS, PROP_MUTED_TRACKS };
+enum { PROP_0, PROP_LOOPS, PROP_TICK_MS, PROP_MUTED_TRACKS, PROP_STEREO_WIDTH };
 
 #define DEFAULT_TICK_MS 20.0
-/* The longest tick is the export's limit, the same the command line checks. */
+/* The longest tick and the stereo width's range are the export's limits,
+ * the same the command line checks. */
 #include "export/export_limits.h"
 #define MAX_TICK_MS TAMSEL_LIMIT_TICK_MS_MAX
 #define ALL_TRACKS_MASK ((1u << TAMSEL_TRACK_COUNT) - 1u)
@@ -111,8 +112,9 @@ static tamsel_renderer* tamsel_dec_make_renderer(TamselDec* self, gint loops) {
         tamsel_dec_post_error(self, status, "cannot play the song");
         return NULL;
     }
-    GST_DEBUG_OBJECT(self, "renderer made: %d loops, tick %g ms, muted tracks 0x%x", loops, self->song_tick_ms,
-                     self->muted_tracks);
+    tamsel_renderer_set_stereo_width(renderer, self->stereo_width);
+    GST_DEBUG_OBJECT(self, "renderer made: %d loops, tick %g ms, muted tracks 0x%x, stereo width %d %%", loops,
+                     self->song_tick_ms, self->muted_tracks, self->stereo_width);
     return renderer;
 }
 
@@ -360,6 +362,14 @@ static void tamsel_dec_set_muted_tracks(TamselDec* self, guint muted_tracks) {
     GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(self);
 }
 
+static void tamsel_dec_set_stereo_width(TamselDec* self, gint percent) {
+    GST_NONSTREAM_AUDIO_DECODER_LOCK_MUTEX(self);
+    GST_DEBUG_OBJECT(self, "stereo width %d %% -> %d %%", self->stereo_width, percent);
+    self->stereo_width = percent;
+    if (self->renderer != NULL) tamsel_renderer_set_stereo_width(self->renderer, percent);
+    GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(self);
+}
+
 static void tamsel_dec_set_property(GObject* object, guint prop_id, const GValue* value, GParamSpec* pspec) {
     TamselDec* self = TAMSEL_DEC(object);
     switch (prop_id) {
@@ -374,6 +384,7 @@ static void tamsel_dec_set_property(GObject* object, guint prop_id, const GValue
         GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(self);
         break;
     case PROP_MUTED_TRACKS: tamsel_dec_set_muted_tracks(self, g_value_get_uint(value)); break;
+    case PROP_STEREO_WIDTH: tamsel_dec_set_stereo_width(self, g_value_get_int(value)); break;
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, prop_id, pspec); break;
     }
 }
@@ -395,6 +406,11 @@ static void tamsel_dec_get_property(GObject* object, guint prop_id, GValue* valu
     case PROP_MUTED_TRACKS:
         GST_NONSTREAM_AUDIO_DECODER_LOCK_MUTEX(self);
         g_value_set_uint(value, self->muted_tracks);
+        GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(self);
+        break;
+    case PROP_STEREO_WIDTH:
+        GST_NONSTREAM_AUDIO_DECODER_LOCK_MUTEX(self);
+        g_value_set_int(value, self->stereo_width);
         GST_NONSTREAM_AUDIO_DECODER_UNLOCK_MUTEX(self);
         break;
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, prop_id, pspec); break;
@@ -434,6 +450,12 @@ static void tamsel_dec_install_properties(GObjectClass* object_class) {
         g_param_spec_uint("muted-tracks", "Muted tracks",
                           "Bit t silences track t (0..2 melodic, 3 drums); takes effect at once", 0, ALL_TRACKS_MASK, 0,
                           G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING));
+    g_object_class_install_property(
+        object_class, PROP_STEREO_WIDTH,
+        g_param_spec_int("stereo-width", "Stereo width",
+                         "Percent: 0 mono, 100 the render itself, 200 the sides doubled; takes effect at once", 0,
+                         TAMSEL_LIMIT_STEREO_MAX, TAMSEL_LIMIT_STEREO_DEFAULT,
+                         G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING));
 }
 
 static void tamsel_dec_class_init(TamselDecClass* klass) {
@@ -472,6 +494,7 @@ static void tamsel_dec_init(TamselDec* self) {
     self->tick_ms = DEFAULT_TICK_MS;
     self->song_tick_ms = DEFAULT_TICK_MS;
     self->muted_tracks = 0;
+    self->stereo_width = TAMSEL_LIMIT_STEREO_DEFAULT;
     self->title = NULL;
     self->load_failed = FALSE;
     self->format_followed = FALSE;

@@ -20,7 +20,8 @@ typedef struct {
     gdouble tick_ms;
     gdouble song_tick_ms; /* the tick_ms of the song's load, kept by its renderers */
     guint muted_tracks;
-    gchar* title; /* from the upstream file's name, or NULL */
+    gint stereo_width; /* percent, 0..TAMSEL_LIMIT_STEREO_MAX */
+    gchar* title;      /* from the upstream file's name, or NULL */
     gboolean load_failed;
     gboolean format_followed; /* since the load */
     GstPadEventFunction base_src_event;

@@ -30,7 +30,8 @@ enum class OptionId {
     STEMS,
     MUTE,
     SOLO,
-    LOOPABLE
+    LOOPABLE,
+    STEREO
 };
 
 enum class ValueKind { NONE, REQUIRED, OPTIONAL };
@@ -67,6 +68,7 @@ static const OptionEntry OPTIONS[] = {
     {OptionId::MUTE, 0, "mute", ValueKind::REQUIRED},
     {OptionId::SOLO, 0, "solo", ValueKind::REQUIRED},
     {OptionId::LOOPABLE, 0, "loopable", ValueKind::NONE},
+    {OptionId::STEREO, 0, "stereo", ValueKind::REQUIRED},
 };
 static const size_t OPTION_COUNT = sizeof OPTIONS / sizeof OPTIONS[0];
 
@@ -139,6 +141,7 @@ static LimitId limit_of(OptionId id) {
     case OptionId::GAIN: return LimitId::GAIN;
     case OptionId::NORMALIZE: return LimitId::NORMALIZE;
     case OptionId::LOUDNESS: return LimitId::LOUDNESS;
+    case OptionId::STEREO: return LimitId::STEREO;
     default: return LimitId::FADE;
     }
 }
@@ -163,6 +166,7 @@ static bool apply_number_option(const OptionEntry* entry, const char* value, Cli
         options->audio.level = LevelMode::LOUDNESS;
         options->audio.loudness_lufs = number;
         return true;
+    case OptionId::STEREO: options->audio.stereo_width = (int32_t)number; return true;
     default: options->audio.fade_seconds = number; return true;
     }
 }

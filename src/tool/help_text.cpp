@@ -33,6 +33,8 @@ static const char* const HELP_TEXT =
     "  -t, --tick MS          engine tick in ms, 0..3600000 (default 20)\n"
     "      --mute LIST        silence tracks: 1,2,3,drums (default: none)\n"
     "      --solo LIST        keep only these tracks (default: all)\n"
+    "      --stereo PERCENT   stereo width, 0..200: 0 mono, 200 the sides doubled,\n"
+    "                         before the level (default 100: as rendered)\n"
     "      --stems            one file per track: NAME.track1.EXT, .track2, .track3,\n"
     "                         .drums; not with --mute or --solo (default: one\n"
     "                         file of the whole mix)\n"

@@ -10,6 +10,7 @@ const char* option_of_limit(LimitId id) {
     case LimitId::NORMALIZE: return "--normalize";
     case LimitId::LOUDNESS: return "--loudness";
     case LimitId::FADE: return "--fade";
+    case LimitId::STEREO: return "--stereo";
     }
     return "";
 }

@@ -43,7 +43,8 @@ static void work_out_loop(const tamsel::Song& song, const tamsel::RenderOptions&
     if (!report->loopable) return;
     std::vector<int32_t> tail;
     ExportError ignored;
-    if (!make_loop_tail(song, render_options, &report->loop, &tail, &ignored)) report->has_loop = false;
+    if (!make_loop_tail(song, render_options, TAMSEL_LIMIT_STEREO_DEFAULT, &report->loop, &tail, &ignored))
+        report->has_loop = false;
 }
 
 static void work_out_length(const tamsel::Song& song, const CliOptions& options, SongReport* report) {

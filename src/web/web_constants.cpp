@@ -39,7 +39,8 @@ int main() {
     constant("STATUS_NEVER_ENDS", TAMSEL_ERR_NEVER_ENDS);
 
     std::printf("\n// The range of each bounded value of an export, as the export checks it.\n");
-    static const char* const NAMES[] = {"loops", "tickMs", "jobs", "quality", "gain", "normalize", "loudness", "fade"};
+    static const char* const NAMES[] = {"loops",     "tickMs",   "jobs", "quality",    "gain",
+                                        "normalize", "loudness", "fade", "stereoWidth"};
     std::printf("export const LIMITS = {\n");
     for (const ValueLimit& limit : value_limits()) {
         if ((size_t)limit.id >= sizeof NAMES / sizeof NAMES[0]) return 1;  // a limit without a name here

@@ -41,7 +41,7 @@ TEST(ChunkedMix, AnyThreadCountGivesTheSumsOfOneRenderer) {
         for (const std::vector<size_t>& sizes : read_sizes) {
             ChunkedMix mix;
             std::string error;
-            ASSERT_TRUE(mix.start(song, options, total, threads, &error)) << error;
+            ASSERT_TRUE(mix.start(song, options, 100, total, threads, &error)) << error;
             EXPECT_TRUE(read_all(&mix, total, sizes) == expected) << threads << " threads, reads of " << sizes[0];
         }
     }
@@ -56,7 +56,7 @@ TEST(ChunkedMix, FramesPastTheRenderAreSilence) {
     expected.resize(2 * total, 0);
     ChunkedMix mix;
     std::string error;
-    ASSERT_TRUE(mix.start(song, options, total, 2, &error)) << error;
+    ASSERT_TRUE(mix.start(song, options, 100, total, 2, &error)) << error;
     EXPECT_TRUE(read_all(&mix, total, {10000}) == expected);
 }
 
@@ -66,7 +66,7 @@ TEST(ChunkedMix, StoppingBeforeTheEndLeavesNoThreadBehind) {
     for (int run = 0; run < 20; run++) {
         ChunkedMix mix;
         std::string error;
-        ASSERT_TRUE(mix.start(song, options, 10 * CHUNKED_MIX_FRAMES, 2, &error)) << error;
+        ASSERT_TRUE(mix.start(song, options, 100, 10 * CHUNKED_MIX_FRAMES, 2, &error)) << error;
         std::vector<int32_t> sums(2 * 1000);
         if (run % 2) mix.read(sums.data(), 1000);
     }
@@ -76,7 +76,7 @@ TEST(ChunkedMix, AnEmptyRenderReadsNothing) {
     tamsel::Song song = silent_song();
     ChunkedMix mix;
     std::string error;
-    ASSERT_TRUE(mix.start(song, tamsel::RenderOptions(), 0, 2, &error)) << error;
+    ASSERT_TRUE(mix.start(song, tamsel::RenderOptions(), 100, 0, 2, &error)) << error;
     int32_t sums[2];
     EXPECT_EQ(mix.read(sums, 1), 0u);
 }

@@ -30,6 +30,8 @@ TEST(ExportService, AValueOutOfRangeNamesTheValueAndItsRange) {
         {LimitId::QUALITY, 11.0, [](ExportRequest* r, double v) { r->settings.quality = (int)v; }},
         {LimitId::QUALITY, -2.0, [](ExportRequest* r, double v) { r->settings.quality = (int)v; }},
         {LimitId::FADE, -1.0, [](ExportRequest* r, double v) { r->settings.fade_seconds = v; }},
+        {LimitId::STEREO, 201.0, [](ExportRequest* r, double v) { r->settings.stereo_width = (int32_t)v; }},
+        {LimitId::STEREO, -1.0, [](ExportRequest* r, double v) { r->settings.stereo_width = (int32_t)v; }},
         {LimitId::FADE, 3600.5, [](ExportRequest* r, double v) { r->settings.fade_seconds = v; }},
         {LimitId::FADE, HUGE_VAL, [](ExportRequest* r, double v) { r->settings.fade_seconds = v; }},
         {LimitId::GAIN, 96.5,

@@ -53,6 +53,28 @@ TEST(ToolFormats, StemsAddUpToTheMix) {
     EXPECT_EQ(wrong, 0u);
 }
 
+TEST(ToolFormats, StereoWidthIsTheLibrarysWidenedRenderOnOneThreadOrTwo) {
+    TestFolder folder;
+    put_short_song(folder);
+    tamsel::Song song = example_song("short.tsm");
+    for (int32_t percent : {0, 37, 200}) {
+        std::string width = std::to_string(percent);
+        for (const char* jobs : {"1", "2"}) {
+            ToolResult run = run_tool(folder.path(), {"-q", "--force", "-j", jobs, "--stereo", width, "short.tsm"});
+            ASSERT_EQ(run.code, 0) << run.err;
+            std::vector<float> written = wav_float_samples(read_file(folder.file("short.wav")));
+            tamsel::Renderer renderer;
+            ASSERT_EQ(renderer.create(song), TAMSEL_OK);
+            ASSERT_EQ(renderer.set_stereo_width(percent), TAMSEL_OK);
+            std::vector<float> expected(written.size() + 2);
+            ASSERT_EQ(renderer.render_float(expected.data(), expected.size() / 2), written.size() / 2);
+            expected.resize(written.size());
+            EXPECT_EQ(written, expected) << percent << " with -j " << jobs;
+            for (size_t i = 0; percent == 0 && i < written.size(); i += 2) ASSERT_EQ(written[i], written[i + 1]) << i;
+        }
+    }
+}
+
 TEST(ToolFormats, ANormalizedFadedFlacIsTheSameThroughAPipe) {
     if (!can_write(OutputFormat::FLAC16)) GTEST_SKIP() << "no FLAC in this build";
     TestFolder folder;

@@ -66,7 +66,7 @@ def gst_time(ns):
 def check_inspect():
     out = run_gst(["gst-inspect-1.0", "tamseldec"])
     for word in ["Codec/Decoder/Audio", "audio/x-tsm", "F32LE", "S16LE", "loops", "tick-ms", "muted-tracks",
-                 "num-loops", "SINK template", "SRC template"]:
+                 "stereo-width", "num-loops", "SINK template", "SRC template"]:
         if word not in out:
             fail("gst-inspect-1.0 tamseldec does not mention " + word)
     exported = subprocess.run(["nm", "-D", "--defined-only", "--format=posix", PLUGIN_FILE], capture_output=True,
@@ -82,6 +82,9 @@ LAUNCHES = [
     ("loops", "tamseldec loops=1", "F32LE", ["-l", "1"]),
     ("tick", "tamseldec tick-ms=13.5", "F32LE", ["-t", "13.5"]),
     ("mute", "tamseldec muted-tracks=9", "F32LE", ["--mute", "1,drums"]),
+    ("width100", "tamseldec stereo-width=100", "F32LE", []),
+    ("width0", "tamseldec stereo-width=0", "F32LE", ["--stereo", "0"]),
+    ("width150", "tamseldec stereo-width=150", "S16LE", ["--stereo", "150", "-f", "wav16", "--dither", "none"]),
     ("s16", "decodebin", "S16LE", ["-f", "wav16", "--dither", "none"]),
 ]
 
@@ -136,8 +139,8 @@ def check_debug():
     after a pause: gst-launch-1.0 waits for ever on an error posted before
     its main loop runs.)"""
     frames = len(tool_render("plain", [])) // FLOAT_FRAME
-    played = element_log(["gst-launch-1.0", "-q", "filesrc", "location=" + SONG, "!", "tamseldec", "!",
-                          "audio/x-raw,format=S16LE", "!", "fakesink"])
+    played = element_log(["gst-launch-1.0", "-q", "filesrc", "location=" + SONG, "!", "tamseldec",
+                          "stereo-width=100", "!", "audio/x-raw,format=S16LE", "!", "fakesink"])
     sought = element_log(["gst-play-1.0", "--no-interactive", "-q", "--start-position", "10", "--audiosink",
                           "fakesink", SONG])
     not_a_song = os.path.join(WORK, "not_a_song.tsm")
@@ -149,6 +152,7 @@ def check_debug():
     for log, level, text in [
         (played, "INFO", "song loaded from %d bytes: length %s (ends), 0 loops" % (os.path.getsize(SONG), length)),
         (played, "DEBUG", "caps: downstream takes S16LE, output in S16LE"),
+        (played, "DEBUG", "stereo width 100 % -> 100 %"),
         (sought, "DEBUG", "seek to 0:00:10.000000000: frame 480000, now at frame 480000"),
         (failed, "ERROR", "cannot load the song: not a song file"),
     ]:

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "engine/renderer.h"
-#include "mixer/stereo_width.h"
 #include "library_renders.h"
+#include "mixer/stereo_width.h"
 #include "test_engine.h"
 #include "test_songs.h"
 
@@ -80,8 +80,14 @@ TEST(StereoWidth, EveryWidthFollowsTheFormulaOnTheSums) {
 }
 
 TEST(StereoWidth, ExtremeSumsRoundAndClampAsDocumented) {
-    const int32_t sums[][2] = {{INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MAX}, {INT32_MIN, INT32_MIN},
-                               {INT32_MAX, INT32_MAX}, {1, 0},  {-1, 0}, {3, -4}, {-3, 4}};
+    const int32_t sums[][2] = {{INT32_MAX, INT32_MIN},
+                               {INT32_MIN, INT32_MAX},
+                               {INT32_MIN, INT32_MIN},
+                               {INT32_MAX, INT32_MAX},
+                               {1, 0},
+                               {-1, 0},
+                               {3, -4},
+                               {-3, 4}};
     for (const auto& pair : sums) {
         for (int32_t percent : WIDTHS) {
             EXPECT_EQ(tamsel::core::widened_channel(pair[0], pair[1], percent), widened(pair[0], pair[1], percent))

@@ -18,10 +18,10 @@
 
 namespace {
 
-const char* const LONG_OPTIONS[] = {"output",  "output-dir", "loops",  "tick", "jobs",      "force",
-                                    "info",    "json",       "quiet",  "help", "version",   "format",
-                                    "quality", "title",      "artist", "gain", "normalize", "loudness",
-                                    "dither",  "fade",       "stems",  "mute", "solo",      "loopable"};
+const char* const LONG_OPTIONS[] = {"output", "output-dir", "loops",     "tick",     "jobs",   "force",   "info",
+                                    "json",   "quiet",      "help",      "version",  "format", "quality", "title",
+                                    "artist", "gain",       "normalize", "loudness", "dither", "fade",    "stems",
+                                    "mute",   "solo",       "loopable",  "stereo"};
 
 std::string text_of(const std::string& path) {
     std::vector<uint8_t> bytes = read_file(path);

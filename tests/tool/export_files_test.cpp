@@ -74,7 +74,8 @@ TEST(UsageErrors, DefaultsGivenExplicitlyChangeNothing) {
     folder.write("a.tsm", song_bytes(100, 0, 8, 8));
     std::string dir = folder.path();
     ASSERT_EQ(run_tool(dir, {"-q", "--loopable", "-o", "plain.wav", "a.tsm"}).code, 0);
-    for (const char* command : {"--loopable -l 0", "--loopable --fade 0", "-l 00 --fade 0.0 --loopable"}) {
+    for (const char* command :
+         {"--loopable -l 0", "--loopable --fade 0", "-l 00 --fade 0.0 --loopable", "--loopable --stereo 100"}) {
         std::vector<std::string> arguments = words_of(std::string("-q --force -o given.wav a.tsm ") + command);
         ToolResult run = run_tool(dir, arguments);
         EXPECT_EQ(run.code, 0) << command << ": " << run.err;

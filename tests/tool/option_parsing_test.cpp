@@ -106,6 +106,9 @@ TEST(OptionParsing, NumbersAtTheEdgesOfTheirRanges) {
     EXPECT_EQ(parse({"--fade", "0", "a"}).options.audio.fade_seconds, 0.0);
     EXPECT_EQ(parse({"--fade", "3600", "a"}).options.audio.fade_seconds, 3600.0);
     EXPECT_EQ(parse({"-t", "3600000", "a"}).options.tick_ms, 3600000.0);
+    EXPECT_EQ(parse({"a"}).options.audio.stereo_width, 100);
+    EXPECT_EQ(parse({"--stereo", "0", "a"}).options.audio.stereo_width, 0);
+    EXPECT_EQ(parse({"--stereo=200", "a"}).options.audio.stereo_width, 200);
 }
 
 TEST(OptionParsing, AudioOptionsFillTheAudioSettings) {
@@ -187,6 +190,9 @@ TEST(OptionParsing, EveryUsageErrorNamesItsOptionAndValue) {
         {{"--tick", "1e999", "a"}, "--tick: invalid value '1e999' (milliseconds from 0 to 3600000)"},
         {{"--jobs", "0", "a"}, "--jobs: invalid value '0' (a whole number 1..1024)"},
         {{"-j", "1025", "a"}, "--jobs: invalid value '1025' (a whole number 1..1024)"},
+        {{"--stereo", "201", "a"}, "--stereo: invalid value '201' (a whole number 0..200)"},
+        {{"--stereo", "-1", "a"}, "--stereo: invalid value '-1' (a whole number 0..200)"},
+        {{"--stereo", "50.5", "a"}, "--stereo: invalid value '50.5' (a whole number 0..200)"},
         {{"-o", "x.wav", "a", "b"}, "--output names one output, but 2 input files were given"},
         {{"-o", "", "a"}, "--output: invalid value '' (a path, or - for standard output)"},
         {{"-o", "x.wav", "-d", "out", "a"}, "--output and --output-dir exclude each other"},
