@@ -23,7 +23,9 @@ std::string player_help_text() {
         ")\n"
         "      --loop-forever   endless play: each song repeats until skipped\n"
         "      --volume PERCENT output volume, 0..100 (default 100)\n"
-        "      --stereo PERCENT stereo width, 0..200 (default 100, the song as written)\n"
+        "      --stereo PERCENT stereo width (" +
+        limit_range_text(LimitId::STEREO) +
+        ", default 100: the song as written)\n"
         "      --shuffle        play the list in a random order\n"
         "      --start TIME     start the first song at TIME (seconds, M:SS or H:MM:SS)\n"
         "  -h, --help           show this help\n"

@@ -5,7 +5,6 @@
 
 #include "frontend/song_values.h"
 #include "frontend/strict_number.h"
-#include "player/renderer_settings.h"
 
 namespace {
 
@@ -92,7 +91,10 @@ bool apply(const Entry& entry, const char* value, PlayerOptions* options, TrackO
         *error = invalid_value_text(label.c_str(), value, "seconds, M:SS or H:MM:SS");
         return false;
     case Id::VOLUME: return read_percent(label.c_str(), value, 100, &options->volume, error);
-    case Id::STEREO: return read_percent(label.c_str(), value, PLAYER_STEREO_MAX, &options->stereo, error);
+    case Id::STEREO:
+        if (!read_limited_value(label.c_str(), value, LimitId::STEREO, &number, error)) return false;
+        options->stereo = (uint32_t)number;
+        return true;
     default: return true;
     }
 }

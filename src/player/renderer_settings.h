@@ -6,11 +6,13 @@
 
 #include <cstdint>
 
+#include "export/export_limits.h"
 #include "tamsel/tamsel.h"
 
-// Stereo width in percent, 0..200; 100 is the song as written.
-static const uint32_t PLAYER_STEREO_DEFAULT = 100;
-static const uint32_t PLAYER_STEREO_MAX = 200;
+// Stereo width in percent, 0..200 (the export's limits); 100 is the song
+// as written.
+static const uint32_t PLAYER_STEREO_DEFAULT = TAMSEL_LIMIT_STEREO_DEFAULT;
+static const uint32_t PLAYER_STEREO_MAX = TAMSEL_LIMIT_STEREO_MAX;
 
 void apply_muted_tracks(tamsel_renderer* renderer, uint32_t muted);
 void apply_stereo_width(tamsel_renderer* renderer, uint32_t percent);
