@@ -119,6 +119,7 @@ def case_song_options():
     plays_like(options + [SHORT], render(SHORT, *options))
     plays_like(["--solo", "2,drums", SHORT], render(SHORT, "--mute", "1,3"))
     plays_like(["--stereo", "100", "--volume", "100", SHORT], render(SHORT))
+    plays_like(["--stereo", "40", SHORT], render(SHORT, "--stereo", "40"))
     # At 0 % both channels carry the same mix, in every frame.
     result = run(["--stereo", "0", SHORT])
     out = output(None)[:len(render(SHORT))]
