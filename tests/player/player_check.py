@@ -156,8 +156,8 @@ def case_folders_and_playlists():
         source = SHORT if name != "b.tsm" else DEMO
         open(os.path.join(folder, name), "wb").write(open(source, "rb").read())
     playlist = os.path.join(WORK, "list.m3u")
-    open(playlist, "w").write("#EXTM3U\nsongs/b.tsm\n\n%s\n" % SHORT)
-    plays_like([folder, playlist], render(SHORT) + render(DEMO) + render(DEMO) + render(SHORT), LIST_PACE_MS)
+    open(playlist, "w").write("#EXTM3U\nsongs/a.TSM\n\n%s\n" % SHORT)
+    plays_like([folder, playlist], render(SHORT) + render(DEMO) + render(SHORT) + render(SHORT), LIST_PACE_MS)
     song = open(SHORT, "rb").read()
     result = subprocess.run([PLAYER, "-"], env=environment(), input=song, capture_output=True, timeout=120)
     if result.returncode != 0:
