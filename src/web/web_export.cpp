@@ -90,6 +90,7 @@ static const char* page_control_of_limit(LimitId id) {
     case LimitId::NORMALIZE: return "The peak level to normalise to";
     case LimitId::LOUDNESS: return "The loudness";
     case LimitId::FADE: return "The fade";
+    case LimitId::STEREO: return "Stereo width (%)";
     }
     return "";
 }
@@ -159,7 +160,8 @@ static bool write_file(const ExportPlan& plan, const PageFiles& files, size_t in
 
 // Renders the song in bytes[0..size), named song_name, as the tool would
 // with these options: format_name as -f takes it, quality -1 or 0..10, the
-// level mode (PAGE_LEVEL_...) and its value, fade_seconds, the tracks
+// level mode (PAGE_LEVEL_...) and its value, fade_seconds, stereo_width
+// (percent, as --stereo takes it), the tracks
 // muted_tracks leaves out; with stems nonzero, four files, one per track,
 // leveled as the whole mix (muted_tracks then does not apply, as --stems
 // and --mute exclude each other). name_tag goes between the song's name
@@ -169,8 +171,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t tamsel_web_export(const uint8_t* bytes, 
                                                           const char* name_tag, const char* format_name,
                                                           int32_t quality, int32_t loops, double tick_ms,
                                                           uint32_t muted_tracks, int32_t stems, int32_t level_mode,
-                                                          double level_value, double fade_seconds, char* error,
-                                                          size_t capacity) {
+                                                          double level_value, double fade_seconds, int32_t stereo_width,
+                                                          char* error, size_t capacity) {
     tamsel::Song song;
     tamsel::Status status = song.load_memory(bytes, size);
     if (status != TAMSEL_OK) return failed(tamsel::message(status), error, capacity);
@@ -184,6 +186,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t tamsel_web_export(const uint8_t* bytes, 
     if (!set_level(level_mode, level_value, &request.settings)) return failed("no such level setting", error, capacity);
     request.settings.quality = quality;
     request.settings.fade_seconds = fade_seconds;
+    request.settings.stereo_width = stereo_width;
     request.settings.title = title_from_song_path(song_name);
     PageFiles files;
     files.base = path_without_extension(path_last_component(song_name)) + name_tag;

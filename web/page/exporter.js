@@ -16,7 +16,7 @@ const TRACK_NAMES = ['1', '2', '3', 'drums'];
 // ".flac". The tool names its files after the song alone; the module puts
 // this tag between the song's name and the stem suffix and extension.
 export function fileNameTag({ loops = 0, tickMs = DEFAULT_TICK_MS, level = { mode: 'none' }, fadeSeconds = 0,
-                              mutedTracks = 0, stems = false }) {
+                              stereoWidth = 100, mutedTracks = 0, stems = false }) {
     let tag = '';
     if (loops > 0) tag += `.loops${loops}`;
     if (tickMs !== DEFAULT_TICK_MS) tag += `.tick${tickMs}ms`;
@@ -24,6 +24,7 @@ export function fileNameTag({ loops = 0, tickMs = DEFAULT_TICK_MS, level = { mod
     if (level.mode === 'normalize') tag += `.peak${level.value}dBFS`;
     if (level.mode === 'loudness') tag += `.${level.value}LUFS`;
     if (fadeSeconds > 0) tag += `.fade${fadeSeconds}s`;
+    if (stereoWidth !== 100) tag += `.width${stereoWidth}`;
     if (mutedTracks !== 0 && !stems) {
         tag += `.without-${TRACK_NAMES.filter((_, t) => (mutedTracks >> t) & 1).join('-')}`;
     }

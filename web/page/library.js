@@ -130,6 +130,7 @@ class Library {
     //   level       { mode: 'none' | 'gain' | 'normalize' | 'loudness', value }
     //               (dB, dBFS or LUFS, as --gain, --normalize=, --loudness)
     //   fadeSeconds played on past the end while fading out (--fade)
+    //   stereoWidth percent, 0..200, 100 the render itself (--stereo)
     //   nameTag     put between the song's name and the extension
     // The handlers get, for each file in turn, onFile({ index, count, name,
     // base }) (base: the name without a stem's suffix and the extension),
@@ -141,7 +142,7 @@ class Library {
     // reason on failure.
     exportAudio(fileBytes, songName, settings, { onFile, onBytes, onProgress }) {
         const { format = 'wav', quality = -1, loops = 0, tickMs = 20, mutedTracks = 0, stems = false,
-                level = { mode: 'none', value: 0 }, fadeSeconds = 0, nameTag = '' } = settings;
+                level = { mode: 'none', value: 0 }, fadeSeconds = 0, stereoWidth = 100, nameTag = '' } = settings;
         const data = fileBytes instanceof Uint8Array ? fileBytes : new Uint8Array(fileBytes);
         const ERROR_CAPACITY = 512;
         const bytesPointer = this.allocate(data.length);
@@ -157,7 +158,7 @@ class Library {
                 this.withString(format, (formatPointer) => this.m._tamsel_web_export(
                     bytesPointer, data.length, namePointer, tagPointer, formatPointer, quality, loops, tickMs,
                     mutedTracks, stems ? 1 : 0, LEVEL_MODES[level.mode] ?? -1, level.value ?? 0, fadeSeconds,
-                    errorPointer, ERROR_CAPACITY))));
+                    stereoWidth, errorPointer, ERROR_CAPACITY))));
             if (!ok) throw new Error(this.cString(errorPointer));
             return results;
         } finally {
@@ -346,6 +347,11 @@ export class Renderer {
 
     setMutedTracks(mask) {
         this.library.check(this.library.m._tamsel_renderer_set_muted_tracks(this.pointer, mask >>> 0));
+    }
+
+    // Percent, 0..200, from the next frame (see tamsel_renderer_set_stereo_width).
+    setStereoWidth(percent) {
+        this.library.check(this.library.m._tamsel_renderer_set_stereo_width(this.pointer, percent | 0));
     }
 
     // What is playing: { frame, record, pass, notes } (see tamsel_renderer_get_state).

@@ -1,4 +1,4 @@
-// The save's controls: format, quality, level, fade and stems, checked as
+// The save's controls: format, quality, level, fade, stereo width and stems, checked as
 // the tool checks its options, and the button that hands them with the
 // player's loops and tick to the Exporter.
 import { LIMITS } from './constants.js';
@@ -13,7 +13,7 @@ const LEVELS = {
     loudness: { unit: 'LUFS', value: '-14', ...LIMITS.loudness, what: 'The loudness must be a number of LUFS' },
 };
 const LOSSY_FORMATS = ['ogg', 'opus', 'mp3'];
-const CONTROLS = ['export-format', 'export-level', 'export-level-value', 'export-quality', 'export-fade', 'export-stems'];
+const CONTROLS = ['export-format', 'export-level', 'export-level-value', 'export-quality', 'export-fade', 'export-stereo', 'export-stems'];
 
 export class SaveControls {
     // playback: the Playback whose loops and tick the save takes; tracks: the
@@ -68,8 +68,14 @@ export class SaveControls {
         if (!Number.isFinite(fadeSeconds) || fadeSeconds < fade.min || fadeSeconds > fade.max) {
             return { error: `The fade must be a number of seconds from ${fade.min} to ${fade.max}.` };
         }
+        const widthText = byId('export-stereo').value.trim();
+        const stereoWidth = widthText === '' ? 100 : Number(widthText);
+        const width = LIMITS.stereoWidth;
+        if (!Number.isInteger(stereoWidth) || stereoWidth < width.min || stereoWidth > width.max) {
+            return { error: `The stereo width must be a whole number of percent from ${width.min} to ${width.max}.` };
+        }
         const stems = byId('export-stems').checked;
-        return { format, quality, level, fadeSeconds, stems, mutedTracks: stems ? 0 : this.tracks.mask() };
+        return { format, quality, level, fadeSeconds, stereoWidth, stems, mutedTracks: stems ? 0 : this.tracks.mask() };
     }
 
     save() {
@@ -88,6 +94,7 @@ export class SaveControls {
     listen() {
         setRange(byId('export-quality'), LIMITS.quality);
         setRange(byId('export-fade'), LIMITS.fade);
+        setRange(byId('export-stereo'), LIMITS.stereoWidth);
         for (const id of CONTROLS) byId(id).addEventListener('change', () => this.showChoices());
         this.showChoices();   // a reload may have kept the choices where they were
         byId('export').addEventListener('click', () => this.save());

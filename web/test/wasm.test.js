@@ -107,6 +107,9 @@ describe("the option form's WAV files, bytes and summary, with every setting the
           settings: { format: 'wav24', level: { mode: 'gain', value: 4 }, fadeSeconds: 2.5 } },
         { name: 'short16-muted', song: 'short.tsm', args: ['-f', 'wav16', '--mute', '1,drums', '--gain', '9'],
           settings: { format: 'wav16', mutedTracks: 0b1001, level: { mode: 'gain', value: 9 } } },
+        { name: 'short16-narrow-gain', song: 'short.tsm', args: ['-f', 'wav16', '--stereo', '40', '--gain', '3'],
+          settings: { format: 'wav16', stereoWidth: 40, level: { mode: 'gain', value: 3 } } },
+        { name: 'short-float-wide', song: 'short.tsm', args: ['--stereo', '200'], settings: { stereoWidth: 200 } },
         { name: 'generated16-normalized', bytes: () => makeSong(2), args: ['-f', 'wav16', '--normalize=-0.1'],
           settings: { format: 'wav16', level: { mode: 'normalize', value: -0.1 } } },
     ];
@@ -142,6 +145,7 @@ describe("the option form's WAV files, bytes and summary, with every setting the
             [exampleBytes('demo.tsm'), { loops: 2147483647 }, /: never ends$/],
             [exampleBytes('short.tsm'), { loops: 1000 }, /: too long for a WAV file$/],
             [exampleBytes('short.tsm'), { fadeSeconds: -1 }, /fade/],
+            [exampleBytes('short.tsm'), { stereoWidth: 201 }, /Stereo width \(%\) must be a whole number 0\.\.200/],
             [exampleBytes('short.tsm'), { format: 'aiff' }, /no such format: aiff/],
         ];
         for (const [bytes, settings, message] of cases) assert.throws(() => exportedWav(bytes, settings), message);
