@@ -43,6 +43,13 @@ if(TARGET tamselplay)
   install(FILES ${CMAKE_SOURCE_DIR}/desktop/org.tamsel.tamselplay.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 endif()
+# The player, where SDL2 let the build make it.
+if(TARGET tamselplay)
+  install(TARGETS tamselplay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${TAMSEL_PLAYER_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${CMAKE_SOURCE_DIR}/completion/tamselplay.bash
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tamselplay)
+endif()
 
 set(TAMSEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tamsel)
 install(EXPORT tamselTargets NAMESPACE tamsel:: DESTINATION ${TAMSEL_CMAKE_DIR})

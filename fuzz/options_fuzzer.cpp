@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "frontend/strict_number.h"
 #include "fuzz_support.h"
 #include "tool/cli_options.h"
 #include "tool/positional_arguments.h"
-#include "tool/strict_number.h"
 
 static constexpr size_t MAX_ARGUMENTS = 64;
 

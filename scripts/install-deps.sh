@@ -27,6 +27,8 @@ need_file /usr/include/gtest/gtest.h libgtest-dev
 need_file /usr/include/benchmark/benchmark.h libbenchmark-dev
 need_file /usr/include/sndfile.h libsndfile1-dev
 need_file /usr/include/ebur128.h libebur128-dev
+# The player, tamselplay, plays through SDL2 (its tests use SDL's disk driver).
+need_file /usr/include/SDL2/SDL.h libsdl2-dev
 # The tests run the tool under a pseudo-terminal and read its output.
 need_command script bsdutils
 # The tests read the files the tool writes with the formats' reference

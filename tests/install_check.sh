@@ -35,6 +35,13 @@ if [ -e "$build/src/gstreamer/libgsttamsel.so" ]; then
   [ -e "$libdir/gstreamer-1.0/libgsttamsel.so" ] || { echo "no GStreamer plugin in $libdir/gstreamer-1.0"; exit 1; }
 fi
 
+# The player, when built, with its manual page and completion.
+if [ -e "$build/tamselplay" ]; then
+  for file in bin/tamselplay share/man/man1/tamselplay.1 share/bash-completion/completions/tamselplay; do
+    [ -e "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
+  done
+fi
+
 # C, through pkg-config, linked statically so it runs without a library path.
 export PKG_CONFIG_PATH="$libdir/pkgconfig"
 cc -std=c99 -Wall -Wextra -Werror -o "$work/render_c" "$source/examples/library/render.c" \

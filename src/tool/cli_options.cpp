@@ -4,8 +4,7 @@
 #include <cstring>
 
 #include "export/value_limits.h"
-#include "tool/strict_number.h"
-#include "tool/track_list.h"
+#include "frontend/song_values.h"
 
 enum class OptionId {
     OUTPUT,
@@ -108,7 +107,7 @@ static std::string option_label(const OptionEntry* entry) {
 }
 
 static bool bad_value(const OptionEntry* entry, const char* value, const char* wanted, std::string* error) {
-    *error = option_label(entry) + ": invalid value '" + value + "' (" + wanted + ")";
+    *error = invalid_value_text(option_label(entry).c_str(), value, wanted);
     return false;
 }
 
@@ -128,26 +127,8 @@ static bool set_track_option(const OptionEntry* entry, const char* value, ParseS
         return false;
     }
     state->track_option = entry->long_name;
-    uint32_t mask = 0;
-    if (!parse_track_list(value, &mask))
-        return bad_value(entry, value, "tracks 1, 2, 3, drums, separated by commas", error);
-    options->muted_tracks = entry->id == OptionId::MUTE ? mask : (~mask & 0xFu);
-    return true;
-}
-
-// Reads value as the number of the bounded value id, within its range, or
-// fails naming the option, the value and the range.
-static bool read_limited(const OptionEntry* entry, const char* value, LimitId id, double* number, std::string* error) {
-    const ValueLimit& limit = value_limit(id);
-    int64_t whole = 0;
-    bool ok = false;
-    if (limit.whole) {
-        ok = parse_whole_number(value, (int64_t)limit.min, (int64_t)limit.max, &whole);
-        *number = (double)whole;
-    } else {
-        ok = parse_finite_decimal(value, number) && within_limit(id, *number);
-    }
-    return ok || bad_value(entry, value, limit_range_text(id).c_str(), error);
+    return read_track_option(option_label(entry).c_str(), value, entry->id == OptionId::SOLO, &options->muted_tracks,
+                             error);
 }
 
 // The bounded value each numeric option sets.
@@ -167,7 +148,7 @@ static LimitId limit_of(OptionId id) {
 
 static bool apply_number_option(const OptionEntry* entry, const char* value, CliOptions* options, std::string* error) {
     double number = 0.0;
-    if (!read_limited(entry, value, limit_of(entry->id), &number, error)) return false;
+    if (!read_limited_value(option_label(entry).c_str(), value, limit_of(entry->id), &number, error)) return false;
     switch (entry->id) {
     case OptionId::LOOPS: options->loops = (int32_t)number; return true;
     case OptionId::TICK: options->tick_ms = number; return true;

@@ -7,11 +7,11 @@
 #include "export/format_table.h"
 #include "export/mix_source.h"
 #include "export/summary_text.h"
+#include "frontend/song_input.h"
+#include "frontend/track_list.h"
 #include "tamsel/tamsel.hpp"
 #include "tool/json_text.h"
 #include "tool/option_words.h"
-#include "tool/song_input.h"
-#include "tool/track_list.h"
 
 // Wraps that fall inside a fade lie beyond the normal end of the render;
 // the render the export plays on with (length.render_loops, see

@@ -1,4 +1,4 @@
-#include "tool/strict_number.h"
+#include "frontend/strict_number.h"
 
 #include <cmath>
 #include <cstdlib>

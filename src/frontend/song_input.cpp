@@ -1,4 +1,4 @@
-#include "tool/song_input.h"
+#include "frontend/song_input.h"
 
 #include <cerrno>
 #include <cstdio>

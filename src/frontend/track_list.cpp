@@ -1,4 +1,4 @@
-#include "tool/track_list.h"
+#include "frontend/track_list.h"
 
 #include "tamsel/tamsel.h"
 

@@ -1,0 +1,6 @@
+// tamselplay --help.
+#pragma once
+
+#include <string>
+
+std::string player_help_text();
