@@ -45,6 +45,12 @@ echo "== the installed packages at work"
 work=$(mktemp -d)
 cp examples/demo.tsm "$work/"
 (cd "$work" && tamselexport demo.tsm && [ -s demo.wav ])
+# The player, on SDL's disk driver at about 20 times real time: the short
+# song's frames all reach the file.
+cp examples/short.tsm "$work/"
+(cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=played.raw SDL_DISKAUDIODELAY=1 tamselplay short.tsm >/dev/null)
+[ "$(stat -c %s "$work/played.raw")" -ge $((1276800 * 8)) ] || { echo "tamselplay wrote too little"; exit 1; }
+echo "tamselplay: played short.tsm to the disk driver"
 [ "$(pkg-config --modversion tamsel)" = "$version" ] || { echo "pkg-config knows no tamsel $version"; exit 1; }
 for test in debian/tests/build-library debian/tests/render debian/tests/gstreamer-duration; do
   echo "-- $test"
