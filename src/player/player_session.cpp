@@ -65,9 +65,9 @@ tamsel_renderer* PlayerSession::make_renderer(int32_t index, uint64_t frame) {
     std::string error = entry.entry.error;
     if (error.empty() && !entry.song) {
         auto song = std::make_unique<tamsel::Song>();
-        std::string warning;
-        if (load_input_song(entry.entry.path, song.get(), &error, &warning)) entry.song = std::move(song);
-        if (!warning.empty()) report_(entry.entry.path + ": " + warning);
+        std::vector<std::string> warnings;
+        if (load_input_song(entry.entry.path, song.get(), &error, &warnings)) entry.song = std::move(song);
+        for (const std::string& warning : warnings) report_(entry.entry.path + ": " + warning);
     }
     tamsel_render_options render_options;
     tamsel_render_options_init(&render_options);
