@@ -56,12 +56,7 @@ ViewState PlayLoop::view_state() const {
     for (int t = 0; t < 4; t++) state.levels[t] = level_of(status.levels[t]);
     state.left = level_of(status.levels[4]);
     state.right = level_of(status.levels[5]);
-    state.muted = settings.muted;
-    state.volume = settings.volume;
-    state.stereo = settings.stereo;
-    state.loop_forever = settings.loop_forever;
-    state.loops = settings.loops;
-    state.paused = settings.paused;
+    state.settings = settings;
     state.underruns = status.underruns.load(std::memory_order_relaxed);
     state.help = help_;
     return state;

@@ -14,17 +14,8 @@
 #include "player/audio_feed.h"
 #include "player/play_list.h"
 #include "player/player_options.h"
+#include "player/player_settings.h"
 #include "tamsel/tamsel.hpp"
-
-// What the player's settings are now, as the display shows them.
-struct PlayerSettings {
-    uint32_t muted = 0;
-    uint32_t volume = 100;
-    uint32_t stereo = 100;
-    bool loop_forever = false;
-    int32_t loops = 0;
-    bool paused = false;
-};
 
 struct SongEntry {
     ListEntry entry;

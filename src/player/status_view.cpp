@@ -100,7 +100,7 @@ std::vector<std::string> StatusView::lines(const ViewState& state, size_t width)
     std::string tracks;
     for (uint32_t t = 0; t < 4; t++) {
         std::string activity;
-        if (state.muted & (1u << t)) {
+        if (state.settings.muted & (1u << t)) {
             activity = paint("2", "muted");
         } else if (state.track_levels) {
             activity = paint("32", meter(state.levels[t], 5));
@@ -110,10 +110,11 @@ std::vector<std::string> StatusView::lines(const ViewState& state, size_t width)
         tracks += std::string(TRACK_LABELS[t]) + " " + activity + "  ";
     }
     out.push_back(tracks + "L " + paint("32", meter(state.left, 8)) + " R " + paint("32", meter(state.right, 8)));
-    std::string loop = state.loop_forever ? "endless" : format_text("loops %d", (int)state.loops);
-    std::string settings = format_text("volume %u%%  stereo %u%%  %s  underruns %llu", (unsigned)state.volume,
-                                       (unsigned)state.stereo, loop.c_str(), (unsigned long long)state.underruns);
-    if (state.paused) settings += "  " + paint("1", "PAUSED");
+    std::string loop = state.settings.loop_forever ? "endless" : format_text("loops %d", (int)state.settings.loops);
+    std::string settings =
+        format_text("volume %u%%  stereo %u%%  %s  underruns %llu", (unsigned)state.settings.volume,
+                    (unsigned)state.settings.stereo, loop.c_str(), (unsigned long long)state.underruns);
+    if (state.settings.paused) settings += "  " + paint("1", "PAUSED");
     out.push_back(settings + "  (? keys)");
     for (std::string& line : out) line = fit(line, width);
     return out;
@@ -123,8 +124,8 @@ std::string StatusView::dumb_line(const ViewState& state) const {
     std::string length = state.length == 0 ? "endless" : clock_text(state.length);
     std::string line = place_text(state) + format_text(" %s/%s rec %d pass %u mute ", clock_text(state.frame).c_str(),
                                                        length.c_str(), (int)state.record, (unsigned)state.pass);
-    for (uint32_t t = 0; t < 4; t++) line += (state.muted & (1u << t)) ? TRACK_LABELS[t] : "-";
-    if (state.paused) line += " paused";
+    for (uint32_t t = 0; t < 4; t++) line += (state.settings.muted & (1u << t)) ? TRACK_LABELS[t] : "-";
+    if (state.settings.paused) line += " paused";
     return line;
 }
 

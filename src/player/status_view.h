@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "player/player_settings.h"
+
 struct ViewState {
     std::string name;
     int32_t index = 0;  // from 1
@@ -22,12 +24,7 @@ struct ViewState {
     float levels[4] = {};  // used when track_levels
     float left = 0.0f;
     float right = 0.0f;
-    uint32_t muted = 0;
-    uint32_t volume = 100;
-    uint32_t stereo = 100;
-    bool loop_forever = false;
-    int32_t loops = 0;
-    bool paused = false;
+    PlayerSettings settings;
     uint64_t underruns = 0;
     bool help = false;
 };
