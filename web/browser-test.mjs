@@ -76,6 +76,22 @@ const waitForStatus = (part) => waitFor((p) => document.getElementById('export-s
 const waitForPosition = (frame) => waitFor((f) => window.tamselPage.position === f, frame);
 const waitForPaused = () => waitFor(() => document.getElementById('play').getAttribute('aria-label') === 'Play');
 
+// What was queued before a change plays out; then a stretch of playing
+// (at least a fifth of a second) in which the counter does not grow.
+const playsWithout = async (counter) => {
+    let before = await stats();
+    let later = before;
+    for (let tries = 0; tries < 40; tries++) {
+        await page.waitForTimeout(300);
+        later = await stats();
+        if (later[counter] === before[counter] && later.framesPlayed >= before.framesPlayed + 9600) break;
+        before = later;
+    }
+    assert.ok(later.framesPlayed >= before.framesPlayed + 9600, 'still playing');
+    assert.equal(later[counter], before[counter], counter);
+    return later;
+};
+
 try {
     const demoWav = nativeWav('demo.tsm', 0);
     const demoFrames = framesOf(demoWav);
@@ -139,20 +155,10 @@ try {
     const picture = process.env.TAMSEL_UPDATE_SCREENSHOT === '1' ? 'web/screenshot.png' : 'build-wasm/screenshot.png';
     await page.screenshot({ path: join(ROOT, picture), fullPage: true });
 
+
     await check('muting every track silences the output, unmuting brings it back', async () => {
         for (const button of await page.locator('.track .mute').all()) await button.click();
-        // What was queued before the mute plays out; then a stretch of
-        // playing (at least a fifth of a second) adds no sound.
-        let muted = await stats();
-        let later = muted;
-        for (let tries = 0; tries < 40; tries++) {
-            await page.waitForTimeout(300);
-            later = await stats();
-            if (later.nonSilentFrames === muted.nonSilentFrames && later.framesPlayed >= muted.framesPlayed + 9600) break;
-            muted = later;
-        }
-        assert.ok(later.framesPlayed >= muted.framesPlayed + 9600, 'still playing');
-        assert.equal(later.nonSilentFrames, muted.nonSilentFrames);
+        const later = await playsWithout('nonSilentFrames');
         await page.locator('.track .solo').nth(3).click();   // solo the drums: heard despite the mutes
         await waitFor((n) => window.tamselPage.stats.nonSilentFrames > n, later.nonSilentFrames);
         await page.locator('.track .solo').nth(3).click();
@@ -626,6 +632,19 @@ async function checkPlayerFacts(demoWav) {
         await openSong(join(ROOT, 'examples/short.tsm'));
         assert.equal(await status(), 'Stopped saving demo.loops30.wav: "short.tsm" was opened.');
         await setLoops(0);
+        await openSong(demo);
+    });
+
+    await check('a stereo width of 0 plays the stereo short song mono, 100 its own stereo again', async () => {
+        await openSong(join(ROOT, 'examples/short.tsm'));
+        await page.click('#play');
+        await waitFor(() => window.tamselPage.stats.sidedFrames > 4800);
+        await page.fill('#export-stereo', '0');
+        await page.dispatchEvent('#export-stereo', 'change');
+        const mono = await playsWithout('sidedFrames');
+        await page.fill('#export-stereo', '100');
+        await page.dispatchEvent('#export-stereo', 'change');
+        await waitFor((n) => window.tamselPage.stats.sidedFrames > n, mono.sidedFrames);
         await openSong(demo);
     });
 

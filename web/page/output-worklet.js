@@ -26,6 +26,7 @@ class TamselOutput extends AudioWorkletProcessor {
         this.playing = false;
         this.framesPlayed = 0;
         this.nonSilentFrames = 0;
+        this.sidedFrames = 0;     // frames whose left and right differ
         this.underrunFrames = 0;
         this.quanta = 0;
         this.resetLevels();
@@ -99,6 +100,7 @@ class TamselOutput extends AudioWorkletProcessor {
             left[i] = l;
             right[i] = r;
             if (l !== 0 || r !== 0) this.nonSilentFrames++;
+            if (l !== r) this.sidedFrames++;
             this.peakLeft = Math.max(this.peakLeft, Math.abs(l));
             this.peakRight = Math.max(this.peakRight, Math.abs(r));
             const mid = (l + r) / 2;
@@ -162,6 +164,7 @@ class TamselOutput extends AudioWorkletProcessor {
             outline: this.outline,
             framesPlayed: this.framesPlayed,
             nonSilentFrames: this.nonSilentFrames,
+            sidedFrames: this.sidedFrames,
             underrunFrames: this.underrunFrames,
         });
         this.resetLevels();

@@ -22,7 +22,7 @@ export const state = {
     configuredCount: 0, // settings the player has
     playAfterConfigure: false,
     generation: 0,      // reports of the worklet from before the last seek are stale
-    stats: { framesPlayed: 0, nonSilentFrames: 0, underrunFrames: 0 },
+    stats: { framesPlayed: 0, nonSilentFrames: 0, sidedFrames: 0, underrunFrames: 0 },
 };
 window.tamselPage = state;
 

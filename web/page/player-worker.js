@@ -22,6 +22,7 @@ let library = null;
 let song = null;
 let renderer = null;
 let mutedTracks = 0;
+let stereoWidth = 100;
 let generation = 0;
 let feed = null;
 
@@ -85,6 +86,7 @@ function configure({ loops, tickMs, repeat }) {
         if (!playsMeasured) measured.free();
     }
     renderer = playsMeasured ? measured : new Renderer(song, { loops: repeat ? LOOPS_FOREVER : loops, tickMs, mutedTracks });
+    renderer.setStereoWidth(stereoWidth);
     restartFeed();
     return { ...timeline, generation, state: renderer.state() };
 }
@@ -99,6 +101,13 @@ function seek({ frame }) {
 function mute({ mask }) {
     mutedTracks = mask;
     if (renderer) renderer.setMutedTracks(mask);
+    return {};
+}
+
+// The stereo width heard from the next frame rendered, as the save's.
+function width({ percent }) {
+    stereoWidth = percent;
+    if (renderer) renderer.setStereoWidth(percent);
     return {};
 }
 
@@ -145,7 +154,7 @@ function sendFrames(request) {
                        ended }, [data.buffer]);
 }
 
-const HANDLERS = { open: openSong, configure, seek, mute, connect };
+const HANDLERS = { open: openSong, configure, seek, mute, width, connect };
 
 self.onmessage = async (event) => {
     const { id, type, payload } = event.data;

@@ -81,6 +81,11 @@ export class Player {
         return this.call('mute', { mask });
     }
 
+    // Percent, 0..200, from the frames rendered next.
+    setStereoWidth(percent) {
+        return this.call('width', { percent });
+    }
+
     // One audio graph for the page's life, however often play is pressed.
     connectAudio() {
         if (!this.connecting) this.connecting = this.createAudio();

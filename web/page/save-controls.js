@@ -1,4 +1,5 @@
-// The save's controls: format, quality, level, fade, stereo width and stems, checked as
+// The save's controls: format, quality, level, fade, stereo width (heard in
+// playback too) and stems, checked as
 // the tool checks its options, and the button that hands them with the
 // player's loops and tick to the Exporter.
 import { LIMITS } from './constants.js';
@@ -14,6 +15,15 @@ const LEVELS = {
 };
 const LOSSY_FORMATS = ['ogg', 'opus', 'mp3'];
 const CONTROLS = ['export-format', 'export-level', 'export-level-value', 'export-quality', 'export-fade', 'export-stereo', 'export-stems'];
+
+// The stereo width field's percent (empty is 100), or null when it is out
+// of range.
+function readStereoWidth() {
+    const text = byId('export-stereo').value.trim();
+    const percent = text === '' ? 100 : Number(text);
+    const { min, max } = LIMITS.stereoWidth;
+    return Number.isInteger(percent) && percent >= min && percent <= max ? percent : null;
+}
 
 export class SaveControls {
     // playback: the Playback whose loops and tick the save takes; tracks: the
@@ -68,10 +78,9 @@ export class SaveControls {
         if (!Number.isFinite(fadeSeconds) || fadeSeconds < fade.min || fadeSeconds > fade.max) {
             return { error: `The fade must be a number of seconds from ${fade.min} to ${fade.max}.` };
         }
-        const widthText = byId('export-stereo').value.trim();
-        const stereoWidth = widthText === '' ? 100 : Number(widthText);
-        const width = LIMITS.stereoWidth;
-        if (!Number.isInteger(stereoWidth) || stereoWidth < width.min || stereoWidth > width.max) {
+        const stereoWidth = readStereoWidth();
+        if (stereoWidth === null) {
+            const width = LIMITS.stereoWidth;
             return { error: `The stereo width must be a whole number of percent from ${width.min} to ${width.max}.` };
         }
         const stems = byId('export-stems').checked;
@@ -96,6 +105,11 @@ export class SaveControls {
         setRange(byId('export-fade'), LIMITS.fade);
         setRange(byId('export-stereo'), LIMITS.stereoWidth);
         for (const id of CONTROLS) byId(id).addEventListener('change', () => this.showChoices());
+        // What is heard is what is saved: the width applies to playback too.
+        byId('export-stereo').addEventListener('change', () => {
+            const percent = readStereoWidth();
+            if (percent !== null) this.playback.player.setStereoWidth(percent);
+        });
         this.showChoices();   // a reload may have kept the choices where they were
         byId('export').addEventListener('click', () => this.save());
     }
