@@ -15,8 +15,8 @@
 #   installed tamselexport.exe renders the demo song as the Linux tool does
 #   (the Linux build in TAMSEL_LINUX_BUILD, default build);
 # - the installed player, when the build has one, plays the demo song
-#   through SDL's disk driver: the bytes the Linux player writes, or
-#   without one the tool's float render followed by silence only;
+#   through SDL's disk driver: the Linux tool's float render, with
+#   silence only around it;
 # - the silent uninstaller leaves none of the files, keys and the PATH entry
 #   it added, and keeps the user's own PATH entry and a file of the user's
 #   in the install folder.
@@ -123,22 +123,21 @@ if [ "$player" = yes ]; then
   SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='C:\play.raw' SDL_DISKAUDIODELAY='C:\play.raw' \
     on_wine "$dir/tamselplay.exe" 'C:\tamsel\examples\demo.tsm' </dev/null >/dev/null
   played=$WINEPREFIX/drive_c/play.raw
-  if [ -x "$linux/tamselplay" ]; then
-    SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/linux.raw" SDL_DISKAUDIODELAY=0 \
-      "$linux/tamselplay" examples/demo.tsm </dev/null >/dev/null
-    cmp "$work/linux.raw" "$played"
-  else
-    python3 - "$work/linux.wav" "$played" <<'EOF'
+  # The render's bytes, and the silence a device gets once the list ends
+  # (how much of it depends on the timing, so two players' files are not
+  # compared whole; the Linux player is held to the same by its own tests).
+  python3 - "$work/linux.wav" "$played" <<'EOF'
 import struct, sys
 wav, played = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
 at = 12
 while wav[at:at + 4] != b"data":
     at += 8 + struct.unpack("<I", wav[at + 4:at + 8])[0] + (struct.unpack("<I", wav[at + 4:at + 8])[0] & 1)
 render = wav[at + 8:at + 8 + struct.unpack("<I", wav[at + 4:at + 8])[0]]
+# Silence may come first too, before the device has the song.
+render, played = render.lstrip(b"\0"), played.lstrip(b"\0")
 if not played.startswith(render) or played[len(render):].strip(b"\0"):
-    sys.exit("the player's bytes are not the render followed by silence")
+    sys.exit("the player's bytes are not the render between silences")
 EOF
-  fi
 else
   echo "windows-release-test.sh: the build has no tamselplay.exe; the player is not tested"
 fi
