@@ -104,6 +104,9 @@ struct AudioResult {
 
 struct ExportLength;
 
+// The factor of a level change in decibels: 10^(db/20), 1 for 0 dB.
+double linear_of_db(double db);
+
 // Works out the level plan for the mix of song with options, muted tracks
 // and all, whose export has length; stems pass the options without mutes,
 // so all four share the full mix's plan. May render the song once. False

@@ -85,7 +85,7 @@ static bool survey_mix(const tamsel::Song& song, const tamsel::RenderOptions& op
     return true;
 }
 
-static double linear_of_db(double db) {
+double linear_of_db(double db) {
     return std::pow(10.0, db / 20.0);
 }
 

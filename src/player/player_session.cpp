@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "export/audio_render.h"
 #include "frontend/song_input.h"
 #include "player/renderer_settings.h"
 
@@ -255,7 +256,7 @@ void PlayerSession::toggle_loop_forever() {
 // The output factor: the volume, and --gain in decibels. At 100 % and 0 dB
 // it is exactly 1, and the samples pass untouched.
 void PlayerSession::send_volume() {
-    double factor = (double)settings_.volume / 100.0 * std::pow(10.0, options_.gain_db / 20.0);
+    double factor = (double)settings_.volume / 100.0 * linear_of_db(options_.gain_db);
     send(CommandKind::VOLUME, std::bit_cast<uint32_t>((float)factor));
 }
 
