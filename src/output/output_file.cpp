@@ -82,7 +82,7 @@ bool TemporaryOutput::open(std::string* error) {
         finished_ = true;
         return false;
     }
-    if (!writer_.start(fd_, 0, &why)) return fail(why, error);
+    if (!writer_.start(fd_, 0, WriteMode::IN_PLACE, &why)) return fail(why, error);
     return true;
 }
 
@@ -145,7 +145,8 @@ public:
     bool open(std::string* error) {
         uint64_t origin = 0;
         seekable_ = rewritable_from(fd_, &origin);
-        return writer_.start(fd_, origin, error);
+        // A file takes each write at once; a pipe's reader may not.
+        return writer_.start(fd_, origin, seekable_ ? WriteMode::IN_PLACE : WriteMode::IN_BACKGROUND, error);
     }
 
     bool write(const void* bytes, size_t size) override { return writer_.write(bytes, size); }

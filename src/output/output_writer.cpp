@@ -17,18 +17,29 @@ BufferedWriter::Buffer BufferedWriter::new_buffer() {
         static_cast<uint8_t*>(::operator new(WRITER_BUFFER_BYTES, std::align_val_t(WRITER_BUFFER_ALIGNMENT))));
 }
 
-bool BufferedWriter::start(int fd, uint64_t origin, std::string* why) {
+bool BufferedWriter::start(int fd, uint64_t origin, WriteMode mode, std::string* why) {
     fd_ = fd;
     origin_ = origin;
+    in_background_ = mode == WriteMode::IN_BACKGROUND;
     buffers_[0] = new_buffer();
-    buffers_[1] = new_buffer();
-    try {
-        thread_ = std::thread(&BufferedWriter::run, this);
-    } catch (const std::system_error& failure) {
-        *why = std::string("cannot start the writer thread: ") + failure.what();
-        return false;
+    if (in_background_) {
+        buffers_[1] = new_buffer();
+        try {
+            thread_ = std::thread(&BufferedWriter::run, this);
+        } catch (const std::system_error& failure) {
+            *why = std::string("cannot start the writer thread: ") + failure.what();
+            return false;
+        }
     }
+    started_ = true;
     return true;
+}
+
+void BufferedWriter::keep_failure(const std::string& why, int number) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!error_.empty()) return;
+    error_ = why;
+    error_number_ = number;
 }
 
 BufferedWriter::~BufferedWriter() {
@@ -57,9 +68,23 @@ void BufferedWriter::run() {
     }
 }
 
+// Writes the buffer being filled and empties it.
+bool BufferedWriter::write_in_place() {
+    if (!error().empty()) return false;
+    std::string why;
+    int number = 0;
+    if (!write_all(fd_, buffers_[filling_].get(), filled_, &why, &number)) {
+        keep_failure(why, number);
+        return false;
+    }
+    filled_ = 0;
+    return true;
+}
+
 // Gives the full buffer to the thread once it has finished the other one,
-// and goes on filling that other one.
+// and goes on filling that other one; in place, writes it.
 bool BufferedWriter::hand_over() {
+    if (!in_background_) return write_in_place();
     std::unique_lock<std::mutex> lock(mutex_);
     work_done_.wait(lock, [this] { return pending_size_ == 0; });
     if (!error_.empty()) return false;
@@ -73,12 +98,13 @@ bool BufferedWriter::hand_over() {
 
 bool BufferedWriter::wait_until_written() {
     std::unique_lock<std::mutex> lock(mutex_);
+    if (!in_background_) return error_.empty();
     work_done_.wait(lock, [this] { return pending_size_ == 0; });
     return error_.empty();
 }
 
 bool BufferedWriter::write(const void* bytes, size_t size) {
-    if (!thread_.joinable()) return false;
+    if (!started_) return false;
     const uint8_t* from = (const uint8_t*)bytes;
     while (size > 0) {
         size_t room = WRITER_BUFFER_BYTES - filled_;
@@ -95,7 +121,7 @@ bool BufferedWriter::write(const void* bytes, size_t size) {
 }
 
 uint8_t* BufferedWriter::reserve(size_t wanted, size_t* lent) {
-    if (!thread_.joinable()) return nullptr;
+    if (!started_) return nullptr;
     if (filled_ == WRITER_BUFFER_BYTES && !hand_over()) return nullptr;
     size_t room = WRITER_BUFFER_BYTES - filled_;
     *lent = wanted < room ? wanted : room;
@@ -103,7 +129,7 @@ uint8_t* BufferedWriter::reserve(size_t wanted, size_t* lent) {
 }
 
 bool BufferedWriter::commit_reserved(size_t size) {
-    if (!thread_.joinable() || size > WRITER_BUFFER_BYTES - filled_) return false;
+    if (!started_ || size > WRITER_BUFFER_BYTES - filled_) return false;
     filled_ += size;
     position_ += size;
     if (position_ > end_) end_ = position_;
@@ -112,7 +138,7 @@ bool BufferedWriter::commit_reserved(size_t size) {
 }
 
 bool BufferedWriter::flush() {
-    if (!thread_.joinable()) return false;
+    if (!started_) return false;
     if (filled_ > 0 && !hand_over()) return false;
     return wait_until_written();
 }
@@ -121,8 +147,7 @@ bool BufferedWriter::seek(uint64_t offset) {
     if (!flush()) return false;
     std::string why;
     if (!seek_to(fd_, origin_ + offset, &why)) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (error_.empty()) error_ = why;
+        keep_failure(why, 0);
         return false;
     }
     position_ = offset;
@@ -134,6 +159,7 @@ uint64_t BufferedWriter::tell() const {
 }
 
 void BufferedWriter::stop() {
+    started_ = false;
     if (!thread_.joinable()) return;
     {
         std::lock_guard<std::mutex> lock(mutex_);
