@@ -88,3 +88,21 @@ TEST(Differential, MutedTracksGiveTheSameBytesOnEveryInnerLoop) {
         for (uint32_t seed = 33; seed <= 47; seed++) expect_same_bytes(seed, path, seed - 32);
     }
 }
+
+// The float conversion of the fast renderer against the reference's, where
+// rounding happens: sums beyond 2^24, with every kind of tie, and the ends.
+TEST(Differential, FloatsOfSumsRoundAsTheDoubleQuotientDoes) {
+    std::vector<int32_t> sums = {0, 1, -1, 32767, -32768, INT32_MAX, INT32_MIN, INT32_MIN + 1};
+    for (int32_t power = 24; power <= 30; power++) {
+        for (int32_t offset = -3; offset <= 3; offset++) {
+            int32_t sum = (int32_t)((1u << power) + (uint32_t)offset);
+            sums.push_back(sum);
+            sums.push_back(-sum);
+        }
+    }
+    BlockSizes random{12345};
+    for (int32_t i = 0; i < 100000; i++) sums.push_back((int32_t)(random.below(65536) << 16 | random.below(65536)));
+    std::vector<float> fast(sums.size());
+    floats_of_sums(sums.data(), fast.data(), sums.size());
+    for (size_t i = 0; i < sums.size(); i++) ASSERT_EQ(fast[i], float_of_sum(sums[i])) << sums[i];
+}

@@ -45,10 +45,10 @@ struct Renderer {
     // song's notes do not change.
     SampleCache caches[SLOT_COUNT];
     uint64_t cache_budget;  // bytes the caches may still take
-    int32_t segment[2 * SEGMENT_FRAMES];
+    alignas(64) int32_t segment[2 * SEGMENT_FRAMES];
     // One track's own sums while levels are measured, and each track's
     // peak magnitude over the frames of the latest render call.
-    int32_t track_segment[2 * SEGMENT_FRAMES];
+    alignas(64) int32_t track_segment[2 * SEGMENT_FRAMES];
     uint32_t track_peaks[TRACK_COUNT];
     int32_t active_slots[SLOT_COUNT];
     MixScratch scratch;
@@ -80,6 +80,8 @@ void renderer_prepare(Renderer* renderer);
 inline float float_of_sum(int32_t sum) {
     return (float)((double)sum / 32768.0);
 }
+// float_of_sum of each of count sums, the same floats by a faster way.
+void floats_of_sums(const int32_t* sums, float* out, uint64_t count);
 
 // Renders up to count frames and returns how many it made; fewer than count
 // means the song has ended. renderer_render_float stores the sums divided by
