@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <new>
 
+#include "mixer/steady_mix.h"
+
 namespace tamsel::core {
 
 // Samples made per visit beyond the one asked for: enough to serve a voice
@@ -16,8 +18,9 @@ static bool allocate(SampleCache* cache, const SampleSource* source) {
         return false;
     }
     // Through operator new, like every allocation of the library, so that a
-    // program replacing it sees them all.
-    cache->samples = new (std::nothrow) int8_t[(size_t)source->size];
+    // program replacing it sees them all. Zeroed, padding included: the
+    // mixer reads a few bytes past the samples it uses.
+    cache->samples = new (std::nothrow) int8_t[(size_t)(source->size + STEADY_DATA_PADDING)]();
     if (!cache->samples) {
         cache->refused = true;
         return false;

@@ -16,8 +16,10 @@ namespace tamsel::core {
 constexpr uint64_t SAMPLE_CACHE_BUDGET = (uint64_t)16 << 20;
 
 struct SampleCache {
-    int8_t* samples;  // samples 0 .. filled - 1 of the source, or null
-    uint64_t size;    // bytes allocated
+    // Samples 0 .. filled - 1 of the source, then zeros to the end of the
+    // allocation (size + STEADY_DATA_PADDING bytes); or null.
+    int8_t* samples;
+    uint64_t size;  // the source's samples
     uint64_t filled;
     bool refused;      // over the budget or out of memory: never cached
     uint64_t* budget;  // bytes the renderer may still give to caches

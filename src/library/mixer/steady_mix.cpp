@@ -17,21 +17,6 @@ static void mix_frames_scalar(const SteadyRun* run, int32_t* acc, uint32_t first
     }
 }
 
-#ifdef TAMSEL_HAVE_SIMD_PATHS
-void fill_coefficients_one_by_one(double (*coefficients)[STEADY_COEFFICIENT_ROOM], const int8_t* data, uint64_t first,
-                                  uint32_t j, uint32_t count) {
-    for (; j < count; j++) {
-        const int8_t* d = data + first + j;
-        CubicCoefficients c = cubic_coefficients((double)(d[-3] * 256), (double)(d[-2] * 256), (double)(d[-1] * 256),
-                                                 (double)(d[0] * 256));
-        coefficients[0][j] = c.c0;
-        coefficients[1][j] = c.c1;
-        coefficients[2][j] = c.c2;
-        coefficients[3][j] = c.c3;
-    }
-}
-#endif
-
 // __builtin_cpu_supports answers with a feature mask, not 0 or 1.
 bool steady_mix_path_available(SteadyMixPath path) {
 #ifdef TAMSEL_HAVE_SIMD_PATHS

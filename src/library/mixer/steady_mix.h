@@ -19,16 +19,22 @@ constexpr uint32_t STEADY_CHUNK_FRAMES = 1024;
 constexpr uint32_t STEADY_COEFFICIENT_ROOM = STEADY_CHUNK_FRAMES + 24;
 // Samples a steady run reads at most per call of mix_steady_run.
 constexpr uint32_t STEADY_WINDOW_SAMPLES = 4096;
+// Bytes a run's data stays readable past the last sample the run reads: the
+// vector loops compute the coefficients of up to eight windows at once, and
+// those of windows past the run's end are made and never used.
+constexpr uint32_t STEADY_DATA_PADDING = 8;
 
 // Working memory of the mixer; each renderer has its own.
 struct MixScratch {
-    double coefficients[4][STEADY_COEFFICIENT_ROOM];
-    int8_t window[STEADY_WINDOW_SAMPLES];
+    alignas(64) double coefficients[4][STEADY_COEFFICIENT_ROOM];
+    int8_t window[STEADY_WINDOW_SAMPLES + STEADY_DATA_PADDING];
 };
 
 struct SteadyRun {
-    const int8_t* data;  // the samples around the run; every whole position w has w >= 3
-    uint64_t position;   // 32.32 position of the first frame, relative to data
+    // The samples around the run, readable STEADY_DATA_PADDING bytes past
+    // the last it reads; every whole position w has w >= 3.
+    const int8_t* data;
+    uint64_t position;  // 32.32 position of the first frame, relative to data
     uint64_t step;
     int32_t left_gain;
     int32_t right_gain;

@@ -25,28 +25,49 @@ AVX512_TARGET static inline __m512d points_at(const int8_t* p) {
     return _mm512_mul_pd(_mm512_cvtepi32_pd(wide), _mm512_set1_pd(256.0));
 }
 
-// Coefficients for the windows ending at samples first .. first + count - 1.
-AVX512_TARGET static void compute_coefficients(double (*coefficients)[STEADY_COEFFICIENT_ROOM], const int8_t* data,
-                                               uint64_t first, uint32_t count) {
+// The coefficients of eight windows side by side, stored at j.
+AVX512_TARGET static inline void store_coefficients(double (*coefficients)[STEADY_COEFFICIENT_ROOM], uint32_t j,
+                                                    __m512d ym1, __m512d y0, __m512d y1, __m512d y2) {
     const __m512d third = _mm512_set1_pd(0.3333333333333333);
     const __m512d half = _mm512_set1_pd(0.5);
     const __m512d sixth = _mm512_set1_pd(0.16666666666666666);
-    uint32_t j = 0;
-    for (; j + 8 <= count; j += 8) {
-        const int8_t* d = data + first + j;
-        __m512d ym1 = points_at(d - 3), y0 = points_at(d - 2), y1 = points_at(d - 1), y2 = points_at(d);
-        __m512d c1 = _mm512_sub_pd(_mm512_sub_pd(_mm512_sub_pd(y1, _mm512_mul_pd(ym1, third)), _mm512_mul_pd(half, y0)),
-                                   _mm512_mul_pd(sixth, y2));
-        __m512d c2 = _mm512_sub_pd(_mm512_mul_pd(half, _mm512_add_pd(ym1, y1)), y0);
-        __m512d c3 =
-            _mm512_add_pd(_mm512_mul_pd(half, _mm512_sub_pd(y0, y1)), _mm512_mul_pd(_mm512_sub_pd(y2, ym1), sixth));
-        _mm512_storeu_pd(coefficients[0] + j, y0);
-        _mm512_storeu_pd(coefficients[1] + j, c1);
-        _mm512_storeu_pd(coefficients[2] + j, c2);
-        _mm512_storeu_pd(coefficients[3] + j, c3);
+    __m512d c1 = _mm512_sub_pd(_mm512_sub_pd(_mm512_sub_pd(y1, _mm512_mul_pd(ym1, third)), _mm512_mul_pd(half, y0)),
+                               _mm512_mul_pd(sixth, y2));
+    __m512d c2 = _mm512_sub_pd(_mm512_mul_pd(half, _mm512_add_pd(ym1, y1)), y0);
+    __m512d c3 =
+        _mm512_add_pd(_mm512_mul_pd(half, _mm512_sub_pd(y0, y1)), _mm512_mul_pd(_mm512_sub_pd(y2, ym1), sixth));
+    _mm512_storeu_pd(coefficients[0] + j, y0);
+    _mm512_storeu_pd(coefficients[1] + j, c1);
+    _mm512_storeu_pd(coefficients[2] + j, c2);
+    _mm512_storeu_pd(coefficients[3] + j, c3);
+}
+
+// Samples k - places .. k + 7 - places, with older holding k - 8 .. k - 1
+// and newer k .. k + 7.
+template <int places>
+AVX512_TARGET static inline __m512d places_back(__m512d older, __m512d newer) {
+    __m512i joined = _mm512_alignr_epi64(_mm512_castpd_si512(newer), _mm512_castpd_si512(older), 8 - places);
+    return _mm512_castsi512_pd(joined);
+}
+
+// Coefficients for the windows ending at samples first .. first + count - 1
+// (count >= 1), and for up to seven more after them, which the data's
+// padding makes readable. Each sample is converted once: the windows ending
+// at k .. k + 7 are lane shifts of samples k - 8 .. k + 7.
+AVX512_TARGET static void compute_coefficients(double (*coefficients)[STEADY_COEFFICIENT_ROOM], const int8_t* data,
+                                               uint64_t first, uint32_t count) {
+    const int8_t* d = data + first;
+    __m512d ym1 = points_at(d - 3), y0 = points_at(d - 2), y1 = points_at(d - 1), newer = points_at(d);
+    for (uint32_t j = 0;;) {
+        store_coefficients(coefficients, j, ym1, y0, y1, newer);
+        j += 8;
+        if (j >= count) break;
+        __m512d older = newer;
+        newer = points_at(d + j);
+        ym1 = places_back<3>(older, newer);
+        y0 = places_back<2>(older, newer);
+        y1 = places_back<1>(older, newer);
     }
-    // The last few windows may end near the end of the data.
-    fill_coefficients_one_by_one(coefficients, data, first, j, count);
 }
 
 AVX512_TARGET static void mix_chunk(const SteadyRun* run, uint64_t position, int32_t* acc, uint32_t groups) {
@@ -61,8 +82,6 @@ AVX512_TARGET static void mix_chunk(const SteadyRun* run, uint64_t position, int
     const __m512i fraction_mask = _mm512_set1_epi64(0xFFFFFFFFll);
     const __m512i left_gain = _mm512_set1_epi64(run->left_gain);
     const __m512i right_gain = _mm512_set1_epi64(run->right_gain);
-    // Low dwords of the left and right products, interleaved.
-    const __m512i interleave = _mm512_set_epi32(30, 14, 28, 12, 26, 10, 24, 8, 22, 6, 20, 4, 18, 2, 16, 0);
     const __m512d inverse_2_32 = _mm512_set1_pd(1.0 / 4294967296.0);
 
     for (uint32_t g = 0; g < groups; g++) {
@@ -80,12 +99,18 @@ AVX512_TARGET static void mix_chunk(const SteadyRun* run, uint64_t position, int
         __m512d v = _mm512_add_pd(_mm512_mul_pd(c3, t), c2);
         v = _mm512_add_pd(_mm512_mul_pd(v, t), c1);
         v = _mm512_add_pd(_mm512_mul_pd(v, t), c0);
-        __m512i s = _mm512_cvtepi32_epi64(_mm512_cvttpd_epi32(v));
+        // The curve stays well inside 32 bits, so truncating to 64 bits
+        // gives the same low half as truncating to 32.
+        __m512i s = _mm512_cvttpd_epi64(v);
 
-        __m512i left = _mm512_srai_epi64(_mm512_mul_epi32(s, left_gain), 16);
-        __m512i right = _mm512_srai_epi64(_mm512_mul_epi32(s, right_gain), 16);
+        // Frame i's products sit in 64-bit lane i. Bits 16..47 of a product
+        // are its sum shifted right by 16, whatever the shift's kind: moved
+        // into the low half for the left, the high half for the right, they
+        // are the frame's interleaved pair.
+        __m512i left = _mm512_srli_epi64(_mm512_mul_epi32(s, left_gain), 16);
+        __m512i right = _mm512_slli_epi64(_mm512_mul_epi32(s, right_gain), 16);
         int32_t* out = acc + 16 * g;
-        __m512i sum = _mm512_add_epi32(_mm512_loadu_si512(out), _mm512_permutex2var_epi32(left, interleave, right));
+        __m512i sum = _mm512_add_epi32(_mm512_loadu_si512(out), _mm512_mask_blend_epi32(0xAAAA, left, right));
         _mm512_storeu_si512(out, sum);
         position += 8 * step;
     }

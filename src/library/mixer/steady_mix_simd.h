@@ -13,11 +13,6 @@
 
 namespace tamsel::core {
 
-// Fills coefficients j .. count - 1 of the windows ending at samples
-// first + j ..., one window at a time: the tail the vector code leaves.
-void fill_coefficients_one_by_one(double (*coefficients)[STEADY_COEFFICIENT_ROOM], const int8_t* data, uint64_t first,
-                                  uint32_t j, uint32_t count);
-
 uint32_t mix_frames_avx2(const SteadyRun* run, int32_t* acc, uint32_t frames);
 uint32_t mix_frames_avx512(const SteadyRun* run, int32_t* acc, uint32_t frames);
 

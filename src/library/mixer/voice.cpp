@@ -47,12 +47,6 @@ int32_t voice_interpolate(const int8_t history[4], uint32_t fraction) {
                              (double)(history[0] * 256), fraction);
 }
 
-int8_t voice_sample(const Voice* voice, uint64_t k) {
-    SampleCache* cache = voice->cache;
-    if (cache && (k < cache->filled || sample_cache_cover(cache, voice->source, k))) return cache->samples[k];
-    return source_sample(voice->source, k);
-}
-
 bool voice_init(Voice* voice, uint32_t output_rate, const SampleSource* source, SampleCache* cache) {
     std::memset(voice, 0, sizeof *voice);
     if (!source || source->size < 2 || source->size >= VOICE_MAX_SIZE || output_rate == 0) return false;

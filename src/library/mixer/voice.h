@@ -34,7 +34,12 @@ struct Voice {
 constexpr uint64_t VOICE_MAX_SIZE = (uint64_t)1 << 30;
 
 // Sample k (k < size) of the voice's source, from the cache where it can.
-int8_t voice_sample(const Voice* voice, uint64_t k);
+// Inline: the per-frame voice reads one on each whole step.
+inline int8_t voice_sample(const Voice* voice, uint64_t k) {
+    SampleCache* cache = voice->cache;
+    if (cache && (k < cache->filled || sample_cache_cover(cache, voice->source, k))) return cache->samples[k];
+    return source_sample(voice->source, k);
+}
 
 // Makes voice a silent, stopped voice over source at 22050 Hz, unity gain
 // and centre pan. False (and voice left empty) when the source has fewer
