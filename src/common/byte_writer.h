@@ -1,5 +1,5 @@
-// Where encoded bytes go: a file, standard output, or a writer thread in
-// front of either. Encoders write through this and nothing else, so the
+// Where encoded bytes go: a file, standard output, or the buffers in front
+// of either. Encoders write through this and nothing else, so the
 // same encoder serves every destination and tests can inject failures.
 #pragma once
 

@@ -16,8 +16,8 @@
 
 enum class ReplacePolicy { REPLACE, KEEP_EXISTING };
 
-// An output being written. Writes go through a writer thread, so rendering
-// overlaps writing; seek waits for it. tell is where the next byte goes.
+// An output being written, through a BufferedWriter (a writer thread for
+// pipes and devices; seek waits for it). tell is where the next byte goes.
 class OutputFile : public ByteWriter {
 public:
     // Finishes the output: flushes, closes and renames the temporary file
