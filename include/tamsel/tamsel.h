@@ -84,6 +84,13 @@ extern "C" {
 /* Tracks of a song: three melodic instruments, then the drums. */
 #define TAMSEL_TRACK_COUNT 4
 #define TAMSEL_DRUM_TRACK 3
+/* A song file: a header of TAMSEL_SONG_HEADER_BYTES, then the tracks'
+ * records of TAMSEL_RECORD_BYTES each, all of track 0 first, as many per
+ * track as the header's record count says. Of each track only the first
+ * TAMSEL_TRACK_RECORDS records are read. */
+#define TAMSEL_SONG_HEADER_BYTES 1048
+#define TAMSEL_RECORD_BYTES 4
+#define TAMSEL_TRACK_RECORDS 1000
 /* Most frames a 32-bit float WAV file can describe. */
 #define TAMSEL_WAV_MAX_FRAMES 536870907u
 
@@ -110,8 +117,8 @@ TAMSEL_API const char* tamsel_status_message(tamsel_status status);
 
 /* ---- Songs -------------------------------------------------------------- */
 
-/* Loads a song file. Only the 1048-byte header and the first 1000 records of
- * each track are read; bytes the file does not hold read as 0. On TAMSEL_OK
+/* Loads a song file. Only the header and the first TAMSEL_TRACK_RECORDS
+ * records of each track are read; bytes the file does not hold read as 0. On TAMSEL_OK
  * *song is a new song to release with tamsel_song_free; otherwise *song is
  * left unchanged. TAMSEL_ERR_IO: the file cannot be opened or read;
  * TAMSEL_ERR_NOT_A_SONG: it does not start with "TSM". */

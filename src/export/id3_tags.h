@@ -14,7 +14,7 @@
 struct Id3Texts {
     std::string title;  // UTF-8; empty: no frame
     std::string artist;
-    std::string software;                 // the TSSE frame, "tamselexport 1.4.1"
+    std::string software;                 // the TSSE frame, "tamselexport 1.5.0"
     std::vector<std::string> user_texts;  // "KEY=value": a TXXX frame each, KEY its description
 };
 

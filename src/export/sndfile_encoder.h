@@ -18,7 +18,7 @@ bool sndfile_can_write(OutputFormat format, std::string* why);
 struct SndfileTags {
     std::string title;
     std::string artist;                 // empty: none
-    std::string software;               // "tamselexport 1.4.1"
+    std::string software;               // "tamselexport 1.5.0"
     std::vector<std::string> comments;  // "KEY=value": Vorbis comments, or TXXX frames in MP3
 };
 

@@ -3,11 +3,9 @@
 #include <cinttypes>
 #include <cstdio>
 
-// The header, then each of the four tracks' records of 4 bytes, all of
-// track 0 first.
-static const uint64_t HEADER_BYTES = 1048;
-static const uint64_t RECORD_BYTES = 4;
-static const uint64_t RECORDS_READ = 1000;
+static const uint64_t HEADER_BYTES = TAMSEL_SONG_HEADER_BYTES;
+static const uint64_t RECORD_BYTES = TAMSEL_RECORD_BYTES;
+static const uint64_t RECORDS_READ = TAMSEL_TRACK_RECORDS;
 static const uint64_t TRACKS = TAMSEL_TRACK_COUNT;
 
 static uint64_t records_of(const tamsel_song_info& info) {

@@ -13,7 +13,8 @@
 uint64_t song_file_size(const tamsel_song_info& info);
 
 // Bytes up to the end of the last record the library reads: it takes the
-// first 1000 records of each track, wherever the record count puts them.
+// first TAMSEL_TRACK_RECORDS of each track, wherever the record count puts
+// them.
 uint64_t song_bytes_read(const tamsel_song_info& info);
 
 // One line for each thing wrong ("the file is 900 bytes, shorter than the

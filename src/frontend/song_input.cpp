@@ -79,9 +79,7 @@ static bool load_standard_input(tamsel::Song* song, std::string* error, std::vec
 #endif
     std::vector<uint8_t> bytes;
     uint64_t size = 0;
-    tamsel_song_info empty{};
-    uint64_t header_size = song_file_size(empty);
-    if (!read_standard_input(header_size, header_size, &bytes, &size, error)) return false;
+    if (!read_standard_input(TAMSEL_SONG_HEADER_BYTES, TAMSEL_SONG_HEADER_BYTES, &bytes, &size, error)) return false;
     tamsel::Status status = song->load_memory(bytes.data(), bytes.size());
     if (status == TAMSEL_OK) {
         tamsel_song_info info = song->info();

@@ -13,12 +13,14 @@
 
 namespace tamsel::core {
 
-// The layout's copies of the public header's track numbers, which the
-// layout header keeps as plain numbers for the tools that read it.
-static_assert(TRACK_COUNT == TAMSEL_TRACK_COUNT && DRUM_TRACK == TAMSEL_DRUM_TRACK);
-
 // Records each track holds; records beyond it are not loaded.
 constexpr int32_t TRACK_CAPACITY = 1000;
+
+// The layout's copies of the public header's numbers, which the layout
+// header keeps as plain numbers for the tools that read it.
+static_assert(TRACK_COUNT == TAMSEL_TRACK_COUNT && DRUM_TRACK == TAMSEL_DRUM_TRACK);
+static_assert(SONG_HEADER_SIZE == TAMSEL_SONG_HEADER_BYTES && RECORD_SIZE == TAMSEL_RECORD_BYTES);
+static_assert(TRACK_CAPACITY == TAMSEL_TRACK_RECORDS);
 
 // A record word: bit k of its low NOTES_PER_TRACK bits starts the track's
 // note k, its top byte selects the track's pan.
