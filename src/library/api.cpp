@@ -363,6 +363,6 @@ tamsel_status tamsel_renderer_loop_tail_float(tamsel_renderer* renderer, const t
     int32_t sums[2 * TAMSEL_LOOP_CROSSFADE_FRAMES];
     tamsel_status status = tamsel_renderer_loop_tail_int32(renderer, loop, sums, difference_db);
     if (status != TAMSEL_OK) return status;
-    for (uint32_t i = 0; i < 2 * loop->crossfade; i++) tail[i] = float_of_sum(sums[i]);
+    floats_of_sums(sums, tail, 2 * (uint64_t)loop->crossfade);
     return TAMSEL_OK;
 }
