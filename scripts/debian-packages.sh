@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$(mkdir -p "$1" && cd "$1" && pwd)
 source=${2:-}
-version=$(sed -n 's/^project(tamselexport VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(scripts/project-version.sh)
 copy="$out/tamselexport-$version"
 
 rm -rf "$copy"

@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "$(id -u)" = 0 ] || { echo "packages-check.sh installs packages: run it as root" >&2; exit 1; }
-version=$(sed -n 's/^project(tamselexport VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(scripts/project-version.sh)
 out="$PWD/build-deb"
 
 if [ "${1:-}" != --no-build ]; then

@@ -17,7 +17,7 @@
 # a real release makes them all).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-version=$(sed -n 's/^project(tamselexport VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(scripts/project-version.sh)
 out=${1:-build-release/$version}
 skip=" ${RELEASE_SKIP:-} "
 skipped() { case "$skip" in *" $1 "*) echo "-- skipped: $1 (RELEASE_SKIP)"; return 0 ;; esac; return 1; }

@@ -24,7 +24,7 @@ set -eu
 cd "$(dirname "$0")/.."
 build=${1:-build-win}
 linux=${TAMSEL_LINUX_BUILD:-build}
-version=$(sed -n 's/^project(tamselexport VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(scripts/project-version.sh)
 setup=$(realpath -m "$build/tamsel-$version-setup.exe")
 stage=$build/installer-stage
 
